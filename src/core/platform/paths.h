@@ -1,0 +1,18 @@
+#pragma once
+
+#include <string>
+
+namespace tw::platform {
+
+// Base of the per-user configuration: $TIDEWELL_CONFIG_HOME, else $XDG_CONFIG_HOME, else
+// ~/.config. No trailing separator.
+std::string ConfigBase();
+
+// The user's videos folder: $XDG_VIDEOS_DIR, else the XDG_VIDEOS_DIR line of user-dirs.dirs in
+// the XDG configuration folder, else ~/Videos.
+std::string VideosFolder();
+
+// The home folder ($HOME, else the password database).
+std::string HomeFolder();
+
+}  // namespace tw::platform

@@ -1,0 +1,14 @@
+#pragma once
+
+#include <string>
+
+namespace tw::platform {
+
+// Priority levels 0 (idle) to 5 (highest) as nice values 19, 10, 0, -5, -10, -20.
+int NiceValueForLevel(int level);
+
+// Sets the nice value of the whole process for level. Returns false with a reason when the
+// system refuses (raising the priority needs privileges); the caller logs it and goes on.
+bool ApplyProcessPriority(int level, std::string* error);
+
+}  // namespace tw::platform

@@ -1,0 +1,64 @@
+#pragma once
+
+#include <functional>
+#include <string>
+
+#include "util/persistent.h"
+
+namespace tw {
+
+class TPerformanceOptions : public TPersistent {
+    TW_VALUE_PROPERTY(int, ThreadCount, 0)    // 0 = one thread per processor
+    TW_VALUE_PROPERTY(int, ThreadPrority, 2)  // process priority level 0..5
+
+public:
+    TPerformanceOptions() = default;
+    const char* ClassName() const override { return "TPerformanceOptions"; }
+    const PropertyTable& Properties() const override;
+    void Assign(const TPersistent& source) override;
+};
+
+// The user's preferences, stored as settings XML in ConfigFileName().
+class TAVConfiguration : public TPersistent {
+    TW_VALUE_PROPERTY(bool, ShutdownWhenDone, false)
+    TW_REF_PROPERTY(std::string, OutputFolder)
+    TW_VALUE_PROPERTY(bool, ShowAlert, true)
+
+public:
+    // Applies a priority level to the process; returns false with a reason when refused.
+    using PriorityApplier = std::function<bool(int level, std::string* error)>;
+
+    TAVConfiguration();
+    const char* ClassName() const override { return "TAVConfiguration"; }
+    const PropertyTable& Properties() const override;
+    void Assign(const TPersistent& source) override;
+
+    TPerformanceOptions& PerformanceOptions() { return performance_; }
+    const TPerformanceOptions& PerformanceOptions() const { return performance_; }
+    void SetPerformanceOptions(const TPerformanceOptions& value) { performance_.Assign(value); }
+
+    // ".../TidewellSoft/VideoConverter" under the configuration base, without a trailing
+    // separator.
+    static std::string ConfigFolder();
+    // ConfigFolder() followed directly by "Config.Xml".
+    static std::string ConfigFileName();
+    // The folder new targets go to unless the user picks another.
+    static std::string InitialOutputFolder();
+
+    // Writes the initial file when there is none, then reads the file; missing elements keep
+    // their values. A file that is not well-formed XML is kept beside it with ".bad" appended,
+    // the initial values are written afresh and the user is told.
+    void Load();
+    // Creates the folder, applies the priority level, writes the file. Throws EAVError when the
+    // folder or the file cannot be written.
+    void Save();
+
+    // Replaces the process-priority step (tests record it instead of renicing themselves).
+    void SetPriorityApplier(PriorityApplier applier) { applyPriority_ = std::move(applier); }
+
+private:
+    TPerformanceOptions performance_;
+    PriorityApplier applyPriority_;
+};
+
+}  // namespace tw

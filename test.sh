@@ -1,0 +1,23 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds, and runs the whole test suite twice: once in a normal
+# build and once under AddressSanitizer + UndefinedBehaviorSanitizer. Any failure or
+# sanitizer report fails the script.
+set -euo pipefail
+root=$(cd "$(dirname "$0")" && pwd)
+cd "$root"
+
+scripts/setup.sh
+
+jobs=$(nproc)
+
+echo "== build (release with debug info)"
+scripts/build.sh build
+echo "== tests"
+ctest --test-dir build --output-on-failure --parallel "$jobs" --timeout 600
+
+echo "== build (address + undefined behaviour sanitizers)"
+scripts/build.sh build-asan -DTW_SANITIZE=ON -DTW_BUILD_BENCH=OFF
+echo "== tests under sanitizers"
+export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:halt_on_error=1
+export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+ctest --test-dir build-asan --output-on-failure --parallel "$jobs" --timeout 900
