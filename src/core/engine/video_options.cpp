@@ -132,6 +132,7 @@ void TVideoOptions::Assign(const TPersistent& source) {
     SetMaxFrames(from->MaxFrames());
     SetBitrate(from->Bitrate());
     frameRate_.Assign(from->FrameRate());
+    frameRateChosen_ = from->frameRateChosen_;
     SetForceKeyFrames(from->ForceKeyFrames());
     // The engine reads ForceFPS from its own copy of the tree, which only Assign fills.
     SetForceFPS(from->ForceFPS());

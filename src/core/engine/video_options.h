@@ -57,7 +57,15 @@ public:
     // Owned rate; the setter copies.
     const TRational& FrameRate() const { return frameRate_; }
     TRational& FrameRate() { return frameRate_; }
-    void SetFrameRate(const TRational& value) { frameRate_.Assign(value); }
+    void SetFrameRate(const TRational& value) {
+        frameRate_.Assign(value);
+        frameRateChosen_ = true;
+    }
+    // Whether the request names an output frame rate: set through SetFrameRate (or copied from a
+    // tree where it was), or different from the initial 25/1. Otherwise a run keeps the source's.
+    bool FrameRateChosen() const {
+        return frameRateChosen_ || frameRate_.num() != 25 || frameRate_.den() != 1;
+    }
 
     // Unpublished: pixel format of the encoder input in the library's numbering, -1 = not set.
     int PixelFormat = -1;
@@ -70,6 +78,7 @@ private:
     TStringList interMatrix_;
     int pass_ = 0;
     TRational frameRate_;
+    bool frameRateChosen_ = false;
 };
 
 }  // namespace tw

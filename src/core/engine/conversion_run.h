@@ -1,0 +1,241 @@
+#pragma once
+
+// One conversion run on a converter's worker thread: opens the inputs and outputs, maps and
+// prepares the streams, runs the packet loop and releases everything it opened, also after an
+// error. All of it happens on the worker thread; the host (the converter) is told about log
+// lines, figures and each pass of the loop.
+//
+// Failures raise EAVError with the message the user sees.
+
+#include <cstdint>
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "engine/convert_options.h"
+#include "engine/library_options.h"
+#include "engine/video_filter_graph.h"
+#include "media/av_ptr.h"
+
+namespace tw::engine {
+
+// What a run needs from its converter. Called on the worker thread.
+class RunHost {
+public:
+    virtual ~RunHost() = default;
+    // The engine's own log lines (not filtered by level).
+    virtual void Log(int level, const std::string& text) = 0;
+    // A condition the user is told about while the run goes on.
+    virtual void ShowError(const std::string& text) = 0;
+    virtual void SetDuration(double seconds) = 0;
+    virtual void SetConvertedDuration(double seconds) = 0;
+    // The main loop is about to begin.
+    virtual void LoopStarting() = 0;
+    // Top of every pass: progress event, pause wait. Returns false when a stop was requested.
+    virtual bool Pass() = 0;
+    // Progress figures; last is true for the final report after the trailers.
+    virtual bool ReportDue(bool last) = 0;
+    virtual void Report(int64_t outputSize, int64_t inputSize, double outputSeconds) = 0;
+};
+
+struct InputFile {
+    media::InputFormatPtr context;
+    int64_t timestampOffset = 0;  // µs, added to every packet time of the file
+    bool endOfFile = false;
+    bool noPacket = false;  // the last read asked to try again
+    int firstStream = 0;
+    int streamCount = 0;
+};
+
+struct InputStream {
+    int fileIndex = 0;
+    int streamIndex = 0;
+    AVStream* stream = nullptr;
+    media::CodecContextPtr decoder;  // parameters from the stream; opened only when needed
+    bool discard = true;             // no output takes this stream
+    bool decodingNeeded = false;
+    bool decoderOpen = false;
+    int64_t start = 0;               // wall clock at preparation, for rate emulation
+    int64_t nextPts = AV_NOPTS_VALUE;  // µs
+    int64_t pts = 0;                   // µs
+    bool atStart = true;
+    double timestampScale = 0;
+    int quality = 0;
+};
+
+struct OutputFile {
+    media::OutputFormatPtr context;
+    media::DictionaryPtr muxerOptions;
+    bool headerWritten = false;
+};
+
+struct FileCloser {
+    void operator()(FILE* f) const { std::fclose(f); }
+};
+
+struct OutputStream {
+    int fileIndex = 0;
+    int index = 0;
+    int source = -1;  // index into the input stream table
+    AVStream* stream = nullptr;
+    AVMediaType type = AVMEDIA_TYPE_UNKNOWN;
+    media::CodecContextPtr encoder;
+    const AVCodec* codec = nullptr;
+    media::DictionaryPtr encoderOptions;
+    bool copy = false;
+    bool encodingNeeded = false;
+    bool encoderOpen = false;
+    int frameNumber = 0;
+    InputStream* syncSource = nullptr;
+    int64_t syncPosition = 0;  // frames (video) or samples (audio) in the encoder time base
+    int64_t lastDts = AV_NOPTS_VALUE;  // stream time base, copied streams
+    std::vector<media::BsfPtr> bitstreamFilters;
+    AVRational chainInTimeBase{0, 1};   // packets enter the bitstream filters in this base
+    AVRational chainOutTimeBase{0, 1};  // and leave them in this one
+    // Video
+    bool resize = false;
+    int sourceWidth = 0;
+    int sourceHeight = 0;
+    int sourcePixelFormat = -1;
+    std::unique_ptr<VideoFilterGraph> filters;
+    // Audio
+    bool audioResample = false;
+    media::SwrPtr resampler;
+    int resamplerInRate = 0;
+    int resamplerInFormat = -1;
+    AVChannelLayout resamplerInLayout{};
+    media::AudioFifoPtr queue;        // converted samples waiting for a whole encoder frame
+    media::FramePtr convertBuffer;    // reused output of the resampler
+    media::FramePtr encodeFrame;      // reused encoder input
+    // Two-pass statistics
+    std::unique_ptr<FILE, FileCloser> statsFile;
+    std::string statsIn;
+    bool flushed = false;
+};
+
+class ConversionRun {
+public:
+    ConversionRun(RunHost& host, TAVConvertOptions& options, const TStringList& inputs,
+                  const TStringList& outputs);
+    ~ConversionRun();
+    ConversionRun(const ConversionRun&) = delete;
+    ConversionRun& operator=(const ConversionRun&) = delete;
+
+    // Run steps 3 to 9: maps, library options, formats, inputs, timestamp scales, outputs.
+    void Open();
+    // Preparation, main loop, draining and trailers.
+    void Transcode();
+
+    // Facts for the host's progress report.
+    int64_t OutputSize() const;
+    int64_t InputSize() const;
+
+    // The library's codec identifier for a name ("" gives none). Throws "Unknown Codec Name" /
+    // "Invalid codec type".
+    static AVCodecID FindCodecId(const std::string& name, AVMediaType type, bool encoder);
+
+private:
+    struct StreamMapEntry {
+        int file = 0;
+        int stream = 0;
+        int syncFile = 0;
+        int syncStream = 0;
+    };
+
+    // Input side
+    void SetupStreamMaps();
+    void ApplyCodecOptions();
+    void ResolveFormats();
+    void OpenInput(int index);
+    void SetupTimestampScales();
+    // Output side
+    void PrepareOutputParameters();
+    void OpenOutput(int index);
+    void AddVideoStream(int fileIndex);
+    void AddAudioStream(int fileIndex);
+    void AddSubtitleStream(int fileIndex);
+    OutputStream& NewOutputStream(int fileIndex, AVMediaType type);
+    std::vector<media::BsfPtr> ParseBitstreamFilters(const TStringList& names);
+    // Preparation
+    void Prepare();
+    int MapSource(const OutputStream& ost, int mapIndex) const;
+    void SetupCopiedStream(OutputStream& ost, InputStream& ist);
+    void SetupEncodedStream(OutputStream& ost, InputStream& ist, int position);
+    void SetupTwoPass(OutputStream& ost, int position);
+    void OpenCodecs();
+    void InitBitstreamFilters(OutputStream& ost);
+    void CopyChapters(int inputIndex, int outputIndex);
+    void WriteHeaders();
+    // Loop
+    void MainLoop();
+    int ChooseInput(bool* limitReached, double* outputMinimum);
+    void CorrectTimestamps(InputFile& file, InputStream& ist, AVPacket& packet);
+    int ProcessPacket(int inputStream, const AVPacket* packet);
+    void DecodeAndOutput(InputStream& ist, int inputStream, const AVPacket* packet);
+    void HandleVideoFrame(InputStream& ist, int inputStream, AVFrame& frame);
+    void HandleAudioFrame(InputStream& ist, int inputStream, AVFrame& frame);
+    void HandleSubtitlePacket(InputStream& ist, int inputStream, const AVPacket* packet);
+    void CopyPacket(OutputStream& ost, InputStream& ist, const AVPacket& packet);
+    void ApplyVolume(AVFrame& frame) const;
+    void EmulateRate(const InputStream& ist) const;
+    void Drain(int inputStream);
+    void FlushEncoder(OutputStream& ost);
+    void Finish();
+    void ReportProgress(bool last);
+    // Output steps
+    void WriteAudio(OutputStream& ost, InputStream& ist, AVFrame& frame);
+    void EncodeQueuedAudio(OutputStream& ost, bool final);
+    void WriteVideo(OutputStream& ost, InputStream& ist, AVFrame& frame);
+    void WriteSubtitle(OutputStream& ost, InputStream& ist, AVSubtitle& subtitle, int64_t pts);
+    void SendToEncoder(OutputStream& ost, const AVFrame* frame);
+    // packet is in ost.chainInTimeBase; it is consumed (left empty).
+    void WritePacket(OutputStream& ost, AVPacket& packet);
+    void FilterAndMux(OutputStream& ost, AVPacket& packet, size_t filterIndex);
+    void Mux(OutputStream& ost, AVPacket& packet);
+    void ConfigureResampler(OutputStream& ost, const AVFrame& frame);
+
+    double SyncInputSeconds(const OutputStream& ost) const;
+    double OutputSeconds(const OutputStream& ost) const;
+    int TotalInputStreams() const;
+    bool AnyInputHas(AVMediaType type) const;
+
+    RunHost& host_;
+    TAVConvertOptions& options_;
+    const TStringList inputNames_;
+    const TStringList outputNames_;
+    LibraryOptions libraryOptions_;
+
+    std::vector<StreamMapEntry> streamMaps_;
+    const AVInputFormat* forcedInputFormat_ = nullptr;
+    const AVOutputFormat* outputFormat_ = nullptr;
+    std::vector<InputFile> inputFiles_;
+    std::vector<OutputFile> outputFiles_;
+    std::vector<std::unique_ptr<InputStream>> inputStreams_;
+    std::vector<std::unique_ptr<OutputStream>> outputStreams_;
+
+    // Working values: seeded by the inputs, overridden by the options before each output.
+    int audioChannels_ = 0;
+    int audioSampleRate_ = 0;
+    int audioSampleFormat_ = -1;
+    AVChannelLayout audioLayout_{};
+    int frameWidth_ = 0;
+    int frameHeight_ = 0;
+    // What the request itself asked for, before the inputs wrote the source's facts back.
+    int requestedPixelFormat_ = -1;
+    float requestedAspect_ = 0;
+    bool frameRateChosen_ = false;
+    TRational requestedFrameRate_;
+
+    int64_t runStartTime_ = 0;  // µs; 0 once the inputs are seeked
+    media::PacketPtr packet_;
+    media::FramePtr frame_;
+    media::FramePtr filtered_;
+    media::FramePtr audioFrame_;
+    media::PacketPtr encoded_;
+    std::vector<uint8_t> subtitleBuffer_;
+    int noPacketCount_ = 0;
+    bool stopped_ = false;
+};
+
+}  // namespace tw::engine

@@ -1,0 +1,306 @@
+#include "engine/converter.h"
+
+#include <pthread.h>
+
+#include <cmath>
+
+extern "C" {
+#include <libavutil/time.h>
+}
+
+#include "engine/conversion_run.h"
+#include "platform/message_service.h"
+#include "util/av_error.h"
+#include "util/format.h"
+
+namespace tw {
+
+// The converter's side of a run, seen from the engine and the log router; lives as long as
+// the converter and is used only on the worker thread.
+class TAVConverter::Worker : public engine::RunHost, public media::LogSink {
+public:
+    explicit Worker(TAVConverter& owner) : owner_(owner) {}
+
+    int LogLevel() const override { return owner_.logLevel_; }
+    void OnLibraryLog(int level, const std::string& text) override {
+        {
+            std::lock_guard lock(owner_.textMutex_);
+            owner_.lastLogMessage_ = text;
+        }
+        owner_.DoLog(level, text);
+    }
+
+    void Log(int level, const std::string& text) override { owner_.DoLog(level, text); }
+    void ShowError(const std::string& text) override {
+        owner_.Dispatcher().RunBlocking([&text] { platform::Messages().ShowError(text); });
+    }
+    void SetDuration(double seconds) override { owner_.duration_.store(seconds); }
+    void SetConvertedDuration(double seconds) override {
+        owner_.convertedDuration_.store(seconds);
+    }
+    void LoopStarting() override { owner_.startTime_.store(av_gettime()); }
+    bool Pass() override {
+        owner_.PostProgress();
+        owner_.WaitWhilePaused();
+        if (owner_.state_.load() == RunState::StopRequested) {
+            owner_.DoStopped();
+            return false;
+        }
+        return true;
+    }
+    bool ReportDue(bool last) override {
+        if (last) {
+            return true;
+        }
+        const int64_t now = av_gettime();
+        const int64_t previous = owner_.lastTime_.load();
+        if (previous == 0) {
+            owner_.lastTime_.store(now);
+            return false;
+        }
+        if (now - previous < 500000) {
+            return false;
+        }
+        owner_.lastTime_.store(now);
+        return true;
+    }
+    void Report(int64_t outputSize, int64_t inputSize, double outputSeconds) override {
+        owner_.outputSize_.store(outputSize);
+        owner_.inputSize_.store(inputSize);
+        owner_.bitrate_.store(static_cast<double>(outputSize) * 8.0 / outputSeconds / 1000.0);
+    }
+
+private:
+    TAVConverter& owner_;
+};
+
+TAVConverter::TAVConverter(platform::UiDispatcher* dispatcher)
+    : dispatcher_(dispatcher),
+      alive_(std::make_shared<std::atomic<bool>>(true)),
+      worker_(std::make_unique<Worker>(*this)) {}
+
+TAVConverter::~TAVConverter() {
+    // Events still on their way must not reach an owner that is going away.
+    alive_->store(false);
+    if (thread_.joinable()) {
+        Stop();
+        WaitForEnd(std::chrono::hours(24 * 365));
+    }
+}
+
+platform::UiDispatcher& TAVConverter::Dispatcher() const {
+    return dispatcher_ ? *dispatcher_ : platform::Dispatcher();
+}
+
+bool TAVConverter::Start() {
+    if (working_.load() || state_.load() != RunState::Idle) {
+        return false;
+    }
+    if (thread_.joinable()) {
+        thread_.join();
+    }
+    convertedDuration_.store(0);
+    duration_.store(0);
+    bitrate_.store(0);
+    startTime_.store(0);
+    lastTime_.store(0);
+    outputSize_.store(0);
+    inputSize_.store(0);
+    {
+        std::lock_guard lock(textMutex_);
+        errorMessage_.clear();
+        lastLogMessage_.clear();
+    }
+    working_.store(true);
+    thread_ = std::jthread([this] { Execute(); });
+    return true;
+}
+
+void TAVConverter::Pause() {
+    RunState expected = RunState::Running;
+    state_.compare_exchange_strong(expected, RunState::Paused);
+}
+
+void TAVConverter::Resume() {
+    RunState expected = RunState::Paused;
+    if (state_.compare_exchange_strong(expected, RunState::Running)) {
+        std::lock_guard lock(pauseMutex_);
+        pauseChanged_.notify_all();
+    }
+}
+
+void TAVConverter::Stop() {
+    RunState current = state_.load();
+    while (current == RunState::Running || current == RunState::Paused) {
+        if (state_.compare_exchange_weak(current, RunState::StopRequested)) {
+            std::lock_guard lock(pauseMutex_);
+            pauseChanged_.notify_all();
+            return;
+        }
+    }
+}
+
+void TAVConverter::WaitWhilePaused() {
+    std::unique_lock lock(pauseMutex_);
+    pauseChanged_.wait(lock, [this] { return state_.load() != RunState::Paused; });
+}
+
+bool TAVConverter::WaitForEnd(std::chrono::milliseconds timeout) {
+    platform::UiDispatcher& dispatcher = Dispatcher();
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    while (working_.load()) {
+        if (std::chrono::steady_clock::now() >= deadline) {
+            return false;
+        }
+        // The worker may be waiting for the UI thread (stop and completion events).
+        dispatcher.ProcessPending();
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    if (thread_.joinable()) {
+        thread_.join();
+    }
+    return true;
+}
+
+void TAVConverter::Execute() {
+    const std::string name =
+        "Converting " + (inputFiles_.empty() ? std::string() : inputFiles_.front());
+    pthread_setname_np(pthread_self(), name.substr(0, 15).c_str());
+    bool transcodeBegan = false;
+    bool failed = false;
+    {
+        media::ThreadLogRegistration registration(*worker_);
+        try {
+            engine::ConversionRun run(*worker_, options_, inputFiles_, outputFiles_);
+            run.Open();
+            startTime_.store(0);
+            lastTime_.store(0);
+            RunState idle = RunState::Idle;
+            state_.compare_exchange_strong(idle, RunState::Running);
+            transcodeBegan = true;
+            run.Transcode();
+        } catch (const std::exception& e) {
+            // Our own errors carry the user's message; anything else still ends the run
+            // visibly instead of taking the process down.
+            std::lock_guard lock(textMutex_);
+            errorMessage_ = e.what();
+            failed = true;
+        }
+        // Everything the run opened is released here, before the owner hears of the end.
+        if (failed) {
+            DoError();
+        }
+        const bool stopped = state_.load() == RunState::StopRequested;
+        state_.store(RunState::Idle);
+        {
+            std::lock_guard lock(pauseMutex_);
+            pauseChanged_.notify_all();
+        }
+        if (transcodeBegan) {
+            DoComplete(stopped);
+        }
+    }
+    working_.store(false);
+}
+
+void TAVConverter::DoLog(int level, const std::string& text) {
+    if (onLog_) {
+        onLog_(*this, level, text);
+    }
+}
+
+void TAVConverter::PostProgress() {
+    if (progressPending_.exchange(true)) {
+        return;
+    }
+    Dispatcher().Post([this, alive = alive_] {
+        if (!alive->load()) {
+            return;
+        }
+        progressPending_.store(false);
+        if (!onProgress_) {
+            return;
+        }
+        try {
+            onProgress_(*this);
+        } catch (const EAVError& e) {
+            platform::Messages().ShowError(e.what());
+        }
+    });
+}
+
+void TAVConverter::DoStopped() {
+    Dispatcher().RunBlocking([this, alive = alive_] {
+        if (alive->load() && onStopped_) {
+            onStopped_(*this);
+        }
+    });
+}
+
+void TAVConverter::DoError() {
+    const std::string text = FormatPrintf("%s:%s", ErrorMessage().c_str(),
+                                          LastLogMessage().c_str());
+    Dispatcher().RunBlocking([this, text, alive = alive_] {
+        platform::Messages().ShowError(text);
+        if (alive->load() && onError_) {
+            onError_(*this);
+        }
+    });
+}
+
+void TAVConverter::DoComplete(bool stopped) {
+    if (stopped) {
+        return;
+    }
+    Dispatcher().RunBlocking([this, alive = alive_] {
+        Dispatcher().ProcessPending();
+        if (!alive->load() || !onComplete_) {
+            return;
+        }
+        try {
+            onComplete_(*this);
+        } catch (...) {
+            // A failing completion handler must not take the worker down.
+        }
+    });
+}
+
+int TAVConverter::GetProgress() const {
+    const int64_t start = options_.StartTime();
+    const int64_t recording = options_.RecordingTime();
+    const double duration = duration_.load();
+    const double converted = convertedDuration_.load();
+    if (start <= 0 && duration * 1000000.0 <= static_cast<double>(recording)) {
+        return duration > 0 ? static_cast<int>(std::nearbyint(converted / duration * 100.0)) : 0;
+    }
+    const double span = std::nearbyint(duration * 1000000.0) - static_cast<double>(start);
+    const double effective = std::min(static_cast<double>(recording), span);
+    if (effective <= 0) {
+        return 0;
+    }
+    return static_cast<int>(std::nearbyint(converted * 100.0 * 1000000.0 / effective));
+}
+
+int64_t TAVConverter::GetElapsedTime() const {
+    return (lastTime_.load() - startTime_.load()) / 1000000;
+}
+
+int64_t TAVConverter::GetRemainingTime() const {
+    const int progress = GetProgress();
+    if (progress <= 0) {
+        return kUnknownRemaining;
+    }
+    return GetElapsedTime() * (100 - progress) / progress;
+}
+
+std::string TAVConverter::ErrorMessage() const {
+    std::lock_guard lock(textMutex_);
+    return errorMessage_;
+}
+
+std::string TAVConverter::LastLogMessage() const {
+    std::lock_guard lock(textMutex_);
+    return lastLogMessage_;
+}
+
+}  // namespace tw

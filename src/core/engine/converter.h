@@ -1,0 +1,145 @@
+#pragma once
+
+// TAVConverter: converts its InputFiles into its OutputFiles with its ConvertOptions on a
+// worker thread of its own. The owner (on the UI thread) fills the lists and options, calls
+// Start, and may Pause, Resume and Stop. Events:
+//   OnLog       on the worker thread, for library lines up to LogLevel and the engine's own lines;
+//   OnProgress  posted to the UI thread (at most one pending), once per pass of the loop;
+//   OnStopped   on the UI thread (the worker waits), when the loop sees a stop request;
+//   OnError     on the UI thread (the worker waits), after any failure, once its message has
+//               been shown through the message service ("<message>:<last library line>");
+//   OnComplete  on the UI thread (the worker waits), after a run that reached the main loop and
+//               was not stopped, also after an error in the loop.
+// Figures (Progress, Duration, Bitrate, sizes, times) are written by the worker and may be read
+// from any thread.
+
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+
+#include "engine/convert_options.h"
+#include "media/library.h"
+#include "platform/ui_dispatcher.h"
+#include "util/string_list.h"
+
+namespace tw {
+
+class TAVConverter {
+public:
+    using TAVLogEvent = std::function<void(TAVConverter& sender, int level, const std::string&)>;
+    using TNotifyEvent = std::function<void(TAVConverter& sender)>;
+
+    enum class RunState : uint8_t { Idle = 0, Running = 1, StopRequested = 2, Paused = 3 };
+
+    // dispatcher: where UI-thread events go; the process's installed one when null.
+    explicit TAVConverter(platform::UiDispatcher* dispatcher = nullptr);
+    // Stops a running conversion and waits for its worker (serving the UI thread meanwhile).
+    ~TAVConverter();
+    TAVConverter(const TAVConverter&) = delete;
+    TAVConverter& operator=(const TAVConverter&) = delete;
+
+    TAVConvertOptions& ConvertOptions() { return options_; }
+    const TAVConvertOptions& ConvertOptions() const { return options_; }
+    void SetConvertOptions(const TAVConvertOptions& value) { options_.Assign(value); }
+    const TStringList& InputFiles() const { return inputFiles_; }
+    void SetInputFiles(const TStringList& value) { inputFiles_ = value; }
+    const TStringList& OutputFiles() const { return outputFiles_; }
+    void SetOutputFiles(const TStringList& value) { outputFiles_ = value; }
+
+    void SetOnLog(TAVLogEvent handler) { onLog_ = std::move(handler); }
+    void SetOnProgress(TNotifyEvent handler) { onProgress_ = std::move(handler); }
+    void SetOnComplete(TNotifyEvent handler) { onComplete_ = std::move(handler); }
+    void SetOnStopped(TNotifyEvent handler) { onStopped_ = std::move(handler); }
+    void SetOnError(TNotifyEvent handler) { onError_ = std::move(handler); }
+
+    // Starts a run on a new worker thread. Only when idle and no worker of an earlier run is
+    // still winding down; returns false otherwise.
+    bool Start();
+    void Pause();   // running -> paused
+    void Resume();  // paused -> running
+    void Stop();    // running or paused -> stop requested
+
+    // Waits for the worker of the current run to end, serving the dispatcher when called on
+    // the UI thread. Returns false on timeout.
+    bool WaitForEnd(std::chrono::milliseconds timeout);
+    bool IsWorking() const { return working_.load(); }
+
+    RunState State() const { return state_.load(); }
+    int GetProgress() const;
+    int Progress() const { return GetProgress(); }
+    int64_t GetElapsedTime() const;
+    int64_t GetRemainingTime() const;
+
+    double ConvertedDuration() const { return convertedDuration_.load(); }
+    void SetConvertedDuration(double seconds) { convertedDuration_.store(seconds); }
+    double Duration() const { return duration_.load(); }
+    void SetDuration(double seconds) { duration_.store(seconds); }
+    double Bitrate() const { return bitrate_.load(); }
+    void SetBitrate(double kbits) { bitrate_.store(kbits); }
+    int64_t StartTime() const { return startTime_.load(); }
+    int64_t LastTime() const { return lastTime_.load(); }
+    int64_t OutputSize() const { return outputSize_.load(); }
+    int64_t InputSize() const { return inputSize_.load(); }
+    int LogLevel() const { return logLevel_; }
+    std::string ErrorMessage() const;
+    std::string LastLogMessage() const;
+
+    // Remaining time shown without any progress (99:99:99 counted in seconds).
+    static constexpr int64_t kUnknownRemaining = 362439;
+
+private:
+    class Worker;
+    friend class Worker;
+
+    void Execute();
+    void DoLog(int level, const std::string& text);
+    void DoStopped();
+    void DoError();
+    void DoComplete(bool stopped);
+    void PostProgress();
+    void WaitWhilePaused();
+
+    platform::UiDispatcher& Dispatcher() const;
+
+    media::LibraryUse libraries_;
+    platform::UiDispatcher* dispatcher_;
+    TAVConvertOptions options_;
+    TStringList inputFiles_;
+    TStringList outputFiles_;
+
+    TAVLogEvent onLog_;
+    TNotifyEvent onProgress_;
+    TNotifyEvent onComplete_;
+    TNotifyEvent onStopped_;
+    TNotifyEvent onError_;
+
+    std::atomic<RunState> state_{RunState::Idle};
+    std::mutex pauseMutex_;  // with pauseChanged_, wakes the worker out of a pause
+    std::condition_variable pauseChanged_;
+
+    std::atomic<double> convertedDuration_{0};
+    std::atomic<double> duration_{0};
+    std::atomic<double> bitrate_{0};
+    std::atomic<int64_t> startTime_{0};
+    std::atomic<int64_t> lastTime_{0};
+    std::atomic<int64_t> outputSize_{0};
+    std::atomic<int64_t> inputSize_{0};
+    const int logLevel_ = 24;
+
+    mutable std::mutex textMutex_;  // guards errorMessage_ and lastLogMessage_
+    std::string errorMessage_;
+    std::string lastLogMessage_;
+
+    std::atomic<bool> progressPending_{false};
+    std::atomic<bool> working_{false};
+    std::shared_ptr<std::atomic<bool>> alive_;  // read by posted events; false once destroyed
+    std::unique_ptr<Worker> worker_;
+    std::jthread thread_;
+};
+
+}  // namespace tw

@@ -1,0 +1,359 @@
+// Input side of a run: stream maps, library options, forced formats, opening the inputs.
+#include <charconv>
+#include <cmath>
+
+extern "C" {
+#include <libavutil/opt.h>
+#include <libavutil/pixdesc.h>
+}
+
+#include "engine/conversion_run.h"
+#include "util/av_error.h"
+#include "util/format.h"
+
+namespace tw::engine {
+
+namespace {
+
+int ToInt(std::string_view text) {
+    text = Trim(text);
+    int value = 0;
+    const auto result = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (result.ec != std::errc{} || result.ptr != text.data() + text.size() || text.empty()) {
+        throw EAVError(FormatPrintf("'%.*s' is not a valid integer value",
+                                    static_cast<int>(text.size()), text.data()));
+    }
+    return value;
+}
+
+}  // namespace
+
+ConversionRun::ConversionRun(RunHost& host, TAVConvertOptions& options,
+                             const TStringList& inputs, const TStringList& outputs)
+    : host_(host),
+      options_(options),
+      inputNames_(inputs),
+      outputNames_(outputs),
+      libraryOptions_(options.ScalerFlags),
+      packet_(media::MakePacket()),
+      frame_(media::MakeFrame()),
+      filtered_(media::MakeFrame()),
+      audioFrame_(media::MakeFrame()),
+      encoded_(media::MakePacket()) {}
+
+ConversionRun::~ConversionRun() {
+    // Encoders point at statistics text this object holds; detach it before they go.
+    for (auto& ost : outputStreams_) {
+        if (ost->encoder) {
+            ost->encoder->stats_in = nullptr;
+        }
+        av_channel_layout_uninit(&ost->resamplerInLayout);
+    }
+    av_channel_layout_uninit(&audioLayout_);
+}
+
+void ConversionRun::Open() {
+    const TVideoOptions& video = options_.VideoOptions();
+    requestedPixelFormat_ = video.PixelFormat;
+    requestedAspect_ = video.FrameAspectRatio();
+    frameRateChosen_ = video.FrameRateChosen();
+    requestedFrameRate_.Assign(video.FrameRate());
+
+    SetupStreamMaps();
+    ApplyCodecOptions();
+    ResolveFormats();
+    for (int i = 0; i < static_cast<int>(inputNames_.size()); ++i) {
+        OpenInput(i);
+    }
+    SetupTimestampScales();
+    for (int i = 0; i < static_cast<int>(outputNames_.size()); ++i) {
+        OpenOutput(i);
+    }
+}
+
+void ConversionRun::SetupStreamMaps() {
+    streamMaps_.clear();
+    for (const std::string& line : options_.StreamMaps()) {
+        StreamMapEntry entry;
+        entry.file = ToInt(NamePart(line));
+        entry.stream = ToInt(ValuePart(line));
+        entry.syncFile = entry.file;
+        entry.syncStream = entry.stream;
+        streamMaps_.push_back(entry);
+    }
+}
+
+void ConversionRun::ApplyCodecOptions() {
+    if (options_.AudioOptions().Bitrate() != 0) {
+        libraryOptions_.Set("ab", std::to_string(options_.AudioOptions().Bitrate()));
+    }
+    if (options_.VideoOptions().Bitrate() != 0) {
+        libraryOptions_.Set("b", std::to_string(options_.VideoOptions().Bitrate()));
+    }
+    for (const std::string& line : options_.CodecOptions()) {
+        libraryOptions_.Set(std::string(NamePart(line)), std::string(ValuePart(line)));
+    }
+}
+
+void ConversionRun::ResolveFormats() {
+    const std::string& input = options_.InputFormat();
+    const std::string& output = options_.OutputFormat();
+    if (input.empty() && output.empty()) {
+        return;
+    }
+    forcedInputFormat_ = input.empty() ? nullptr : av_find_input_format(input.c_str());
+    outputFormat_ = output.empty() ? nullptr : av_guess_format(output.c_str(), nullptr, nullptr);
+    if (!forcedInputFormat_ && !outputFormat_) {
+        throw EAVError(FormatPrintf("Unknown input %s or Output format %s", input.c_str(),
+                                    output.c_str()));
+    }
+}
+
+AVCodecID ConversionRun::FindCodecId(const std::string& name, AVMediaType type, bool encoder) {
+    if (name.empty()) {
+        return AV_CODEC_ID_NONE;
+    }
+    const AVCodec* codec = encoder ? avcodec_find_encoder_by_name(name.c_str())
+                                   : avcodec_find_decoder_by_name(name.c_str());
+    if (!codec) {
+        throw EAVError("Unknown Codec Name");
+    }
+    if (codec->type != type) {
+        throw EAVError("Invalid codec type");
+    }
+    return codec->id;
+}
+
+void ConversionRun::OpenInput(int index) {
+    TW_ASSERT(index >= 0 && index < static_cast<int>(inputNames_.size()));
+    TVideoOptions& video = options_.VideoOptions();
+    const std::string& name = inputNames_[static_cast<size_t>(index)];
+
+    AVFormatContext* raw = avformat_alloc_context();
+    if (!raw) {
+        throw EAVError("Could not open file:-12!");
+    }
+    // Parameters for inputs whose format cannot describe itself (raw streams, devices).
+    AVDictionary* parameters = nullptr;
+    if (forcedInputFormat_) {
+        av_dict_set_int(&parameters, "sample_rate", 44100, 0);
+        av_dict_set_int(&parameters, "channels", 1, 0);
+        if (video.FrameRate().num() > 0 && video.FrameRate().den() > 0) {
+            av_dict_set(&parameters, "framerate",
+                        FormatPrintf("%d/%d", video.FrameRate().num(), video.FrameRate().den())
+                            .c_str(),
+                        0);
+        }
+        if (frameWidth_ > 0 && frameHeight_ > 0) {
+            av_dict_set(&parameters, "video_size",
+                        FormatPrintf("%dx%d", frameWidth_, frameHeight_).c_str(), 0);
+        }
+        if (video.PixelFormat >= 0) {
+            av_dict_set(&parameters, "pixel_format",
+                        av_get_pix_fmt_name(static_cast<AVPixelFormat>(video.PixelFormat)), 0);
+        }
+        av_dict_set_int(&parameters, "channel", options_.GrabOptions().VideoChannel(), 0);
+        if (!options_.GrabOptions().VideoStandard().empty()) {
+            av_dict_set(&parameters, "standard", options_.GrabOptions().VideoStandard().c_str(),
+                        0);
+        }
+    }
+    media::DictionaryPtr parameterOwner(parameters);
+    libraryOptions_.Apply(raw, libraryOptions_.FormatDefaults(), LibraryOptions::kFormat);
+
+    const AVCodecID videoDecoder =
+        FindCodecId(video.DecoderVideoCodecName(), AVMEDIA_TYPE_VIDEO, false);
+    const AVCodecID audioDecoder =
+        FindCodecId(options_.AudioOptions().DecoderAudioCodecName(), AVMEDIA_TYPE_AUDIO, false);
+    const AVCodecID subtitleDecoder =
+        FindCodecId(options_.SubtitleOptions().SubtitleCodecName(), AVMEDIA_TYPE_SUBTITLE, false);
+    raw->video_codec_id = videoDecoder;
+    raw->audio_codec_id = audioDecoder;
+    raw->subtitle_codec_id = subtitleDecoder;
+    if (videoDecoder != AV_CODEC_ID_NONE) {
+        raw->video_codec = avcodec_find_decoder(videoDecoder);
+    }
+    if (audioDecoder != AV_CODEC_ID_NONE) {
+        raw->audio_codec = avcodec_find_decoder(audioDecoder);
+    }
+    if (subtitleDecoder != AV_CODEC_ID_NONE) {
+        raw->subtitle_codec = avcodec_find_decoder(subtitleDecoder);
+    }
+    raw->flags |= AVFMT_FLAG_NONBLOCK;
+
+    AVDictionary* openOptions = parameterOwner.release();
+    // On failure the library frees the context itself.
+    int result = avformat_open_input(&raw, name.c_str(), forcedInputFormat_, &openOptions);
+    av_dict_free(&openOptions);
+    if (result < 0) {
+        throw EAVError(FormatPrintf("Could not open file:%d!", result));
+    }
+    media::InputFormatPtr context(raw);
+
+    const int program = options_.Engine.ProgramNumber;
+    if (program != 0) {
+        for (unsigned i = 0; i < context->nb_streams; ++i) {
+            context->streams[i]->discard = AVDISCARD_ALL;
+        }
+        bool found = false;
+        for (unsigned i = 0; i < context->nb_programs; ++i) {
+            AVProgram* p = context->programs[i];
+            if (p->id == program) {
+                for (unsigned k = 0; k < p->nb_stream_indexes; ++k) {
+                    context->streams[p->stream_index[k]]->discard = AVDISCARD_DEFAULT;
+                }
+                found = true;
+            } else {
+                p->discard = AVDISCARD_ALL;
+            }
+        }
+        if (!found) {
+            throw EAVError("Specified program id not found");
+        }
+    }
+
+    result = avformat_find_stream_info(context.get(), nullptr);
+    if (result < 0) {
+        throw EAVError(FormatPrintf("Could not find codec parameters:%d!", result));
+    }
+
+    int64_t seekPosition = options_.StartTime();
+    if (context->start_time != AV_NOPTS_VALUE) {
+        seekPosition += context->start_time;
+    }
+    runStartTime_ = options_.StartTime();
+    if (runStartTime_ != 0) {
+        av_seek_frame(context.get(), -1, seekPosition, AVSEEK_FLAG_BACKWARD);
+        runStartTime_ = 0;
+    }
+    if (context->duration != AV_NOPTS_VALUE && context->duration > 0) {
+        host_.SetDuration(static_cast<double>(context->duration) / AV_TIME_BASE);
+    }
+
+    InputFile file;
+    file.firstStream = TotalInputStreams();
+    file.streamCount = static_cast<int>(context->nb_streams);
+    for (unsigned i = 0; i < context->nb_streams; ++i) {
+        AVStream* st = context->streams[i];
+        auto ist = std::make_unique<InputStream>();
+        ist->fileIndex = index;
+        ist->streamIndex = static_cast<int>(i);
+        ist->stream = st;
+        const AVCodec* decoder = avcodec_find_decoder(st->codecpar->codec_id);
+        ist->decoder.reset(avcodec_alloc_context3(decoder));
+        if (!ist->decoder || avcodec_parameters_to_context(ist->decoder.get(), st->codecpar) < 0) {
+            throw EAVError("no memory");
+        }
+        AVCodecContext* dec = ist->decoder.get();
+        dec->pkt_timebase = st->time_base;
+        dec->thread_count = st->codecpar->codec_id == AV_CODEC_ID_SVQ3 ? 1 : options_.ThreadCount();
+
+        switch (st->codecpar->codec_type) {
+            case AVMEDIA_TYPE_AUDIO:
+                libraryOptions_.Apply(dec, libraryOptions_.CodecDefaults(AVMEDIA_TYPE_AUDIO),
+                                      LibraryOptions::kAudioDecoder);
+                av_channel_layout_uninit(&audioLayout_);
+                av_channel_layout_copy(&audioLayout_, &dec->ch_layout);
+                audioChannels_ = dec->ch_layout.nb_channels;
+                audioSampleRate_ = dec->sample_rate;
+                audioSampleFormat_ = dec->sample_fmt;
+                if (options_.AudioOptions().AudioDisable()) {
+                    st->discard = AVDISCARD_ALL;
+                }
+                break;
+            case AVMEDIA_TYPE_SUBTITLE:
+                if (options_.SubtitleOptions().SubtitleDisable()) {
+                    st->discard = AVDISCARD_ALL;
+                }
+                break;
+            case AVMEDIA_TYPE_VIDEO: {
+                libraryOptions_.Apply(dec, libraryOptions_.CodecDefaults(AVMEDIA_TYPE_VIDEO),
+                                      LibraryOptions::kVideoDecoder);
+                frameHeight_ = dec->height;
+                frameWidth_ = dec->width;
+                if (dec->lowres > 0) {
+                    frameHeight_ >>= dec->lowres;
+                    frameWidth_ >>= dec->lowres;
+                }
+                // The source's facts describe the output unless the request chose them.
+                if (requestedAspect_ == 0) {
+                    const AVRational sar = st->sample_aspect_ratio.num != 0
+                                               ? st->sample_aspect_ratio
+                                               : dec->sample_aspect_ratio;
+                    double aspect = av_q2d(sar);
+                    if (dec->height > 0) {
+                        aspect = static_cast<double>(dec->width) / dec->height * aspect;
+                    }
+                    video.SetFrameAspectRatio(static_cast<float>(aspect));
+                }
+                if (requestedPixelFormat_ < 0) {
+                    video.PixelFormat = dec->pix_fmt;
+                }
+                const AVRational containerRate =
+                    st->r_frame_rate.num > 0 ? st->r_frame_rate : st->avg_frame_rate;
+                const AVRational codecRate = st->avg_frame_rate;
+                if (containerRate.num > 0 && codecRate.num > 0 &&
+                    av_cmp_q(containerRate, codecRate) != 0) {
+                    host_.Log(AV_LOG_ERROR,
+                              FormatPrintf("Seems stream %d codec frame rate differs from "
+                                           "container frame rate: %2.2f (%d/%d) -> %2.2f (%d/%d)",
+                                           static_cast<int>(i), av_q2d(codecRate), codecRate.num,
+                                           codecRate.den, av_q2d(containerRate),
+                                           containerRate.num, containerRate.den));
+                }
+                if (!frameRateChosen_ && containerRate.num > 0 && containerRate.den > 0) {
+                    video.FrameRate().Setnum(containerRate.num);
+                    video.FrameRate().Setden(containerRate.den);
+                }
+                if (video.VideoDisable()) {
+                    st->discard = AVDISCARD_ALL;
+                } else if (options_.Engine.VideoDiscard != 0) {
+                    st->discard = static_cast<AVDiscard>(options_.Engine.VideoDiscard);
+                }
+                break;
+            }
+            default:
+                break;
+        }
+        inputStreams_.push_back(std::move(ist));
+    }
+
+    file.timestampOffset = options_.Engine.InputTimestampOffset -
+                           (options_.Engine.CopyTimestamps ? 0 : seekPosition);
+    file.context = std::move(context);
+    inputFiles_.push_back(std::move(file));
+}
+
+void ConversionRun::SetupTimestampScales() {
+    for (const auto& entry : options_.Engine.TimestampScales) {
+        if (entry.file < 0 || entry.file >= static_cast<int>(inputFiles_.size())) {
+            continue;
+        }
+        const InputFile& file = inputFiles_[static_cast<size_t>(entry.file)];
+        if (entry.stream >= 0 && entry.stream < file.streamCount) {
+            inputStreams_[static_cast<size_t>(file.firstStream + entry.stream)]->timestampScale =
+                entry.scale;
+        }
+    }
+}
+
+int ConversionRun::TotalInputStreams() const { return static_cast<int>(inputStreams_.size()); }
+
+bool ConversionRun::AnyInputHas(AVMediaType type) const {
+    for (const auto& ist : inputStreams_) {
+        if (ist->stream->codecpar->codec_type == type) {
+            return true;
+        }
+    }
+    return false;
+}
+
+int64_t ConversionRun::InputSize() const {
+    if (inputFiles_.empty() || !inputFiles_[0].context->pb) {
+        return 0;
+    }
+    const int64_t size = avio_size(inputFiles_[0].context->pb);
+    return size < 0 ? 0 : size;
+}
+
+}  // namespace tw::engine

@@ -1,0 +1,484 @@
+// Output side of a run: container format, streams, encoders and their parameters.
+#include <cmath>
+#include <filesystem>
+#include <system_error>
+
+extern "C" {
+#include <libavutil/opt.h>
+#include <libavutil/pixdesc.h>
+}
+
+#include "engine/conversion_run.h"
+#include "util/av_error.h"
+#include "util/format.h"
+
+namespace tw::engine {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+AVRational NearestRatio(double value) {
+    if (!(value > 0) || !std::isfinite(value)) {
+        return AVRational{0, 1};
+    }
+    return av_d2q(value, 255);
+}
+
+bool IsTextSubtitle(AVCodecID id) {
+    const AVCodecDescriptor* d = avcodec_descriptor_get(id);
+    return d && (d->props & AV_CODEC_PROP_TEXT_SUB);
+}
+
+bool IsBitmapSubtitle(AVCodecID id) {
+    const AVCodecDescriptor* d = avcodec_descriptor_get(id);
+    return d && (d->props & AV_CODEC_PROP_BITMAP_SUB);
+}
+
+// Audio containers whose picture codec is only for a cover picture: a moving video stream has
+// no place in them, so they get none unless one is asked for.
+bool PictureIsCoverArtOnly(const AVOutputFormat* format) {
+    const std::string name = format->name;
+    return name == "mp3" || name == "flac";
+}
+
+void SetLanguage(AVStream* stream, const std::string& language) {
+    if (!Trim(language).empty()) {
+        av_dict_set(&stream->metadata, "language", language.c_str(), 0);
+    }
+}
+
+}  // namespace
+
+void ConversionRun::PrepareOutputParameters() {
+    const TAudioOptions& audio = options_.AudioOptions();
+    const TVideoOptions& video = options_.VideoOptions();
+    if (audio.AudioChannels() != 0) {
+        audioChannels_ = audio.AudioChannels();
+    }
+    if (audio.AudioSampleRate() != 0) {
+        audioSampleRate_ = audio.AudioSampleRate();
+    }
+    if (audio.AudioSampleFmt() != sfAuto) {
+        audioSampleFormat_ = static_cast<int>(audio.AudioSampleFmt()) - 1;
+    }
+    if (video.FrameWidth() != 0) {
+        frameWidth_ = video.FrameWidth();
+    }
+    if (video.FrameHeight() != 0) {
+        frameHeight_ = video.FrameHeight();
+    }
+    if (frameWidth_ < 0 || frameHeight_ < 0) {
+        host_.ShowError("crop dimensions are outside the range of the original image.");
+    }
+}
+
+void ConversionRun::OpenOutput(int index) {
+    const std::string& name = outputNames_[static_cast<size_t>(index)];
+    PrepareOutputParameters();
+
+    if (!outputFormat_) {
+        outputFormat_ = av_guess_format(nullptr, name.c_str(), nullptr);
+        if (!outputFormat_) {
+            throw EAVError(
+                FormatPrintf("Unable to find a suitable output format for %s", name.c_str()));
+        }
+    }
+    AVFormatContext* raw = nullptr;
+    if (avformat_alloc_output_context2(&raw, outputFormat_, nullptr, name.c_str()) < 0 || !raw) {
+        throw EAVError(
+            FormatPrintf("Unable to find a suitable output format for %s", name.c_str()));
+    }
+    OutputFile file;
+    file.context.reset(raw);
+    outputFiles_.push_back(std::move(file));
+    AVFormatContext* context = raw;
+
+    const TVideoOptions& video = options_.VideoOptions();
+    const TAudioOptions& audio = options_.AudioOptions();
+    const TSubtitleOptions& subtitle = options_.SubtitleOptions();
+    const bool defaultVideo =
+        outputFormat_->video_codec != AV_CODEC_ID_NONE && !PictureIsCoverArtOnly(outputFormat_);
+    bool useVideo = defaultVideo || video.VideoStreamCopy() ||
+                    !video.EncoderVideoCodecName().empty();
+    bool useAudio = outputFormat_->audio_codec != AV_CODEC_ID_NONE || audio.AudioStreamCopy() ||
+                    !audio.EncoderAudioCodecName().empty();
+    bool useSubtitle = outputFormat_->subtitle_codec != AV_CODEC_ID_NONE ||
+                       subtitle.SubtitleStreamCopy() || !subtitle.SubtitleCodecName().empty();
+    if (!inputFiles_.empty()) {
+        useVideo = useVideo && AnyInputHas(AVMEDIA_TYPE_VIDEO);
+        useAudio = useAudio && AnyInputHas(AVMEDIA_TYPE_AUDIO);
+        useSubtitle = useSubtitle && AnyInputHas(AVMEDIA_TYPE_SUBTITLE);
+    }
+    if (video.VideoDisable()) {
+        useVideo = false;
+    }
+    if (audio.AudioDisable()) {
+        useAudio = false;
+    }
+    if (subtitle.SubtitleDisable()) {
+        useSubtitle = false;
+    }
+    if (useVideo) {
+        AddVideoStream(index);
+    }
+    if (useAudio) {
+        AddAudioStream(index);
+    }
+    if (useSubtitle) {
+        AddSubtitleStream(index);
+    }
+
+    for (const std::string& line : options_.MetaData()) {
+        av_dict_set(&context->metadata, std::string(NamePart(line)).c_str(),
+                    std::string(ValuePart(line)).c_str(), 0);
+    }
+
+    if ((outputFormat_->flags & AVFMT_NEEDNUMBER) &&
+        !av_filename_number_test(name.c_str())) {
+        throw EAVError("unexpected error");
+    }
+    if (!(outputFormat_->flags & AVFMT_NOFILE)) {
+        const fs::path parent = fs::path(name).parent_path();
+        if (!parent.empty()) {
+            std::error_code ignored;
+            fs::create_directories(parent, ignored);
+        }
+        if (avio_open(&context->pb, name.c_str(), AVIO_FLAG_WRITE) < 0) {
+            throw EAVError("Could not open file");
+        }
+    }
+
+    context->max_delay =
+        static_cast<int>(std::lround(options_.MuxerOptions().MuxMaxDelay() * 1000000.0));
+    OutputFile& stored = outputFiles_.back();
+    AVDictionary* muxerOptions = nullptr;
+    // Only the program-stream muxers know a preload; the others leave the entry unused.
+    av_dict_set_int(&muxerOptions, "preload",
+                    std::lround(options_.MuxerOptions().MuxPreload() * 1000000.0), 0);
+    if (options_.Engine.LoopCount >= 0) {
+        av_dict_set_int(&muxerOptions, "loop", options_.Engine.LoopCount, 0);
+    }
+    stored.muxerOptions.reset(muxerOptions);
+    context->flags |= AVFMT_FLAG_NONBLOCK;
+    // Muxer options are encoding options of the format context.
+    libraryOptions_.Apply(context, libraryOptions_.FormatDefaults(), AV_OPT_FLAG_ENCODING_PARAM);
+}
+
+OutputStream& ConversionRun::NewOutputStream(int fileIndex, AVMediaType type) {
+    AVFormatContext* context = outputFiles_[static_cast<size_t>(fileIndex)].context.get();
+    AVStream* stream = avformat_new_stream(context, nullptr);
+    if (!stream) {
+        throw EAVError("Could not alloc stream");
+    }
+    auto ost = std::make_unique<OutputStream>();
+    ost->fileIndex = fileIndex;
+    ost->index = stream->index;
+    ost->stream = stream;
+    ost->type = type;
+    outputStreams_.push_back(std::move(ost));
+    return *outputStreams_.back();
+}
+
+void ConversionRun::AddVideoStream(int fileIndex) {
+    OutputStream& ost = NewOutputStream(fileIndex, AVMEDIA_TYPE_VIDEO);
+    AVFormatContext* context = outputFiles_[static_cast<size_t>(fileIndex)].context.get();
+    const TVideoOptions& video = options_.VideoOptions();
+    const std::string& outputName = outputNames_[static_cast<size_t>(fileIndex)];
+
+    AVCodecID codecId = AV_CODEC_ID_NONE;
+    if (!video.VideoStreamCopy()) {
+        if (video.EncoderVideoCodecName().empty()) {
+            codecId = av_guess_codec(outputFormat_, nullptr, outputName.c_str(), nullptr,
+                                     AVMEDIA_TYPE_VIDEO);
+            ost.codec = avcodec_find_encoder(codecId);
+        } else {
+            codecId = FindCodecId(video.EncoderVideoCodecName(), AVMEDIA_TYPE_VIDEO, true);
+            ost.codec = avcodec_find_encoder_by_name(video.EncoderVideoCodecName().c_str());
+        }
+    }
+    ost.encoder.reset(avcodec_alloc_context3(ost.codec));
+    if (!ost.encoder) {
+        throw EAVError("Could not alloc stream");
+    }
+    AVCodecContext* enc = ost.encoder.get();
+    ost.bitstreamFilters = ParseBitstreamFilters(options_.MuxerOptions().VideoBitstreamFilters());
+    enc->thread_count = options_.ThreadCount();
+    if (video.VideoCodecTag() != 0) {
+        enc->codec_tag = static_cast<unsigned>(video.VideoCodecTag());
+    }
+    AVCodecContext* videoDefaults = libraryOptions_.CodecDefaults(AVMEDIA_TYPE_VIDEO);
+    if ((video.VideoGlobalHeader() & 1) ||
+        (video.VideoGlobalHeader() == 0 && (context->oformat->flags & AVFMT_GLOBALHEADER))) {
+        enc->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
+        videoDefaults->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
+    }
+    if (video.VideoGlobalHeader() & 2) {
+        enc->flags2 |= AV_CODEC_FLAG2_LOCAL_HEADER;
+        videoDefaults->flags2 |= AV_CODEC_FLAG2_LOCAL_HEADER;
+    }
+
+    if (video.VideoStreamCopy()) {
+        ost.copy = true;
+        enc->codec_type = AVMEDIA_TYPE_VIDEO;
+        if (frameWidth_ > 0) {
+            ost.stream->sample_aspect_ratio =
+                NearestRatio(video.FrameAspectRatio() * frameHeight_ / frameWidth_);
+        }
+    } else {
+        AVRational rate{video.FrameRate().num(), video.FrameRate().den()};
+        if (rate.num == 0 || rate.den <= 0) {
+            rate = AVRational{25, 1};
+        }
+        enc->codec_id = codecId;
+        enc->codec_type = AVMEDIA_TYPE_VIDEO;
+        // Global flags first: copying the user's flags would drop the header bits set above.
+        const int headerFlags = enc->flags & AV_CODEC_FLAG_GLOBAL_HEADER;
+        libraryOptions_.Apply(enc, videoDefaults, LibraryOptions::kVideoEncoder);
+        enc->flags |= headerFlags;
+        if (ost.codec && ost.codec->supported_framerates && !video.ForceFPS()) {
+            rate = ost.codec->supported_framerates[av_find_nearest_q_idx(
+                rate, ost.codec->supported_framerates)];
+        }
+        enc->time_base = av_inv_q(rate);
+        enc->framerate = rate;
+        enc->width = frameWidth_;
+        enc->height = frameHeight_;
+        if (frameWidth_ > 0) {
+            enc->sample_aspect_ratio =
+                NearestRatio(static_cast<double>(video.FrameAspectRatio()) * frameHeight_ /
+                             frameWidth_);
+        }
+        ost.stream->sample_aspect_ratio = enc->sample_aspect_ratio;
+
+        enc->pix_fmt = static_cast<AVPixelFormat>(video.PixelFormat);
+        if (ost.codec && ost.codec->pix_fmts) {
+            bool listed = false;
+            for (const AVPixelFormat* p = ost.codec->pix_fmts; *p != AV_PIX_FMT_NONE; ++p) {
+                listed = listed || *p == enc->pix_fmt;
+            }
+            const bool mjpegKeeps =
+                codecId == AV_CODEC_ID_MJPEG && enc->strict_std_compliance < 0 &&
+                (enc->pix_fmt == AV_PIX_FMT_YUV420P || enc->pix_fmt == AV_PIX_FMT_YUV422P);
+            if (!listed && !mjpegKeeps) {
+                enc->pix_fmt = ost.codec->pix_fmts[0];
+            }
+        }
+        if (video.IntraOnly()) {
+            enc->gop_size = 0;
+        }
+        if (video.VideoQscale() != 0 || video.SameQuality()) {
+            enc->flags |= AV_CODEC_FLAG_QSCALE;
+            enc->global_quality =
+                static_cast<int>(std::lround(FF_QP2LAMBDA * video.VideoQscale()));
+        }
+        if (!video.IntraMatrix().empty()) {
+            enc->intra_matrix = static_cast<uint16_t*>(av_malloc(sizeof(uint16_t) * 64));
+            std::copy(video.IntraMatrixTable.begin(), video.IntraMatrixTable.end(),
+                      enc->intra_matrix);
+        }
+        if (!video.InterMatrix().empty()) {
+            enc->inter_matrix = static_cast<uint16_t*>(av_malloc(sizeof(uint16_t) * 64));
+            std::copy(video.InterMatrixTable.begin(), video.InterMatrixTable.end(),
+                      enc->inter_matrix);
+        }
+        enc->rc_override_count = 0;
+        if (enc->rc_initial_buffer_occupancy == 0) {
+            enc->rc_initial_buffer_occupancy = enc->rc_buffer_size * 3 / 4;
+        }
+        enc->intra_dc_precision = video.IntraDcPrecision() - 8;
+        if (options_.Engine.QualityReport) {
+            enc->flags |= AV_CODEC_FLAG_PSNR;
+        }
+        if (video.Pass() == 1) {
+            enc->flags |= AV_CODEC_FLAG_PASS1;
+        } else if (video.Pass() == 2) {
+            enc->flags |= AV_CODEC_FLAG_PASS2;
+        }
+    }
+    SetLanguage(ost.stream, video.VideoLanguage());
+}
+
+void ConversionRun::AddAudioStream(int fileIndex) {
+    OutputStream& ost = NewOutputStream(fileIndex, AVMEDIA_TYPE_AUDIO);
+    AVFormatContext* context = outputFiles_[static_cast<size_t>(fileIndex)].context.get();
+    const TAudioOptions& audio = options_.AudioOptions();
+    const std::string& outputName = outputNames_[static_cast<size_t>(fileIndex)];
+
+    AVCodecID codecId = AV_CODEC_ID_NONE;
+    if (!audio.AudioStreamCopy()) {
+        if (audio.EncoderAudioCodecName().empty()) {
+            codecId = av_guess_codec(outputFormat_, nullptr, outputName.c_str(), nullptr,
+                                     AVMEDIA_TYPE_AUDIO);
+            ost.codec = avcodec_find_encoder(codecId);
+        } else {
+            codecId = FindCodecId(audio.EncoderAudioCodecName(), AVMEDIA_TYPE_AUDIO, true);
+            ost.codec = avcodec_find_encoder_by_name(audio.EncoderAudioCodecName().c_str());
+        }
+    }
+    ost.encoder.reset(avcodec_alloc_context3(ost.codec));
+    if (!ost.encoder) {
+        throw EAVError("Could not alloc stream");
+    }
+    AVCodecContext* enc = ost.encoder.get();
+    ost.bitstreamFilters = ParseBitstreamFilters(options_.MuxerOptions().AudioBitstreamFilters());
+    enc->thread_count = options_.ThreadCount();
+    enc->codec_type = AVMEDIA_TYPE_AUDIO;
+    if (audio.AudioCodecTag() != 0) {
+        enc->codec_tag = static_cast<unsigned>(audio.AudioCodecTag());
+    }
+    AVCodecContext* audioDefaults = libraryOptions_.CodecDefaults(AVMEDIA_TYPE_AUDIO);
+    if (context->oformat->flags & AVFMT_GLOBALHEADER) {
+        enc->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
+        audioDefaults->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
+    }
+
+    if (audio.AudioStreamCopy()) {
+        ost.copy = true;
+        enc->sample_rate = audioSampleRate_;
+        av_channel_layout_default(&enc->ch_layout, audioChannels_);
+    } else {
+        enc->codec_id = codecId;
+        const int headerFlags = enc->flags & AV_CODEC_FLAG_GLOBAL_HEADER;
+        libraryOptions_.Apply(enc, audioDefaults, LibraryOptions::kAudioEncoder);
+        enc->flags |= headerFlags;
+        if (audio.AudioQScale() > -99999) {
+            enc->flags |= AV_CODEC_FLAG_QSCALE;
+            enc->global_quality =
+                static_cast<int>(std::lround(FF_QP2LAMBDA * audio.AudioQScale()));
+        }
+        // Channels: the working layout when it has the working count, else the default layout.
+        av_channel_layout_uninit(&enc->ch_layout);
+        if (audioLayout_.nb_channels == audioChannels_ && audioLayout_.nb_channels > 0 &&
+            audioLayout_.order != AV_CHANNEL_ORDER_UNSPEC) {
+            av_channel_layout_copy(&enc->ch_layout, &audioLayout_);
+        } else {
+            av_channel_layout_default(&enc->ch_layout, audioChannels_ > 0 ? audioChannels_ : 2);
+        }
+        if (ost.codec && ost.codec->ch_layouts) {
+            // An encoder limited to fewer channels gets the widest layout it takes.
+            bool listed = false;
+            const AVChannelLayout* widest = nullptr;
+            for (const AVChannelLayout* l = ost.codec->ch_layouts; l->nb_channels; ++l) {
+                listed = listed || av_channel_layout_compare(l, &enc->ch_layout) == 0;
+                if (l->nb_channels <= enc->ch_layout.nb_channels &&
+                    (!widest || l->nb_channels > widest->nb_channels)) {
+                    widest = l;
+                }
+            }
+            if (!listed) {
+                const AVChannelLayout* chosen = widest ? widest : ost.codec->ch_layouts;
+                av_channel_layout_uninit(&enc->ch_layout);
+                av_channel_layout_copy(&enc->ch_layout, chosen);
+            }
+        }
+        enc->sample_fmt = static_cast<AVSampleFormat>(audioSampleFormat_);
+        if (ost.codec && ost.codec->sample_fmts) {
+            bool listed = false;
+            for (const AVSampleFormat* f = ost.codec->sample_fmts; *f != AV_SAMPLE_FMT_NONE; ++f) {
+                listed = listed || *f == enc->sample_fmt;
+            }
+            if (!listed) {
+                enc->sample_fmt = ost.codec->sample_fmts[0];
+            }
+        }
+        enc->sample_rate = audioSampleRate_;
+        if (ost.codec && ost.codec->supported_samplerates) {
+            int best = ost.codec->supported_samplerates[0];
+            for (const int* r = ost.codec->supported_samplerates; *r; ++r) {
+                if (std::abs(*r - audioSampleRate_) < std::abs(best - audioSampleRate_)) {
+                    best = *r;
+                }
+            }
+            if (best != audioSampleRate_) {
+                av_log(enc, AV_LOG_WARNING,
+                       "Requested sampling rate unsupported using closest supported (%d)\n",
+                       best);
+            }
+            enc->sample_rate = best;
+        }
+    }
+    enc->time_base = AVRational{1, enc->sample_rate > 0 ? enc->sample_rate : 1};
+    SetLanguage(ost.stream, audio.AudioLanguage());
+}
+
+void ConversionRun::AddSubtitleStream(int fileIndex) {
+    const TSubtitleOptions& subtitle = options_.SubtitleOptions();
+    const AVCodec* codec = nullptr;
+    AVCodecID codecId = AV_CODEC_ID_NONE;
+    if (!subtitle.SubtitleStreamCopy()) {
+        if (subtitle.SubtitleCodecName().empty()) {
+            // No encoder named: take the container's own subtitle encoder, but only when it can
+            // encode what the sources carry (text to text, pictures to pictures).
+            codecId = outputFormat_->subtitle_codec;
+            codec = avcodec_find_encoder(codecId);
+            bool compatible = false;
+            for (const auto& ist : inputStreams_) {
+                const AVCodecParameters* par = ist->stream->codecpar;
+                if (par->codec_type != AVMEDIA_TYPE_SUBTITLE ||
+                    ist->stream->discard == AVDISCARD_ALL) {
+                    continue;
+                }
+                compatible = compatible ||
+                             (IsTextSubtitle(par->codec_id) && IsTextSubtitle(codecId)) ||
+                             (IsBitmapSubtitle(par->codec_id) && IsBitmapSubtitle(codecId));
+            }
+            if (!codec || !compatible) {
+                host_.Log(AV_LOG_WARNING,
+                          FormatPrintf("The subtitles of the source cannot be converted to %s; "
+                                       "the output is written without subtitles.",
+                                       codec ? codec->name : avcodec_get_name(codecId)));
+                return;
+            }
+        } else {
+            codecId = FindCodecId(subtitle.SubtitleCodecName(), AVMEDIA_TYPE_SUBTITLE, true);
+            codec = avcodec_find_encoder_by_name(subtitle.SubtitleCodecName().c_str());
+        }
+    }
+    OutputStream& ost = NewOutputStream(fileIndex, AVMEDIA_TYPE_SUBTITLE);
+    ost.codec = codec;
+    ost.encoder.reset(avcodec_alloc_context3(codec));
+    if (!ost.encoder) {
+        throw EAVError("Could not alloc stream");
+    }
+    ost.encoder->codec_id = codecId;
+    ost.encoder->codec_type = AVMEDIA_TYPE_SUBTITLE;
+    ost.bitstreamFilters =
+        ParseBitstreamFilters(options_.MuxerOptions().SubtitleBitstreamFilters());
+    if (subtitle.SubtitleCodecTag() != 0) {
+        ost.encoder->codec_tag = static_cast<unsigned>(subtitle.SubtitleCodecTag());
+    }
+    ost.copy = subtitle.SubtitleStreamCopy();
+    SetLanguage(ost.stream, subtitle.SubtitleLanguage());
+}
+
+std::vector<media::BsfPtr> ConversionRun::ParseBitstreamFilters(const TStringList& names) {
+    std::vector<media::BsfPtr> chain;
+    for (size_t i = 0; i < names.size(); ++i) {
+        const AVBitStreamFilter* filter = av_bsf_get_by_name(names[i].c_str());
+        AVBSFContext* context = nullptr;
+        if (!filter || av_bsf_alloc(filter, &context) < 0) {
+            host_.ShowError("Invalid BitstreamFilter " + names[i]);
+            if (i == 0) {
+                return {};
+            }
+            continue;
+        }
+        chain.emplace_back(context);
+    }
+    return chain;
+}
+
+int64_t ConversionRun::OutputSize() const {
+    if (outputFiles_.empty() || !outputFiles_[0].context->pb) {
+        return 0;
+    }
+    AVIOContext* pb = outputFiles_[0].context->pb;
+    int64_t size = avio_size(pb);
+    if (size < 0) {
+        size = avio_tell(pb);
+    }
+    return size < 0 ? 0 : size;
+}
+
+}  // namespace tw::engine

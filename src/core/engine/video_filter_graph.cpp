@@ -1,0 +1,126 @@
+#include "engine/video_filter_graph.h"
+
+extern "C" {
+#include <libavfilter/buffersink.h>
+#include <libavfilter/buffersrc.h>
+#include <libavutil/opt.h>
+#include <libavutil/pixdesc.h>
+}
+
+#include "util/format.h"
+
+namespace tw::engine {
+
+namespace {
+
+int AddFilter(AVFilterGraph* graph, const char* name, const char* instance, const std::string& args,
+              AVFilterContext** context) {
+    const AVFilter* filter = avfilter_get_by_name(name);
+    if (!filter) {
+        return AVERROR_FILTER_NOT_FOUND;
+    }
+    return avfilter_graph_create_filter(context, filter, instance,
+                                        args.empty() ? nullptr : args.c_str(), nullptr, graph);
+}
+
+}  // namespace
+
+int VideoFilterGraph::Build(const VideoFilterGraphParams& p) {
+    graph_.reset(avfilter_graph_alloc());
+    if (!graph_) {
+        return AVERROR(ENOMEM);
+    }
+    // The graph runs on the worker thread that feeds it.
+    graph_->nb_threads = 1;
+
+    const AVRational sar = p.sampleAspect.num > 0 ? p.sampleAspect : AVRational{0, 1};
+    std::string sourceArgs = FormatPrintf(
+        "video_size=%dx%d:pix_fmt=%d:time_base=%d/%d:pixel_aspect=%d/%d", p.width, p.height,
+        p.pixelFormat, p.timeBase.num, p.timeBase.den, sar.num, sar.den > 0 ? sar.den : 1);
+    if (p.frameRate.num > 0 && p.frameRate.den > 0) {
+        sourceArgs += FormatPrintf(":frame_rate=%d/%d", p.frameRate.num, p.frameRate.den);
+    }
+    int result = AddFilter(graph_.get(), "buffer", "src", sourceArgs, &source_);
+    if (result < 0) {
+        return result;
+    }
+    result = AddFilter(graph_.get(), "buffersink", "out", "", &sink_);
+    if (result < 0) {
+        return result;
+    }
+    const enum AVPixelFormat formats[] = {static_cast<AVPixelFormat>(p.outPixelFormat),
+                                          AV_PIX_FMT_NONE};
+    result = av_opt_set_int_list(sink_, "pix_fmts", formats, AV_PIX_FMT_NONE,
+                                 AV_OPT_SEARCH_CHILDREN);
+    if (result < 0) {
+        return result;
+    }
+
+    AVFilterContext* last = source_;
+    if (p.deinterlace) {
+        AVFilterContext* yadif = nullptr;
+        result = AddFilter(graph_.get(), "yadif", "deinterlace", "", &yadif);
+        if (result < 0 || (result = avfilter_link(last, 0, yadif, 0)) < 0) {
+            return result;
+        }
+        last = yadif;
+    }
+    if (p.outWidth != p.width || p.outHeight != p.height) {
+        AVFilterContext* scale = nullptr;
+        result = AddFilter(graph_.get(), "scale", "scale",
+                           FormatPrintf("%d:%d:flags=0x%X", p.outWidth, p.outHeight,
+                                        static_cast<unsigned>(p.scalerFlags)),
+                           &scale);
+        if (result < 0 || (result = avfilter_link(last, 0, scale, 0)) < 0) {
+            return result;
+        }
+        last = scale;
+    }
+    // Scalers the graph inserts on its own (for the pixel format) use the same flags.
+    av_opt_set(graph_.get(), "scale_sws_opts",
+               FormatPrintf("flags=0x%X", static_cast<unsigned>(p.scalerFlags)).c_str(), 0);
+
+    if (!p.userFilters.empty()) {
+        media::FilterInOutPtr outputs(avfilter_inout_alloc());
+        media::FilterInOutPtr inputs(avfilter_inout_alloc());
+        if (!outputs || !inputs) {
+            return AVERROR(ENOMEM);
+        }
+        outputs->name = av_strdup("in");
+        outputs->filter_ctx = last;
+        outputs->pad_idx = 0;
+        inputs->name = av_strdup("out");
+        inputs->filter_ctx = sink_;
+        inputs->pad_idx = 0;
+        AVFilterInOut* inputsRaw = inputs.release();
+        AVFilterInOut* outputsRaw = outputs.release();
+        result = avfilter_graph_parse_ptr(graph_.get(), p.userFilters.c_str(), &inputsRaw,
+                                          &outputsRaw, nullptr);
+        avfilter_inout_free(&inputsRaw);
+        avfilter_inout_free(&outputsRaw);
+        if (result < 0) {
+            return result;
+        }
+    } else if ((result = avfilter_link(last, 0, sink_, 0)) < 0) {
+        return result;
+    }
+    return avfilter_graph_config(graph_.get(), nullptr);
+}
+
+int VideoFilterGraph::Push(AVFrame* frame) {
+    return av_buffersrc_add_frame_flags(source_, frame, AV_BUFFERSRC_FLAG_KEEP_REF);
+}
+
+int VideoFilterGraph::Pull(AVFrame* frame) { return av_buffersink_get_frame(sink_, frame); }
+
+int VideoFilterGraph::OutputWidth() const { return av_buffersink_get_w(sink_); }
+
+int VideoFilterGraph::OutputHeight() const { return av_buffersink_get_h(sink_); }
+
+AVRational VideoFilterGraph::OutputSampleAspect() const {
+    return av_buffersink_get_sample_aspect_ratio(sink_);
+}
+
+AVRational VideoFilterGraph::OutputTimeBase() const { return av_buffersink_get_time_base(sink_); }
+
+}  // namespace tw::engine

@@ -1,0 +1,50 @@
+#pragma once
+
+// The filter graph of one encoded video stream:
+//   buffer source -> [yadif] -> [scale to the encoder size] -> [the user's filters] -> sink
+// The sink delivers the encoder's pixel format; the size that comes out of the user's filters
+// is the size the encoder gets.
+
+#include <string>
+
+#include "media/av_ptr.h"
+
+namespace tw::engine {
+
+struct VideoFilterGraphParams {
+    int width = 0;  // decoded picture
+    int height = 0;
+    int pixelFormat = -1;
+    AVRational timeBase{1, 25};
+    AVRational sampleAspect{0, 1};
+    AVRational frameRate{0, 1};
+    int outWidth = 0;  // encoder size before the user's filters
+    int outHeight = 0;
+    int outPixelFormat = -1;
+    int scalerFlags = 4;
+    bool deinterlace = false;
+    std::string userFilters;  // filter-graph syntax; empty = none
+};
+
+class VideoFilterGraph {
+public:
+    // Returns 0 or a negative library error; error gets the library's reason.
+    int Build(const VideoFilterGraphParams& params);
+
+    // Hands a decoded picture over (the graph takes a reference); nullptr ends the stream.
+    int Push(AVFrame* frame);
+    // 0 with a picture, AVERROR(EAGAIN) when none is ready, AVERROR_EOF at the end.
+    int Pull(AVFrame* frame);
+
+    int OutputWidth() const;
+    int OutputHeight() const;
+    AVRational OutputSampleAspect() const;
+    AVRational OutputTimeBase() const;
+
+private:
+    media::FilterGraphPtr graph_;
+    AVFilterContext* source_ = nullptr;
+    AVFilterContext* sink_ = nullptr;
+};
+
+}  // namespace tw::engine
