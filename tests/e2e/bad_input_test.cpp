@@ -1,0 +1,143 @@
+// Inputs and settings a conversion cannot use: each run ends with a clear message that reaches
+// the owner, without a crash or a hang, and leaves no worker registered.
+#include <gtest/gtest.h>
+
+#include "media/library.h"
+#include "support/conversion_runner.h"
+#include "support/media_generator.h"
+#include "support/media_inspect.h"
+#include "support/scoped_env.h"
+
+namespace tw::test {
+namespace {
+
+// Runs a conversion expected to fail before or during the loop.
+ConversionOutcome Fail(ConversionRunner& runner, const std::string& input,
+                       const std::string& output) {
+    ConversionOutcome outcome = runner.Run({input}, {output}, std::chrono::seconds(60));
+    EXPECT_TRUE(outcome.finished);
+    EXPECT_EQ(outcome.errorEvents, 1);
+    EXPECT_EQ(media::RegisteredLogThreads(), 0u);
+    EXPECT_EQ(runner.Converter().State(), TAVConverter::RunState::Idle);
+    return outcome;
+}
+
+bool Shown(const ConversionOutcome& outcome, const std::string& start) {
+    for (const std::string& m : outcome.messages) {
+        if (m.rfind(start, 0) == 0) {
+            return true;
+        }
+    }
+    return false;
+}
+
+TEST(BadInput, MissingFile) {
+    TempFolder folder;
+    ConversionRunner runner;
+    const ConversionOutcome outcome = Fail(runner, folder / "nothing.mp4", folder / "out.mp4");
+    EXPECT_EQ(outcome.errorMessage, "Could not open file:-2!");
+    EXPECT_TRUE(Shown(outcome, "Could not open file:-2!:"));
+    // Opening failed: the run never reached its loop, so there is no completion.
+    EXPECT_EQ(outcome.completeEvents, 0);
+    EXPECT_FALSE(std::filesystem::exists(folder / "out.mp4"));
+}
+
+TEST(BadInput, EmptyFile) {
+    TempFolder folder;
+    WriteBytes(folder / "empty.mp4", std::string());
+    ConversionRunner runner;
+    const ConversionOutcome outcome = Fail(runner, folder / "empty.mp4", folder / "out.mp4");
+    EXPECT_EQ(outcome.errorMessage.rfind("Could not open file:", 0), 0u) << outcome.errorMessage;
+}
+
+TEST(BadInput, RandomBytes) {
+    TempFolder folder;
+    WriteRandomFile(folder / "noise.avi", 200000, 7);
+    ConversionRunner runner;
+    const ConversionOutcome outcome = Fail(runner, folder / "noise.avi", folder / "out.mp4");
+    EXPECT_FALSE(outcome.errorMessage.empty());
+}
+
+TEST(BadInput, TruncatedMp4WithoutItsIndex) {
+    TempFolder folder;
+    ClipSpec spec;
+    GenerateClip(spec, folder / "whole.mp4");
+    TruncateCopy(folder / "whole.mp4", folder / "half.mp4", 0.5);
+    ConversionRunner runner;
+    const ConversionOutcome outcome = Fail(runner, folder / "half.mp4", folder / "out.mkv");
+    EXPECT_FALSE(outcome.errorMessage.empty());
+}
+
+TEST(BadInput, TruncatedStreamConvertsWhatIsThere) {
+    TempFolder folder;
+    ClipSpec spec;
+    spec.durationSec = 4;
+    GenerateClip(spec, folder / "whole.ts");
+    TruncateCopy(folder / "whole.ts", folder / "half.ts", 0.5);
+    ConversionRunner runner;
+    const ConversionOutcome outcome = runner.Run({folder / "half.ts"}, {folder / "out.mkv"});
+    ASSERT_EQ(outcome.errorMessage, "");
+    const double seconds = InspectMedia(folder / "out.mkv").First(StreamKind::Video).durationSec;
+    EXPECT_GT(seconds, 1.0);
+    EXPECT_LT(seconds, 3.5);
+}
+
+TEST(BadInput, UnknownForcedFormat) {
+    TempFolder folder;
+    ConversionRunner runner;
+    runner.Options().SetInputFormat("no-such-format");
+    const ConversionOutcome outcome = Fail(runner, folder / "in.mp4", folder / "out.mp4");
+    EXPECT_EQ(outcome.errorMessage, "Unknown input no-such-format or Output format ");
+}
+
+TEST(BadInput, UnknownAndWrongEncoderNames) {
+    TempFolder folder;
+    ClipSpec spec;
+    GenerateClip(spec, folder / "in.mkv");
+    {
+        ConversionRunner runner;
+        runner.Options().VideoOptions().SetEncoderVideoCodecName("no-such-encoder");
+        EXPECT_EQ(Fail(runner, folder / "in.mkv", folder / "a.mp4").errorMessage,
+                  "Unknown Codec Name");
+    }
+    {
+        ConversionRunner runner;
+        runner.Options().VideoOptions().SetEncoderVideoCodecName("aac");
+        EXPECT_EQ(Fail(runner, folder / "in.mkv", folder / "b.mp4").errorMessage,
+                  "Invalid codec type");
+    }
+    {
+        ConversionRunner runner;
+        runner.Options().VideoOptions().SetDecoderVideoCodecName("mp3");
+        EXPECT_EQ(Fail(runner, folder / "in.mkv", folder / "c.mp4").errorMessage,
+                  "Invalid codec type");
+    }
+}
+
+TEST(BadInput, OutputNameWithoutAFormat) {
+    TempFolder folder;
+    ClipSpec spec;
+    GenerateClip(spec, folder / "in.mkv");
+    ConversionRunner runner;
+    const ConversionOutcome outcome = Fail(runner, folder / "in.mkv", folder / "out.unknownext");
+    EXPECT_EQ(outcome.errorMessage,
+              "Unable to find a suitable output format for " + (folder / "out.unknownext"));
+}
+
+TEST(BadInput, EncoderThatRefusesItsParameters) {
+    TempFolder folder;
+    ClipSpec spec;
+    GenerateClip(spec, folder / "in.mkv");
+    ConversionRunner runner;
+    // H.263 only takes a few fixed picture sizes.
+    runner.Options().VideoOptions().SetEncoderVideoCodecName("h263");
+    const ConversionOutcome outcome = Fail(runner, folder / "in.mkv", folder / "out.avi");
+    EXPECT_EQ(outcome.errorMessage,
+              "Error while opening codec for output stream - maybe incorrect parameters such as "
+              "bit_rate, rate, width or height");
+    // The failure came after the loop was set up, so the owner hears the end as well.
+    EXPECT_EQ(outcome.completeEvents, 1);
+}
+
+}  // namespace
+}  // namespace tw::test

@@ -1,0 +1,173 @@
+// A converter's life as its owner sees it: progress, pause, resume, stop, several at once.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <thread>
+
+#include "media/library.h"
+#include "support/conversion_runner.h"
+#include "support/media_inspect.h"
+#include "support/scoped_env.h"
+
+namespace tw::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+// A source that plays in real time, so a test can act while the run is under way.
+void UseRealTimeSource(ConversionRunner& runner) {
+    runner.Options().SetInputFormat("lavfi");
+    runner.Options().Engine.RateEmulation = true;
+}
+
+TEST(ConverterRun, ProgressRisesToOneHundred) {
+    TempFolder folder;
+    ConversionRunner runner;
+    runner.Options().SetInputFormat("lavfi");
+    std::vector<int> seen;
+    runner.OnProgress([&seen](TAVConverter& c) { seen.push_back(c.GetProgress()); });
+    const ConversionOutcome outcome =
+        runner.Run({LavfiSource(320, 240, "25", 4)}, {folder / "p.mp4"});
+    ASSERT_EQ(outcome.errorMessage, "");
+    EXPECT_EQ(outcome.completeEvents, 1);
+    EXPECT_EQ(outcome.stoppedEvents, 0);
+    ASSERT_FALSE(seen.empty());
+    for (size_t i = 1; i < seen.size(); ++i) {
+        EXPECT_GE(seen[i], seen[i - 1]);
+    }
+    EXPECT_NEAR(runner.Converter().Duration(), 4.0, 0.05);
+    EXPECT_EQ(runner.Converter().GetProgress(), 100);
+    EXPECT_EQ(runner.Converter().GetRemainingTime(), 0);
+    EXPECT_GT(runner.Converter().OutputSize(), 0);
+    EXPECT_GT(runner.Converter().Bitrate(), 0);
+    EXPECT_EQ(runner.Converter().State(), TAVConverter::RunState::Idle);
+}
+
+TEST(ConverterRun, ElapsedAndRemainingTimeFollowTheRun) {
+    TempFolder folder;
+    ConversionRunner runner;
+    UseRealTimeSource(runner);
+    int64_t elapsedSeen = 0;
+    int64_t remainingWhileRunning = -1;
+    runner.OnProgress([&](TAVConverter& c) {
+        elapsedSeen = std::max(elapsedSeen, c.GetElapsedTime());
+        if (c.GetProgress() > 20 && c.GetProgress() < 60 && remainingWhileRunning < 0) {
+            remainingWhileRunning = c.GetRemainingTime();
+        }
+    });
+    const ConversionOutcome outcome =
+        runner.Run({LavfiSource(160, 120, "25", 3)}, {folder / "t.mp4"});
+    ASSERT_EQ(outcome.errorMessage, "");
+    EXPECT_GE(elapsedSeen, 1);
+    EXPECT_GE(runner.Converter().GetElapsedTime(), 2);
+    ASSERT_GE(remainingWhileRunning, 0);
+    EXPECT_LE(remainingWhileRunning, 4);
+}
+
+TEST(ConverterRun, PauseHoldsTheOutputStillAndResumeGoesOn) {
+    TempFolder folder;
+    ConversionRunner runner;
+    UseRealTimeSource(runner);
+    const std::string out = folder / "pause.mkv";
+    runner.Start({LavfiSource(160, 120, "25", 4)}, {out});
+    ASSERT_TRUE(runner.Dispatcher().RunUntil(
+        [&] { return runner.Converter().State() == TAVConverter::RunState::Running; },
+        std::chrono::seconds(20)));
+    runner.Dispatcher().RunUntil([] { return false; }, std::chrono::milliseconds(800));
+    runner.Converter().Pause();
+    runner.Converter().Pause();
+    EXPECT_EQ(runner.Converter().State(), TAVConverter::RunState::Paused);
+    runner.Dispatcher().RunUntil([] { return false; }, std::chrono::milliseconds(300));
+    const auto sizeAtPause = fs::file_size(out);
+    const double convertedAtPause = runner.Converter().ConvertedDuration();
+    runner.Dispatcher().RunUntil([] { return false; }, std::chrono::milliseconds(1500));
+    EXPECT_EQ(fs::file_size(out), sizeAtPause);
+    EXPECT_EQ(runner.Converter().ConvertedDuration(), convertedAtPause);
+    EXPECT_LT(convertedAtPause, 3.5);
+
+    runner.Converter().Resume();
+    EXPECT_EQ(runner.Converter().State(), TAVConverter::RunState::Running);
+    const ConversionOutcome outcome = runner.Wait();
+    ASSERT_EQ(outcome.errorMessage, "");
+    EXPECT_EQ(outcome.completeEvents, 1);
+    EXPECT_NEAR(InspectMedia(out).First(StreamKind::Video).durationSec, 4.0, 0.1);
+}
+
+TEST(ConverterRun, StopEndsWithAFinishedFileAndNoCompletion) {
+    TempFolder folder;
+    ConversionRunner runner;
+    UseRealTimeSource(runner);
+    const std::string out = folder / "stopped.mp4";
+    runner.Start({LavfiSource(160, 120, "25", 30)}, {out});
+    ASSERT_TRUE(runner.Dispatcher().RunUntil(
+        [&] { return runner.Converter().ConvertedDuration() >= 1.5; }, std::chrono::seconds(30)));
+    runner.Converter().Stop();
+    const ConversionOutcome outcome = runner.Wait();
+    EXPECT_EQ(outcome.stoppedEvents, 1);
+    EXPECT_EQ(outcome.completeEvents, 0);
+    EXPECT_EQ(outcome.errorMessage, "");
+    EXPECT_EQ(media::RegisteredLogThreads(), 0u);
+    // An MP4 is only playable with its index, which the trailer writes.
+    const MediaInfo info = InspectMedia(out);
+    const StreamInfo& video = info.First(StreamKind::Video);
+    EXPECT_GT(video.durationSec, 1.0);
+    EXPECT_LT(video.durationSec, 10.0);
+    EXPECT_EQ(video.decodeErrors, 0);
+    EXPECT_GT(info.First(StreamKind::Audio).decodedSampleCount, 0);
+}
+
+TEST(ConverterRun, StopWhilePausedLeavesThePause) {
+    TempFolder folder;
+    ConversionRunner runner;
+    UseRealTimeSource(runner);
+    runner.Start({LavfiSource(160, 120, "25", 30)}, {folder / "s.mkv"});
+    ASSERT_TRUE(runner.Dispatcher().RunUntil(
+        [&] { return runner.Converter().State() == TAVConverter::RunState::Running; },
+        std::chrono::seconds(20)));
+    runner.Converter().Pause();
+    runner.Dispatcher().RunUntil([] { return false; }, std::chrono::milliseconds(200));
+    runner.Converter().Stop();
+    const ConversionOutcome outcome = runner.Wait(std::chrono::seconds(20));
+    EXPECT_TRUE(outcome.finished);
+    EXPECT_EQ(outcome.stoppedEvents, 1);
+    EXPECT_EQ(outcome.completeEvents, 0);
+}
+
+TEST(ConverterRun, DestroyingARunningConverterStopsItsWorker) {
+    TempFolder folder;
+    {
+        ConversionRunner runner;
+        UseRealTimeSource(runner);
+        runner.Start({LavfiSource(160, 120, "25", 30)}, {folder / "d.mkv"});
+        runner.Dispatcher().RunUntil([] { return false; }, std::chrono::milliseconds(500));
+    }
+    EXPECT_EQ(media::RegisteredLogThreads(), 0u);
+}
+
+TEST(ConverterRun, TwoConvertersAtOnceBothFinish) {
+    TempFolder folder;
+    ConversionRunner first;
+    ConversionRunner second;
+    first.Options().SetInputFormat("lavfi");
+    second.Options().SetInputFormat("lavfi");
+    first.Options().VideoOptions().SetFrameWidth(160);
+    first.Options().VideoOptions().SetFrameHeight(120);
+    first.Start({LavfiSource(320, 240, "25", 3, 44100)}, {folder / "one.mp4"});
+    second.Start({LavfiSource(320, 240, "25", 3, 48000)}, {folder / "two.avi"});
+    // Each runner serves its own events; the two workers run side by side meanwhile.
+    const ConversionOutcome a = first.Wait();
+    const ConversionOutcome b = second.Wait();
+    ASSERT_EQ(a.errorMessage, "");
+    ASSERT_EQ(b.errorMessage, "");
+    const MediaInfo one = InspectMedia(folder / "one.mp4");
+    const MediaInfo two = InspectMedia(folder / "two.avi");
+    EXPECT_EQ(one.First(StreamKind::Video).width, 160);
+    EXPECT_EQ(one.First(StreamKind::Audio).sampleRate, 44100);
+    EXPECT_EQ(two.First(StreamKind::Video).width, 320);
+    EXPECT_EQ(two.First(StreamKind::Audio).sampleRate, 48000);
+    EXPECT_EQ(one.First(StreamKind::Video).decodedFrameCount, 75);
+    EXPECT_EQ(two.First(StreamKind::Video).decodedFrameCount, 75);
+}
+
+}  // namespace
+}  // namespace tw::test
