@@ -139,5 +139,23 @@ TEST(BadInput, EncoderThatRefusesItsParameters) {
     EXPECT_EQ(outcome.completeEvents, 1);
 }
 
+TEST(BadInput, OutputThatIsTheInputIsRefusedAndTheSourceKept) {
+    TempFolder folder;
+    ClipSpec spec;
+    GenerateClip(spec, folder / "in.mkv");
+    const auto size = std::filesystem::file_size(folder / "in.mkv");
+    std::filesystem::create_symlink(folder / "in.mkv", folder / "link.mkv");
+    const std::string spellings[] = {folder / "in.mkv", folder / "link.mkv",
+                                     (folder.Path() / "." / "in.mkv").string()};
+    for (const std::string& output : spellings) {
+        ConversionRunner runner;
+        const ConversionOutcome outcome = Fail(runner, folder / "in.mkv", output);
+        EXPECT_NE(outcome.errorMessage.find("is one of the input files"), std::string::npos)
+            << output;
+        EXPECT_EQ(std::filesystem::file_size(folder / "in.mkv"), size);
+    }
+    EXPECT_EQ(InspectMedia(folder / "in.mkv").First(StreamKind::Video).decodedFrameCount, 50);
+}
+
 }  // namespace
 }  // namespace tw::test

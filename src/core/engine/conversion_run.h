@@ -149,6 +149,7 @@ private:
     void ResolveFormats();
     void OpenInput(int index);
     void SetupTimestampScales();
+    void RefuseOutputsThatAreInputs() const;
     // Output side
     void PrepareOutputParameters();
     void OpenOutput(int index);

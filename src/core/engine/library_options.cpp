@@ -57,7 +57,7 @@ bool LibraryOptions::SetOn(void* object, const std::string& name, const std::str
     return true;
 }
 
-int LibraryOptions::Set(const std::string& name, const std::string& value) {
+int LibraryOptions::SetLibraryOption(const std::string& name, const std::string& value) {
     bool found = false;
     int result = 0;
     std::string acceptedName = name;
@@ -108,7 +108,7 @@ void LibraryOptions::Remember(const std::string& name) {
     accepted_.push_back(name);
 }
 
-void LibraryOptions::Apply(void* target, void* defaults, int flags) const {
+void LibraryOptions::ApplyLibraryOptions(void* target, void* defaults, int flags) const {
     for (const std::string& name : accepted_) {
         const AVOption* option = av_opt_find(defaults, name.c_str(), nullptr, 0, 0);
         if (!option || (option->flags & flags) != flags) {

@@ -27,11 +27,11 @@ public:
     // Sets one option on the defaults it belongs to. Returns 0 when accepted, -1 otherwise;
     // a known option with a bad value shows "Invalid value for Option!" through the message
     // service. Unknown names are dropped silently.
-    int Set(const std::string& name, const std::string& value);
+    int SetLibraryOption(const std::string& name, const std::string& value);
 
     // Copies every accepted option whose flags hold all bits of flags from defaults onto
     // target (both objects with an AVClass).
-    void Apply(void* target, void* defaults, int flags) const;
+    void ApplyLibraryOptions(void* target, void* defaults, int flags) const;
 
     AVCodecContext* CodecDefaults(int mediaType) { return codec_[static_cast<size_t>(mediaType)].get(); }
     AVFormatContext* FormatDefaults() { return format_.get(); }

@@ -1,6 +1,8 @@
 // Input side of a run: stream maps, library options, forced formats, opening the inputs.
 #include <charconv>
 #include <cmath>
+#include <filesystem>
+#include <system_error>
 
 extern "C" {
 #include <libavutil/opt.h>
@@ -66,8 +68,23 @@ void ConversionRun::Open() {
         OpenInput(i);
     }
     SetupTimestampScales();
+    RefuseOutputsThatAreInputs();
     for (int i = 0; i < static_cast<int>(outputNames_.size()); ++i) {
         OpenOutput(i);
+    }
+}
+
+void ConversionRun::RefuseOutputsThatAreInputs() const {
+    // Writing over a source would destroy it; compare the files themselves, not their names.
+    for (const std::string& output : outputNames_) {
+        for (const std::string& input : inputNames_) {
+            std::error_code error;
+            if (std::filesystem::equivalent(output, input, error) && !error) {
+                throw EAVError(FormatPrintf(
+                    "The output file %s is one of the input files; choose another name",
+                    output.c_str()));
+            }
+        }
     }
 }
 
@@ -85,13 +102,13 @@ void ConversionRun::SetupStreamMaps() {
 
 void ConversionRun::ApplyCodecOptions() {
     if (options_.AudioOptions().Bitrate() != 0) {
-        libraryOptions_.Set("ab", std::to_string(options_.AudioOptions().Bitrate()));
+        libraryOptions_.SetLibraryOption("ab", std::to_string(options_.AudioOptions().Bitrate()));
     }
     if (options_.VideoOptions().Bitrate() != 0) {
-        libraryOptions_.Set("b", std::to_string(options_.VideoOptions().Bitrate()));
+        libraryOptions_.SetLibraryOption("b", std::to_string(options_.VideoOptions().Bitrate()));
     }
     for (const std::string& line : options_.CodecOptions()) {
-        libraryOptions_.Set(std::string(NamePart(line)), std::string(ValuePart(line)));
+        libraryOptions_.SetLibraryOption(std::string(NamePart(line)), std::string(ValuePart(line)));
     }
 }
 
@@ -159,7 +176,7 @@ void ConversionRun::OpenInput(int index) {
         }
     }
     media::DictionaryPtr parameterOwner(parameters);
-    libraryOptions_.Apply(raw, libraryOptions_.FormatDefaults(), LibraryOptions::kFormat);
+    libraryOptions_.ApplyLibraryOptions(raw, libraryOptions_.FormatDefaults(), LibraryOptions::kFormat);
 
     const AVCodecID videoDecoder =
         FindCodecId(video.DecoderVideoCodecName(), AVMEDIA_TYPE_VIDEO, false);
@@ -250,7 +267,7 @@ void ConversionRun::OpenInput(int index) {
 
         switch (st->codecpar->codec_type) {
             case AVMEDIA_TYPE_AUDIO:
-                libraryOptions_.Apply(dec, libraryOptions_.CodecDefaults(AVMEDIA_TYPE_AUDIO),
+                libraryOptions_.ApplyLibraryOptions(dec, libraryOptions_.CodecDefaults(AVMEDIA_TYPE_AUDIO),
                                       LibraryOptions::kAudioDecoder);
                 av_channel_layout_uninit(&audioLayout_);
                 av_channel_layout_copy(&audioLayout_, &dec->ch_layout);
@@ -267,7 +284,7 @@ void ConversionRun::OpenInput(int index) {
                 }
                 break;
             case AVMEDIA_TYPE_VIDEO: {
-                libraryOptions_.Apply(dec, libraryOptions_.CodecDefaults(AVMEDIA_TYPE_VIDEO),
+                libraryOptions_.ApplyLibraryOptions(dec, libraryOptions_.CodecDefaults(AVMEDIA_TYPE_VIDEO),
                                       LibraryOptions::kVideoDecoder);
                 frameHeight_ = dec->height;
                 frameWidth_ = dec->width;

@@ -162,7 +162,7 @@ void ConversionRun::OpenOutput(int index) {
     stored.muxerOptions.reset(muxerOptions);
     context->flags |= AVFMT_FLAG_NONBLOCK;
     // Muxer options are encoding options of the format context.
-    libraryOptions_.Apply(context, libraryOptions_.FormatDefaults(), AV_OPT_FLAG_ENCODING_PARAM);
+    libraryOptions_.ApplyLibraryOptions(context, libraryOptions_.FormatDefaults(), AV_OPT_FLAG_ENCODING_PARAM);
 }
 
 OutputStream& ConversionRun::NewOutputStream(int fileIndex, AVMediaType type) {
@@ -234,7 +234,7 @@ void ConversionRun::AddVideoStream(int fileIndex) {
         enc->codec_type = AVMEDIA_TYPE_VIDEO;
         // Global flags first: copying the user's flags would drop the header bits set above.
         const int headerFlags = enc->flags & AV_CODEC_FLAG_GLOBAL_HEADER;
-        libraryOptions_.Apply(enc, videoDefaults, LibraryOptions::kVideoEncoder);
+        libraryOptions_.ApplyLibraryOptions(enc, videoDefaults, LibraryOptions::kVideoEncoder);
         enc->flags |= headerFlags;
         if (ost.codec && ost.codec->supported_framerates && !video.ForceFPS()) {
             rate = ost.codec->supported_framerates[av_find_nearest_q_idx(
@@ -340,7 +340,7 @@ void ConversionRun::AddAudioStream(int fileIndex) {
     } else {
         enc->codec_id = codecId;
         const int headerFlags = enc->flags & AV_CODEC_FLAG_GLOBAL_HEADER;
-        libraryOptions_.Apply(enc, audioDefaults, LibraryOptions::kAudioEncoder);
+        libraryOptions_.ApplyLibraryOptions(enc, audioDefaults, LibraryOptions::kAudioEncoder);
         enc->flags |= headerFlags;
         if (audio.AudioQScale() > -99999) {
             enc->flags |= AV_CODEC_FLAG_QSCALE;

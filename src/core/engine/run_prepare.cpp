@@ -275,7 +275,7 @@ void ConversionRun::SetupEncodedStream(OutputStream& ost, InputStream& ist, int 
             params.deinterlace = options_.VideoOptions().Deinterlace();
             params.userFilters = options_.FilterOptions().VideoFilters();
             ost.filters = std::make_unique<VideoFilterGraph>();
-            if (ost.filters->Build(params) != 0) {
+            if (ost.filters->BuildVideoFilterGraph(params) != 0) {
                 throw EAVError("Error opening filters!");
             }
             enc->width = ost.filters->OutputWidth();

@@ -25,7 +25,7 @@ int AddFilter(AVFilterGraph* graph, const char* name, const char* instance, cons
 
 }  // namespace
 
-int VideoFilterGraph::Build(const VideoFilterGraphParams& p) {
+int VideoFilterGraph::BuildVideoFilterGraph(const VideoFilterGraphParams& p) {
     graph_.reset(avfilter_graph_alloc());
     if (!graph_) {
         return AVERROR(ENOMEM);

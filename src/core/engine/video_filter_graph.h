@@ -29,7 +29,7 @@ struct VideoFilterGraphParams {
 class VideoFilterGraph {
 public:
     // Returns 0 or a negative library error; error gets the library's reason.
-    int Build(const VideoFilterGraphParams& params);
+    int BuildVideoFilterGraph(const VideoFilterGraphParams& params);
 
     // Hands a decoded picture over (the graph takes a reference); nullptr ends the stream.
     int Push(AVFrame* frame);

@@ -97,16 +97,25 @@ void TAVConfiguration::Load() {
     if (!fs::exists(file)) {
         Save();
     }
+    const std::string text = ReadTextFile(file);
     try {
-        LoadSettingsXmlFile(file, *this);
-    } catch (const EMalformedXml& e) {
+        ReadSettingsXml(text, *this);
+    } catch (const EAVError& e) {
         // A damaged file must not keep the program from starting: keep it for the user, start
         // over from the initial values and say so.
-        const fs::path kept = file.string() + ".bad";
-        std::error_code ignored;
-        fs::rename(file, kept, ignored);
         TAVConfiguration initial;
         Assign(initial);
+        const fs::path kept = file.string() + ".bad";
+        std::error_code renameError;
+        fs::rename(file, kept, renameError);
+        if (renameError) {
+            // Without a copy kept aside the damaged file is left alone, not overwritten.
+            platform::Messages().ShowError(FormatPrintf(
+                "The configuration file %s could not be read (%s). The default settings are "
+                "used for now.",
+                file.c_str(), e.what()));
+            return;
+        }
         Save();
         platform::Messages().ShowError(FormatPrintf(
             "The configuration file %s could not be read (%s). It was kept as %s and the "

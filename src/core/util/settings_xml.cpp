@@ -4,6 +4,7 @@
 #include <fstream>
 #include <pugixml.hpp>
 #include <sstream>
+#include <system_error>
 
 #include "util/av_error.h"
 #include "util/float_text.h"
@@ -12,6 +13,8 @@
 namespace tw {
 
 namespace {
+
+constexpr int64_t kMaxListLines = 1000000;
 
 void WriteProperties(pugi::xml_node element, const TPersistent& object);
 
@@ -157,8 +160,7 @@ void ReadProperty(pugi::xml_node element, TPersistent& object, const PropertyInf
             return;
         case PropKind::StringList: {
             const pugi::xml_attribute countAttribute = node.attribute("Count");
-            const int64_t count =
-                countAttribute ? ParseInteger(countAttribute.value(), false) : 0;
+            const int64_t count = countAttribute ? ParseInteger(countAttribute.value(), false) : 0;
             TStringList lines(static_cast<size_t>(count < 0 ? 0 : count));
             for (size_t i = 0; i < lines.size(); ++i) {
                 const pugi::xml_node line = node.child(("l" + std::to_string(i)).c_str());
@@ -181,13 +183,19 @@ void ReadProperties(pugi::xml_node element, TPersistent& object) {
     }
 }
 
-// pugixml writes LF line breaks; the stored form uses CR LF.
+// pugixml writes LF line breaks; the stored form uses CR LF. pugixml itself never writes a CR,
+// so any CR here comes from a value's text: it goes out as a character reference, because a
+// reader turns a raw CR into LF and a value's CR LF would come back as two line breaks.
 class CrLfWriter : public pugi::xml_writer {
 public:
     explicit CrLfWriter(std::string& out) : out_(out) {}
     void write(const void* data, size_t size) override {
         const char* bytes = static_cast<const char*>(data);
         for (size_t i = 0; i < size; ++i) {
+            if (bytes[i] == '\r') {
+                out_ += "&#13;";
+                continue;
+            }
             if (bytes[i] == '\n') {
                 out_ += '\r';
             }
@@ -215,11 +223,13 @@ std::string WriteSettingsXml(const TPersistent& object) {
 
 void ReadSettingsXml(std::string_view text, TPersistent& object) {
     pugi::xml_document document;
-    const pugi::xml_parse_result parsed =
-        document.load_buffer(text.data(), text.size(), pugi::parse_default, pugi::encoding_auto);
+    // Keep a value made only of blanks: by default pugixml drops whitespace-only text.
+    const pugi::xml_parse_result parsed = document.load_buffer(
+        text.data(), text.size(), pugi::parse_default | pugi::parse_ws_pcdata_single,
+        pugi::encoding_auto);
     if (!parsed) {
         throw EMalformedXml(FormatPrintf("Invalid XML (%s at offset %lld).", parsed.description(),
-                                    static_cast<long long>(parsed.offset)));
+                                         static_cast<long long>(parsed.offset)));
     }
     const pugi::xml_node root = document.document_element();
     const pugi::xml_node element = root.child(object.ClassName());
@@ -230,22 +240,39 @@ void ReadSettingsXml(std::string_view text, TPersistent& object) {
 
 void SaveSettingsXmlFile(const TPersistent& object, const std::filesystem::path& file) {
     const std::string text = WriteSettingsXml(object);
-    std::ofstream out(file, std::ios::binary | std::ios::trunc);
-    out.write(text.data(), static_cast<std::streamsize>(text.size()));
-    out.close();
-    if (!out) {
+    // Written beside and then renamed over, so a crash never leaves half a file.
+    std::filesystem::path temporary = file;
+    temporary += ".tmp";
+    {
+        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
+        out.write(text.data(), static_cast<std::streamsize>(text.size()));
+        out.close();
+        if (!out) {
+            std::error_code ignored;
+            std::filesystem::remove(temporary, ignored);
+            throw EAVError(FormatPrintf("Cannot create file \"%s\".", file.c_str()));
+        }
+    }
+    std::error_code error;
+    std::filesystem::rename(temporary, file, error);
+    if (error) {
+        std::filesystem::remove(temporary, error);
         throw EAVError(FormatPrintf("Cannot create file \"%s\".", file.c_str()));
     }
 }
 
-void LoadSettingsXmlFile(const std::filesystem::path& file, TPersistent& object) {
+std::string ReadTextFile(const std::filesystem::path& file) {
     std::ifstream in(file, std::ios::binary);
     if (!in) {
         throw EAVError(FormatPrintf("Cannot open file \"%s\".", file.c_str()));
     }
     std::ostringstream content;
     content << in.rdbuf();
-    ReadSettingsXml(content.str(), object);
+    return content.str();
+}
+
+void LoadSettingsXmlFile(const std::filesystem::path& file, TPersistent& object) {
+    ReadSettingsXml(ReadTextFile(file), object);
 }
 
 }  // namespace tw

@@ -31,4 +31,7 @@ void ReadSettingsXml(std::string_view text, TPersistent& object);
 void SaveSettingsXmlFile(const TPersistent& object, const std::filesystem::path& file);
 void LoadSettingsXmlFile(const std::filesystem::path& file, TPersistent& object);
 
+// The whole file as bytes; throws EAVError when it cannot be read.
+std::string ReadTextFile(const std::filesystem::path& file);
+
 }  // namespace tw

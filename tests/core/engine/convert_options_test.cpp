@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <climits>
 #include <cstdint>
 
 #include "platform/message_service.h"
@@ -94,8 +93,7 @@ TEST_F(ConvertOptions, SetCodecOptionReplacesTheValueOfANamedLine) {
     options.SetCodecOption("maxrate", "2000000");
     // A name that is only the start of another line's name is a new option.
     options.SetCodecOption("buf", "1");
-    EXPECT_EQ(options.CodecOptions(),
-              (TStringList{"maxrate=2000000", "bufsize=327680", "buf=1"}));
+    EXPECT_EQ(options.CodecOptions(), (TStringList{"maxrate=2000000", "bufsize=327680", "buf=1"}));
 }
 
 TEST_F(ConvertOptions, MaxFramesFollowsTheMediaType) {
@@ -124,7 +122,8 @@ TEST_F(VideoMatrix, WrongLineCountIsRefusedAndKeepsTheOldList) {
     TStringList short63 = MatrixLines(100);
     short63.pop_back();
     video.SetIntraMatrix(short63);
-    EXPECT_EQ(messages_.Errors(), (std::vector<std::string>{"matrix element count should be equal 64"}));
+    EXPECT_EQ(messages_.Errors(),
+              (std::vector<std::string>{"matrix element count should be equal 64"}));
     EXPECT_EQ(video.IntraMatrix(), MatrixLines(1));
     EXPECT_EQ(video.IntraMatrixTable[0], 1);
 

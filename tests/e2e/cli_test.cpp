@@ -1,0 +1,124 @@
+// The command-line converter as a user runs it: exit codes, messages, interruption.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <array>
+#include <chrono>
+#include <cstdio>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "support/media_generator.h"
+#include "support/media_inspect.h"
+#include "support/scoped_env.h"
+
+namespace tw::test {
+namespace {
+
+struct CliResult {
+    int exitCode = -1;
+    std::string errorOutput;
+};
+
+// Runs the program with args, stderr captured, stdin closed.
+CliResult RunCli(const std::vector<std::string>& args, int interruptAfterMs = -1) {
+    int errPipe[2];
+    if (pipe(errPipe) != 0) {
+        return {};
+    }
+    const pid_t child = fork();
+    if (child == 0) {
+        dup2(errPipe[1], STDERR_FILENO);
+        close(errPipe[0]);
+        close(errPipe[1]);
+        std::vector<char*> argv;
+        argv.push_back(const_cast<char*>(TW_CLI_PATH));
+        for (const std::string& a : args) {
+            argv.push_back(const_cast<char*>(a.c_str()));
+        }
+        argv.push_back(nullptr);
+        execv(TW_CLI_PATH, argv.data());
+        _exit(127);
+    }
+    close(errPipe[1]);
+    if (interruptAfterMs >= 0) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(interruptAfterMs));
+        kill(child, SIGINT);
+    }
+    CliResult result;
+    std::array<char, 4096> buffer;
+    ssize_t n;
+    while ((n = read(errPipe[0], buffer.data(), buffer.size())) > 0) {
+        result.errorOutput.append(buffer.data(), static_cast<size_t>(n));
+    }
+    close(errPipe[0]);
+    int status = 0;
+    waitpid(child, &status, 0);
+    result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    return result;
+}
+
+TEST(Cli, ConvertsWithEmptyOptionsAndSaysNothingWhenNotATerminal) {
+    TempFolder folder;
+    ClipSpec spec;
+    GenerateClip(spec, folder / "in.mkv");
+    const CliResult result = RunCli({folder / "in.mkv", folder / "out.mp4"});
+    EXPECT_EQ(result.exitCode, 0) << result.errorOutput;
+    EXPECT_EQ(result.errorOutput, "");
+    const MediaInfo info = InspectMedia(folder / "out.mp4");
+    EXPECT_EQ(info.First(StreamKind::Video).width, 320);
+    EXPECT_EQ(info.First(StreamKind::Video).codecName, "h264");
+}
+
+TEST(Cli, SettingsByName) {
+    TempFolder folder;
+    ClipSpec spec;
+    GenerateClip(spec, folder / "in.mkv");
+    const CliResult result =
+        RunCli({"--set", "VideoOptions.FrameWidth=160", "--set", "VideoOptions.FrameHeight=120",
+                "--set", "AudioOptions.AudioSampleRate=22050", "--add", "MetaData=title=Holiday",
+                folder / "in.mkv", folder / "out.mkv"});
+    ASSERT_EQ(result.exitCode, 0) << result.errorOutput;
+    const MediaInfo info = InspectMedia(folder / "out.mkv");
+    EXPECT_EQ(info.First(StreamKind::Video).width, 160);
+    EXPECT_EQ(info.First(StreamKind::Audio).sampleRate, 22050);
+    EXPECT_EQ(info.metadata.at("title"), "Holiday");
+}
+
+TEST(Cli, BadArgumentsExitTwo) {
+    EXPECT_EQ(RunCli({}).exitCode, 2);
+    EXPECT_EQ(RunCli({"only-one"}).exitCode, 2);
+    EXPECT_EQ(RunCli({"--no-such-option", "a", "b"}).exitCode, 2);
+    const CliResult unknown = RunCli({"--set", "VideoOptions.NoSuch=1", "a", "b"});
+    EXPECT_EQ(unknown.exitCode, 2);
+    EXPECT_NE(unknown.errorOutput.find("VideoOptions.NoSuch"), std::string::npos);
+    EXPECT_EQ(RunCli({"--set", "VideoOptions.FrameWidth=wide", "a", "b"}).exitCode, 2);
+    const CliResult help = RunCli({"--help"});
+    EXPECT_EQ(help.exitCode, 0);
+}
+
+TEST(Cli, FailedConversionExitsOneWithTheEngineMessage) {
+    TempFolder folder;
+    const CliResult result = RunCli({folder / "missing.mp4", folder / "out.mp4"});
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_NE(result.errorOutput.find("Could not open file:-2!"), std::string::npos)
+        << result.errorOutput;
+}
+
+TEST(Cli, InterruptStopsAndStillFinishesTheFile) {
+    TempFolder folder;
+    const std::string source =
+        "testsrc2=size=640x480:rate=25:duration=600[out0];sine=duration=600[out1]";
+    const CliResult result = RunCli(
+        {"--set", "InputFormat=lavfi", source, folder / "long.mp4"}, 1500);
+    EXPECT_EQ(result.exitCode, 130) << result.errorOutput;
+    const MediaInfo info = InspectMedia(folder / "long.mp4");
+    EXPECT_GT(info.First(StreamKind::Video).decodedFrameCount, 0);
+    EXPECT_EQ(info.First(StreamKind::Video).decodeErrors, 0);
+}
+
+}  // namespace
+}  // namespace tw::test
