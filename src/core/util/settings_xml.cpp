@@ -161,11 +161,21 @@ void ReadProperty(pugi::xml_node element, TPersistent& object, const PropertyInf
         case PropKind::StringList: {
             const pugi::xml_attribute countAttribute = node.attribute("Count");
             const int64_t count = countAttribute ? ParseInteger(countAttribute.value(), false) : 0;
+            // A damaged count must not make the reader reserve gigabytes.
+            if (count > kMaxListLines) {
+                throw EAVError(
+                    FormatPrintf("Invalid list count (%lld).", static_cast<long long>(count)));
+            }
             TStringList lines(static_cast<size_t>(count < 0 ? 0 : count));
-            for (size_t i = 0; i < lines.size(); ++i) {
-                const pugi::xml_node line = node.child(("l" + std::to_string(i)).c_str());
-                if (line) {
-                    lines[i] = line.child_value();
+            for (const pugi::xml_node line : node.children()) {
+                const std::string_view name = line.name();
+                size_t index = 0;
+                const auto parsed =
+                    std::from_chars(name.data() + std::min<size_t>(1, name.size()),
+                                    name.data() + name.size(), index);
+                if (name.size() > 1 && name[0] == 'l' && parsed.ec == std::errc{} &&
+                    parsed.ptr == name.data() + name.size() && index < lines.size()) {
+                    lines[index] = line.child_value();
                 }
             }
             p.setList(object, lines);
