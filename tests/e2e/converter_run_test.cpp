@@ -6,6 +6,7 @@
 
 #include "media/library.h"
 #include "support/conversion_runner.h"
+#include "support/media_generator.h"
 #include "support/media_inspect.h"
 #include "support/scoped_env.h"
 
@@ -20,14 +21,24 @@ void UseRealTimeSource(ConversionRunner& runner) {
     runner.Options().Engine.RateEmulation = true;
 }
 
+// A generated file whose length the container states, so progress can be measured.
+std::string MakeSource(const TempFolder& folder, double seconds) {
+    ClipSpec spec;
+    spec.width = 160;
+    spec.height = 120;
+    spec.durationSec = seconds;
+    const std::string path = folder / "source.mkv";
+    GenerateClip(spec, path);
+    return path;
+}
+
 TEST(ConverterRun, ProgressRisesToOneHundred) {
     TempFolder folder;
+    const std::string source = MakeSource(folder, 4);
     ConversionRunner runner;
-    runner.Options().SetInputFormat("lavfi");
     std::vector<int> seen;
     runner.OnProgress([&seen](TAVConverter& c) { seen.push_back(c.GetProgress()); });
-    const ConversionOutcome outcome =
-        runner.Run({LavfiSource(320, 240, "25", 4)}, {folder / "p.mp4"});
+    const ConversionOutcome outcome = runner.Run({source}, {folder / "p.mp4"});
     ASSERT_EQ(outcome.errorMessage, "");
     EXPECT_EQ(outcome.completeEvents, 1);
     EXPECT_EQ(outcome.stoppedEvents, 0);
@@ -39,14 +50,16 @@ TEST(ConverterRun, ProgressRisesToOneHundred) {
     EXPECT_EQ(runner.Converter().GetProgress(), 100);
     EXPECT_EQ(runner.Converter().GetRemainingTime(), 0);
     EXPECT_GT(runner.Converter().OutputSize(), 0);
+    EXPECT_GT(runner.Converter().InputSize(), 0);
     EXPECT_GT(runner.Converter().Bitrate(), 0);
     EXPECT_EQ(runner.Converter().State(), TAVConverter::RunState::Idle);
 }
 
 TEST(ConverterRun, ElapsedAndRemainingTimeFollowTheRun) {
     TempFolder folder;
+    const std::string source = MakeSource(folder, 3);
     ConversionRunner runner;
-    UseRealTimeSource(runner);
+    runner.Options().Engine.RateEmulation = true;
     int64_t elapsedSeen = 0;
     int64_t remainingWhileRunning = -1;
     runner.OnProgress([&](TAVConverter& c) {
@@ -55,8 +68,7 @@ TEST(ConverterRun, ElapsedAndRemainingTimeFollowTheRun) {
             remainingWhileRunning = c.GetRemainingTime();
         }
     });
-    const ConversionOutcome outcome =
-        runner.Run({LavfiSource(160, 120, "25", 3)}, {folder / "t.mp4"});
+    const ConversionOutcome outcome = runner.Run({source}, {folder / "t.mp4"});
     ASSERT_EQ(outcome.errorMessage, "");
     EXPECT_GE(elapsedSeen, 1);
     EXPECT_GE(runner.Converter().GetElapsedTime(), 2);

@@ -37,6 +37,8 @@ public:
     // Progress figures; last is true for the final report after the trailers.
     virtual bool ReportDue(bool last) = 0;
     virtual void Report(int64_t outputSize, int64_t inputSize, double outputSeconds) = 0;
+    // The loop ran to its natural end (not stopped): all that was asked for is converted.
+    virtual void Converted() = 0;
 };
 
 struct InputFile {

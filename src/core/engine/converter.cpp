@@ -64,6 +64,16 @@ public:
         owner_.lastTime_.store(now);
         return true;
     }
+    void Converted() override {
+        // The last packets leave the loop after its last pass; a finished run is complete.
+        const TAVConvertOptions& options = owner_.options_;
+        const double duration = owner_.duration_.load();
+        if (duration > 0) {
+            const double span = duration - static_cast<double>(options.StartTime()) / 1000000.0;
+            const double limit = static_cast<double>(options.RecordingTime()) / 1000000.0;
+            owner_.convertedDuration_.store(std::max(0.0, std::min(span, limit)));
+        }
+    }
     void Report(int64_t outputSize, int64_t inputSize, double outputSeconds) override {
         owner_.outputSize_.store(outputSize);
         owner_.inputSize_.store(inputSize);

@@ -473,6 +473,9 @@ void ConversionRun::Finish() {
             av_write_trailer(file.context.get());
         }
     }
+    if (!stopped_) {
+        host_.Converted();
+    }
     ReportProgress(true);
 }
 

@@ -138,12 +138,14 @@ void ConversionRun::OpenOutput(int index) {
         !av_filename_number_test(name.c_str())) {
         throw EAVError("unexpected error");
     }
+    // Missing folders are made, also for formats that open their own files (image sequences);
+    // URLs with a protocol are left to the library.
+    const fs::path parent = fs::path(name).parent_path();
+    if (!parent.empty() && name.find("://") == std::string::npos) {
+        std::error_code ignored;
+        fs::create_directories(parent, ignored);
+    }
     if (!(outputFormat_->flags & AVFMT_NOFILE)) {
-        const fs::path parent = fs::path(name).parent_path();
-        if (!parent.empty()) {
-            std::error_code ignored;
-            fs::create_directories(parent, ignored);
-        }
         if (avio_open(&context->pb, name.c_str(), AVIO_FLAG_WRITE) < 0) {
             throw EAVError("Could not open file");
         }

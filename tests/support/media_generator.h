@@ -1,0 +1,105 @@
+// Source clips for end-to-end tests, built straight from the FFmpeg libraries: a test pattern
+// (testsrc2) for video and a sine tone for audio, encoded and muxed into the container named by the
+// file's extension. Independent of the conversion engine so that a fault there cannot shape its own
+// inputs.
+//
+// All functions throw std::runtime_error with a readable message on failure; a clip that failed
+// half-way is removed rather than left behind.
+#pragma once
+
+extern "C" {
+#include <libavutil/rational.h>
+}
+
+#include <cstddef>
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace tw::test {
+
+using Metadata = std::map<std::string, std::string>;
+
+struct SubtitleCue {
+    double startSec = 0.0;
+    double endSec = 0.0;
+    std::string text;  // '\n' starts a new line
+};
+
+struct ChapterSpec {
+    double startSec = 0.0;
+    double endSec = 0.0;
+    std::string title;
+};
+
+struct AudioTrackSpec {
+    std::string codec = "aac";
+    int sampleRate = 44100;
+    int channels = 2;  // 1, 2 or 6
+    double sineFrequencyHz = 440.0;
+    int64_t bitRate = 0;  // 0 = encoder default
+    Metadata metadata;    // e.g. {"language", "eng"}
+};
+
+struct ClipSpec {
+    // Video; an empty codec means no video stream.
+    int width = 320;
+    int height = 240;
+    AVRational frameRate{25, 1};
+    double durationSec = 2.0;
+    std::string videoCodec = "libx264";
+    std::string pixelFormat = "yuv420p";  // empty = the encoder's first supported format
+    int gopSize = 12;
+    int64_t videoBitRate = 0;    // 0 = encoder default
+    std::string videoCodecTag;   // four characters (e.g. "XVID"); empty = the muxer's choice
+    Metadata videoCodecOptions;  // private encoder options; libx264 defaults to preset=veryfast
+    bool interlaced = false;     // interlaced coding where the encoder can, plus field order
+    bool topFieldFirst = true;
+    Metadata videoMetadata;  // "rotate" (clockwise degrees) is also written as a display matrix
+
+    // First audio stream; an empty codec means no audio.
+    std::string audioCodec = "aac";
+    int sampleRate = 44100;
+    int channels = 2;  // 1, 2 or 6
+    double sineFrequencyHz = 440.0;
+    int64_t audioBitRate = 0;
+    Metadata audioMetadata;
+
+    std::optional<AudioTrackSpec> secondAudio;
+
+    // Text subtitles. An empty codec picks mov_text for MP4/MOV and subrip elsewhere; no cues
+    // means no subtitle stream.
+    std::vector<SubtitleCue> subtitles;
+    std::string subtitleCodec;
+    Metadata subtitleMetadata;
+
+    std::vector<ChapterSpec> chapters;
+    Metadata containerMetadata;
+
+    // Shifts every timestamp in the container by this much (the muxer's output offset).
+    double startOffsetSec = 0.0;
+    // From ptsJumpAtSec on, every timestamp is moved ptsJumpSec later (a discontinuity as seen in
+    // broadcast captures). Disabled while ptsJumpSec is 0.
+    double ptsJumpAtSec = 0.0;
+    double ptsJumpSec = 0.0;
+
+    std::string formatName;  // forced muxer name; empty = guessed from the file name
+};
+
+// Writes the described clip to path, replacing any existing file. Encoders that Debian's
+// build may lack are replaced by one of the same family where one exists (an H.264 or MP3 encoder
+// under another name), otherwise the call throws. A single image (".png", ".jpg" …) holds the last
+// frame; give a one-frame duration for an image of the first.
+void GenerateClip(const ClipSpec& clip, const std::string& path);
+
+// Bad-input helpers.
+void WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes);
+void WriteBytes(const std::string& path, const std::string& bytes);
+// Copies the first fraction (0..1) of src's bytes to dst.
+void TruncateCopy(const std::string& src, const std::string& dst, double fraction);
+// size bytes of deterministic noise for the given seed.
+void WriteRandomFile(const std::string& path, std::size_t size, uint32_t seed);
+
+}  // namespace tw::test
