@@ -64,6 +64,7 @@ struct InputStream {
     bool atStart = true;
     double timestampScale = 0;
     int quality = 0;
+    int rotation = 0;  // clockwise degrees the picture is to be turned for display: 0/90/180/270
 };
 
 struct OutputFile {

@@ -1,10 +1,12 @@
 // Input side of a run: stream maps, library options, forced formats, opening the inputs.
 #include <charconv>
 #include <cmath>
+#include <cstdlib>
 #include <filesystem>
 #include <system_error>
 
 extern "C" {
+#include <libavutil/display.h>
 #include <libavutil/opt.h>
 #include <libavutil/pixdesc.h>
 }
@@ -26,6 +28,22 @@ int ToInt(std::string_view text) {
                                     static_cast<int>(text.size()), text.data()));
     }
     return value;
+}
+
+// Clockwise quarter turns the player applies to a stream's pictures (phone recordings).
+int DisplayRotation(const AVStream* stream) {
+    double degrees = 0;
+    const uint8_t* matrix = av_stream_get_side_data(stream, AV_PKT_DATA_DISPLAYMATRIX, nullptr);
+    if (matrix) {
+        degrees = -av_display_rotation_get(reinterpret_cast<const int32_t*>(matrix));
+    } else if (const AVDictionaryEntry* tag = av_dict_get(stream->metadata, "rotate", nullptr, 0)) {
+        degrees = std::atof(tag->value);
+    }
+    if (!std::isfinite(degrees)) {
+        return 0;
+    }
+    const int quarters = static_cast<int>(std::lround(degrees / 90.0));
+    return ((quarters % 4) + 4) % 4 * 90;
 }
 
 }  // namespace
@@ -68,6 +86,10 @@ void ConversionRun::Open() {
         OpenInput(i);
     }
     SetupTimestampScales();
+    if (!inputFiles_.empty() && !AnyInputHas(AVMEDIA_TYPE_VIDEO) &&
+        !AnyInputHas(AVMEDIA_TYPE_AUDIO)) {
+        throw EAVError("The source has no video or audio to convert");
+    }
     RefuseOutputsThatAreInputs();
     for (int i = 0; i < static_cast<int>(outputNames_.size()); ++i) {
         OpenOutput(i);
@@ -286,11 +308,18 @@ void ConversionRun::OpenInput(int index) {
             case AVMEDIA_TYPE_VIDEO: {
                 libraryOptions_.ApplyLibraryOptions(dec, libraryOptions_.CodecDefaults(AVMEDIA_TYPE_VIDEO),
                                       LibraryOptions::kVideoDecoder);
+                ist->rotation = DisplayRotation(st);
                 frameHeight_ = dec->height;
                 frameWidth_ = dec->width;
                 if (dec->lowres > 0) {
                     frameHeight_ >>= dec->lowres;
                     frameWidth_ >>= dec->lowres;
+                }
+                // A picture shown turned a quarter is converted upright: the output is as wide
+                // as the source is high.
+                const bool quarterTurn = ist->rotation == 90 || ist->rotation == 270;
+                if (quarterTurn) {
+                    std::swap(frameWidth_, frameHeight_);
                 }
                 // The source's facts describe the output unless the request chose them.
                 if (requestedAspect_ == 0) {
@@ -300,6 +329,9 @@ void ConversionRun::OpenInput(int index) {
                     double aspect = av_q2d(sar);
                     if (dec->height > 0) {
                         aspect = static_cast<double>(dec->width) / dec->height * aspect;
+                    }
+                    if (quarterTurn && aspect > 0) {
+                        aspect = 1 / aspect;
                     }
                     video.SetFrameAspectRatio(static_cast<float>(aspect));
                 }

@@ -42,6 +42,18 @@ bool PictureIsCoverArtOnly(const AVOutputFormat* format) {
     return name == "mp3" || name == "flac";
 }
 
+// size rounded to a whole number of chroma samples of format (the nearer, downward on a tie).
+int AlignToChroma(int size, AVPixelFormat format, bool horizontal) {
+    const AVPixFmtDescriptor* descriptor = av_pix_fmt_desc_get(format);
+    if (!descriptor || size <= 0) {
+        return size;
+    }
+    const int step = 1 << (horizontal ? descriptor->log2_chroma_w : descriptor->log2_chroma_h);
+    const int down = size / step * step;
+    const int aligned = size - down > step / 2 ? down + step : down;
+    return aligned > 0 ? aligned : step;
+}
+
 void SetLanguage(AVStream* stream, const std::string& language) {
     if (!Trim(language).empty()) {
         av_dict_set(&stream->metadata, "language", language.c_str(), 0);
@@ -244,15 +256,6 @@ void ConversionRun::AddVideoStream(int fileIndex) {
         }
         enc->time_base = av_inv_q(rate);
         enc->framerate = rate;
-        enc->width = frameWidth_;
-        enc->height = frameHeight_;
-        if (frameWidth_ > 0) {
-            enc->sample_aspect_ratio =
-                NearestRatio(static_cast<double>(video.FrameAspectRatio()) * frameHeight_ /
-                             frameWidth_);
-        }
-        ost.stream->sample_aspect_ratio = enc->sample_aspect_ratio;
-
         enc->pix_fmt = static_cast<AVPixelFormat>(video.PixelFormat);
         if (ost.codec && ost.codec->pix_fmts) {
             bool listed = false;
@@ -266,6 +269,16 @@ void ConversionRun::AddVideoStream(int fileIndex) {
                 enc->pix_fmt = ost.codec->pix_fmts[0];
             }
         }
+        // Subsampled chroma needs sizes in whole chroma samples: an odd source size is brought
+        // to the nearest size the format can hold (the display shape is kept below).
+        enc->width = AlignToChroma(frameWidth_, enc->pix_fmt, true);
+        enc->height = AlignToChroma(frameHeight_, enc->pix_fmt, false);
+        if (enc->width > 0 && enc->height > 0) {
+            enc->sample_aspect_ratio = NearestRatio(static_cast<double>(video.FrameAspectRatio()) *
+                                                    enc->height / enc->width);
+        }
+        ost.stream->sample_aspect_ratio = enc->sample_aspect_ratio;
+
         if (video.IntraOnly()) {
             enc->gop_size = 0;
         }

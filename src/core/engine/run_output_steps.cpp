@@ -8,6 +8,7 @@ extern "C" {
 }
 
 #include "engine/conversion_run.h"
+#include "engine/sync_rules.h"
 #include "util/av_error.h"
 #include "util/format.h"
 
@@ -76,27 +77,29 @@ void ConversionRun::WriteAudio(OutputStream& ost, InputStream& ist, AVFrame& fra
     if (syncMethod != 0) {
         const double delta = SyncInputSeconds(ost) * encRate -
                              static_cast<double>(ost.syncPosition) - queued;
-        const double inputDelta = delta * decRate / encRate;
-        if (std::fabs(delta) > 50) {
-            const double drift = options_.AudioOptions().AudioDriftThreshold();
-            if (!ist.atStart && std::fabs(delta) <= encRate * drift) {
-                if (syncMethod > 1) {
-                    const int compensation = static_cast<int>(
-                        std::clamp<long>(std::lround(delta), -syncMethod, syncMethod));
-                    swr_set_compensation(swr, compensation, encRate);
-                }
-            } else if (inputDelta < 0) {
-                const long drop = std::min<long>(std::lround(-inputDelta), frame.nb_samples);
-                // Dropping from the front of this chunk, counted in output samples.
-                swr_drop_output(swr, static_cast<int>(std::lround(drop * 1.0 * encRate / decRate)));
+        const AudioSyncDecision decision =
+            DecideAudioSync(syncMethod, delta, encRate, decRate, ist.atStart,
+                            options_.AudioOptions().AudioDriftThreshold());
+        switch (decision.action) {
+            case AudioSyncDecision::Action::None:
+                break;
+            case AudioSyncDecision::Action::Compensate:
+                swr_set_compensation(swr, static_cast<int>(decision.samples), encRate);
+                break;
+            case AudioSyncDecision::Action::Drop: {
+                const int64_t drop = std::min<int64_t>(decision.samples, frame.nb_samples);
+                // Cut from the front of this chunk, counted in output samples.
+                swr_drop_output(swr, static_cast<int>(drop * encRate / decRate));
                 ist.atStart = false;
                 if (drop >= frame.nb_samples) {
                     return;
                 }
-            } else {
-                swr_inject_silence(swr, static_cast<int>(std::lround(inputDelta)));
-                ist.atStart = false;
+                break;
             }
+            case AudioSyncDecision::Action::Pad:
+                swr_inject_silence(swr, static_cast<int>(decision.samples));
+                ist.atStart = false;
+                break;
         }
     } else {
         ost.syncPosition = std::llround(SyncInputSeconds(ost) * encRate) - queued;
@@ -182,23 +185,9 @@ void ConversionRun::EncodeQueuedAudio(OutputStream& ost, bool final) {
 void ConversionRun::WriteVideo(OutputStream& ost, InputStream& /*ist*/, AVFrame& frame) {
     AVCodecContext* enc = ost.encoder.get();
     const double syncInput = SyncInputSeconds(ost) / av_q2d(enc->time_base);
-    const double vdelta = syncInput - static_cast<double>(ost.syncPosition);
-    const int method = options_.VideoOptions().VideoSyncMethod();
-    long frames = 1;
-    if (method == 0) {
-        ost.syncPosition = std::llround(syncInput);
-    } else if (vdelta < -1.1) {
-        frames = 0;
-    } else if (method == 2) {
-        if (vdelta <= -0.6) {
-            frames = 0;
-        } else if (vdelta > 0.6) {
-            ost.syncPosition = std::llround(syncInput);
-        }
-    } else if (vdelta > 1.1) {
-        frames = std::lround(vdelta);
-    }
-    frames = std::min<long>(frames, options_.VideoOptions().MaxFrames() - ost.frameNumber);
+    int64_t frames = DecideVideoFrames(options_.VideoOptions().VideoSyncMethod(), syncInput,
+                                       &ost.syncPosition);
+    frames = std::min<int64_t>(frames, options_.VideoOptions().MaxFrames() - ost.frameNumber);
     if (frames <= 0) {
         return;
     }
@@ -222,7 +211,7 @@ void ConversionRun::WriteVideo(OutputStream& ost, InputStream& /*ist*/, AVFrame&
         frame.pict_type = AV_PICTURE_TYPE_NONE;
     }
     frame.sample_aspect_ratio = enc->sample_aspect_ratio;
-    for (long i = 0; i < frames; ++i) {
+    for (int64_t i = 0; i < frames; ++i) {
         frame.pts = ost.syncPosition;
         SendToEncoder(ost, &frame);
         ++ost.syncPosition;

@@ -254,7 +254,11 @@ void ConversionRun::SetupEncodedStream(OutputStream& ost, InputStream& ist, int 
                 throw EAVError("Video pixel format is unknown, stream can not be decoded");
             }
             ost.resize = enc->width != dec->width || enc->height != dec->height ||
-                         enc->pix_fmt != dec->pix_fmt;
+                         enc->pix_fmt != dec->pix_fmt || ist.rotation != 0;
+            if (ist.rotation != 0) {
+                // The pictures are turned upright, so no player must turn them again.
+                av_dict_set(&ost.stream->metadata, "rotate", nullptr, 0);
+            }
             ost.sourceHeight = dec->height;
             ost.sourceWidth = dec->width;
             ost.sourcePixelFormat = dec->pix_fmt;
@@ -273,6 +277,7 @@ void ConversionRun::SetupEncodedStream(OutputStream& ost, InputStream& ist, int 
             params.outPixelFormat = enc->pix_fmt;
             params.scalerFlags = libraryOptions_.ScalerFlags();
             params.deinterlace = options_.VideoOptions().Deinterlace();
+            params.rotation = ist.rotation;
             params.userFilters = options_.FilterOptions().VideoFilters();
             ost.filters = std::make_unique<VideoFilterGraph>();
             if (ost.filters->BuildVideoFilterGraph(params) != 0) {

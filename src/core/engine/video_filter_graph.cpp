@@ -7,6 +7,8 @@ extern "C" {
 #include <libavutil/pixdesc.h>
 }
 
+#include <utility>
+
 #include "util/format.h"
 
 namespace tw::engine {
@@ -65,7 +67,28 @@ int VideoFilterGraph::BuildVideoFilterGraph(const VideoFilterGraphParams& p) {
         }
         last = yadif;
     }
-    if (p.outWidth != p.width || p.outHeight != p.height) {
+    int width = p.width;
+    int height = p.height;
+    const auto append = [&](const char* name, const char* args) {
+        AVFilterContext* filter = nullptr;
+        int r = AddFilter(graph_.get(), name, name, args, &filter);
+        if (r >= 0 && (r = avfilter_link(last, 0, filter, 0)) >= 0) {
+            last = filter;
+        }
+        return r;
+    };
+    if (p.rotation == 90 || p.rotation == 270) {
+        result = append("transpose", p.rotation == 90 ? "dir=clock" : "dir=cclock");
+        std::swap(width, height);
+    } else if (p.rotation == 180) {
+        if ((result = append("hflip", "")) >= 0) {
+            result = append("vflip", "");
+        }
+    }
+    if (result < 0) {
+        return result;
+    }
+    if (p.outWidth != width || p.outHeight != height) {
         AVFilterContext* scale = nullptr;
         result = AddFilter(graph_.get(), "scale", "scale",
                            FormatPrintf("%d:%d:flags=0x%X", p.outWidth, p.outHeight,

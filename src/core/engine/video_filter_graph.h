@@ -1,7 +1,8 @@
 #pragma once
 
 // The filter graph of one encoded video stream:
-//   buffer source -> [yadif] -> [scale to the encoder size] -> [the user's filters] -> sink
+//   buffer source -> [yadif] -> [turn upright] -> [scale to the encoder size]
+//                 -> [the user's filters] -> sink
 // The sink delivers the encoder's pixel format; the size that comes out of the user's filters
 // is the size the encoder gets.
 
@@ -23,6 +24,7 @@ struct VideoFilterGraphParams {
     int outPixelFormat = -1;
     int scalerFlags = 4;
     bool deinterlace = false;
+    int rotation = 0;  // clockwise quarter turns to apply first (0, 90, 180, 270 degrees)
     std::string userFilters;  // filter-graph syntax; empty = none
 };
 
