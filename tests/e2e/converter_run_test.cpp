@@ -15,12 +15,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// A source that plays in real time, so a test can act while the run is under way.
-void UseRealTimeSource(ConversionRunner& runner) {
-    runner.Options().SetInputFormat("lavfi");
-    runner.Options().Engine.RateEmulation = true;
-}
-
 // A generated file whose length the container states, so progress can be measured.
 std::string MakeSource(const TempFolder& folder, double seconds) {
     ClipSpec spec;
@@ -31,6 +25,10 @@ std::string MakeSource(const TempFolder& folder, double seconds) {
     GenerateClip(spec, path);
     return path;
 }
+
+// The run reads its source in real time, so a test can act while it is under way.
+void UseRealTime(ConversionRunner& runner) { runner.Options().Engine.RateEmulation = true; }
+
 
 TEST(ConverterRun, ProgressRisesToOneHundred) {
     TempFolder folder;
@@ -59,7 +57,7 @@ TEST(ConverterRun, ElapsedAndRemainingTimeFollowTheRun) {
     TempFolder folder;
     const std::string source = MakeSource(folder, 3);
     ConversionRunner runner;
-    runner.Options().Engine.RateEmulation = true;
+    UseRealTime(runner);
     int64_t elapsedSeen = 0;
     int64_t remainingWhileRunning = -1;
     runner.OnProgress([&](TAVConverter& c) {
@@ -79,9 +77,10 @@ TEST(ConverterRun, ElapsedAndRemainingTimeFollowTheRun) {
 TEST(ConverterRun, PauseHoldsTheOutputStillAndResumeGoesOn) {
     TempFolder folder;
     ConversionRunner runner;
-    UseRealTimeSource(runner);
+    const std::string source = MakeSource(folder, 4);
+    UseRealTime(runner);
     const std::string out = folder / "pause.mkv";
-    runner.Start({LavfiSource(160, 120, "25", 4)}, {out});
+    runner.Start({source}, {out});
     ASSERT_TRUE(runner.Dispatcher().RunUntil(
         [&] { return runner.Converter().State() == TAVConverter::RunState::Running; },
         std::chrono::seconds(20)));
@@ -108,9 +107,10 @@ TEST(ConverterRun, PauseHoldsTheOutputStillAndResumeGoesOn) {
 TEST(ConverterRun, StopEndsWithAFinishedFileAndNoCompletion) {
     TempFolder folder;
     ConversionRunner runner;
-    UseRealTimeSource(runner);
+    const std::string source = MakeSource(folder, 20);
+    UseRealTime(runner);
     const std::string out = folder / "stopped.mp4";
-    runner.Start({LavfiSource(160, 120, "25", 30)}, {out});
+    runner.Start({source}, {out});
     ASSERT_TRUE(runner.Dispatcher().RunUntil(
         [&] { return runner.Converter().ConvertedDuration() >= 1.5; }, std::chrono::seconds(30)));
     runner.Converter().Stop();
@@ -131,8 +131,9 @@ TEST(ConverterRun, StopEndsWithAFinishedFileAndNoCompletion) {
 TEST(ConverterRun, StopWhilePausedLeavesThePause) {
     TempFolder folder;
     ConversionRunner runner;
-    UseRealTimeSource(runner);
-    runner.Start({LavfiSource(160, 120, "25", 30)}, {folder / "s.mkv"});
+    const std::string source = MakeSource(folder, 20);
+    UseRealTime(runner);
+    runner.Start({source}, {folder / "s.mkv"});
     ASSERT_TRUE(runner.Dispatcher().RunUntil(
         [&] { return runner.Converter().State() == TAVConverter::RunState::Running; },
         std::chrono::seconds(20)));
@@ -148,9 +149,10 @@ TEST(ConverterRun, StopWhilePausedLeavesThePause) {
 TEST(ConverterRun, DestroyingARunningConverterStopsItsWorker) {
     TempFolder folder;
     {
+        const std::string source = MakeSource(folder, 20);
         ConversionRunner runner;
-        UseRealTimeSource(runner);
-        runner.Start({LavfiSource(160, 120, "25", 30)}, {folder / "d.mkv"});
+        UseRealTime(runner);
+        runner.Start({source}, {folder / "d.mkv"});
         runner.Dispatcher().RunUntil([] { return false; }, std::chrono::milliseconds(500));
     }
     EXPECT_EQ(media::RegisteredLogThreads(), 0u);

@@ -168,10 +168,11 @@ void ConversionRun::OpenInput(int index) {
     TVideoOptions& video = options_.VideoOptions();
     const std::string& name = inputNames_[static_cast<size_t>(index)];
 
-    AVFormatContext* raw = avformat_alloc_context();
-    if (!raw) {
+    media::FormatContextPtr pending(avformat_alloc_context());
+    if (!pending) {
         throw EAVError("Could not open file:-12!");
     }
+    AVFormatContext* raw = pending.get();
     // Parameters for inputs whose format cannot describe itself (raw streams, devices).
     AVDictionary* parameters = nullptr;
     if (forcedInputFormat_) {
@@ -221,6 +222,8 @@ void ConversionRun::OpenInput(int index) {
     raw->flags |= AVFMT_FLAG_NONBLOCK;
 
     AVDictionary* openOptions = parameterOwner.release();
+    // From here the library owns the context, and frees it itself when opening fails.
+    pending.release();
     // On failure the library frees the context itself.
     int result = avformat_open_input(&raw, name.c_str(), forcedInputFormat_, &openOptions);
     av_dict_free(&openOptions);

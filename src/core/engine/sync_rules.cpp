@@ -28,7 +28,7 @@ AudioSyncDecision DecideAudioSync(int method, double delta, int encoderRate, int
 int64_t DecideVideoFrames(int method, double syncInput, int64_t* syncPosition) {
     const double vdelta = syncInput - static_cast<double>(*syncPosition);
     if (method == 0) {
-        *syncPosition = std::llround(syncInput);
+        *syncPosition = std::llrint(syncInput);
         return 1;
     }
     if (vdelta < -1.1) {
@@ -39,11 +39,12 @@ int64_t DecideVideoFrames(int method, double syncInput, int64_t* syncPosition) {
             return 0;
         }
         if (vdelta > 0.6) {
-            *syncPosition = std::llround(syncInput);
+            *syncPosition = std::llrint(syncInput);
         }
         return 1;
     }
-    return vdelta > 1.1 ? std::llround(vdelta) : 1;
+    // Rounded like the rest of the frame arithmetic: halves to even.
+    return vdelta > 1.1 ? std::llrint(vdelta) : 1;
 }
 
 }  // namespace tw::engine

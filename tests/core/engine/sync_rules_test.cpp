@@ -47,7 +47,8 @@ TEST(VideoSync, ConstantRateDuplicatesAndDrops) {
     EXPECT_EQ(DecideVideoFrames(-1, 13, &position), 3);  // three frames ahead
     EXPECT_EQ(DecideVideoFrames(-1, 8, &position), 0);   // two frames behind
     EXPECT_EQ(DecideVideoFrames(-1, 10.9, &position), 1);
-    EXPECT_EQ(DecideVideoFrames(1, 12.5, &position), 2);  // any other method holds the rate too
+    // Any other method holds the rate too; halves round to even.
+    EXPECT_EQ(DecideVideoFrames(1, 12.5, &position), 2);
     EXPECT_EQ(position, 10);
 }
 
@@ -55,7 +56,7 @@ TEST(VideoSync, VariableRateRestampsPastSixTenthsOfAFrame) {
     int64_t position = 10;
     EXPECT_EQ(DecideVideoFrames(2, 10.8, &position), 1);
     EXPECT_EQ(position, 11);
-    EXPECT_EQ(DecideVideoFrames(2, 10.5, &position), 0);  // 0.5 behind the new position
+    EXPECT_EQ(DecideVideoFrames(2, 10.3, &position), 0);  // 0.7 behind the new position
     position = 10;
     EXPECT_EQ(DecideVideoFrames(2, 10.5, &position), 1);
     EXPECT_EQ(position, 10);
