@@ -435,8 +435,7 @@ private:
             }
             Check(err, "generating source frames");
             AVRational sinkTb = av_buffersink_get_time_base(next->sink);
-            frame->pts = ShiftForJump(av_rescale_q(frame->pts, sinkTb, next->enc->time_base),
-                                      next->enc->time_base);
+            frame->pts = av_rescale_q(frame->pts, sinkTb, next->enc->time_base);
             frame->pict_type = AV_PICTURE_TYPE_NONE;
             if (next->interlaced) {
                 frame->interlaced_frame = 1;
@@ -472,6 +471,17 @@ private:
             ShiftPriming(track);
             packet_->stream_index = track.stream->index;
             av_packet_rescale_ts(packet_.get(), track.enc->time_base, track.stream->time_base);
+            // A discontinuity as a broadcast splice makes it: every packet muxed from the jump
+            // on, decoding and presentation times alike, moves by the same amount.
+            if (clip_.ptsJumpSec != 0.0 && packet_->dts != AV_NOPTS_VALUE &&
+                ShiftForJump(packet_->dts, track.stream->time_base) != packet_->dts) {
+                const int64_t shift =
+                    std::llround(clip_.ptsJumpSec / av_q2d(track.stream->time_base));
+                packet_->dts += shift;
+                if (packet_->pts != AV_NOPTS_VALUE) {
+                    packet_->pts += shift;
+                }
+            }
             Check(av_interleaved_write_frame(oc_.get(), packet_.get()), "writing " + path_);
         }
     }

@@ -182,6 +182,7 @@ private:
     void HandleSubtitlePacket(InputStream& ist, int inputStream, const AVPacket* packet);
     void CopyPacket(OutputStream& ost, InputStream& ist, const AVPacket& packet);
     void ApplyVolume(AVFrame& frame) const;
+    static void SkipSamples(AVFrame& frame, int count);
     void EmulateRate(const InputStream& ist) const;
     void Drain(int inputStream);
     void FlushEncoder(OutputStream& ost);

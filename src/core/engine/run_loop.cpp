@@ -276,6 +276,10 @@ void ConversionRun::HandleVideoFrame(InputStream& ist, int inputStream, AVFrame&
     }
     ist.quality = frame.quality;
     EmulateRate(ist);
+    // A cut starts at a key frame before its start; what lies wholly before it is not wanted.
+    if (options_.StartTime() > 0 && ist.nextPts <= 0) {
+        return;
+    }
 
     for (auto& ost : outputStreams_) {
         if (ost->source != inputStream || !ost->encodingNeeded) {
@@ -309,6 +313,15 @@ void ConversionRun::HandleAudioFrame(InputStream& ist, int inputStream, AVFrame&
         ist.nextPts +=
             static_cast<int64_t>(AV_TIME_BASE) * frame.nb_samples / frame.sample_rate;
     }
+    if (options_.StartTime() > 0 && ist.pts < 0 && frame.sample_rate > 0) {
+        // The samples before the start of a cut are left out.
+        const int64_t early = av_rescale(-ist.pts, frame.sample_rate, AV_TIME_BASE);
+        if (early >= frame.nb_samples) {
+            return;
+        }
+        SkipSamples(frame, static_cast<int>(early));
+        ist.pts = 0;
+    }
     if (options_.AudioOptions().AudioVolume() != 256) {
         ApplyVolume(frame);
     }
@@ -318,6 +331,23 @@ void ConversionRun::HandleAudioFrame(InputStream& ist, int inputStream, AVFrame&
             WriteAudio(*ost, ist, frame);
         }
     }
+}
+
+void ConversionRun::SkipSamples(AVFrame& frame, int count) {
+    // The frame's buffers stay referenced as they are; only the view of them moves on.
+    const AVSampleFormat format = static_cast<AVSampleFormat>(frame.format);
+    const int bytes = av_get_bytes_per_sample(format);
+    const bool planar = av_sample_fmt_is_planar(format);
+    const int channels = frame.ch_layout.nb_channels;
+    const int planes = planar ? channels : 1;
+    const int step = count * bytes * (planar ? 1 : channels);
+    for (int p = 0; p < planes; ++p) {
+        frame.extended_data[p] += step;
+        if (p < AV_NUM_DATA_POINTERS) {
+            frame.data[p] = frame.extended_data[p];
+        }
+    }
+    frame.nb_samples -= count;
 }
 
 void ConversionRun::ApplyVolume(AVFrame& frame) const {
@@ -408,6 +438,10 @@ void ConversionRun::CopyPacket(OutputStream& ost, InputStream& ist, const AVPack
     }
     const AVRational in = ist.stream->time_base;
     const AVRational out = ost.chainInTimeBase;
+    if (options_.RecordingTime() != INT64_MAX && packet.pts != AV_NOPTS_VALUE &&
+        av_rescale_q(packet.pts, in, AV_TIME_BASE_Q) >= options_.RecordingTime()) {
+        return;
+    }
     const int64_t startOffset = av_rescale_q(runStartTime_, AV_TIME_BASE_Q, out);
     media::PacketPtr copy = media::MakePacket();
     if (av_packet_ref(copy.get(), &packet) < 0) {

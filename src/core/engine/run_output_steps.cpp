@@ -124,10 +124,16 @@ void ConversionRun::WriteAudio(OutputStream& ost, InputStream& ist, AVFrame& fra
     if (converted < 0) {
         throw EAVError("av_audio_convert() failed");
     }
-    if (converted > 0 &&
+    int keep = converted;
+    if (options_.RecordingTime() != INT64_MAX) {
+        const int64_t limit = av_rescale(options_.RecordingTime(), encRate, AV_TIME_BASE);
+        const int64_t room = limit - ost.syncPosition - av_audio_fifo_size(ost.queue.get());
+        keep = static_cast<int>(std::clamp<int64_t>(room, 0, converted));
+    }
+    if (keep > 0 &&
         av_audio_fifo_write(ost.queue.get(),
                             reinterpret_cast<void**>(ost.convertBuffer->extended_data),
-                            converted) < converted) {
+                            keep) < keep) {
         throw EAVError("av_fifo_realloc2() failed");
     }
     EncodeQueuedAudio(ost, false);
@@ -176,7 +182,6 @@ void ConversionRun::EncodeQueuedAudio(OutputStream& ost, bool final) {
         frame->pts = ost.syncPosition;
         ost.syncPosition += samples;
         SendToEncoder(ost, frame);
-        ++ost.frameNumber;
         // Keep the allocation for the next frame when the encoder did not keep a reference.
         frame->nb_samples = std::max(samples, wholeFrames ? enc->frame_size : 0);
     }
@@ -188,6 +193,12 @@ void ConversionRun::WriteVideo(OutputStream& ost, InputStream& /*ist*/, AVFrame&
     int64_t frames = DecideVideoFrames(options_.VideoOptions().VideoSyncMethod(), syncInput,
                                        &ost.syncPosition);
     frames = std::min<int64_t>(frames, options_.VideoOptions().MaxFrames() - ost.frameNumber);
+    if (options_.RecordingTime() != INT64_MAX) {
+        // Nothing is written past the length asked for, also not what the end of the run drains.
+        const int64_t limit = av_rescale_q_rnd(options_.RecordingTime(), AV_TIME_BASE_Q,
+                                               enc->time_base, AV_ROUND_UP);
+        frames = std::min<int64_t>(frames, limit - ost.syncPosition);
+    }
     if (frames <= 0) {
         return;
     }
@@ -282,6 +293,10 @@ void ConversionRun::SendToEncoder(OutputStream& ost, const AVFrame* frame) {
         }
         encoded_->stream_index = ost.index;
         WritePacket(ost, *encoded_);
+        if (ost.type == AVMEDIA_TYPE_AUDIO) {
+            // Audio frames are counted as the encoder hands them out.
+            ++ost.frameNumber;
+        }
     }
     if (ost.statsFile && frame == nullptr && enc->stats_out) {
         // The encoder's closing statistics.
