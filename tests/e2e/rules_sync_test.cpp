@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "support/conversion_runner.h"
+#include "support/media_generator.h"
 #include "support/media_inspect.h"
 #include "support/scoped_env.h"
 
@@ -109,7 +110,14 @@ TEST(FrameLimits, VideoLimitEndsTheRunBeforeTheAudio) {
     TempFolder folder;
     ConversionRunner runner;
     runner.Options().VideoOptions().SetMaxFrames(10);
-    RunLavfi(runner, LavfiSource(160, 120, "25", 4), folder / "ten.mkv");
+    // A file source: the limit closes the input early, which the generated-source device of
+    // the libraries does not survive without a leak.
+    const std::string source = folder / "source.mkv";
+    ClipSpec spec;
+    spec.durationSec = 4;
+    spec.sampleRate = 48000;
+    GenerateClip(spec, source);
+    ASSERT_EQ(runner.Run({source}, {folder / "ten.mkv"}).errorMessage, "");
     const MediaInfo info = InspectMedia(folder / "ten.mkv");
     EXPECT_EQ(info.First(StreamKind::Video).decodedFrameCount, 10);
     EXPECT_LT(info.First(StreamKind::Audio).decodedSampleCount, 48000 * 2);
@@ -121,7 +129,11 @@ TEST(FrameLimits, AudioLimitCountsEncodedAudioFrames) {
     runner.Options().AudioOptions().SetMaxFrames(20);
     runner.Options().AudioOptions().SetEncoderAudioCodecName("mp2");
     runner.Options().VideoOptions().SetVideoDisable(true);
-    RunLavfi(runner, LavfiSource(160, 120, "25", 4), folder / "short.mka");
+    const std::string source = folder / "source.mkv";
+    ClipSpec spec;
+    spec.durationSec = 4;
+    GenerateClip(spec, source);
+    ASSERT_EQ(runner.Run({source}, {folder / "short.mka"}).errorMessage, "");
     const StreamInfo audio = InspectMedia(folder / "short.mka").First(StreamKind::Audio);
     // The limit ends the loop; what the encoder still holds is drained after it.
     EXPECT_GE(audio.packetCount, 20);
