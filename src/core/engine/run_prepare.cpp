@@ -10,6 +10,7 @@ extern "C" {
 
 #include "engine/conversion_run.h"
 #include "engine/two_pass_log.h"
+#include "filters/filter_chain_translation.h"
 #include "util/av_error.h"
 #include "util/format.h"
 
@@ -278,7 +279,8 @@ void ConversionRun::SetupEncodedStream(OutputStream& ost, InputStream& ist, int 
             params.scalerFlags = libraryOptions_.ScalerFlags();
             params.deinterlace = options_.VideoOptions().Deinterlace();
             params.rotation = ist.rotation;
-            params.userFilters = options_.FilterOptions().VideoFilters();
+            params.userFilters =
+                filters::TranslateFilterChain(options_.FilterOptions().VideoFilters());
             ost.filters = std::make_unique<VideoFilterGraph>();
             if (ost.filters->BuildVideoFilterGraph(params) != 0) {
                 throw EAVError("Error opening filters!");
