@@ -1,0 +1,55 @@
+#pragma once
+
+// A chapter range of one DVD title, in one angle, as a seekable byte stream of whole 2048-byte
+// blocks: byte 0 is the first block of the first chapter, the size runs to the first block of the
+// chapter after the range (or to the title's end). Blocks are read through the navigator into a
+// ring buffer and handed out from there.
+//
+// Single reader: the thread that opened the stream's URL (a converter's worker, or the preview).
+
+#include <cstdint>
+#include <memory>
+
+#include "dvd/circular_buffer.h"
+#include "dvd/dvd_navigator.h"
+#include "media/stream_registry.h"
+
+namespace tw::dvd {
+
+class TDvdStream : public media::TStream {
+public:
+    // 8100 blocks.
+    static constexpr size_t kRingCapacity = 16588800;
+
+    // lastChapter and firstChapter are positions (from 1) in title's chapter list. Throws EAVError:
+    // "Can not open title" when the disc does not open, "Can not start chapter" when the
+    // navigator refuses a chapter, and a message naming the range when it is not in the title.
+    TDvdStream(const DvdTitle& title, int lastChapter, int firstChapter, int angle);
+    ~TDvdStream() override;
+
+    int64_t Read(void* buffer, int64_t count) override;
+    int64_t Seek(int64_t offset, SeekOrigin origin) override;
+    int64_t GetSize() override;
+
+    uint32_t FirstBlock() const { return firstBlock_; }
+    uint32_t EndBlock() const { return endBlock_; }
+
+private:
+    int64_t ReadChunk(uint8_t* buffer, size_t count);
+
+    std::unique_ptr<DvdNavigator> navigator_;
+    DvdTitle title_;
+    int angle_ = 1;
+    int firstChapter_ = 0;  // chapter numbers
+    int lastChapter_ = 0;
+    TCircularBuffer ring_;
+    int64_t size_ = 0;  // cached by GetSize
+    int currentChapter_ = 0;
+    uint32_t firstBlock_ = 0;  // the range is [firstBlock_, endBlock_)
+    uint32_t endBlock_ = UINT32_MAX;
+    bool seeking_ = false;
+    bool rangeEnded_ = false;  // the read position reached endBlock_
+    std::unique_ptr<uint8_t[]> block_;
+};
+
+}  // namespace tw::dvd
