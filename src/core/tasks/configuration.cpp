@@ -69,7 +69,9 @@ std::string TAVConfiguration::ConfigFolder() {
     return platform::ConfigBase() + "/TidewellSoft/VideoConverter";
 }
 
-std::string TAVConfiguration::ConfigFileName() { return ConfigFolder() + "Config.Xml"; }
+std::string TAVConfiguration::ConfigFileName() {
+    return ConfigFolder() + "Config.Xml";
+}
 
 std::string TAVConfiguration::InitialOutputFolder() {
     return platform::VideosFolder() + "/Conversion";

@@ -208,8 +208,8 @@ TEST_F(Configuration, MalformedFileIsKeptAsideAndTheInitialValuesRestored) {
 
 TEST_F(Configuration, WellFormedFileWithABadValueIsRepairedToo) {
     fs::create_directories(fs::path(File()).parent_path());
-    const std::string damaged = FileText(
-        "      <ThreadCount>many</ThreadCount>\r\n", "", "/elsewhere", "");
+    const std::string damaged =
+        FileText("      <ThreadCount>many</ThreadCount>\r\n", "", "/elsewhere", "");
     test::WriteFileBytes(File(), damaged);
     TAVConfiguration config;
     Use(config);

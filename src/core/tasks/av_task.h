@@ -1,0 +1,131 @@
+#pragma once
+
+// A task: the running or finished life of one conversion request. It owns its settings, its
+// converter and its log, and belongs to exactly one node's task list (or, for a moment during
+// completion, to none). All of it is used on the UI thread; the converter's log lines arrive on
+// the worker and are handed to the UI thread before the log is touched.
+
+#include <chrono>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "engine/converter.h"
+#include "tasks/conversion_settings.h"
+#include "tasks/node_object.h"
+
+namespace tw {
+
+enum TAVTaskStatus { stRunning, stPaused, stError, stFinished };
+
+class TAVTask : public TNodeObject {
+public:
+    using Clock = std::chrono::system_clock;
+
+    // The most recent lines kept: older ones go before a new line is added beyond this.
+    static constexpr size_t kLogKeep = 50;
+
+    TAVTask(std::unique_ptr<TConversionSettings> settings, TaskListView* listView,
+            TTaskEnvironment& environment);
+    ~TAVTask() override;
+
+    Clock::time_point Date() const { return date_; }
+    void SetDate(Clock::time_point date) { date_ = date; }
+    TAVTaskStatus Status() const { return status_; }
+    void SetStatus(TAVTaskStatus status) { status_ = status; }
+    int ID() const { return id_; }
+    void SetID(int id) { id_ = id; }
+    int CategoryId() const { return categoryId_; }
+    void SetCategoryId(int id) { categoryId_ = id; }
+    bool IsConverted() const { return isConverted_; }
+    void SetIsConverted(bool converted) { isConverted_ = converted; }
+    const TStringList& Log() const { return log_; }
+    void SetLog(const TStringList& lines) { log_ = lines; }
+    TNodeObject* Category() const { return category_; }
+    void SetCategory(TNodeObject* node) { category_ = node; }
+
+    TConversionSettings& Settings() { return *settings_; }
+    const TConversionSettings& Settings() const { return *settings_; }
+    bool HasConverter() const { return converter_ != nullptr; }
+    TAVConverter& Converter() { return *converter_; }
+    const TAVConverter& Converter() const { return *converter_; }
+
+    int GetImageIndex() const override;
+    void ShowInfo(InfoTreeView* infoTree, LogListView* logList) override;
+
+    // Starts (or restarts from the beginning) the conversion. False when it could not start.
+    virtual bool Start();
+    virtual void Pause();
+    virtual void Resume();
+    virtual void Stop();
+
+    // Removes the task's record, the chosen files and its row, and frees the task: nothing may
+    // use it afterwards.
+    void Delete(bool deleteSource, bool deleteTarget);
+    void ClearLog();
+    // Asks the task list to paint the row again when this task's node is on display.
+    void RefreshRow();
+    bool HasConvertedFile() const;
+    bool HasSource() const;
+
+    // Converting (not finished) and not stopped: what holds a shutdown back.
+    bool IsActive() const { return status_ == stRunning || status_ == stPaused; }
+
+    // Applies one log line handed over from the converter: the oldest lines go while more
+    // than kLogKeep remain, the line is trimmed and appended, and the log pane follows when
+    // this task's row is selected. UI thread only.
+    void AddLogLine(const std::string& text);
+
+protected:
+    void ShowLogIfSelected();
+
+    std::unique_ptr<TConversionSettings> settings_;
+    std::unique_ptr<TAVConverter> converter_;
+
+private:
+    Clock::time_point date_{};
+    TAVTaskStatus status_ = stRunning;
+    int id_ = 0;
+    int categoryId_ = 0;
+    bool isConverted_ = false;
+    TStringList log_;
+    TNodeObject* category_ = nullptr;
+};
+
+// The class of every task the program creates; IsConverted picks its set of columns. It drives
+// its converter: a fresh one for every run, its events bound as at creation.
+class TConvertingTask : public TAVTask {
+public:
+    TConvertingTask(std::unique_ptr<TConversionSettings> settings, TaskListView* listView,
+                    TTaskEnvironment& environment);
+    ~TConvertingTask() override;
+
+    std::string GetText(int column) override;
+
+    // A restart waits, serving the UI thread, for a stopped run to finish its file; it is
+    // refused (false) when that takes longer than the wind-down limit.
+    bool Start() override;
+    void Pause() override;
+    void Resume() override;
+    void Stop() override;
+
+    static constexpr std::chrono::seconds kWindDownLimit{60};
+
+private:
+    void BindEvents(TAVConverter& converter);
+    void OnConverterProgress(TAVConverter& sender);
+    void OnConverterLog(const std::string& text);
+    void OnConverterError(TAVConverter& sender);
+    void OnConverterComplete(TAVConverter& sender);
+    // The completion steps of a run that ended well.
+    void Complete();
+
+    // Whether the current converter has been handed a run.
+    bool converterUsed_ = false;
+    // Bumped at every start: lines still queued from an earlier run are dropped.
+    uint64_t run_ = 0;
+    // False once the task is gone; queued log lines check it on the UI thread.
+    std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
+};
+
+}  // namespace tw

@@ -1,0 +1,66 @@
+#pragma once
+
+// The model behind the category tree: the Converting node first, then the categories of
+// converted files as stored, each with its sub-categories. It owns every node; the front end's
+// tree view shows it and reports the displayed and focused node through CategoryTreeView.
+// The category commands (new, properties, delete) act here and on the database. UI thread only.
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "tasks/node_object.h"
+
+namespace tw {
+
+class TCategoryTree {
+public:
+    explicit TCategoryTree(TTaskEnvironment& environment);
+    ~TCategoryTree();
+    TCategoryTree(const TCategoryTree&) = delete;
+    TCategoryTree& operator=(const TCategoryTree&) = delete;
+
+    // Loads the categories, level by level from the top. Does nothing once the default category
+    // is there. withConvertingNode false leaves the Converting node out (a category picker).
+    void BuildTree(bool withConvertingNode = true);
+
+    // None when the tree was built without it.
+    TConvertingNode* ConvertingNode() const { return converting_; }
+    std::vector<TNodeObject*> Roots() const;
+    std::vector<TConvertedNode*> Children(const TNodeObject& node) const;
+    TConvertedNode* FindCategory(int id) const;
+    TConvertedNode* DefaultCategory() const { return FindCategory(1); }
+
+    // The focused node if it is a category.
+    TConvertedNode* FocusedCategory() const;
+
+    // "New Category": a child of parent, stored at once. The folder is not created.
+    TConvertedNode& NewCategory(TConvertedNode& parent, const std::string& name,
+                                const std::string& path);
+    // "Properties": new name and folder; the folder is created with missing parents. Throws
+    // EAVError when it cannot be.
+    void SetCategoryProperties(TConvertedNode& node, const std::string& name,
+                               const std::string& path);
+    // "Delete": asks "Do you want to delete the selected category?"; on Yes deletes the
+    // category, everything below it and their converted records, then selects the parent.
+    // Returns whether it deleted. The default category is never deleted.
+    bool DeleteCategory(TConvertedNode& node);
+
+private:
+    struct Entry {
+        std::unique_ptr<TNodeObject> node;
+        std::vector<Entry> children;
+    };
+
+    void LoadLevel(int parentId, std::vector<Entry>& into, TNodeObject* parent);
+    Entry* FindEntry(const TNodeObject& node);
+    static Entry* FindEntryIn(std::vector<Entry>& entries, const TNodeObject& node);
+    static void CollectCategories(const Entry& entry, std::vector<TConvertedNode*>& into);
+    bool RemoveEntry(std::vector<Entry>& entries, const TNodeObject& node);
+
+    TTaskEnvironment& environment_;
+    std::vector<Entry> roots_;
+    TConvertingNode* converting_ = nullptr;
+};
+
+}  // namespace tw

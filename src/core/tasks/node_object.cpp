@@ -1,0 +1,118 @@
+#include "tasks/node_object.h"
+
+#include <algorithm>
+
+#include "tasks/av_task.h"
+#include "tasks/persistent_manager.h"
+#include "util/format.h"
+
+namespace tw {
+
+TNodeObject::TNodeObject(TTaskEnvironment& environment) : environment_(environment) {}
+
+TNodeObject::~TNodeObject() {
+    ClearTasks();
+}
+
+void TNodeObject::ShowInfo(InfoTreeView* infoTree, LogListView* logList) {
+    infoTree_ = infoTree;
+    logList_ = logList;
+}
+
+bool TNodeObject::IsDisplayed() const {
+    return environment_.ExplorerTree && environment_.ExplorerTree->DisplayedNode() == this;
+}
+
+void TNodeObject::AppendTask(std::unique_ptr<TAVTask> task) {
+    tasks_.push_back(std::move(task));
+}
+
+std::unique_ptr<TAVTask> TNodeObject::ExtractTask(TAVTask& task) {
+    auto it = std::find_if(tasks_.begin(), tasks_.end(),
+                           [&task](const auto& owned) { return owned.get() == &task; });
+    TW_ASSERT(it != tasks_.end());
+    std::unique_ptr<TAVTask> owned = std::move(*it);
+    tasks_.erase(it);
+    return owned;
+}
+
+void TNodeObject::ClearTasks() {
+    while (!tasks_.empty()) {
+        // Out of the list first: a task's converter may serve the UI thread while it winds
+        // down, and nothing reached from there may meet a half-freed task.
+        std::unique_ptr<TAVTask> last = std::move(tasks_.back());
+        tasks_.pop_back();
+        last.reset();
+    }
+}
+
+void TNodeObject::ReleaseLater(std::unique_ptr<TAVTask> task) {
+    auto held = std::make_shared<std::unique_ptr<TAVTask>>(std::move(task));
+    environment_.UiThread().Post([held] { held->reset(); });
+}
+
+std::string TConvertingNode::GetText(int) {
+    return "Converting";
+}
+
+void TConvertingNode::ShowTasks(TaskListView& view) {
+    TNodeObject::ShowTasks(view);
+    view.Clear();
+    view.AddColumn("Source", 150);
+    view.AddColumn("Source Size", 100);
+    view.AddColumn("Target", 150);
+    view.AddColumn("Target Size", 100);
+    view.AddColumn("Target Profile", 100);
+    view.AddColumn("Duration", 60);
+    view.AddColumn("Percent", 70);
+    view.AddColumn("Bitrate(kbs)", 70);
+    view.AddColumn("Left Time", 70);
+    view.AddColumn("Used Time", 70);
+    if (!loaded_) {
+        Environment().Persistence->LoadConverting(*this);
+        loaded_ = true;
+    }
+    for (auto& task : Tasks()) {
+        task->SetListView(&view);
+        view.AddRow(*task);
+    }
+}
+
+TAVTask& TConvertingNode::AddTask(std::unique_ptr<TConversionSettings> settings) {
+    TW_ASSERT(settings != nullptr);
+    const int categoryId = settings->CategoryId();
+    auto owned = std::make_unique<TConvertingTask>(std::move(settings), ListView(), Environment());
+    TAVTask& task = *owned;
+    if (IsDisplayed() && ListView()) {
+        ListView()->AddRow(task);
+    }
+    AppendTask(std::move(owned));
+    task.SetCategory(this);
+    task.SetCategoryId(categoryId);
+    task.Start();
+    Environment().Persistence->InsertTask(task);
+    return task;
+}
+
+bool TConvertingNode::HasRunningTask() const {
+    return std::any_of(Tasks().begin(), Tasks().end(),
+                       [](const auto& task) { return task->Status() == stRunning; });
+}
+
+void TConvertedNode::ShowTasks(TaskListView& view) {
+    TNodeObject::ShowTasks(view);
+    view.Clear();
+    view.AddColumn("Source", 150);
+    view.AddColumn("Source Size", 100);
+    view.AddColumn("Target", 150);
+    view.AddColumn("Target Size", 100);
+    view.AddColumn("Target Profile", 100);
+    view.AddColumn("Duration", 60);
+    view.AddColumn("Date", 120);
+    Environment().Persistence->LoadConverted(*this);
+    for (auto& task : Tasks()) {
+        view.AddRow(*task);
+    }
+}
+
+}  // namespace tw

@@ -1,0 +1,29 @@
+#pragma once
+
+// What every node and task reaches outside itself: the database, the user's preferences, the
+// category tree, the alert and power services and the UI thread. The program (or a test)
+// owns these and keeps them alive longer than every node and task.
+
+#include "platform/power_service.h"
+#include "platform/ui_dispatcher.h"
+#include "tasks/task_views.h"
+
+namespace tw {
+
+class TPersistentManager;
+class TAVConfiguration;
+
+struct TTaskEnvironment {
+    TPersistentManager* Persistence = nullptr;     // required
+    TAVConfiguration* Configuration = nullptr;     // required: ShowAlert, ShutdownWhenDone
+    CategoryTreeView* ExplorerTree = nullptr;      // required once tasks complete or repaint
+    AlertService* Alerts = nullptr;                // none: completions show no alert
+    platform::PowerService* Power = nullptr;       // none: shutdown-when-done does nothing
+    platform::UiDispatcher* Dispatcher = nullptr;  // none: the installed dispatcher
+
+    platform::UiDispatcher& UiThread() const {
+        return Dispatcher ? *Dispatcher : platform::Dispatcher();
+    }
+};
+
+}  // namespace tw

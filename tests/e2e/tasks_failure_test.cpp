@@ -1,0 +1,127 @@
+// Tasks whose run fails: they end as stopped (stError) with the reason in their log, stay
+// unfinished in the list and the database, and are never filed as converted.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "support/media_generator.h"
+#include "support/scoped_env.h"
+#include "support/task_fakes.h"
+
+namespace tw::test {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+
+std::unique_ptr<TConversionSettings> Request(const std::string& source, const std::string& target) {
+    auto settings = std::make_unique<TConversionSettings>();
+    settings->SetSourceFile(source);
+    settings->SetTargetFile(target);
+    return settings;
+}
+
+// A transport stream whose picture size changes half-way: two streams written one after the
+// other, as a recording that switched channels would be.
+std::string MakeSourceThatFailsHalfWay(const TempFolder& folder) {
+    ClipSpec first;
+    first.width = 320;
+    first.height = 240;
+    first.durationSec = 2;
+    ClipSpec second = first;
+    second.width = 160;
+    second.height = 120;
+    GenerateClip(first, folder / "first.ts");
+    GenerateClip(second, folder / "second.ts");
+    const std::string path = folder / "switched.ts";
+    WriteFileBytes(path, ReadFileBytes(folder / "first.ts") + ReadFileBytes(folder / "second.ts"));
+    return path;
+}
+
+void ExpectUnfinishedAndNotFiled(TaskWorld& world, TAVTask& task) {
+    EXPECT_EQ(task.Status(), stError);
+    EXPECT_EQ(task.GetImageIndex(), 2);
+    ASSERT_EQ(world.Converting().Tasks().size(), 1u);
+    EXPECT_EQ(world.Converting().Tasks()[0].get(), &task);
+    EXPECT_TRUE(world.list.HasRow(&task));
+    auto row = FindStoredTask(world.persistence->Database(), task.ID());
+    ASSERT_TRUE(row);
+    EXPECT_TRUE(row->converting);
+    EXPECT_TRUE(row->date.empty());
+    EXPECT_FALSE(row->categoryId.has_value());
+    EXPECT_TRUE(world.alerts.alerts.empty());
+    EXPECT_EQ(world.power.powerOffs, 0);
+
+    RecordingTaskListView other;
+    FakeCategoryTree& explorer = world.explorer;
+    TNodeObject* shown = explorer.displayed;
+    explorer.Show(world.Category(1), other);
+    EXPECT_EQ(other.RowCount(), 0);
+    explorer.displayed = explorer.focused = shown;
+}
+
+TEST(TasksFailure, RunFailingInTheLoopStaysUnfinished) {
+    TempFolder home;
+    const std::string source = MakeSourceThatFailsHalfWay(home);
+    const std::string target = home / "out.mp4";
+    TaskWorld world(home.Path().string());
+    world.configuration.SetShutdownWhenDone(true);
+    world.explorer.Show(world.Converting(), world.list);
+
+    TAVTask& task = world.Converting().AddTask(Request(source, target));
+    ASSERT_TRUE(world.RunUntil(
+        [&] { return task.Status() == stError && !task.Converter().IsWorking(); }, 60s));
+    world.Pump(100ms);
+
+    // It did get into the loop: some of the source was converted before the failure.
+    EXPECT_GT(task.Converter().ConvertedDuration(), 0.5);
+    const std::vector<std::string> errors = world.messages.Errors();
+    ASSERT_EQ(errors.size(), 1u);
+    EXPECT_EQ(errors[0].rfind("Input Stream #0.0 frame size changed to 160x120", 0), 0u)
+        << errors[0];
+    ASSERT_FALSE(task.Log().empty());
+    EXPECT_EQ(task.Log().back(), Trim(errors[0]));
+    ExpectUnfinishedAndNotFiled(world, task);
+
+    // It can be deleted like any stopped task, its broken output with it.
+    EXPECT_TRUE(fs::exists(target));
+    const int id = task.ID();
+    task.Delete(false, true);
+    EXPECT_FALSE(fs::exists(target));
+    EXPECT_TRUE(fs::exists(source));
+    EXPECT_FALSE(FindStoredTask(world.persistence->Database(), id));
+    EXPECT_EQ(world.list.RowCount(), 0);
+}
+
+TEST(TasksFailure, RunFailingBeforeTheLoopIsShownAndMarked) {
+    TempFolder home;
+    TaskWorld world(home.Path().string());
+    world.configuration.SetShutdownWhenDone(true);
+    world.explorer.Show(world.Converting(), world.list);
+
+    TAVTask& task = world.Converting().AddTask(Request(home / "missing.mkv", home / "out.mp4"));
+    ASSERT_TRUE(world.RunUntil(
+        [&] { return task.Status() == stError && !task.Converter().IsWorking(); }, 60s));
+    world.Pump(100ms);
+
+    const std::vector<std::string> errors = world.messages.Errors();
+    ASSERT_EQ(errors.size(), 1u);
+    ASSERT_FALSE(task.Log().empty());
+    EXPECT_EQ(task.Log().back(), Trim(errors[0]));
+    EXPECT_GT(world.list.RepaintsOf(&task), 0);
+    ExpectUnfinishedAndNotFiled(world, task);
+
+    // Once the source is there, a restart converts it.
+    ClipSpec spec;
+    spec.width = 160;
+    spec.height = 120;
+    spec.durationSec = 1;
+    GenerateClip(spec, home / "missing.mkv");
+    ASSERT_TRUE(task.Start());
+    ASSERT_TRUE(world.RunUntil([&] { return world.Converting().Tasks().empty(); }, 60s));
+    EXPECT_EQ(world.power.powerOffs, 1);
+    EXPECT_EQ(world.alerts.alerts.size(), 1u);
+}
+
+}  // namespace
+}  // namespace tw::test
