@@ -1,5 +1,6 @@
 #include "cli_arguments.h"
 
+#include <charconv>
 #include <stdexcept>
 
 namespace tw::cli {
@@ -13,6 +14,40 @@ std::pair<std::string, std::string> SplitAssignment(const std::string& option,
         throw std::invalid_argument(option + " expects NAME=VALUE, got \"" + text + "\"");
     }
     return {text.substr(0, eq), text.substr(eq + 1)};
+}
+
+int ParseInt(const std::string& option, const std::string& text, int minimum) {
+    int value = 0;
+    const auto result = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (result.ec != std::errc{} || result.ptr != text.data() + text.size() || value < minimum) {
+        throw std::invalid_argument(option + " expects a whole number of at least " +
+                                    std::to_string(minimum) + ", got \"" + text + "\"");
+    }
+    return value;
+}
+
+double ParseSeconds(const std::string& option, const std::string& text, bool allowZero) {
+    double value = 0;
+    const auto result = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (result.ec != std::errc{} || result.ptr != text.data() + text.size() || value < 0 ||
+        (!allowZero && value == 0) || value > 1e9) {
+        throw std::invalid_argument(option + " expects seconds (for example 12.5), got \"" +
+                                    text + "\"");
+    }
+    return value;
+}
+
+// "A-B", "A" (one chapter) or "A-" (to the end).
+void ParseChapters(const std::string& text, int* first, int* last) {
+    const size_t dash = text.find('-');
+    *first = ParseInt("--chapters", text.substr(0, dash), 1);
+    if (dash == std::string::npos) {
+        *last = *first;
+    } else if (dash + 1 == text.size()) {
+        *last = 0;
+    } else {
+        *last = ParseInt("--chapters", text.substr(dash + 1), *first);
+    }
 }
 
 }  // namespace
@@ -36,6 +71,34 @@ Arguments ParseArguments(const std::vector<std::string>& args) {
             result.settings.push_back(SplitAssignment(arg, value(arg)));
         } else if (arg == "--add") {
             result.lines.push_back(SplitAssignment(arg, value(arg)));
+        } else if (arg == "--option") {
+            result.options.push_back(SplitAssignment(arg, value(arg)));
+        } else if (arg == "--profile") {
+            result.profile = value(arg);
+        } else if (arg == "--list-profiles") {
+            result.listProfiles = true;
+        } else if (arg == "--filters") {
+            result.filters = value(arg);
+        } else if (arg == "--threads") {
+            result.threads = ParseInt(arg, value(arg), 0);
+        } else if (arg == "--jobs") {
+            result.jobs = ParseInt(arg, value(arg), 1);
+        } else if (arg == "--output-dir") {
+            result.outputDir = value(arg);
+        } else if (arg == "--start") {
+            result.startSeconds = ParseSeconds(arg, value(arg), true);
+        } else if (arg == "--duration") {
+            result.durationSeconds = ParseSeconds(arg, value(arg), false);
+        } else if (arg == "--dvd") {
+            result.dvd = value(arg);
+        } else if (arg == "--title") {
+            result.dvdTitle = ParseInt(arg, value(arg), 1);
+        } else if (arg == "--chapters") {
+            ParseChapters(value(arg), &result.dvdFirstChapter, &result.dvdLastChapter);
+        } else if (arg == "--angle") {
+            result.dvdAngle = ParseInt(arg, value(arg), 1);
+        } else if (arg == "--dvd-titles") {
+            result.dvdTitles = value(arg);
         } else if (arg == "--") {
             positional.insert(positional.end(), args.begin() + static_cast<long>(i) + 1,
                               args.end());
@@ -46,37 +109,77 @@ Arguments ParseArguments(const std::vector<std::string>& args) {
             positional.push_back(arg);
         }
     }
-    if (result.help) {
+    if (result.help || result.listProfiles || result.dvdTitles) {
+        return result;
+    }
+    if (result.outputDir) {
+        if (!result.profile) {
+            throw std::invalid_argument("--output-dir names targets after a profile: add --profile");
+        }
+        if (result.dvd) {
+            throw std::invalid_argument("--output-dir takes files as sources, not --dvd");
+        }
+        if (positional.empty()) {
+            throw std::invalid_argument("expected one or more INPUT files with --output-dir");
+        }
+        result.inputs = positional;
+        return result;
+    }
+    if (result.dvd) {
+        if (positional.size() != 1) {
+            throw std::invalid_argument("expected OUTPUT after the DVD source");
+        }
+        result.output = positional[0];
         return result;
     }
     if (positional.size() != 2) {
         throw std::invalid_argument("expected INPUT and OUTPUT");
     }
-    result.input = positional[0];
+    result.inputs = {positional[0]};
     result.output = positional[1];
     return result;
 }
 
 std::string UsageText() {
     return "Usage: tidewell-convert [OPTIONS] INPUT OUTPUT\n"
+           "       tidewell-convert --profile NAME --output-dir DIR [OPTIONS] INPUT...\n"
+           "       tidewell-convert [OPTIONS] --dvd PATH [--title N] [--chapters A-B] "
+           "[--angle N] OUTPUT\n"
+           "       tidewell-convert --list-profiles | --dvd-titles PATH\n"
            "\n"
            "Converts INPUT into OUTPUT. Without options the container and codecs follow the\n"
            "output name and the source's picture size and rates carry over.\n"
            "\n"
            "Options:\n"
-           "  --set NAME=VALUE   set a conversion setting, e.g.\n"
-           "                     --set VideoOptions.FrameWidth=320\n"
-           "                     --set VideoOptions.FrameRate=30000/1001\n"
-           "                     --set AudioOptions.AudioSampleRate=44100\n"
-           "                     --set VideoOptions.EncoderVideoCodecName=libx264\n"
-           "                     --set InputFormat=lavfi\n"
-           "  --add NAME=LINE    add a line to a list setting, e.g.\n"
-           "                     --add CodecOptions=g=25   --add MetaData=title=Holiday\n"
-           "  -v, --verbose      also print the libraries' warnings\n"
-           "  -h, --help         show this text\n"
+           "  --profile NAME       convert with a profile (see --list-profiles; any case)\n"
+           "  --list-profiles      list the profiles by category\n"
+           "  --output-dir DIR     convert each INPUT into DIR, named after the source with the\n"
+           "                       profile's extension\n"
+           "  --jobs N             how many of those inputs convert at once (default 1)\n"
+           "  --threads N          encoder threads (default 0: one per processor)\n"
+           "  --start SECONDS      start converting this far into the source\n"
+           "  --duration SECONDS   convert at most this much\n"
+           "  --filters TEXT       video filter chain text\n"
+           "  --option NAME=VALUE  library option for the codecs and the container, e.g.\n"
+           "                       --option g=25 --option maxrate=2000000\n"
+           "  --set NAME=VALUE     set a conversion setting by name, e.g.\n"
+           "                       --set VideoOptions.FrameWidth=320\n"
+           "                       --set VideoOptions.FrameRate=30000/1001\n"
+           "                       --set AudioOptions.AudioSampleRate=44100\n"
+           "                       --set VideoOptions.EncoderVideoCodecName=libx264\n"
+           "                       --set InputFormat=lavfi\n"
+           "  --add NAME=LINE      add a line to a list setting, e.g. --add MetaData=title=Holiday\n"
+           "  --dvd PATH           a DVD as the source: a device, a mounted disc, a VIDEO_TS\n"
+           "                       folder or its parent, or an .iso image\n"
+           "  --title N            the DVD title (default 1)\n"
+           "  --chapters A-B       the chapters to convert (default: all; \"A-\" to the end)\n"
+           "  --angle N            the camera angle (default 1)\n"
+           "  --dvd-titles PATH    list the titles of a DVD\n"
+           "  -v, --verbose        also print the libraries' warnings\n"
+           "  -h, --help           show this text\n"
            "\n"
-           "Exit status: 0 converted, 1 the conversion failed, 2 bad arguments,\n"
-           "130 interrupted (the output is still finished and playable).\n";
+           "Exit status: 0 converted, 1 a conversion failed, 2 bad arguments,\n"
+           "130 interrupted (the outputs are still finished and playable).\n";
 }
 
 }  // namespace tw::cli

@@ -10,8 +10,24 @@ namespace tw::cli {
 struct Arguments {
     std::vector<std::pair<std::string, std::string>> settings;  // --set PATH=VALUE, in order
     std::vector<std::pair<std::string, std::string>> lines;     // --add PATH=LINE, in order
-    std::string input;
-    std::string output;
+    std::vector<std::pair<std::string, std::string>> options;   // --option NAME=VALUE
+    std::optional<std::string> profile;
+    std::optional<std::string> filters;
+    std::optional<int> threads;
+    std::optional<double> startSeconds;
+    std::optional<double> durationSeconds;
+    std::optional<std::string> outputDir;
+    int jobs = 1;
+    // A DVD title as the source.
+    std::optional<std::string> dvd;
+    int dvdTitle = 1;
+    int dvdFirstChapter = 0;  // 0 = the title's first
+    int dvdLastChapter = 0;   // 0 = the title's last
+    int dvdAngle = 1;
+    std::optional<std::string> dvdTitles;  // list the titles of this disc
+    std::vector<std::string> inputs;
+    std::string output;  // empty with --output-dir
+    bool listProfiles = false;
     bool verbose = false;
     bool help = false;
 };

@@ -5,7 +5,9 @@
 #include <csignal>
 #include <cstdio>
 #include <iostream>
+#include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 extern "C" {
@@ -13,9 +15,12 @@ extern "C" {
 }
 
 #include "cli_arguments.h"
+#include "dvd_source.h"
 #include "engine/converter.h"
 #include "platform/message_service.h"
 #include "platform/ui_dispatcher.h"
+#include "profile_lookup.h"
+#include "profiles/target_name.h"
 #include "util/av_error.h"
 #include "util/property_path.h"
 
@@ -25,27 +30,22 @@ std::atomic<int> interruptSignal{0};
 
 void OnSignal(int signal) { interruptSignal.store(signal); }
 
-// Messages of the engine go to stderr with the program's name.
+// Messages of the engine go to stderr with the program's name, over the progress line.
 class CliMessages : public tw::platform::MessageService {
 public:
-    void ShowError(const std::string& text) override {
-        std::fprintf(stderr, "%stidewell-convert: %s\n", ClearLine(), text.c_str());
-    }
+    void ShowError(const std::string& text) override { Print(text); }
     bool AskQuestion(const std::string& text) override {
-        std::fprintf(stderr, "%stidewell-convert: %s (answered no)\n", ClearLine(),
-                     text.c_str());
+        Print(text + " (answered no)");
         return false;
     }
-    void ShowInformation(const std::string& text) override {
-        std::fprintf(stderr, "%stidewell-convert: %s\n", ClearLine(), text.c_str());
-    }
+    void ShowInformation(const std::string& text) override { Print(text); }
     bool progressShown = false;
 
 private:
-    const char* ClearLine() {
-        const bool shown = progressShown;
+    void Print(const std::string& text) {
+        std::fprintf(stderr, "%stidewell-convert: %s\n", progressShown ? "\r\033[K" : "",
+                     text.c_str());
         progressShown = false;
-        return shown ? "\r\033[K" : "";
     }
 };
 
@@ -56,15 +56,82 @@ std::string TimeText(int64_t seconds) {
     return text;
 }
 
-void ShowProgress(const tw::TAVConverter& converter, CliMessages& messages) {
-    const int64_t remaining = converter.GetRemainingTime();
-    std::fprintf(stderr, "\r\033[K%3d%%  left %s  %.1f kbit/s  %lld KB", converter.GetProgress(),
-                 remaining == tw::TAVConverter::kUnknownRemaining
-                     ? "--:--:--"
-                     : TimeText(remaining).c_str(),
-                 converter.Bitrate(), static_cast<long long>(converter.OutputSize() / 1024));
+struct Job {
+    std::string input;
+    std::string output;
+    std::unique_ptr<tw::TAVConverter> converter;
+    bool started = false;
+    bool completed = false;
+};
+
+void ShowProgress(const std::vector<Job>& jobs, CliMessages& messages) {
+    std::string line;
+    int active = 0;
+    for (const Job& job : jobs) {
+        active += job.started && job.converter->IsWorking() ? 1 : 0;
+    }
+    for (const Job& job : jobs) {
+        if (!job.started || !job.converter->IsWorking()) {
+            continue;
+        }
+        const tw::TAVConverter& c = *job.converter;
+        char text[256];
+        if (active == 1) {
+            const int64_t remaining = c.GetRemainingTime();
+            std::snprintf(text, sizeof text, "%3d%%  left %s  %.1f kbit/s  %lld KB",
+                          c.GetProgress(),
+                          remaining == tw::TAVConverter::kUnknownRemaining
+                              ? "--:--:--"
+                              : TimeText(remaining).c_str(),
+                          c.Bitrate(), static_cast<long long>(c.OutputSize() / 1024));
+        } else {
+            std::snprintf(text, sizeof text, "%s %d%%  ",
+                          job.output.substr(job.output.find_last_of('/') + 1).c_str(),
+                          c.GetProgress());
+        }
+        line += text;
+    }
+    std::fprintf(stderr, "\r\033[K%s", line.c_str());
     std::fflush(stderr);
     messages.progressShown = true;
+}
+
+// Fills a converter's options from the command line: threads first, so that a profile that
+// needs one thread keeps it, then the profile, then everything named explicitly.
+void Configure(tw::TAVConverter& converter, const tw::cli::Arguments& arguments,
+               const tw::TAVProfile* profile) {
+    tw::TAVConvertOptions& options = converter.ConvertOptions();
+    const unsigned processors = std::max(1u, std::thread::hardware_concurrency());
+    options.SetThreadCount(static_cast<int>(processors));
+    if (profile) {
+        profile->ApplyTo(options);
+    }
+    if (arguments.threads) {
+        options.SetThreadCount(*arguments.threads == 0 ? static_cast<int>(processors)
+                                                       : *arguments.threads);
+    }
+    for (const auto& [path, value] : arguments.settings) {
+        tw::SetPropertyByPath(options, path, value);
+        if (path == "VideoOptions.FrameRate") {
+            // A rate given on the command line is the output's, whatever the source has.
+            options.VideoOptions().SetFrameRate(options.VideoOptions().FrameRate());
+        }
+    }
+    for (const auto& [path, line] : arguments.lines) {
+        tw::AppendPropertyLine(options, path, line);
+    }
+    for (const auto& [name, value] : arguments.options) {
+        options.SetCodecOption(name, value);
+    }
+    if (arguments.filters) {
+        options.FilterOptions().SetVideoFilters(*arguments.filters);
+    }
+    if (arguments.startSeconds) {
+        options.SetStartTime(static_cast<int64_t>(*arguments.startSeconds * 1000000.0 + 0.5));
+    }
+    if (arguments.durationSeconds) {
+        options.SetRecordingTime(static_cast<int64_t>(*arguments.durationSeconds * 1000000.0 + 0.5));
+    }
 }
 
 }  // namespace
@@ -87,69 +154,124 @@ int main(int argc, char** argv) {
     CliMessages messages;
     tw::platform::ScopedMessageService installMessages(messages);
 
-    tw::TAVConverter converter;
-    try {
-        tw::TAVConvertOptions& options = converter.ConvertOptions();
-        for (const auto& [path, value] : arguments.settings) {
-            tw::SetPropertyByPath(options, path, value);
-            if (path == "VideoOptions.FrameRate") {
-                // A rate given on the command line is the output's, whatever the source has.
-                options.VideoOptions().SetFrameRate(options.VideoOptions().FrameRate());
-            }
-        }
-        for (const auto& [path, line] : arguments.lines) {
-            tw::AppendPropertyLine(options, path, line);
-        }
-    } catch (const tw::EAVError& e) {
-        std::fprintf(stderr, "tidewell-convert: %s\n", e.what());
-        return 2;
+    std::unique_ptr<tw::TAVProfileList> profiles;
+    const tw::TAVProfile* profile = nullptr;
+    if (arguments.listProfiles || arguments.profile) {
+        profiles = tw::cli::LoadProfiles();
     }
-    converter.SetInputFiles({arguments.input});
-    converter.SetOutputFiles({arguments.output});
+    if (arguments.listProfiles) {
+        std::cout << tw::cli::ProfileListing(*profiles);
+        return 0;
+    }
+    if (arguments.dvdTitles) {
+        return tw::cli::ListDvdTitles(*arguments.dvdTitles);
+    }
+    if (arguments.profile) {
+        profile = profiles->FindByDescription(*arguments.profile);
+        if (!profile) {
+            std::fprintf(stderr, "tidewell-convert: unknown profile \"%s\"; the nearest are:\n",
+                         arguments.profile->c_str());
+            for (const std::string& name :
+                 tw::cli::NearestProfileNames(*profiles, *arguments.profile, 3)) {
+                std::fprintf(stderr, "  %s\n", name.c_str());
+            }
+            return 2;
+        }
+    }
+
+    std::unique_ptr<tw::cli::DvdSource> dvd;
+    std::vector<Job> jobs;
+    if (arguments.dvd) {
+        try {
+            dvd = tw::cli::OpenDvdSource(arguments);
+        } catch (const tw::EAVError& e) {
+            std::fprintf(stderr, "tidewell-convert: %s\n", e.what());
+            return 1;
+        }
+        jobs.push_back({dvd->Url(), arguments.output, nullptr});
+    } else if (arguments.outputDir) {
+        for (const std::string& input : arguments.inputs) {
+            jobs.push_back({input,
+                            tw::TargetFileName(input, profile->Extension(), *arguments.outputDir),
+                            nullptr});
+        }
+    } else {
+        jobs.push_back({arguments.inputs[0], arguments.output, nullptr});
+    }
 
     const bool terminal = isatty(STDERR_FILENO);
-    converter.SetOnLog([&arguments](tw::TAVConverter&, int level, const std::string& text) {
-        if (level <= AV_LOG_ERROR || arguments.verbose) {
-            std::string line = text;
-            while (!line.empty() && line.back() == '\n') {
-                line.pop_back();
-            }
-            std::fprintf(stderr, "%s\n", line.c_str());
+    for (Job& job : jobs) {
+        job.converter = std::make_unique<tw::TAVConverter>();
+        try {
+            Configure(*job.converter, arguments, profile);
+        } catch (const tw::EAVError& e) {
+            std::fprintf(stderr, "tidewell-convert: %s\n", e.what());
+            return 2;
         }
-    });
-    if (terminal) {
-        converter.SetOnProgress(
-            [&messages](tw::TAVConverter& sender) { ShowProgress(sender, messages); });
+        job.converter->SetInputFiles({job.input});
+        job.converter->SetOutputFiles({job.output});
+        job.converter->SetOnLog([&arguments](tw::TAVConverter&, int level, const std::string& text) {
+            if (level <= AV_LOG_ERROR || arguments.verbose) {
+                std::string line = text;
+                while (!line.empty() && line.back() == '\n') {
+                    line.pop_back();
+                }
+                std::fprintf(stderr, "%s\n", line.c_str());
+            }
+        });
+        if (terminal) {
+            job.converter->SetOnProgress(
+                [&jobs, &messages](tw::TAVConverter&) { ShowProgress(jobs, messages); });
+        }
+        Job* self = &job;
+        job.converter->SetOnComplete([self](tw::TAVConverter&) { self->completed = true; });
     }
-    bool completed = false;
-    converter.SetOnComplete([&completed](tw::TAVConverter&) { completed = true; });
 
     std::signal(SIGINT, OnSignal);
     std::signal(SIGTERM, OnSignal);
-    converter.Start();
-    while (converter.IsWorking()) {
-        dispatcher.RunUntil([&] { return !converter.IsWorking() || interruptSignal.load(); },
+    const auto working = [&] {
+        int count = 0;
+        for (const Job& job : jobs) {
+            count += job.started && job.converter->IsWorking() ? 1 : 0;
+        }
+        return count;
+    };
+    size_t next = 0;
+    while (true) {
+        while (!interruptSignal.load() && next < jobs.size() && working() < arguments.jobs) {
+            jobs[next].started = jobs[next].converter->Start();
+            ++next;
+        }
+        if (working() == 0 && (next == jobs.size() || interruptSignal.load())) {
+            break;
+        }
+        dispatcher.RunUntil([&] { return working() < arguments.jobs || interruptSignal.load(); },
                             std::chrono::milliseconds(100));
         if (interruptSignal.load()) {
-            // Until the loop runs there is nothing to stop; keep asking.
-            converter.Stop();
+            // Until a run reaches its loop there is nothing to stop; keep asking.
+            for (Job& job : jobs) {
+                if (job.started) {
+                    job.converter->Stop();
+                }
+            }
         }
     }
-    converter.WaitForEnd(std::chrono::seconds(10));
+    for (Job& job : jobs) {
+        if (job.started) {
+            job.converter->WaitForEnd(std::chrono::seconds(10));
+        }
+    }
     dispatcher.ProcessPending();
     if (terminal && messages.progressShown) {
-        if (completed) {
-            ShowProgress(converter, messages);
-        }
         std::fprintf(stderr, "\n");
     }
-    if (!converter.ErrorMessage().empty()) {
-        return 1;
+    int failed = 0;
+    for (const Job& job : jobs) {
+        failed += job.started && !job.converter->ErrorMessage().empty() ? 1 : 0;
     }
     if (interruptSignal.load()) {
-        std::fprintf(stderr, "tidewell-convert: stopped; %s was finished where it stopped\n",
-                     arguments.output.c_str());
+        std::fprintf(stderr, "tidewell-convert: stopped; what was converted so far is finished\n");
         return 130;
     }
-    return 0;
+    return failed > 0 ? 1 : 0;
 }

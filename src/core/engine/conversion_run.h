@@ -17,6 +17,7 @@
 #include "engine/library_options.h"
 #include "engine/video_filter_graph.h"
 #include "media/av_ptr.h"
+#include "media/stream_registry.h"
 
 namespace tw::engine {
 
@@ -42,6 +43,7 @@ public:
 };
 
 struct InputFile {
+    media::StreamInput streamInput;  // a "stream:N" source; outlives the context reading it
     media::InputFormatPtr context;
     int64_t timestampOffset = 0;  // µs, added to every packet time of the file
     bool endOfFile = false;
@@ -160,6 +162,9 @@ private:
     void AddAudioStream(int fileIndex);
     void AddSubtitleStream(int fileIndex);
     OutputStream& NewOutputStream(int fileIndex, AVMediaType type);
+    // The encoder name to use for name: itself when this build has it, else a stand-in (with a
+    // warning in the log); names that are no library's stay as they are and are refused later.
+    std::string AvailableEncoder(const std::string& name, AVMediaType type);
     std::vector<media::BsfPtr> ParseBitstreamFilters(const TStringList& names);
     // Preparation
     void Prepare();

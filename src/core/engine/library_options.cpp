@@ -7,6 +7,7 @@ extern "C" {
 #include <libavutil/opt.h>
 }
 
+#include "engine/legacy_options.h"
 #include "platform/message_service.h"
 
 namespace tw::engine {
@@ -58,6 +59,26 @@ bool LibraryOptions::SetOn(void* object, const std::string& name, const std::str
 }
 
 int LibraryOptions::SetLibraryOption(const std::string& name, const std::string& value) {
+    int result = 0;
+    for (const TranslatedOption& option : TranslateLegacyOption(name, value)) {
+        switch (option.scope) {
+            case TranslatedOption::Scope::Generic:
+                if (SetGenericOption(option.name, option.value) < 0) {
+                    result = -1;
+                }
+                break;
+            case TranslatedOption::Scope::VideoEncoder:
+                videoEncoder_.emplace_back(option.name, option.value);
+                break;
+            case TranslatedOption::Scope::Muxer:
+                muxer_.emplace_back(option.name, option.value);
+                break;
+        }
+    }
+    return result;
+}
+
+int LibraryOptions::SetGenericOption(const std::string& name, const std::string& value) {
     bool found = false;
     int result = 0;
     std::string acceptedName = name;
@@ -93,6 +114,9 @@ int LibraryOptions::SetLibraryOption(const std::string& name, const std::string&
         return -1;
     }
     if (!found) {
+        // Perhaps an option of a particular encoder or muxer: they take what they know.
+        videoEncoder_.emplace_back(name, value);
+        muxer_.emplace_back(name, value);
         return -1;
     }
     Remember(acceptedName);

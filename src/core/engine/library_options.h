@@ -5,6 +5,7 @@
 // context) and later copied from there onto the real decoders, encoders and format contexts.
 
 #include <array>
+#include <utility>
 #include <string>
 #include <vector>
 
@@ -24,10 +25,17 @@ public:
     LibraryOptions(const LibraryOptions&) = delete;
     LibraryOptions& operator=(const LibraryOptions&) = delete;
 
-    // Sets one option on the defaults it belongs to. Returns 0 when accepted, -1 otherwise;
-    // a known option with a bad value shows "Invalid value for Option!" through the message
-    // service. Unknown names are dropped silently.
+    // Sets one option line (in the stored, older wording) on the defaults it belongs to. Returns
+    // 0 when accepted, -1 otherwise; a known option with a bad value shows "Invalid value for
+    // Option!" through the message service. Options private to an encoder or a muxer are kept
+    // for them (see below); names nobody knows reach them too and are dropped there silently.
     int SetLibraryOption(const std::string& name, const std::string& value);
+
+    using OptionList = std::vector<std::pair<std::string, std::string>>;
+    // Private options for video encoders and for muxers, in the order given; a later value of a
+    // name replaces an earlier one when they are put into a dictionary.
+    const OptionList& VideoEncoderOptions() const { return videoEncoder_; }
+    const OptionList& MuxerOptions() const { return muxer_; }
 
     // Copies every accepted option whose flags hold all bits of flags from defaults onto
     // target (both objects with an AVClass).
@@ -49,6 +57,7 @@ public:
     static constexpr int kAudioEncoder = AV_OPT_FLAG_AUDIO_PARAM | AV_OPT_FLAG_ENCODING_PARAM;
 
 private:
+    int SetGenericOption(const std::string& name, const std::string& value);
     bool SetOn(void* object, const std::string& name, const std::string& value, bool* found,
                int* result);
     void Remember(const std::string& name);
@@ -57,6 +66,8 @@ private:
     media::FormatContextPtr format_;
     media::SwsPtr scaler_;
     std::vector<std::string> accepted_;
+    OptionList videoEncoder_;
+    OptionList muxer_;
 };
 
 }  // namespace tw::engine

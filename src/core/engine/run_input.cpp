@@ -168,6 +168,12 @@ void ConversionRun::OpenInput(int index) {
     TVideoOptions& video = options_.VideoOptions();
     const std::string& name = inputNames_[static_cast<size_t>(index)];
 
+    // A "stream:N" input reads a registered stream object, taken over here and freed with the
+    // input.
+    media::StreamInput streamInput;
+    if (media::IsStreamUrl(name)) {
+        streamInput = media::OpenStreamUrl(name);
+    }
     media::FormatContextPtr pending(avformat_alloc_context());
     if (!pending) {
         throw EAVError("Could not open file:-12!");
@@ -221,6 +227,10 @@ void ConversionRun::OpenInput(int index) {
     }
     raw->flags |= AVFMT_FLAG_NONBLOCK;
 
+    if (streamInput) {
+        raw->pb = streamInput.IoContext();
+        raw->flags |= AVFMT_FLAG_CUSTOM_IO;
+    }
     AVDictionary* openOptions = parameterOwner.release();
     // From here the library owns the context, and frees it itself when opening fails.
     pending.release();
@@ -372,6 +382,7 @@ void ConversionRun::OpenInput(int index) {
 
     file.timestampOffset = options_.Engine.InputTimestampOffset -
                            (options_.Engine.CopyTimestamps ? 0 : seekPosition);
+    file.streamInput = std::move(streamInput);
     file.context = std::move(context);
     inputFiles_.push_back(std::move(file));
 }

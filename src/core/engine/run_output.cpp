@@ -9,6 +9,7 @@ extern "C" {
 }
 
 #include "engine/conversion_run.h"
+#include "engine/image_sequence_name.h"
 #include "util/av_error.h"
 #include "util/format.h"
 
@@ -96,8 +97,17 @@ void ConversionRun::OpenOutput(int index) {
                 FormatPrintf("Unable to find a suitable output format for %s", name.c_str()));
         }
     }
+    // One image per frame for image targets named like a single image.
+    std::string muxName = name;
+    int startNumber = -1;
+    if (std::string(outputFormat_->name) == "image2" && !av_filename_number_test(name.c_str())) {
+        const NumberedName numbered = ImageSequencePattern(name);
+        muxName = numbered.pattern;
+        startNumber = numbered.startNumber;
+    }
     AVFormatContext* raw = nullptr;
-    if (avformat_alloc_output_context2(&raw, outputFormat_, nullptr, name.c_str()) < 0 || !raw) {
+    if (avformat_alloc_output_context2(&raw, outputFormat_, nullptr, muxName.c_str()) < 0 ||
+        !raw) {
         throw EAVError(
             FormatPrintf("Unable to find a suitable output format for %s", name.c_str()));
     }
@@ -147,7 +157,7 @@ void ConversionRun::OpenOutput(int index) {
     }
 
     if ((outputFormat_->flags & AVFMT_NEEDNUMBER) &&
-        !av_filename_number_test(name.c_str())) {
+        !av_filename_number_test(muxName.c_str())) {
         throw EAVError("unexpected error");
     }
     // Missing folders are made, also for formats that open their own files (image sequences);
@@ -158,7 +168,7 @@ void ConversionRun::OpenOutput(int index) {
         fs::create_directories(parent, ignored);
     }
     if (!(outputFormat_->flags & AVFMT_NOFILE)) {
-        if (avio_open(&context->pb, name.c_str(), AVIO_FLAG_WRITE) < 0) {
+        if (avio_open(&context->pb, muxName.c_str(), AVIO_FLAG_WRITE) < 0) {
             throw EAVError("Could not open file");
         }
     }
@@ -170,6 +180,12 @@ void ConversionRun::OpenOutput(int index) {
     // Only the program-stream muxers know a preload; the others leave the entry unused.
     av_dict_set_int(&muxerOptions, "preload",
                     std::lround(options_.MuxerOptions().MuxPreload() * 1000000.0), 0);
+    for (const auto& [option, value] : libraryOptions_.MuxerOptions()) {
+        av_dict_set(&muxerOptions, option.c_str(), value.c_str(), 0);
+    }
+    if (startNumber >= 0) {
+        av_dict_set_int(&muxerOptions, "start_number", startNumber, 0);
+    }
     if (options_.Engine.LoopCount >= 0) {
         av_dict_set_int(&muxerOptions, "loop", options_.Engine.LoopCount, 0);
     }
@@ -177,6 +193,50 @@ void ConversionRun::OpenOutput(int index) {
     context->flags |= AVFMT_FLAG_NONBLOCK;
     // Muxer options are encoding options of the format context.
     libraryOptions_.ApplyLibraryOptions(context, libraryOptions_.FormatDefaults(), AV_OPT_FLAG_ENCODING_PARAM);
+}
+
+std::string ConversionRun::AvailableEncoder(const std::string& name, AVMediaType type) {
+    if (avcodec_find_encoder_by_name(name.c_str())) {
+        return name;
+    }
+    // Encoders our profiles name that this build of the libraries may lack, and what serves
+    // the same purpose: first a stand-in of the same kind, else what the container takes.
+    static const std::pair<const char*, const char*> kStandIns[] = {
+        {"libfaac", "aac"}, {"libvo_aacenc", "aac"}, {"libxvid", "mpeg4"}};
+    static const char* const kAudioForContainer[] = {"aac", "libmp3lame", "mp2", "ac3",
+                                                     "pcm_s16le"};
+    static const char* const kVideoForContainer[] = {"libx264", "mpeg4", "h263",
+                                                     "mpeg2video", "mjpeg"};
+    std::string chosen;
+    for (const auto& [missing, standIn] : kStandIns) {
+        if (name == missing && avcodec_find_encoder_by_name(standIn)) {
+            chosen = standIn;
+        }
+    }
+    // Encoders from outside libraries ("lib...") are the ones a build may leave out.
+    if (chosen.empty() && name.rfind("lib", 0) == 0) {
+        const auto& candidates = type == AVMEDIA_TYPE_AUDIO
+                                     ? std::vector<const char*>(std::begin(kAudioForContainer),
+                                                                std::end(kAudioForContainer))
+                                     : std::vector<const char*>(std::begin(kVideoForContainer),
+                                                                std::end(kVideoForContainer));
+        for (const char* candidate : candidates) {
+            const AVCodec* codec = avcodec_find_encoder_by_name(candidate);
+            if (codec && avformat_query_codec(outputFormat_, codec->id,
+                                              FF_COMPLIANCE_NORMAL) == 1) {
+                chosen = candidate;
+                break;
+            }
+        }
+    }
+    if (chosen.empty()) {
+        // Not a library encoder at all: the name is refused as it stands.
+        return name;
+    }
+    host_.Log(AV_LOG_WARNING,
+              FormatPrintf("The encoder %s is not available in this build; %s is used instead.",
+                           name.c_str(), chosen.c_str()));
+    return chosen;
 }
 
 OutputStream& ConversionRun::NewOutputStream(int fileIndex, AVMediaType type) {
@@ -207,8 +267,10 @@ void ConversionRun::AddVideoStream(int fileIndex) {
                                      AVMEDIA_TYPE_VIDEO);
             ost.codec = avcodec_find_encoder(codecId);
         } else {
-            codecId = FindCodecId(video.EncoderVideoCodecName(), AVMEDIA_TYPE_VIDEO, true);
-            ost.codec = avcodec_find_encoder_by_name(video.EncoderVideoCodecName().c_str());
+            const std::string encoder =
+                AvailableEncoder(video.EncoderVideoCodecName(), AVMEDIA_TYPE_VIDEO);
+            codecId = FindCodecId(encoder, AVMEDIA_TYPE_VIDEO, true);
+            ost.codec = avcodec_find_encoder_by_name(encoder.c_str());
         }
     }
     ost.encoder.reset(avcodec_alloc_context3(ost.codec));
@@ -232,6 +294,13 @@ void ConversionRun::AddVideoStream(int fileIndex) {
         videoDefaults->flags2 |= AV_CODEC_FLAG2_LOCAL_HEADER;
     }
 
+    if (!video.VideoStreamCopy()) {
+        AVDictionary* privateOptions = nullptr;
+        for (const auto& [name, value] : libraryOptions_.VideoEncoderOptions()) {
+            av_dict_set(&privateOptions, name.c_str(), value.c_str(), 0);
+        }
+        ost.encoderOptions.reset(privateOptions);
+    }
     if (video.VideoStreamCopy()) {
         ost.copy = true;
         enc->codec_type = AVMEDIA_TYPE_VIDEO;
@@ -267,6 +336,18 @@ void ConversionRun::AddVideoStream(int fileIndex) {
                 (enc->pix_fmt == AV_PIX_FMT_YUV420P || enc->pix_fmt == AV_PIX_FMT_YUV422P);
             if (!listed && !mjpegKeeps) {
                 enc->pix_fmt = ost.codec->pix_fmts[0];
+            }
+            // Standard JPEG pictures are full range: limited-range formats are taken only where
+            // the user relaxed the compliance; otherwise their full-range twins are used.
+            if (codecId == AV_CODEC_ID_MJPEG &&
+                enc->strict_std_compliance > FF_COMPLIANCE_UNOFFICIAL) {
+                if (enc->pix_fmt == AV_PIX_FMT_YUV420P) {
+                    enc->pix_fmt = AV_PIX_FMT_YUVJ420P;
+                } else if (enc->pix_fmt == AV_PIX_FMT_YUV422P) {
+                    enc->pix_fmt = AV_PIX_FMT_YUVJ422P;
+                } else if (enc->pix_fmt == AV_PIX_FMT_YUV444P) {
+                    enc->pix_fmt = AV_PIX_FMT_YUVJ444P;
+                }
             }
         }
         // Subsampled chroma needs sizes in whole chroma samples: an odd source size is brought
@@ -327,8 +408,10 @@ void ConversionRun::AddAudioStream(int fileIndex) {
                                      AVMEDIA_TYPE_AUDIO);
             ost.codec = avcodec_find_encoder(codecId);
         } else {
-            codecId = FindCodecId(audio.EncoderAudioCodecName(), AVMEDIA_TYPE_AUDIO, true);
-            ost.codec = avcodec_find_encoder_by_name(audio.EncoderAudioCodecName().c_str());
+            const std::string encoder =
+                AvailableEncoder(audio.EncoderAudioCodecName(), AVMEDIA_TYPE_AUDIO);
+            codecId = FindCodecId(encoder, AVMEDIA_TYPE_AUDIO, true);
+            ost.codec = avcodec_find_encoder_by_name(encoder.c_str());
         }
     }
     ost.encoder.reset(avcodec_alloc_context3(ost.codec));

@@ -1,0 +1,96 @@
+#include "profile_lookup.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+
+#include "profiles/profile_catalogue.h"
+#include "tasks/configuration.h"
+#include "util/av_error.h"
+
+namespace tw::cli {
+
+namespace {
+
+std::string Lower(const std::string& text) {
+    std::string out = text;
+    std::transform(out.begin(), out.end(), out.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return out;
+}
+
+size_t EditDistance(const std::string& a, const std::string& b) {
+    std::vector<size_t> row(b.size() + 1);
+    for (size_t j = 0; j <= b.size(); ++j) {
+        row[j] = j;
+    }
+    for (size_t i = 1; i <= a.size(); ++i) {
+        size_t diagonal = row[0];
+        row[0] = i;
+        for (size_t j = 1; j <= b.size(); ++j) {
+            const size_t above = row[j];
+            row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (a[i - 1] != b[j - 1])});
+            diagonal = above;
+        }
+    }
+    return row[b.size()];
+}
+
+}  // namespace
+
+std::unique_ptr<TAVProfileList> LoadProfiles() {
+    auto list = CreateBuiltInCatalogue();
+    try {
+        LoadUserProfiles(*list, UserProfileFileName(TAVConfiguration::ConfigFolder()));
+    } catch (const EAVError& e) {
+        std::fprintf(stderr, "tidewell-convert: your own profiles were not loaded: %s\n",
+                     e.what());
+    }
+    return list;
+}
+
+std::vector<std::string> NearestProfileNames(const TAVProfileList& list, const std::string& name,
+                                             size_t count) {
+    std::vector<std::pair<size_t, std::string>> scored;
+    const std::string wanted = Lower(name);
+    for (int i = 0; i < list.Count(); ++i) {
+        const std::string& description = list.Items(i).Description();
+        scored.emplace_back(EditDistance(wanted, Lower(description)), description);
+    }
+    std::stable_sort(scored.begin(), scored.end(),
+                     [](const auto& a, const auto& b) { return a.first < b.first; });
+    std::vector<std::string> names;
+    for (size_t i = 0; i < scored.size() && i < count; ++i) {
+        names.push_back(scored[i].second);
+    }
+    return names;
+}
+
+std::string ProfileListing(const TAVProfileList& list) {
+    std::string text;
+    std::vector<const TAVProfile*> listed;
+    for (const std::string& category : list.Categories()) {
+        const auto profiles = list.ProfilesInCategory(category);
+        if (profiles.empty()) {
+            continue;
+        }
+        text += category + "\n";
+        for (const TAVProfile* profile : profiles) {
+            text += "  " + profile->Description() + "\n";
+            listed.push_back(profile);
+        }
+    }
+    std::string others;
+    for (int i = 0; i < list.Count(); ++i) {
+        const TAVProfile* profile = &list.Items(i);
+        if (std::find(listed.begin(), listed.end(), profile) == listed.end()) {
+            others += "  " + profile->Description() + "\n";
+        }
+    }
+    if (!others.empty()) {
+        text += "Other\n" + others;
+    }
+    return text;
+}
+
+}  // namespace tw::cli
