@@ -111,6 +111,7 @@ struct OutputStream {
     int resamplerInFormat = -1;
     AVChannelLayout resamplerInLayout{};
     media::AudioFifoPtr queue;        // converted samples waiting for a whole encoder frame
+    int64_t audioPts = AV_NOPTS_VALUE;  // time stamp of the next encoded sample
     media::FramePtr convertBuffer;    // reused output of the resampler
     media::FramePtr encodeFrame;      // reused encoder input
     // Two-pass statistics

@@ -323,6 +323,15 @@ void ConversionRun::AddVideoStream(int fileIndex) {
             rate = ost.codec->supported_framerates[av_find_nearest_q_idx(
                 rate, ost.codec->supported_framerates)];
         }
+        if (enc->rc_max_rate > 0 && enc->bit_rate > enc->rc_max_rate) {
+            // A device's maximum rate is a hard limit; the average cannot lie above it.
+            host_.Log(AV_LOG_WARNING,
+                      FormatPrintf("The video bit rate %lld is above the maximum rate %lld; the "
+                                   "maximum is used.",
+                                   static_cast<long long>(enc->bit_rate),
+                                   static_cast<long long>(enc->rc_max_rate)));
+            enc->bit_rate = enc->rc_max_rate;
+        }
         enc->time_base = av_inv_q(rate);
         enc->framerate = rate;
         enc->pix_fmt = static_cast<AVPixelFormat>(video.PixelFormat);

@@ -179,7 +179,13 @@ void ConversionRun::EncodeQueuedAudio(OutputStream& ost, bool final) {
             samples) {
             throw EAVError("Internal error, buffer size too small");
         }
-        frame->pts = ost.syncPosition;
+        // Encoded audio is stamped by the samples it holds, from where the stream began: the
+        // sync position may follow a coarse source clock, the samples may not.
+        if (ost.audioPts == AV_NOPTS_VALUE) {
+            ost.audioPts = ost.syncPosition;
+        }
+        frame->pts = ost.audioPts;
+        ost.audioPts += samples;
         ost.syncPosition += samples;
         SendToEncoder(ost, frame);
         // Keep the allocation for the next frame when the encoder did not keep a reference.

@@ -134,6 +134,9 @@ const PropertyTable& TAVImageProfile::Properties() const {
 
 bool TAVImageProfile::ApplyTo(TAVConvertOptions& options) const {
     options.SetThreadCount(1);
+    // The picture format follows the target's extension; the image writer makes one file per
+    // frame of every kind, GIF included (the GIF container would animate them in one file).
+    options.SetOutputFormat("image2");
     return true;
 }
 

@@ -442,12 +442,15 @@ TEST_F(ProfileApply, Dv50SetsOnlyPixelFormatAndRate) {
     ExpectSameTree(expected, options);
 }
 
-TEST_F(ProfileApply, ImageProfileSetsOneThreadOnly) {
+TEST_F(ProfileApply, ImageProfileSetsOneThreadAndTheImageWriter) {
     TAVImageProfile profile;
     TAVConvertOptions options;
     options.SetThreadCount(8);
     EXPECT_TRUE(profile.ApplyTo(options));
-    ExpectSameTree(TAVConvertOptions(), options);
+    // One picture file per frame, also for GIF pictures (whose own muxer would animate them).
+    TAVConvertOptions expected;
+    expected.SetOutputFormat("image2");
+    ExpectSameTree(expected, options);
 }
 
 TEST_F(ProfileApply, ConstructorNamesAndExtensions) {
