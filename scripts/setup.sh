@@ -9,7 +9,7 @@ packages=(
     libswscale-dev libswresample-dev
     libsqlite3-dev libpugixml-dev libdvdnav-dev libdvdread-dev
     libgtest-dev libgmock-dev libbenchmark-dev
-    fonts-dejavu-core dvdauthor
+    fonts-dejavu-core dvdauthor genisoimage
 )
 
 missing=()
