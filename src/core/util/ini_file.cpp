@@ -10,6 +10,7 @@
 
 #include "util/av_error.h"
 #include "util/float_text.h"
+#include "util/text_file.h"
 #include "util/format.h"
 #include "util/settings_xml.h"
 #include "util/string_list.h"
@@ -324,25 +325,7 @@ void TIniFile::UpdateFile() const {
     if (file_.empty()) {
         throw EAVError("Cannot create file \"\".");
     }
-    const std::string text = Text();
-    fs::path temporary = file_;
-    temporary += ".tmp";
-    {
-        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-        out.write(text.data(), static_cast<std::streamsize>(text.size()));
-        out.close();
-        if (!out) {
-            std::error_code ignored;
-            fs::remove(temporary, ignored);
-            throw EAVError(FormatPrintf("Cannot create file \"%s\".", file_.c_str()));
-        }
-    }
-    std::error_code error;
-    fs::rename(temporary, file_, error);
-    if (error) {
-        fs::remove(temporary, error);
-        throw EAVError(FormatPrintf("Cannot create file \"%s\".", file_.c_str()));
-    }
+    WriteTextFileAtomically(file_, Text());
 }
 
 }  // namespace tw

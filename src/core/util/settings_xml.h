@@ -11,6 +11,7 @@
 
 #include "util/av_error.h"
 #include "util/persistent.h"
+#include "util/text_file.h"
 
 namespace tw {
 
@@ -30,8 +31,5 @@ void ReadSettingsXml(std::string_view text, TPersistent& object);
 // read or parsed. A UTF-8 byte-order mark is accepted on reading.
 void SaveSettingsXmlFile(const TPersistent& object, const std::filesystem::path& file);
 void LoadSettingsXmlFile(const std::filesystem::path& file, TPersistent& object);
-
-// The whole file as bytes; throws EAVError when it cannot be read.
-std::string ReadTextFile(const std::filesystem::path& file);
 
 }  // namespace tw
