@@ -61,8 +61,7 @@ double Convert(int count, double seconds, const std::filesystem::path& folder) {
 
 int main(int argc, char** argv) {
     const double seconds = argc > 1 ? std::atof(argv[1]) : 20.0;
-    const std::filesystem::path folder =
-        std::filesystem::temp_directory_path() / "tidewell-bench";
+    const std::filesystem::path folder = std::filesystem::temp_directory_path() / "tidewell-bench";
     std::filesystem::create_directories(folder);
     tw::platform::StderrMessageService messages;
     tw::platform::ScopedMessageService install(messages);
@@ -73,9 +72,10 @@ int main(int argc, char** argv) {
     std::printf("source: %.0f s of 640x360 25 fps video with 48 kHz audio -> H.264/AAC MP4\n",
                 seconds);
     std::printf("one conversion alone:  %.2f s wall\n", one);
-    std::printf("two conversions at once: %.2f s wall (%.2f x the single run; 2.00 would be no "
-                "overlap)\n",
-                two, two / one);
+    std::printf(
+        "two conversions at once: %.2f s wall (%.2f x the single run; 2.00 would be no "
+        "overlap)\n",
+        two, two / one);
     std::filesystem::remove_all(folder);
     return 0;
 }

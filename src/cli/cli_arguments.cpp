@@ -31,8 +31,8 @@ double ParseSeconds(const std::string& option, const std::string& text, bool all
     const auto result = std::from_chars(text.data(), text.data() + text.size(), value);
     if (result.ec != std::errc{} || result.ptr != text.data() + text.size() || value < 0 ||
         (!allowZero && value == 0) || value > 1e9) {
-        throw std::invalid_argument(option + " expects seconds (for example 12.5), got \"" +
-                                    text + "\"");
+        throw std::invalid_argument(option + " expects seconds (for example 12.5), got \"" + text +
+                                    "\"");
     }
     return value;
 }
@@ -114,7 +114,8 @@ Arguments ParseArguments(const std::vector<std::string>& args) {
     }
     if (result.outputDir) {
         if (!result.profile) {
-            throw std::invalid_argument("--output-dir names targets after a profile: add --profile");
+            throw std::invalid_argument(
+                "--output-dir names targets after a profile: add --profile");
         }
         if (result.dvd) {
             throw std::invalid_argument("--output-dir takes files as sources, not --dvd");
@@ -168,7 +169,8 @@ std::string UsageText() {
            "                       --set AudioOptions.AudioSampleRate=44100\n"
            "                       --set VideoOptions.EncoderVideoCodecName=libx264\n"
            "                       --set InputFormat=lavfi\n"
-           "  --add NAME=LINE      add a line to a list setting, e.g. --add MetaData=title=Holiday\n"
+           "  --add NAME=LINE      add a line to a list setting, e.g. --add "
+           "MetaData=title=Holiday\n"
            "  --dvd PATH           a DVD as the source: a device, a mounted disc, a VIDEO_TS\n"
            "                       folder or its parent, or an .iso image\n"
            "  --title N            the DVD title (default 1)\n"

@@ -28,7 +28,9 @@ namespace {
 
 std::atomic<int> interruptSignal{0};
 
-void OnSignal(int signal) { interruptSignal.store(signal); }
+void OnSignal(int signal) {
+    interruptSignal.store(signal);
+}
 
 // Messages of the engine go to stderr with the program's name, over the progress line.
 class CliMessages : public tw::platform::MessageService {
@@ -78,12 +80,11 @@ void ShowProgress(const std::vector<Job>& jobs, CliMessages& messages) {
         char text[256];
         if (active == 1) {
             const int64_t remaining = c.GetRemainingTime();
-            std::snprintf(text, sizeof text, "%3d%%  left %s  %.1f kbit/s  %lld KB",
-                          c.GetProgress(),
-                          remaining == tw::TAVConverter::kUnknownRemaining
-                              ? "--:--:--"
-                              : TimeText(remaining).c_str(),
-                          c.Bitrate(), static_cast<long long>(c.OutputSize() / 1024));
+            std::snprintf(
+                text, sizeof text, "%3d%%  left %s  %.1f kbit/s  %lld KB", c.GetProgress(),
+                remaining == tw::TAVConverter::kUnknownRemaining ? "--:--:--"
+                                                                 : TimeText(remaining).c_str(),
+                c.Bitrate(), static_cast<long long>(c.OutputSize() / 1024));
         } else {
             std::snprintf(text, sizeof text, "%s %d%%  ",
                           job.output.substr(job.output.find_last_of('/') + 1).c_str(),
@@ -130,7 +131,8 @@ void Configure(tw::TAVConverter& converter, const tw::cli::Arguments& arguments,
         options.SetStartTime(static_cast<int64_t>(*arguments.startSeconds * 1000000.0 + 0.5));
     }
     if (arguments.durationSeconds) {
-        options.SetRecordingTime(static_cast<int64_t>(*arguments.durationSeconds * 1000000.0 + 0.5));
+        options.SetRecordingTime(
+            static_cast<int64_t>(*arguments.durationSeconds * 1000000.0 + 0.5));
     }
 }
 
@@ -210,15 +212,16 @@ int main(int argc, char** argv) {
         }
         job.converter->SetInputFiles({job.input});
         job.converter->SetOutputFiles({job.output});
-        job.converter->SetOnLog([&arguments](tw::TAVConverter&, int level, const std::string& text) {
-            if (level <= AV_LOG_ERROR || arguments.verbose) {
-                std::string line = text;
-                while (!line.empty() && line.back() == '\n') {
-                    line.pop_back();
+        job.converter->SetOnLog(
+            [&arguments](tw::TAVConverter&, int level, const std::string& text) {
+                if (level <= AV_LOG_ERROR || arguments.verbose) {
+                    std::string line = text;
+                    while (!line.empty() && line.back() == '\n') {
+                        line.pop_back();
+                    }
+                    std::fprintf(stderr, "%s\n", line.c_str());
                 }
-                std::fprintf(stderr, "%s\n", line.c_str());
-            }
-        });
+            });
         if (terminal) {
             job.converter->SetOnProgress(
                 [&jobs, &messages](tw::TAVConverter&) { ShowProgress(jobs, messages); });

@@ -43,8 +43,7 @@ std::unique_ptr<TAVProfileList> LoadProfiles() {
     try {
         LoadUserProfiles(*list, UserProfileFileName(TAVConfiguration::ConfigFolder()));
     } catch (const EAVError& e) {
-        std::fprintf(stderr, "tidewell-convert: your own profiles were not loaded: %s\n",
-                     e.what());
+        std::fprintf(stderr, "tidewell-convert: your own profiles were not loaded: %s\n", e.what());
     }
     return list;
 }

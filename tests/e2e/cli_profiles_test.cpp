@@ -76,8 +76,8 @@ TEST(CliProfiles, ConvertsWithADeviceProfileGivenInAnyCase) {
     spec.width = 640;
     spec.height = 480;
     GenerateClip(spec, folder / "clip.mkv");
-    const Result r = Cli(folder, {"--profile", "ipod 320X240 video", folder / "clip.mkv",
-                                  folder / "ipod.mp4"});
+    const Result r =
+        Cli(folder, {"--profile", "ipod 320X240 video", folder / "clip.mkv", folder / "ipod.mp4"});
     ASSERT_EQ(r.exitCode, 0) << r.err;
     const MediaInfo info = InspectMedia(folder / "ipod.mp4");
     EXPECT_EQ(info.First(StreamKind::Video).codecName, "mpeg4");
@@ -103,9 +103,9 @@ TEST(CliProfiles, OutputFolderWithSeveralInputsAndJobs) {
     GenerateClip(spec, folder / "one.mkv");
     GenerateClip(spec, folder / "two.avi");
     GenerateClip(spec, folder / "three.mp4");
-    const Result r = Cli(folder, {"--profile", "MP3 Audio", "--output-dir", folder / "out",
-                                  "--jobs", "2", folder / "one.mkv", folder / "two.avi",
-                                  folder / "three.mp4"});
+    const Result r =
+        Cli(folder, {"--profile", "MP3 Audio", "--output-dir", folder / "out", "--jobs", "2",
+                     folder / "one.mkv", folder / "two.avi", folder / "three.mp4"});
     ASSERT_EQ(r.exitCode, 0) << r.err;
     for (const char* name : {"one.mp3", "two.mp3", "three.mp3"}) {
         const MediaInfo info = InspectMedia((folder.Path() / "out" / name).string());
@@ -120,8 +120,8 @@ TEST(CliProfiles, ImageProfileNumbersItsPictures) {
     ClipSpec spec;
     spec.durationSec = 0.4;
     GenerateClip(spec, folder / "movie.mkv");
-    const Result r = Cli(folder, {"--profile", "JPEG Sequence", "--output-dir",
-                                  folder / "pictures", folder / "movie.mkv"});
+    const Result r = Cli(folder, {"--profile", "JPEG Sequence", "--output-dir", folder / "pictures",
+                                  folder / "movie.mkv"});
     ASSERT_EQ(r.exitCode, 0) << r.err;
     for (int i = 1; i <= 10; ++i) {
         EXPECT_TRUE(fs::exists(folder / ("pictures/movie" + std::to_string(i) + ".jpg"))) << i;
@@ -151,8 +151,8 @@ TEST(CliProfiles, FiltersAndLibraryOptions) {
     spec.durationSec = 1;
     GenerateClip(spec, folder / "clip.mkv");
     const Result r = Cli(folder, {"--filters", "hflip", "--option", "g=5", "--set",
-                                  "VideoOptions.EncoderVideoCodecName=mpeg4",
-                                  folder / "clip.mkv", folder / "flipped.avi"});
+                                  "VideoOptions.EncoderVideoCodecName=mpeg4", folder / "clip.mkv",
+                                  folder / "flipped.avi"});
     ASSERT_EQ(r.exitCode, 0) << r.err;
     const StreamInfo video = InspectMedia(folder / "flipped.avi").First(StreamKind::Video);
     // A key picture every five.

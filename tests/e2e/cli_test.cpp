@@ -121,8 +121,8 @@ TEST(Cli, InterruptStopsAndStillFinishesTheFile) {
         "testsrc2=size=640x480:rate=25:duration=600[out0];sine=duration=600[out1]";
     // The libraries' generated-source device leaks one picture when it is closed before its
     // end, which is exactly what this test does; the leak check is left to the other tests.
-    const CliResult result = RunCli(
-        {"--set", "InputFormat=lavfi", source, folder / "long.mp4"}, 1500, false);
+    const CliResult result =
+        RunCli({"--set", "InputFormat=lavfi", source, folder / "long.mp4"}, 1500, false);
     EXPECT_EQ(result.exitCode, 130) << result.errorOutput;
     const MediaInfo info = InspectMedia(folder / "long.mp4");
     EXPECT_GT(info.First(StreamKind::Video).decodedFrameCount, 0);

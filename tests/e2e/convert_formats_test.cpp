@@ -48,8 +48,8 @@ protected:
         return outcome;
     }
 
-    static void ExpectVideo(const MediaInfo& info, const std::string& codec, int width,
-                            int height, double fps) {
+    static void ExpectVideo(const MediaInfo& info, const std::string& codec, int width, int height,
+                            double fps) {
         ASSERT_EQ(info.CountOf(StreamKind::Video), 1);
         const StreamInfo& v = info.First(StreamKind::Video);
         EXPECT_EQ(v.codecName, codec);
@@ -182,9 +182,8 @@ TEST_F(ConvertFormats, ScalesToTheRequestedSize) {
 
 TEST_F(ConvertFormats, FrameRateChangeHoldsTheDuration) {
     const std::string out = Out("ntsc.mp4");
-    Convert(out, [](TAVConvertOptions& o) {
-        o.VideoOptions().SetFrameRate(TRational(30000, 1001));
-    });
+    Convert(out,
+            [](TAVConvertOptions& o) { o.VideoOptions().SetFrameRate(TRational(30000, 1001)); });
     const MediaInfo info = InspectMedia(out);
     const StreamInfo& v = info.First(StreamKind::Video);
     EXPECT_NEAR(av_q2d(v.avgFrameRate), 29.97, 0.01);

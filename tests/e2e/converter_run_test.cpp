@@ -27,8 +27,9 @@ std::string MakeSource(const TempFolder& folder, double seconds) {
 }
 
 // The run reads its source in real time, so a test can act while it is under way.
-void UseRealTime(ConversionRunner& runner) { runner.Options().Engine.RateEmulation = true; }
-
+void UseRealTime(ConversionRunner& runner) {
+    runner.Options().Engine.RateEmulation = true;
+}
 
 TEST(ConverterRun, ProgressRisesToOneHundred) {
     TempFolder folder;

@@ -143,8 +143,8 @@ TEST_P(CatalogueProfiles, ConvertsIntoWhatTheProfileAsks) {
         EXPECT_GT(a.decodedSampleCount, 0);
     }
     if (!expected.OutputFormat().empty()) {
-        const AVOutputFormat* format = av_guess_format(expected.OutputFormat().c_str(), nullptr,
-                                                       nullptr);
+        const AVOutputFormat* format =
+            av_guess_format(expected.OutputFormat().c_str(), nullptr, nullptr);
         ASSERT_NE(format, nullptr);
         // The demuxer that reads the file back belongs to the muxer's family.
         const std::string family = format->name;
@@ -169,7 +169,9 @@ std::string ProfileTestName(const ::testing::TestParamInfo<int>& info) {
 
 INSTANTIATE_TEST_SUITE_P(AllBuiltIn, CatalogueProfiles, ::testing::Range(0, 56), ProfileTestName);
 
-TEST(Catalogue, HasFiftySixProfiles) { EXPECT_EQ(CreateBuiltInCatalogue()->Count(), 56); }
+TEST(Catalogue, HasFiftySixProfiles) {
+    EXPECT_EQ(CreateBuiltInCatalogue()->Count(), 56);
+}
 
 }  // namespace
 }  // namespace tw::test

@@ -90,7 +90,8 @@ TEST_F(CutAndCopy, CopiedStreamsKeepEveryPacketAndTheCodecSetup) {
         EXPECT_EQ(copy.First(kind).codecName, in.First(kind).codecName);
         EXPECT_EQ(copy.First(kind).packetCount, in.First(kind).packetCount);
         EXPECT_EQ(copy.First(kind).totalPacketBytes, in.First(kind).totalPacketBytes);
-        EXPECT_EQ(ExtradataOf(out, copy.First(kind).index), ExtradataOf(source_, in.First(kind).index));
+        EXPECT_EQ(ExtradataOf(out, copy.First(kind).index),
+                  ExtradataOf(source_, in.First(kind).index));
     }
     EXPECT_EQ(copy.First(StreamKind::Video).decodeErrors, 0);
     EXPECT_NEAR(copy.First(StreamKind::Video).durationSec, 4.0, 0.05);
@@ -161,8 +162,7 @@ TEST(CopyTags, TheSourceTagGoesAlongOnlyWhereTheContainerTakesIt) {
         runner.Options().VideoOptions().SetVideoStreamCopy(true);
         runner.Options().AudioOptions().SetAudioStreamCopy(true);
         ASSERT_EQ(runner.Run({folder / "xvid.avi"}, {folder / "copy.mp4"}).errorMessage, "");
-        EXPECT_EQ(InspectMedia(folder / "copy.mp4").First(StreamKind::Video).codecTagText,
-                  "mp4v");
+        EXPECT_EQ(InspectMedia(folder / "copy.mp4").First(StreamKind::Video).codecTagText, "mp4v");
     }
 }
 

@@ -13,8 +13,7 @@
 namespace tw::test {
 namespace {
 
-ConversionOutcome Convert(ConversionRunner& runner, const std::string& in,
-                          const std::string& out) {
+ConversionOutcome Convert(ConversionRunner& runner, const std::string& in, const std::string& out) {
     ConversionOutcome outcome = runner.Run({in}, {out});
     EXPECT_EQ(outcome.errorMessage, "");
     return outcome;

@@ -22,7 +22,7 @@ const char* kHalfThePictures =
     "testsrc2=size=160x120:rate=25:duration=2,select='not(mod(n\\,2))'[out0]";
 
 ConversionOutcome RunLavfi(ConversionRunner& runner, const std::string& source,
-                      const std::string& output) {
+                           const std::string& output) {
     runner.Options().SetInputFormat("lavfi");
     ConversionOutcome outcome = runner.Run({source}, {output});
     EXPECT_EQ(outcome.errorMessage, "");

@@ -79,16 +79,15 @@ protected:
 TempFolder* X264Presets::folder_ = nullptr;
 
 TEST_F(X264Presets, BasicShowsItsChoices) {
-    Expect(Encode(TPreset::basic),
-           {{"cabac", "1"},      {"me", "hex"},         {"subme", "7"},
-            {"me_range", "16"},  {"ref", "3"},          {"bframes", "3"},
-            {"mixed_ref", "1"},  {"weightb", "1"},      {"8x8dct", "1"},
-            {"fast_pskip", "1"}, {"mbtree", "1"},       {"trellis", "1"},
-            {"direct", "1"},     {"weightp", "2"},      {"keyint", "250"},
-            {"keyint_min", "25"}, {"scenecut", "40"},   {"qcomp", "0.60"},
-            {"qpmin", "10"},     {"qpmax", "51"},       {"qpstep", "4"},
-            {"ip_ratio", "1.41"}, {"b_adapt", "1"},     {"chroma_me", "1"},
-            {"analyse", "0x3:0x113"}});
+    Expect(Encode(TPreset::basic), {{"cabac", "1"},          {"me", "hex"},      {"subme", "7"},
+                                    {"me_range", "16"},      {"ref", "3"},       {"bframes", "3"},
+                                    {"mixed_ref", "1"},      {"weightb", "1"},   {"8x8dct", "1"},
+                                    {"fast_pskip", "1"},     {"mbtree", "1"},    {"trellis", "1"},
+                                    {"direct", "1"},         {"weightp", "2"},   {"keyint", "250"},
+                                    {"keyint_min", "25"},    {"scenecut", "40"}, {"qcomp", "0.60"},
+                                    {"qpmin", "10"},         {"qpmax", "51"},    {"qpstep", "4"},
+                                    {"ip_ratio", "1.41"},    {"b_adapt", "1"},   {"chroma_me", "1"},
+                                    {"analyse", "0x3:0x113"}});
 }
 
 TEST_F(X264Presets, FirstPassPresetsAreQuick) {

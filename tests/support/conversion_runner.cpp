@@ -18,8 +18,7 @@ std::string LavfiSource(int width, int height, const std::string& rate, double s
                       "%ssine=frequency=440:sample_rate=%d:duration=%g,aformat=channel_layouts=%s"
                       "[out%d]",
                       video ? ";" : "", sampleRate, seconds,
-                      channels == 1 ? "mono" : (channels == 6 ? "5.1" : "stereo"),
-                      video ? 1 : 0);
+                      channels == 1 ? "mono" : (channels == 6 ? "5.1" : "stereo"), video ? 1 : 0);
         result += text;
     }
     return result;
@@ -52,9 +51,9 @@ void ConversionRunner::Start(const std::vector<std::string>& inputs,
 }
 
 ConversionOutcome ConversionRunner::Wait(std::chrono::seconds timeout) {
-    outcome_.finished = dispatcher_.RunUntil([this] { return !converter_->IsWorking(); },
-                                             std::chrono::duration_cast<std::chrono::milliseconds>(
-                                                 timeout));
+    outcome_.finished =
+        dispatcher_.RunUntil([this] { return !converter_->IsWorking(); },
+                             std::chrono::duration_cast<std::chrono::milliseconds>(timeout));
     if (outcome_.finished) {
         converter_->WaitForEnd(std::chrono::seconds(5));
     }

@@ -60,7 +60,7 @@ struct InputStream {
     bool discard = true;             // no output takes this stream
     bool decodingNeeded = false;
     bool decoderOpen = false;
-    int64_t start = 0;               // wall clock at preparation, for rate emulation
+    int64_t start = 0;                 // wall clock at preparation, for rate emulation
     int64_t nextPts = AV_NOPTS_VALUE;  // µs
     int64_t pts = 0;                   // µs
     bool atStart = true;
@@ -93,7 +93,7 @@ struct OutputStream {
     bool encoderOpen = false;
     int frameNumber = 0;
     InputStream* syncSource = nullptr;
-    int64_t syncPosition = 0;  // frames (video) or samples (audio) in the encoder time base
+    int64_t syncPosition = 0;          // frames (video) or samples (audio) in the encoder time base
     int64_t lastDts = AV_NOPTS_VALUE;  // stream time base, copied streams
     std::vector<media::BsfPtr> bitstreamFilters;
     AVRational chainInTimeBase{0, 1};   // packets enter the bitstream filters in this base
@@ -110,10 +110,10 @@ struct OutputStream {
     int resamplerInRate = 0;
     int resamplerInFormat = -1;
     AVChannelLayout resamplerInLayout{};
-    media::AudioFifoPtr queue;        // converted samples waiting for a whole encoder frame
+    media::AudioFifoPtr queue;          // converted samples waiting for a whole encoder frame
     int64_t audioPts = AV_NOPTS_VALUE;  // time stamp of the next encoded sample
-    media::FramePtr convertBuffer;    // reused output of the resampler
-    media::FramePtr encodeFrame;      // reused encoder input
+    media::FramePtr convertBuffer;      // reused output of the resampler
+    media::FramePtr encodeFrame;        // reused encoder input
     // Two-pass statistics
     std::unique_ptr<FILE, FileCloser> statsFile;
     std::string statsIn;

@@ -35,9 +35,7 @@ public:
         owner_.Dispatcher().RunBlocking([&text] { platform::Messages().ShowError(text); });
     }
     void SetDuration(double seconds) override { owner_.duration_.store(seconds); }
-    void SetConvertedDuration(double seconds) override {
-        owner_.convertedDuration_.store(seconds);
-    }
+    void SetConvertedDuration(double seconds) override { owner_.convertedDuration_.store(seconds); }
     void LoopStarting() override { owner_.startTime_.store(av_gettime()); }
     bool Pass() override {
         owner_.PostProgress();
@@ -248,8 +246,8 @@ void TAVConverter::DoStopped() {
 }
 
 void TAVConverter::DoError() {
-    const std::string text = FormatPrintf("%s:%s", ErrorMessage().c_str(),
-                                          LastLogMessage().c_str());
+    const std::string text =
+        FormatPrintf("%s:%s", ErrorMessage().c_str(), LastLogMessage().c_str());
     Dispatcher().RunBlocking([this, text, alive = alive_] {
         platform::Messages().ShowError(text);
         if (alive->load() && onError_) {

@@ -22,9 +22,8 @@ std::string EscapePercent(const std::string& text) {
 NumberedName ImageSequencePattern(const std::string& name) {
     const size_t slash = name.find_last_of('/');
     const size_t dot = name.find_last_of('.');
-    const size_t stemEnd = dot == std::string::npos || (slash != std::string::npos && dot < slash)
-                               ? name.size()
-                               : dot;
+    const size_t stemEnd =
+        dot == std::string::npos || (slash != std::string::npos && dot < slash) ? name.size() : dot;
     size_t digits = stemEnd;
     const size_t stemStart = slash == std::string::npos ? 0 : slash + 1;
     while (digits > stemStart && name[digits - 1] >= '0' && name[digits - 1] <= '9') {

@@ -32,14 +32,19 @@ std::vector<std::pair<bool, std::string>> FlagWords(const std::string& value) {
     return words;
 }
 
-std::string Signed(bool on, const std::string& word) { return (on ? "+" : "-") + word; }
+std::string Signed(bool on, const std::string& word) {
+    return (on ? "+" : "-") + word;
+}
 
 // Words of the old "flags" that are private options of particular encoders now.
 void TranslateFlags(const std::string& value, std::vector<TranslatedOption>* out) {
     static const std::map<std::string, std::string> kPrivateSwitches = {
-        {"scan_offset", "scan_offset"}, {"aic", "aic"},
-        {"umv", "umv"},                 {"obmc", "obmc"},
-        {"alt", "alternate_scan"},      {"part", "data_partitioning"},
+        {"scan_offset", "scan_offset"},
+        {"aic", "aic"},
+        {"umv", "umv"},
+        {"obmc", "obmc"},
+        {"alt", "alternate_scan"},
+        {"part", "data_partitioning"},
     };
     static const std::map<std::string, std::string> kMpegVideoFlags = {
         {"mv0", "mv0"}, {"naq", "naq"}, {"cbp", "cbp_rd"}, {"qprd", "qp_rd"}};
@@ -91,9 +96,11 @@ void TranslateFlags2(const std::string& value, std::vector<TranslatedOption>* ou
 
 // The old partition flag words as libx264's list ("i8x8,i4x4,p8x8,b8x8").
 std::string X264Partitions(const std::string& value) {
-    static const std::pair<const char*, const char*> kNames[] = {
-        {"parti4x4", "i4x4"}, {"parti8x8", "i8x8"}, {"partp4x4", "p4x4"},
-        {"partp8x8", "p8x8"}, {"partb8x8", "b8x8"}};
+    static const std::pair<const char*, const char*> kNames[] = {{"parti4x4", "i4x4"},
+                                                                 {"parti8x8", "i8x8"},
+                                                                 {"partp4x4", "p4x4"},
+                                                                 {"partp8x8", "p8x8"},
+                                                                 {"partb8x8", "b8x8"}};
     std::map<std::string, bool> chosen;
     for (const auto& [on, word] : FlagWords(value)) {
         chosen[word] = on;

@@ -92,8 +92,8 @@ int LibraryOptions::SetGenericOption(const std::string& name, const std::string&
             continue;
         }
         found = true;
-        result = av_opt_set(codec_[static_cast<size_t>(type)].get(), name.c_str(), value.c_str(),
-                            0);
+        result =
+            av_opt_set(codec_[static_cast<size_t>(type)].get(), name.c_str(), value.c_str(), 0);
         if (result < 0) {
             break;
         }
@@ -103,9 +103,9 @@ int LibraryOptions::SetGenericOption(const std::string& name, const std::string&
             SetOn(scaler_.get(), name, value, &found, &result);
     }
     if (!found && name.size() > 1 && std::strchr("avs", name[0])) {
-        const int type = name[0] == 'a' ? AVMEDIA_TYPE_AUDIO
-                                         : (name[0] == 'v' ? AVMEDIA_TYPE_VIDEO
-                                                           : AVMEDIA_TYPE_SUBTITLE);
+        const int type = name[0] == 'a'
+                             ? AVMEDIA_TYPE_AUDIO
+                             : (name[0] == 'v' ? AVMEDIA_TYPE_VIDEO : AVMEDIA_TYPE_SUBTITLE);
         acceptedName = name.substr(1);
         SetOn(codec_[static_cast<size_t>(type)].get(), acceptedName, value, &found, &result);
     }

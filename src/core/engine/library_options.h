@@ -5,8 +5,8 @@
 // context) and later copied from there onto the real decoders, encoders and format contexts.
 
 #include <array>
-#include <utility>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "media/av_ptr.h"
@@ -41,7 +41,9 @@ public:
     // target (both objects with an AVClass).
     void ApplyLibraryOptions(void* target, void* defaults, int flags) const;
 
-    AVCodecContext* CodecDefaults(int mediaType) { return codec_[static_cast<size_t>(mediaType)].get(); }
+    AVCodecContext* CodecDefaults(int mediaType) {
+        return codec_[static_cast<size_t>(mediaType)].get();
+    }
     AVFormatContext* FormatDefaults() { return format_.get(); }
     SwsContext* ScalerDefaults() { return scaler_.get(); }
     // The scaler flags as they stand after the user's options.

@@ -108,12 +108,10 @@ const PropertyTable& TMuxerOptions::Properties() const {
         PropertyTableBuilder<T>()
             .Single("MuxPreload", &T::MuxPreload, &T::SetMuxPreload)
             .Single("MuxMaxDelay", &T::MuxMaxDelay, &T::SetMuxMaxDelay)
-            .List("AudioBitstreamFilters", &T::AudioBitstreamFilters,
-                  &T::SetAudioBitstreamFilters)
+            .List("AudioBitstreamFilters", &T::AudioBitstreamFilters, &T::SetAudioBitstreamFilters)
             .List("SubtitleBitstreamFilters", &T::SubtitleBitstreamFilters,
                   &T::SetSubtitleBitstreamFilters)
-            .List("VideoBitstreamFilters", &T::VideoBitstreamFilters,
-                  &T::SetVideoBitstreamFilters)
+            .List("VideoBitstreamFilters", &T::VideoBitstreamFilters, &T::SetVideoBitstreamFilters)
             .Build();
     return table;
 }

@@ -48,8 +48,8 @@ int DisplayRotation(const AVStream* stream) {
 
 }  // namespace
 
-ConversionRun::ConversionRun(RunHost& host, TAVConvertOptions& options,
-                             const TStringList& inputs, const TStringList& outputs)
+ConversionRun::ConversionRun(RunHost& host, TAVConvertOptions& options, const TStringList& inputs,
+                             const TStringList& outputs)
     : host_(host),
       options_(options),
       inputNames_(inputs),
@@ -143,8 +143,8 @@ void ConversionRun::ResolveFormats() {
     forcedInputFormat_ = input.empty() ? nullptr : av_find_input_format(input.c_str());
     outputFormat_ = output.empty() ? nullptr : av_guess_format(output.c_str(), nullptr, nullptr);
     if (!forcedInputFormat_ && !outputFormat_) {
-        throw EAVError(FormatPrintf("Unknown input %s or Output format %s", input.c_str(),
-                                    output.c_str()));
+        throw EAVError(
+            FormatPrintf("Unknown input %s or Output format %s", input.c_str(), output.c_str()));
     }
 }
 
@@ -185,10 +185,9 @@ void ConversionRun::OpenInput(int index) {
         av_dict_set_int(&parameters, "sample_rate", 44100, 0);
         av_dict_set_int(&parameters, "channels", 1, 0);
         if (video.FrameRate().num() > 0 && video.FrameRate().den() > 0) {
-            av_dict_set(&parameters, "framerate",
-                        FormatPrintf("%d/%d", video.FrameRate().num(), video.FrameRate().den())
-                            .c_str(),
-                        0);
+            av_dict_set(
+                &parameters, "framerate",
+                FormatPrintf("%d/%d", video.FrameRate().num(), video.FrameRate().den()).c_str(), 0);
         }
         if (frameWidth_ > 0 && frameHeight_ > 0) {
             av_dict_set(&parameters, "video_size",
@@ -200,12 +199,12 @@ void ConversionRun::OpenInput(int index) {
         }
         av_dict_set_int(&parameters, "channel", options_.GrabOptions().VideoChannel(), 0);
         if (!options_.GrabOptions().VideoStandard().empty()) {
-            av_dict_set(&parameters, "standard", options_.GrabOptions().VideoStandard().c_str(),
-                        0);
+            av_dict_set(&parameters, "standard", options_.GrabOptions().VideoStandard().c_str(), 0);
         }
     }
     media::DictionaryPtr parameterOwner(parameters);
-    libraryOptions_.ApplyLibraryOptions(raw, libraryOptions_.FormatDefaults(), LibraryOptions::kFormat);
+    libraryOptions_.ApplyLibraryOptions(raw, libraryOptions_.FormatDefaults(),
+                                        LibraryOptions::kFormat);
 
     const AVCodecID videoDecoder =
         FindCodecId(video.DecoderVideoCodecName(), AVMEDIA_TYPE_VIDEO, false);
@@ -302,8 +301,9 @@ void ConversionRun::OpenInput(int index) {
 
         switch (st->codecpar->codec_type) {
             case AVMEDIA_TYPE_AUDIO:
-                libraryOptions_.ApplyLibraryOptions(dec, libraryOptions_.CodecDefaults(AVMEDIA_TYPE_AUDIO),
-                                      LibraryOptions::kAudioDecoder);
+                libraryOptions_.ApplyLibraryOptions(
+                    dec, libraryOptions_.CodecDefaults(AVMEDIA_TYPE_AUDIO),
+                    LibraryOptions::kAudioDecoder);
                 av_channel_layout_uninit(&audioLayout_);
                 av_channel_layout_copy(&audioLayout_, &dec->ch_layout);
                 audioChannels_ = dec->ch_layout.nb_channels;
@@ -319,8 +319,9 @@ void ConversionRun::OpenInput(int index) {
                 }
                 break;
             case AVMEDIA_TYPE_VIDEO: {
-                libraryOptions_.ApplyLibraryOptions(dec, libraryOptions_.CodecDefaults(AVMEDIA_TYPE_VIDEO),
-                                      LibraryOptions::kVideoDecoder);
+                libraryOptions_.ApplyLibraryOptions(
+                    dec, libraryOptions_.CodecDefaults(AVMEDIA_TYPE_VIDEO),
+                    LibraryOptions::kVideoDecoder);
                 ist->rotation = DisplayRotation(st);
                 frameHeight_ = dec->height;
                 frameWidth_ = dec->width;
@@ -360,8 +361,8 @@ void ConversionRun::OpenInput(int index) {
                               FormatPrintf("Seems stream %d codec frame rate differs from "
                                            "container frame rate: %2.2f (%d/%d) -> %2.2f (%d/%d)",
                                            static_cast<int>(i), av_q2d(codecRate), codecRate.num,
-                                           codecRate.den, av_q2d(containerRate),
-                                           containerRate.num, containerRate.den));
+                                           codecRate.den, av_q2d(containerRate), containerRate.num,
+                                           containerRate.den));
                 }
                 if (!frameRateChosen_ && containerRate.num > 0 && containerRate.den > 0) {
                     video.FrameRate().Setnum(containerRate.num);
@@ -380,8 +381,8 @@ void ConversionRun::OpenInput(int index) {
         inputStreams_.push_back(std::move(ist));
     }
 
-    file.timestampOffset = options_.Engine.InputTimestampOffset -
-                           (options_.Engine.CopyTimestamps ? 0 : seekPosition);
+    file.timestampOffset =
+        options_.Engine.InputTimestampOffset - (options_.Engine.CopyTimestamps ? 0 : seekPosition);
     file.streamInput = std::move(streamInput);
     file.context = std::move(context);
     inputFiles_.push_back(std::move(file));
@@ -400,7 +401,9 @@ void ConversionRun::SetupTimestampScales() {
     }
 }
 
-int ConversionRun::TotalInputStreams() const { return static_cast<int>(inputStreams_.size()); }
+int ConversionRun::TotalInputStreams() const {
+    return static_cast<int>(inputStreams_.size());
+}
 
 bool ConversionRun::AnyInputHas(AVMediaType type) const {
     for (const auto& ist : inputStreams_) {

@@ -290,16 +290,16 @@ void ConversionRun::HandleVideoFrame(InputStream& ist, int inputStream, AVFrame&
             !ost->resize) {
             const char* name = av_get_pix_fmt_name(static_cast<AVPixelFormat>(frame.format));
             throw EAVError(FormatPrintf("Input Stream #%d.%d frame size changed to %dx%d, %s",
-                                        ist.fileIndex, ist.streamIndex, frame.width,
-                                        frame.height, name ? name : "none"));
+                                        ist.fileIndex, ist.streamIndex, frame.width, frame.height,
+                                        name ? name : "none"));
         }
         if (ost->filters->Push(&frame) < 0) {
             continue;
         }
         while (ost->filters->Pull(filtered_.get()) == 0) {
             if (filtered_->pts != AV_NOPTS_VALUE) {
-                ist.pts = av_rescale_q(filtered_->pts, ost->filters->OutputTimeBase(),
-                                       AV_TIME_BASE_Q);
+                ist.pts =
+                    av_rescale_q(filtered_->pts, ost->filters->OutputTimeBase(), AV_TIME_BASE_Q);
             }
             WriteVideo(*ost, ist, *filtered_);
             av_frame_unref(filtered_.get());
@@ -310,8 +310,7 @@ void ConversionRun::HandleVideoFrame(InputStream& ist, int inputStream, AVFrame&
 void ConversionRun::HandleAudioFrame(InputStream& ist, int inputStream, AVFrame& frame) {
     ist.pts = ist.nextPts;
     if (frame.sample_rate > 0) {
-        ist.nextPts +=
-            static_cast<int64_t>(AV_TIME_BASE) * frame.nb_samples / frame.sample_rate;
+        ist.nextPts += static_cast<int64_t>(AV_TIME_BASE) * frame.nb_samples / frame.sample_rate;
     }
     if (options_.StartTime() > 0 && ist.pts < 0 && frame.sample_rate > 0) {
         // The samples before the start of a cut are left out.
@@ -376,8 +375,7 @@ void ConversionRun::ApplyVolume(AVFrame& frame) const {
                 auto* samples = reinterpret_cast<int32_t*>(data);
                 for (int i = 0; i < perPlane; ++i) {
                     const int64_t v = (static_cast<int64_t>(samples[i]) * volume + 128) >> 8;
-                    samples[i] = static_cast<int32_t>(
-                        std::clamp<int64_t>(v, INT32_MIN, INT32_MAX));
+                    samples[i] = static_cast<int32_t>(std::clamp<int64_t>(v, INT32_MIN, INT32_MAX));
                 }
                 break;
             }

@@ -106,8 +106,7 @@ void ConversionRun::OpenOutput(int index) {
         startNumber = numbered.startNumber;
     }
     AVFormatContext* raw = nullptr;
-    if (avformat_alloc_output_context2(&raw, outputFormat_, nullptr, muxName.c_str()) < 0 ||
-        !raw) {
+    if (avformat_alloc_output_context2(&raw, outputFormat_, nullptr, muxName.c_str()) < 0 || !raw) {
         throw EAVError(
             FormatPrintf("Unable to find a suitable output format for %s", name.c_str()));
     }
@@ -121,8 +120,8 @@ void ConversionRun::OpenOutput(int index) {
     const TSubtitleOptions& subtitle = options_.SubtitleOptions();
     const bool defaultVideo =
         outputFormat_->video_codec != AV_CODEC_ID_NONE && !PictureIsCoverArtOnly(outputFormat_);
-    bool useVideo = defaultVideo || video.VideoStreamCopy() ||
-                    !video.EncoderVideoCodecName().empty();
+    bool useVideo =
+        defaultVideo || video.VideoStreamCopy() || !video.EncoderVideoCodecName().empty();
     bool useAudio = outputFormat_->audio_codec != AV_CODEC_ID_NONE || audio.AudioStreamCopy() ||
                     !audio.EncoderAudioCodecName().empty();
     bool useSubtitle = outputFormat_->subtitle_codec != AV_CODEC_ID_NONE ||
@@ -156,8 +155,7 @@ void ConversionRun::OpenOutput(int index) {
                     std::string(ValuePart(line)).c_str(), 0);
     }
 
-    if ((outputFormat_->flags & AVFMT_NEEDNUMBER) &&
-        !av_filename_number_test(muxName.c_str())) {
+    if ((outputFormat_->flags & AVFMT_NEEDNUMBER) && !av_filename_number_test(muxName.c_str())) {
         throw EAVError("unexpected error");
     }
     // Missing folders are made, also for formats that open their own files (image sequences);
@@ -192,7 +190,8 @@ void ConversionRun::OpenOutput(int index) {
     stored.muxerOptions.reset(muxerOptions);
     context->flags |= AVFMT_FLAG_NONBLOCK;
     // Muxer options are encoding options of the format context.
-    libraryOptions_.ApplyLibraryOptions(context, libraryOptions_.FormatDefaults(), AV_OPT_FLAG_ENCODING_PARAM);
+    libraryOptions_.ApplyLibraryOptions(context, libraryOptions_.FormatDefaults(),
+                                        AV_OPT_FLAG_ENCODING_PARAM);
 }
 
 std::string ConversionRun::AvailableEncoder(const std::string& name, AVMediaType type) {
@@ -205,8 +204,8 @@ std::string ConversionRun::AvailableEncoder(const std::string& name, AVMediaType
         {"libfaac", "aac"}, {"libvo_aacenc", "aac"}, {"libxvid", "mpeg4"}};
     static const char* const kAudioForContainer[] = {"aac", "libmp3lame", "mp2", "ac3",
                                                      "pcm_s16le"};
-    static const char* const kVideoForContainer[] = {"libx264", "mpeg4", "h263",
-                                                     "mpeg2video", "mjpeg"};
+    static const char* const kVideoForContainer[] = {"libx264", "mpeg4", "h263", "mpeg2video",
+                                                     "mjpeg"};
     std::string chosen;
     for (const auto& [missing, standIn] : kStandIns) {
         if (name == missing && avcodec_find_encoder_by_name(standIn)) {
@@ -222,8 +221,8 @@ std::string ConversionRun::AvailableEncoder(const std::string& name, AVMediaType
                                                                 std::end(kVideoForContainer));
         for (const char* candidate : candidates) {
             const AVCodec* codec = avcodec_find_encoder_by_name(candidate);
-            if (codec && avformat_query_codec(outputFormat_, codec->id,
-                                              FF_COMPLIANCE_NORMAL) == 1) {
+            if (codec &&
+                avformat_query_codec(outputFormat_, codec->id, FF_COMPLIANCE_NORMAL) == 1) {
                 chosen = candidate;
                 break;
             }
@@ -374,8 +373,7 @@ void ConversionRun::AddVideoStream(int fileIndex) {
         }
         if (video.VideoQscale() != 0 || video.SameQuality()) {
             enc->flags |= AV_CODEC_FLAG_QSCALE;
-            enc->global_quality =
-                static_cast<int>(std::lround(FF_QP2LAMBDA * video.VideoQscale()));
+            enc->global_quality = static_cast<int>(std::lround(FF_QP2LAMBDA * video.VideoQscale()));
         }
         if (!video.IntraMatrix().empty()) {
             enc->intra_matrix = static_cast<uint16_t*>(av_malloc(sizeof(uint16_t) * 64));
@@ -451,8 +449,7 @@ void ConversionRun::AddAudioStream(int fileIndex) {
         enc->flags |= headerFlags;
         if (audio.AudioQScale() > -99999) {
             enc->flags |= AV_CODEC_FLAG_QSCALE;
-            enc->global_quality =
-                static_cast<int>(std::lround(FF_QP2LAMBDA * audio.AudioQScale()));
+            enc->global_quality = static_cast<int>(std::lround(FF_QP2LAMBDA * audio.AudioQScale()));
         }
         // Channels: the working layout when it has the working count, else the default layout.
         av_channel_layout_uninit(&enc->ch_layout);
@@ -499,8 +496,7 @@ void ConversionRun::AddAudioStream(int fileIndex) {
             }
             if (best != audioSampleRate_) {
                 av_log(enc, AV_LOG_WARNING,
-                       "Requested sampling rate unsupported using closest supported (%d)\n",
-                       best);
+                       "Requested sampling rate unsupported using closest supported (%d)\n", best);
             }
             enc->sample_rate = best;
         }

@@ -50,10 +50,9 @@ void ConversionRun::ConfigureResampler(OutputStream& ost, const AVFrame& frame) 
         result = swr_init(resampler.get());
     }
     if (result < 0) {
-        throw EAVError(FormatPrintf(
-            "Can not resample %d channels @ %d Hz to %d channels @ %d Hz",
-            frame.ch_layout.nb_channels, frame.sample_rate, enc->ch_layout.nb_channels,
-            enc->sample_rate));
+        throw EAVError(FormatPrintf("Can not resample %d channels @ %d Hz to %d channels @ %d Hz",
+                                    frame.ch_layout.nb_channels, frame.sample_rate,
+                                    enc->ch_layout.nb_channels, enc->sample_rate));
     }
     ost.resampler = std::move(resampler);
     ost.resamplerInRate = frame.sample_rate;
@@ -75,8 +74,8 @@ void ConversionRun::WriteAudio(OutputStream& ost, InputStream& ist, AVFrame& fra
     const int queued = av_audio_fifo_size(ost.queue.get());
 
     if (syncMethod != 0) {
-        const double delta = SyncInputSeconds(ost) * encRate -
-                             static_cast<double>(ost.syncPosition) - queued;
+        const double delta =
+            SyncInputSeconds(ost) * encRate - static_cast<double>(ost.syncPosition) - queued;
         const AudioSyncDecision decision =
             DecideAudioSync(syncMethod, delta, encRate, decRate, ist.atStart,
                             options_.AudioOptions().AudioDriftThreshold());
@@ -130,10 +129,9 @@ void ConversionRun::WriteAudio(OutputStream& ost, InputStream& ist, AVFrame& fra
         const int64_t room = limit - ost.syncPosition - av_audio_fifo_size(ost.queue.get());
         keep = static_cast<int>(std::clamp<int64_t>(room, 0, converted));
     }
-    if (keep > 0 &&
-        av_audio_fifo_write(ost.queue.get(),
-                            reinterpret_cast<void**>(ost.convertBuffer->extended_data),
-                            keep) < keep) {
+    if (keep > 0 && av_audio_fifo_write(ost.queue.get(),
+                                        reinterpret_cast<void**>(ost.convertBuffer->extended_data),
+                                        keep) < keep) {
         throw EAVError("av_fifo_realloc2() failed");
     }
     EncodeQueuedAudio(ost, false);
@@ -196,13 +194,13 @@ void ConversionRun::EncodeQueuedAudio(OutputStream& ost, bool final) {
 void ConversionRun::WriteVideo(OutputStream& ost, InputStream& /*ist*/, AVFrame& frame) {
     AVCodecContext* enc = ost.encoder.get();
     const double syncInput = SyncInputSeconds(ost) / av_q2d(enc->time_base);
-    int64_t frames = DecideVideoFrames(options_.VideoOptions().VideoSyncMethod(), syncInput,
-                                       &ost.syncPosition);
+    int64_t frames =
+        DecideVideoFrames(options_.VideoOptions().VideoSyncMethod(), syncInput, &ost.syncPosition);
     frames = std::min<int64_t>(frames, options_.VideoOptions().MaxFrames() - ost.frameNumber);
     if (options_.RecordingTime() != INT64_MAX) {
         // Nothing is written past the length asked for, also not what the end of the run drains.
-        const int64_t limit = av_rescale_q_rnd(options_.RecordingTime(), AV_TIME_BASE_Q,
-                                               enc->time_base, AV_ROUND_UP);
+        const int64_t limit =
+            av_rescale_q_rnd(options_.RecordingTime(), AV_TIME_BASE_Q, enc->time_base, AV_ROUND_UP);
         frames = std::min<int64_t>(frames, limit - ost.syncPosition);
     }
     if (frames <= 0) {
@@ -253,8 +251,8 @@ void ConversionRun::WriteSubtitle(OutputStream& ost, InputStream& ist, AVSubtitl
             // The second DVB packet clears the screen.
             subtitle.num_rects = 0;
         }
-        const int size = avcodec_encode_subtitle(enc, subtitleBuffer_.data(),
-                                                 kSubtitleBufferSize, &subtitle);
+        const int size =
+            avcodec_encode_subtitle(enc, subtitleBuffer_.data(), kSubtitleBufferSize, &subtitle);
         if (size < 0) {
             throw EAVError("Subtitle encoding failed");
         }
@@ -266,12 +264,11 @@ void ConversionRun::WriteSubtitle(OutputStream& ost, InputStream& ist, AVSubtitl
         packet->stream_index = ost.index;
         const AVRational timeBase = ost.chainInTimeBase;
         packet->pts = av_rescale_q(subtitle.pts, AV_TIME_BASE_Q, timeBase);
-        packet->duration =
-            av_rescale_q(subtitle.end_display_time, AVRational{1, 1000}, timeBase);
+        packet->duration = av_rescale_q(subtitle.end_display_time, AVRational{1, 1000}, timeBase);
         if (count == 2) {
-            packet->pts += av_rescale_q(i == 0 ? subtitle.start_display_time
-                                               : subtitle.end_display_time,
-                                        AVRational{1, 1000}, timeBase);
+            packet->pts +=
+                av_rescale_q(i == 0 ? subtitle.start_display_time : subtitle.end_display_time,
+                             AVRational{1, 1000}, timeBase);
         }
         packet->dts = packet->pts;
         WritePacket(ost, *packet);

@@ -65,11 +65,11 @@ void ConversionRun::Prepare() {
             ost.syncSource = &ist;
         } else {
             const StreamMapEntry& map = streamMaps_[k];
-            ost.syncSource = inputStreams_[static_cast<size_t>(
-                                               inputFiles_[static_cast<size_t>(map.syncFile)]
-                                                   .firstStream +
-                                               map.syncStream)]
-                                 .get();
+            ost.syncSource =
+                inputStreams_[static_cast<size_t>(
+                                  inputFiles_[static_cast<size_t>(map.syncFile)].firstStream +
+                                  map.syncStream)]
+                    .get();
         }
     }
 
@@ -153,8 +153,7 @@ int ConversionRun::MapSource(const OutputStream& ost, int mapIndex) const {
             continue;
         }
         const int rank =
-            IsBestOfFile(inputFiles_[static_cast<size_t>(ist.fileIndex)].context.get(),
-                         ist.stream)
+            IsBestOfFile(inputFiles_[static_cast<size_t>(ist.fileIndex)].context.get(), ist.stream)
                 ? 1
                 : 0;
         if (rank > chosenRank) {
@@ -165,8 +164,7 @@ int ConversionRun::MapSource(const OutputStream& ost, int mapIndex) const {
     if (chosen < 0 && program == 0) {
         for (size_t s = inputStreams_.size(); s-- > 0;) {
             const InputStream& ist = *inputStreams_[s];
-            if (ist.stream->codecpar->codec_type == type &&
-                ist.stream->discard != AVDISCARD_ALL) {
+            if (ist.stream->codecpar->codec_type == type && ist.stream->discard != AVDISCARD_ALL) {
                 chosen = static_cast<int>(s);
                 break;
             }
@@ -210,10 +208,10 @@ void ConversionRun::SetupCopiedStream(OutputStream& ost, InputStream& ist) {
     }
     // Copied time base: one frame when the container's clock is finer than a millisecond and
     // the frame is longer than one tick, otherwise the source stream's.
-    const AVRational frameTimeBase = in->codec_type == AVMEDIA_TYPE_VIDEO &&
-                                             ist.stream->avg_frame_rate.num > 0
-                                         ? av_inv_q(ist.stream->avg_frame_rate)
-                                         : AVRational{0, 1};
+    const AVRational frameTimeBase =
+        in->codec_type == AVMEDIA_TYPE_VIDEO && ist.stream->avg_frame_rate.num > 0
+            ? av_inv_q(ist.stream->avg_frame_rate)
+            : AVRational{0, 1};
     const AVRational streamTimeBase = ist.stream->time_base;
     if (frameTimeBase.num > 0 && av_q2d(frameTimeBase) > av_q2d(streamTimeBase) &&
         av_q2d(streamTimeBase) < 0.001) {
@@ -236,12 +234,9 @@ void ConversionRun::SetupEncodedStream(OutputStream& ost, InputStream& ist, int 
     ost.encodingNeeded = true;
     switch (ost.type) {
         case AVMEDIA_TYPE_AUDIO:
-            ost.queue.reset(av_audio_fifo_alloc(enc->sample_fmt < 0 ? AV_SAMPLE_FMT_S16
-                                                                    : enc->sample_fmt,
-                                                enc->ch_layout.nb_channels > 0
-                                                    ? enc->ch_layout.nb_channels
-                                                    : 1,
-                                                1024));
+            ost.queue.reset(av_audio_fifo_alloc(
+                enc->sample_fmt < 0 ? AV_SAMPLE_FMT_S16 : enc->sample_fmt,
+                enc->ch_layout.nb_channels > 0 ? enc->ch_layout.nb_channels : 1, 1024));
             if (!ost.queue) {
                 throw EAVError("no memory");
             }
@@ -302,8 +297,8 @@ void ConversionRun::SetupEncodedStream(OutputStream& ost, InputStream& ist, int 
 }
 
 void ConversionRun::SetupTwoPass(OutputStream& ost, int position) {
-    const std::string path = TwoPassLogPath(outputNames_[static_cast<size_t>(ost.fileIndex)],
-                                            position);
+    const std::string path =
+        TwoPassLogPath(outputNames_[static_cast<size_t>(ost.fileIndex)], position);
     if (ost.encoder->flags & AV_CODEC_FLAG_PASS1) {
         std::filesystem::create_directories(std::filesystem::path(path).parent_path());
         ost.statsFile.reset(std::fopen(path.c_str(), "wb"));
@@ -341,10 +336,11 @@ void ConversionRun::OpenCodecs() {
             throw EAVError("Unsupported codec for output stream ");
         }
         if (ost->type == AVMEDIA_TYPE_SUBTITLE) {
-            const AVCodecContext* dec = inputStreams_[static_cast<size_t>(ost->source)]->decoder.get();
+            const AVCodecContext* dec =
+                inputStreams_[static_cast<size_t>(ost->source)]->decoder.get();
             if (dec->subtitle_header && !enc->subtitle_header) {
-                enc->subtitle_header =
-                    static_cast<uint8_t*>(av_mallocz(static_cast<size_t>(dec->subtitle_header_size) + 1));
+                enc->subtitle_header = static_cast<uint8_t*>(
+                    av_mallocz(static_cast<size_t>(dec->subtitle_header_size) + 1));
                 if (!enc->subtitle_header) {
                     throw EAVError("no memory");
                 }
@@ -378,8 +374,8 @@ void ConversionRun::OpenCodecs() {
         }
         if (ost->type == AVMEDIA_TYPE_AUDIO && ost->queue) {
             // The queue holds samples in the format the encoder was finally opened with.
-            ost->queue.reset(av_audio_fifo_alloc(enc->sample_fmt, enc->ch_layout.nb_channels,
-                                                 1024));
+            ost->queue.reset(
+                av_audio_fifo_alloc(enc->sample_fmt, enc->ch_layout.nb_channels, 1024));
             if (!ost->queue) {
                 throw EAVError("no memory");
             }
@@ -424,9 +420,9 @@ void ConversionRun::CopyChapters(int inputIndex, int outputIndex) {
 
 void ConversionRun::InitBitstreamFilters(OutputStream& ost) {
     AVCodecParameters* current = ost.stream->codecpar;
-    AVRational timeBase =
-        ost.encodingNeeded && ost.type != AVMEDIA_TYPE_SUBTITLE ? ost.encoder->time_base
-                                                                : ost.stream->time_base;
+    AVRational timeBase = ost.encodingNeeded && ost.type != AVMEDIA_TYPE_SUBTITLE
+                              ? ost.encoder->time_base
+                              : ost.stream->time_base;
     ost.chainInTimeBase = timeBase;
     for (auto& filter : ost.bitstreamFilters) {
         if (avcodec_parameters_copy(filter->par_in, current) < 0) {
@@ -434,8 +430,8 @@ void ConversionRun::InitBitstreamFilters(OutputStream& ost) {
         }
         filter->time_base_in = timeBase;
         if (av_bsf_init(filter.get()) < 0) {
-            throw EAVError(FormatPrintf("Error initializing bitstream filter: %s",
-                                        filter->filter->name));
+            throw EAVError(
+                FormatPrintf("Error initializing bitstream filter: %s", filter->filter->name));
         }
         current = filter->par_out;
         timeBase = filter->time_base_out;
@@ -455,7 +451,8 @@ void ConversionRun::WriteHeaders() {
         const int result = avformat_write_header(file.context.get(), &muxerOptions);
         file.muxerOptions.reset(muxerOptions);
         if (result < 0) {
-            throw EAVError("Could not write header for output file  (incorrect codec parameters ?)");
+            throw EAVError(
+                "Could not write header for output file  (incorrect codec parameters ?)");
         }
         file.headerWritten = true;
     }

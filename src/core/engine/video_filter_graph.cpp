@@ -52,8 +52,8 @@ int VideoFilterGraph::BuildVideoFilterGraph(const VideoFilterGraphParams& p) {
     }
     const enum AVPixelFormat formats[] = {static_cast<AVPixelFormat>(p.outPixelFormat),
                                           AV_PIX_FMT_NONE};
-    result = av_opt_set_int_list(sink_, "pix_fmts", formats, AV_PIX_FMT_NONE,
-                                 AV_OPT_SEARCH_CHILDREN);
+    result =
+        av_opt_set_int_list(sink_, "pix_fmts", formats, AV_PIX_FMT_NONE, AV_OPT_SEARCH_CHILDREN);
     if (result < 0) {
         return result;
     }
@@ -134,16 +134,24 @@ int VideoFilterGraph::Push(AVFrame* frame) {
     return av_buffersrc_add_frame_flags(source_, frame, AV_BUFFERSRC_FLAG_KEEP_REF);
 }
 
-int VideoFilterGraph::Pull(AVFrame* frame) { return av_buffersink_get_frame(sink_, frame); }
+int VideoFilterGraph::Pull(AVFrame* frame) {
+    return av_buffersink_get_frame(sink_, frame);
+}
 
-int VideoFilterGraph::OutputWidth() const { return av_buffersink_get_w(sink_); }
+int VideoFilterGraph::OutputWidth() const {
+    return av_buffersink_get_w(sink_);
+}
 
-int VideoFilterGraph::OutputHeight() const { return av_buffersink_get_h(sink_); }
+int VideoFilterGraph::OutputHeight() const {
+    return av_buffersink_get_h(sink_);
+}
 
 AVRational VideoFilterGraph::OutputSampleAspect() const {
     return av_buffersink_get_sample_aspect_ratio(sink_);
 }
 
-AVRational VideoFilterGraph::OutputTimeBase() const { return av_buffersink_get_time_base(sink_); }
+AVRational VideoFilterGraph::OutputTimeBase() const {
+    return av_buffersink_get_time_base(sink_);
+}
 
 }  // namespace tw::engine

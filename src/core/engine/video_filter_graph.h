@@ -24,7 +24,7 @@ struct VideoFilterGraphParams {
     int outPixelFormat = -1;
     int scalerFlags = 4;
     bool deinterlace = false;
-    int rotation = 0;  // clockwise quarter turns to apply first (0, 90, 180, 270 degrees)
+    int rotation = 0;         // clockwise quarter turns to apply first (0, 90, 180, 270 degrees)
     std::string userFilters;  // filter-graph syntax; empty = none
 };
 

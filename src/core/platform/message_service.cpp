@@ -15,7 +15,9 @@ void Print(const char* caption, const std::string& text) {
 
 }  // namespace
 
-void StderrMessageService::ShowError(const std::string& text) { Print("Error", text); }
+void StderrMessageService::ShowError(const std::string& text) {
+    Print("Error", text);
+}
 
 bool StderrMessageService::AskQuestion(const std::string& text) {
     Print("Warning", text + " [answered No]");
@@ -74,6 +76,8 @@ MessageService& Messages() {
 ScopedMessageService::ScopedMessageService(MessageService& service)
     : previous_(installed.exchange(&service)) {}
 
-ScopedMessageService::~ScopedMessageService() { installed.store(previous_); }
+ScopedMessageService::~ScopedMessageService() {
+    installed.store(previous_);
+}
 
 }  // namespace tw::platform

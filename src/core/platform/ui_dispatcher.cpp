@@ -54,7 +54,9 @@ void LoopDispatcher::ProcessPending() {
     }
 }
 
-bool LoopDispatcher::IsUiThread() const { return std::this_thread::get_id() == uiThread_; }
+bool LoopDispatcher::IsUiThread() const {
+    return std::this_thread::get_id() == uiThread_;
+}
 
 bool LoopDispatcher::RunUntil(const std::function<bool()>& done,
                               std::chrono::milliseconds timeout) {
@@ -103,6 +105,8 @@ UiDispatcher& Dispatcher() {
 ScopedDispatcher::ScopedDispatcher(UiDispatcher& dispatcher)
     : previous_(installed.exchange(&dispatcher)) {}
 
-ScopedDispatcher::~ScopedDispatcher() { installed.store(previous_); }
+ScopedDispatcher::~ScopedDispatcher() {
+    installed.store(previous_);
+}
 
 }  // namespace tw::platform

@@ -12,9 +12,9 @@ std::string FormatPrintf(const char* format, ...) __attribute__((format(printf, 
 
 }  // namespace tw
 
-#define TW_ASSERT(cond)                                   \
-    do {                                                  \
-        if (!(cond)) {                                    \
+#define TW_ASSERT(cond)                                       \
+    do {                                                      \
+        if (!(cond)) {                                        \
             ::tw::AssertionFailed(__FILE__, __LINE__, #cond); \
-        }                                                 \
+        }                                                     \
     } while (false)

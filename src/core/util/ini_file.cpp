@@ -10,10 +10,10 @@
 
 #include "util/av_error.h"
 #include "util/float_text.h"
-#include "util/text_file.h"
 #include "util/format.h"
 #include "util/settings_xml.h"
 #include "util/string_list.h"
+#include "util/text_file.h"
 
 namespace tw {
 

@@ -5,7 +5,9 @@
 
 namespace tw {
 
-void TPersistent::Assign(const TPersistent& source) { AssignError(source); }
+void TPersistent::Assign(const TPersistent& source) {
+    AssignError(source);
+}
 
 void TPersistent::AssignError(const TPersistent& source) const {
     throw EAVError(FormatPrintf("Cannot assign a %s to a %s", source.ClassName(), ClassName()));

@@ -102,7 +102,9 @@ public:
                                std::vector<std::string> identifiers) {
         PropertyInfo& p = Add(std::move(name), PropKind::Enum);
         p.enumNames = std::move(identifiers);
-        p.getOrdinal = [get](const TPersistent& o) { return static_cast<int64_t>((Self(o).*get)()); };
+        p.getOrdinal = [get](const TPersistent& o) {
+            return static_cast<int64_t>((Self(o).*get)());
+        };
         p.setOrdinal = [set](TPersistent& o, int64_t v) { (Self(o).*set)(static_cast<E>(v)); };
         return *this;
     }
@@ -142,9 +144,7 @@ public:
     template <class Access>
     PropertyTableBuilder& Object(std::string name, Access access) {
         PropertyInfo& p = Add(std::move(name), PropKind::Object);
-        p.object = [access](TPersistent& o) -> TPersistent& {
-            return access(static_cast<T&>(o));
-        };
+        p.object = [access](TPersistent& o) -> TPersistent& { return access(static_cast<T&>(o)); };
         return *this;
     }
 
@@ -169,18 +169,26 @@ private:
 // Plain published properties: a getter named after the property, a setter SetName storing the
 // value, and the field Name_ with its initial value. Properties with a setter rule are written
 // out by hand.
-#define TW_VALUE_PROPERTY(Type, Name, Initial)      \
-public:                                             \
-    Type Name() const { return Name##_; }           \
-    void Set##Name(Type value) { Name##_ = value; } \
-                                                    \
-private:                                            \
+#define TW_VALUE_PROPERTY(Type, Name, Initial) \
+public:                                        \
+    Type Name() const {                        \
+        return Name##_;                        \
+    }                                          \
+    void Set##Name(Type value) {               \
+        Name##_ = value;                       \
+    }                                          \
+                                               \
+private:                                       \
     Type Name##_ = Initial;
 
-#define TW_REF_PROPERTY(Type, Name)                        \
-public:                                                    \
-    const Type& Name() const { return Name##_; }           \
-    void Set##Name(const Type& value) { Name##_ = value; } \
-                                                           \
-private:                                                   \
+#define TW_REF_PROPERTY(Type, Name)     \
+public:                                 \
+    const Type& Name() const {          \
+        return Name##_;                 \
+    }                                   \
+    void Set##Name(const Type& value) { \
+        Name##_ = value;                \
+    }                                   \
+                                        \
+private:                                \
     Type Name##_{};

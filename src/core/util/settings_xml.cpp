@@ -8,8 +8,8 @@
 
 #include "util/av_error.h"
 #include "util/float_text.h"
-#include "util/text_file.h"
 #include "util/format.h"
+#include "util/text_file.h"
 
 namespace tw {
 
@@ -171,9 +171,8 @@ void ReadProperty(pugi::xml_node element, TPersistent& object, const PropertyInf
             for (const pugi::xml_node line : node.children()) {
                 const std::string_view name = line.name();
                 size_t index = 0;
-                const auto parsed =
-                    std::from_chars(name.data() + std::min<size_t>(1, name.size()),
-                                    name.data() + name.size(), index);
+                const auto parsed = std::from_chars(name.data() + std::min<size_t>(1, name.size()),
+                                                    name.data() + name.size(), index);
                 if (name.size() > 1 && name[0] == 'l' && parsed.ec == std::errc{} &&
                     parsed.ptr == name.data() + name.size() && index < lines.size()) {
                     lines[index] = line.child_value();
