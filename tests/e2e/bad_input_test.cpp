@@ -60,8 +60,8 @@ TEST(BadInput, RandomBytes) {
 
 TEST(BadInput, TruncatedMp4WithoutItsIndex) {
     TempFolder folder;
-    ClipSpec spec;
-    GenerateClip(spec, folder / "whole.mp4");
+    ClipSpec clip;
+    GenerateClip(clip, folder / "whole.mp4");
     TruncateCopy(folder / "whole.mp4", folder / "half.mp4", 0.5);
     ConversionRunner runner;
     const ConversionOutcome outcome = Fail(runner, folder / "half.mp4", folder / "out.mkv");
@@ -70,9 +70,9 @@ TEST(BadInput, TruncatedMp4WithoutItsIndex) {
 
 TEST(BadInput, TruncatedStreamConvertsWhatIsThere) {
     TempFolder folder;
-    ClipSpec spec;
-    spec.durationSec = 4;
-    GenerateClip(spec, folder / "whole.ts");
+    ClipSpec clip;
+    clip.durationSec = 4;
+    GenerateClip(clip, folder / "whole.ts");
     TruncateCopy(folder / "whole.ts", folder / "half.ts", 0.5);
     ConversionRunner runner;
     const ConversionOutcome outcome = runner.Run({folder / "half.ts"}, {folder / "out.mkv"});
@@ -92,8 +92,8 @@ TEST(BadInput, UnknownForcedFormat) {
 
 TEST(BadInput, UnknownAndWrongEncoderNames) {
     TempFolder folder;
-    ClipSpec spec;
-    GenerateClip(spec, folder / "in.mkv");
+    ClipSpec clip;
+    GenerateClip(clip, folder / "in.mkv");
     {
         ConversionRunner runner;
         runner.Options().VideoOptions().SetEncoderVideoCodecName("no-such-encoder");
@@ -116,8 +116,8 @@ TEST(BadInput, UnknownAndWrongEncoderNames) {
 
 TEST(BadInput, OutputNameWithoutAFormat) {
     TempFolder folder;
-    ClipSpec spec;
-    GenerateClip(spec, folder / "in.mkv");
+    ClipSpec clip;
+    GenerateClip(clip, folder / "in.mkv");
     ConversionRunner runner;
     const ConversionOutcome outcome = Fail(runner, folder / "in.mkv", folder / "out.unknownext");
     EXPECT_EQ(outcome.errorMessage,
@@ -126,8 +126,8 @@ TEST(BadInput, OutputNameWithoutAFormat) {
 
 TEST(BadInput, EncoderThatRefusesItsParameters) {
     TempFolder folder;
-    ClipSpec spec;
-    GenerateClip(spec, folder / "in.mkv");
+    ClipSpec clip;
+    GenerateClip(clip, folder / "in.mkv");
     ConversionRunner runner;
     // H.263 only takes a few fixed picture sizes.
     runner.Options().VideoOptions().SetEncoderVideoCodecName("h263");
@@ -141,8 +141,8 @@ TEST(BadInput, EncoderThatRefusesItsParameters) {
 
 TEST(BadInput, OutputThatIsTheInputIsRefusedAndTheSourceKept) {
     TempFolder folder;
-    ClipSpec spec;
-    GenerateClip(spec, folder / "in.mkv");
+    ClipSpec clip;
+    GenerateClip(clip, folder / "in.mkv");
     const auto size = std::filesystem::file_size(folder / "in.mkv");
     std::filesystem::create_symlink(folder / "in.mkv", folder / "link.mkv");
     const std::string spellings[] = {folder / "in.mkv", folder / "link.mkv",

@@ -72,10 +72,10 @@ TEST(CliProfiles, ListsProfilesUnderTheirCategories) {
 TEST(CliProfiles, ConvertsWithADeviceProfileGivenInAnyCase) {
     TempFolder folder;
     ScopedEnv config("TIDEWELL_CONFIG_HOME", folder / "config");
-    ClipSpec spec;
-    spec.width = 640;
-    spec.height = 480;
-    GenerateClip(spec, folder / "clip.mkv");
+    ClipSpec clip;
+    clip.width = 640;
+    clip.height = 480;
+    GenerateClip(clip, folder / "clip.mkv");
     const Result r =
         Cli(folder, {"--profile", "ipod 320X240 video", folder / "clip.mkv", folder / "ipod.mp4"});
     ASSERT_EQ(r.exitCode, 0) << r.err;
@@ -98,11 +98,11 @@ TEST(CliProfiles, UnknownProfileExitsTwoNamingTheNearest) {
 TEST(CliProfiles, OutputFolderWithSeveralInputsAndJobs) {
     TempFolder folder;
     ScopedEnv config("TIDEWELL_CONFIG_HOME", folder / "config");
-    ClipSpec spec;
-    spec.durationSec = 1;
-    GenerateClip(spec, folder / "one.mkv");
-    GenerateClip(spec, folder / "two.avi");
-    GenerateClip(spec, folder / "three.mp4");
+    ClipSpec clip;
+    clip.durationSec = 1;
+    GenerateClip(clip, folder / "one.mkv");
+    GenerateClip(clip, folder / "two.avi");
+    GenerateClip(clip, folder / "three.mp4");
     const Result r =
         Cli(folder, {"--profile", "MP3 Audio", "--output-dir", folder / "out", "--jobs", "2",
                      folder / "one.mkv", folder / "two.avi", folder / "three.mp4"});
@@ -117,9 +117,9 @@ TEST(CliProfiles, OutputFolderWithSeveralInputsAndJobs) {
 TEST(CliProfiles, ImageProfileNumbersItsPictures) {
     TempFolder folder;
     ScopedEnv config("TIDEWELL_CONFIG_HOME", folder / "config");
-    ClipSpec spec;
-    spec.durationSec = 0.4;
-    GenerateClip(spec, folder / "movie.mkv");
+    ClipSpec clip;
+    clip.durationSec = 0.4;
+    GenerateClip(clip, folder / "movie.mkv");
     const Result r = Cli(folder, {"--profile", "JPEG Sequence", "--output-dir", folder / "pictures",
                                   folder / "movie.mkv"});
     ASSERT_EQ(r.exitCode, 0) << r.err;
@@ -132,9 +132,9 @@ TEST(CliProfiles, ImageProfileNumbersItsPictures) {
 TEST(CliProfiles, StartAndDurationCutTheSource) {
     TempFolder folder;
     ScopedEnv config("TIDEWELL_CONFIG_HOME", folder / "config");
-    ClipSpec spec;
-    spec.durationSec = 4;
-    GenerateClip(spec, folder / "clip.mkv");
+    ClipSpec clip;
+    clip.durationSec = 4;
+    GenerateClip(clip, folder / "clip.mkv");
     const Result r = Cli(folder, {"--start", "1.5", "--duration", "2", "--threads", "1",
                                   folder / "clip.mkv", folder / "cut.mkv"});
     ASSERT_EQ(r.exitCode, 0) << r.err;
@@ -147,9 +147,9 @@ TEST(CliProfiles, StartAndDurationCutTheSource) {
 
 TEST(CliProfiles, FiltersAndLibraryOptions) {
     TempFolder folder;
-    ClipSpec spec;
-    spec.durationSec = 1;
-    GenerateClip(spec, folder / "clip.mkv");
+    ClipSpec clip;
+    clip.durationSec = 1;
+    GenerateClip(clip, folder / "clip.mkv");
     const Result r = Cli(folder, {"--filters", "hflip", "--option", "g=5", "--set",
                                   "VideoOptions.EncoderVideoCodecName=mpeg4", folder / "clip.mkv",
                                   folder / "flipped.avi"});

@@ -70,8 +70,8 @@ CliResult RunCli(const std::vector<std::string>& args, int interruptAfterMs = -1
 
 TEST(Cli, ConvertsWithEmptyOptionsAndSaysNothingWhenNotATerminal) {
     TempFolder folder;
-    ClipSpec spec;
-    GenerateClip(spec, folder / "in.mkv");
+    ClipSpec clip;
+    GenerateClip(clip, folder / "in.mkv");
     const CliResult result = RunCli({folder / "in.mkv", folder / "out.mp4"});
     EXPECT_EQ(result.exitCode, 0) << result.errorOutput;
     EXPECT_EQ(result.errorOutput, "");
@@ -82,8 +82,8 @@ TEST(Cli, ConvertsWithEmptyOptionsAndSaysNothingWhenNotATerminal) {
 
 TEST(Cli, SettingsByName) {
     TempFolder folder;
-    ClipSpec spec;
-    GenerateClip(spec, folder / "in.mkv");
+    ClipSpec clip;
+    GenerateClip(clip, folder / "in.mkv");
     const CliResult result =
         RunCli({"--set", "VideoOptions.FrameWidth=160", "--set", "VideoOptions.FrameHeight=120",
                 "--set", "AudioOptions.AudioSampleRate=22050", "--add", "MetaData=title=Holiday",

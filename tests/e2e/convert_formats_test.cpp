@@ -17,17 +17,17 @@ class ConvertFormats : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
         folder_ = new TempFolder();
-        ClipSpec spec;
-        spec.width = 320;
-        spec.height = 240;
-        spec.frameRate = {25, 1};
-        spec.durationSec = 2.0;
-        spec.videoCodec = "libx264";
-        spec.audioCodec = "aac";
-        spec.sampleRate = 48000;
-        spec.channels = 2;
+        ClipSpec clip;
+        clip.width = 320;
+        clip.height = 240;
+        clip.frameRate = {25, 1};
+        clip.durationSec = 2.0;
+        clip.videoCodec = "libx264";
+        clip.audioCodec = "aac";
+        clip.sampleRate = 48000;
+        clip.channels = 2;
         source_ = *folder_ / "source.mkv";
-        GenerateClip(spec, source_);
+        GenerateClip(clip, source_);
     }
     static void TearDownTestSuite() {
         delete folder_;
@@ -206,11 +206,11 @@ TEST_F(ConvertFormats, SampleRateAndChannelChangeHoldsTheDuration) {
 
 TEST(ConvertSubtitles, TextSubtitlesReachMatroskaWithEmptyOptions) {
     TempFolder folder;
-    ClipSpec spec;
-    spec.durationSec = 3.0;
-    spec.subtitles = {{0.5, 1.5, "Hello"}, {2.0, 2.8, "World"}};
+    ClipSpec clip;
+    clip.durationSec = 3.0;
+    clip.subtitles = {{0.5, 1.5, "Hello"}, {2.0, 2.8, "World"}};
     const std::string source = folder / "subs.mkv";
-    GenerateClip(spec, source);
+    GenerateClip(clip, source);
 
     ConversionRunner runner;
     const std::string out = folder / "out.mkv";
@@ -230,10 +230,10 @@ TEST(ConvertSubtitles, TextSubtitlesReachMatroskaWithEmptyOptions) {
 
 TEST(ConvertSubtitles, ContainerWithoutSubtitlesDropsThem) {
     TempFolder folder;
-    ClipSpec spec;
-    spec.subtitles = {{0.5, 1.5, "Hello"}};
+    ClipSpec clip;
+    clip.subtitles = {{0.5, 1.5, "Hello"}};
     const std::string source = folder / "subs.mkv";
-    GenerateClip(spec, source);
+    GenerateClip(clip, source);
     ConversionRunner runner;
     const std::string out = folder / "out.avi";
     ASSERT_EQ(runner.Run({source}, {out}).errorMessage, "");

@@ -17,12 +17,12 @@ namespace fs = std::filesystem;
 
 // A generated file whose length the container states, so progress can be measured.
 std::string MakeSource(const TempFolder& folder, double seconds) {
-    ClipSpec spec;
-    spec.width = 160;
-    spec.height = 120;
-    spec.durationSec = seconds;
+    ClipSpec clip;
+    clip.width = 160;
+    clip.height = 120;
+    clip.durationSec = seconds;
     const std::string path = folder / "source.mkv";
-    GenerateClip(spec, path);
+    GenerateClip(clip, path);
     return path;
 }
 

@@ -108,15 +108,15 @@ protected:
 
     // A small PNG logo of the test pattern.
     std::string MakeLogo(const std::string& name, int width, int height) {
-        ClipSpec spec;
-        spec.width = width;
-        spec.height = height;
-        spec.durationSec = 0.04;
-        spec.videoCodec = "png";
-        spec.pixelFormat = "rgb24";
-        spec.audioCodec = "";
+        ClipSpec clip;
+        clip.width = width;
+        clip.height = height;
+        clip.durationSec = 0.04;
+        clip.videoCodec = "png";
+        clip.pixelFormat = "rgb24";
+        clip.audioCodec = "";
         const std::string path = folder_ / name;
-        GenerateClip(spec, path);
+        GenerateClip(clip, path);
         return path;
     }
 

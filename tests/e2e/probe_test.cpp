@@ -112,14 +112,14 @@ protected:
 };
 
 TEST_F(Probe, ReportsTheFirstVideoAndAudioStreams) {
-    ClipSpec spec;
-    spec.width = 320;
-    spec.height = 240;
-    spec.frameRate = {25, 1};
-    spec.sampleRate = 48000;
-    spec.channels = 2;
+    ClipSpec clip;
+    clip.width = 320;
+    clip.height = 240;
+    clip.frameRate = {25, 1};
+    clip.sampleRate = 48000;
+    clip.channels = 2;
     const std::string path = folder_ / "clip.mkv";
-    GenerateClip(spec, path);
+    GenerateClip(clip, path);
     TAVProbe probe;
     probe.SetFileName(path);
     probe.SetActive(true);
@@ -140,14 +140,14 @@ TEST_F(Probe, ReportsTheFirstVideoAndAudioStreams) {
 }
 
 TEST_F(Probe, AcceptsAudioOnlyAndComputesTheUncompressedBitRate) {
-    ClipSpec spec;
-    spec.videoCodec = "";
-    spec.audioCodec = "pcm_s16le";
-    spec.sampleRate = 44100;
-    spec.channels = 2;
+    ClipSpec clip;
+    clip.videoCodec = "";
+    clip.audioCodec = "pcm_s16le";
+    clip.sampleRate = 44100;
+    clip.channels = 2;
     // A name outside ASCII reaches the library as UTF-8.
     const std::string path = folder_ / "t\xC3\xB6n \xE9\x9F\xB3 'x'.wav";
-    GenerateClip(spec, path);
+    GenerateClip(clip, path);
     TAVProbe probe;
     probe.SetFileName(path);
     probe.SetActive(true);
@@ -157,10 +157,10 @@ TEST_F(Probe, AcceptsAudioOnlyAndComputesTheUncompressedBitRate) {
     EXPECT_EQ(probe.AudioBitrate(), 1411200);
     EXPECT_TRUE(Accept(path));
 
-    spec.audioCodec = "aac";
-    spec.audioBitRate = 96000;
+    clip.audioCodec = "aac";
+    clip.audioBitRate = 96000;
     const std::string compressed = folder_ / "tone.m4a";
-    GenerateClip(spec, compressed);
+    GenerateClip(clip, compressed);
     probe.SetActive(false);
     probe.SetFileName(compressed);
     probe.SetActive(true);

@@ -25,12 +25,12 @@ class CutAndCopy : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
         folder_ = new TempFolder();
-        ClipSpec spec;
-        spec.durationSec = 4;
-        spec.gopSize = 12;
-        spec.sampleRate = 48000;
+        ClipSpec clip;
+        clip.durationSec = 4;
+        clip.gopSize = 12;
+        clip.sampleRate = 48000;
         source_ = *folder_ / "source.mp4";
-        GenerateClip(spec, source_);
+        GenerateClip(clip, source_);
     }
     static void TearDownTestSuite() { delete folder_; }
 
@@ -140,11 +140,11 @@ TEST_F(CutAndCopy, VolumeScalesDecodedSamples) {
 
 TEST(CopyTags, TheSourceTagGoesAlongOnlyWhereTheContainerTakesIt) {
     TempFolder folder;
-    ClipSpec spec;
-    spec.videoCodec = "mpeg4";
-    spec.videoCodecTag = "XVID";
-    spec.audioCodec = "libmp3lame";
-    GenerateClip(spec, folder / "xvid.avi");
+    ClipSpec clip;
+    clip.videoCodec = "mpeg4";
+    clip.videoCodecTag = "XVID";
+    clip.audioCodec = "libmp3lame";
+    GenerateClip(clip, folder / "xvid.avi");
     {
         ConversionRunner runner;
         runner.Options().VideoOptions().SetVideoStreamCopy(true);
@@ -168,8 +168,8 @@ TEST(CopyTags, TheSourceTagGoesAlongOnlyWhereTheContainerTakesIt) {
 
 TEST(BitstreamFilters, AnnexBFilterWhenCopyingH264IntoTransportStream) {
     TempFolder folder;
-    ClipSpec spec;
-    GenerateClip(spec, folder / "in.mp4");
+    ClipSpec clip;
+    GenerateClip(clip, folder / "in.mp4");
     ConversionRunner runner;
     runner.Options().VideoOptions().SetVideoStreamCopy(true);
     runner.Options().AudioOptions().SetAudioStreamCopy(true);
@@ -182,8 +182,8 @@ TEST(BitstreamFilters, AnnexBFilterWhenCopyingH264IntoTransportStream) {
 
 TEST(BitstreamFilters, AnUnknownFirstFilterLeavesNoChain) {
     TempFolder folder;
-    ClipSpec spec;
-    GenerateClip(spec, folder / "in.mp4");
+    ClipSpec clip;
+    GenerateClip(clip, folder / "in.mp4");
     ConversionRunner runner;
     runner.Options().MuxerOptions().SetVideoBitstreamFilters({"no_such_filter", "null"});
     const ConversionOutcome outcome = runner.Run({folder / "in.mp4"}, {folder / "out.mkv"});

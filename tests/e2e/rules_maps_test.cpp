@@ -14,14 +14,14 @@ class StreamMapping : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
         folder_ = new TempFolder();
-        ClipSpec spec;
-        spec.sineFrequencyHz = 440;
+        ClipSpec clip;
+        clip.sineFrequencyHz = 440;
         AudioTrackSpec second;
         second.sineFrequencyHz = 880;
         second.sampleRate = 44100;
-        spec.secondAudio = second;
+        clip.secondAudio = second;
         source_ = *folder_ / "two-tones.mkv";
-        GenerateClip(spec, source_);  // streams: 0 video, 1 audio 440 Hz, 2 audio 880 Hz
+        GenerateClip(clip, source_);  // streams: 0 video, 1 audio 440 Hz, 2 audio 880 Hz
     }
     static void TearDownTestSuite() { delete folder_; }
 

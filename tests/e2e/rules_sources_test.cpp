@@ -21,12 +21,12 @@ ConversionOutcome Convert(ConversionRunner& runner, const std::string& in, const
 
 TEST(Sources, OddSizeIsRoundedToWholeChromaSamplesKeepingTheShape) {
     TempFolder folder;
-    ClipSpec spec;
-    spec.width = 321;
-    spec.height = 241;
-    spec.videoCodec = "ffv1";
-    spec.pixelFormat = "yuv420p";
-    GenerateClip(spec, folder / "odd.mkv");
+    ClipSpec clip;
+    clip.width = 321;
+    clip.height = 241;
+    clip.videoCodec = "ffv1";
+    clip.pixelFormat = "yuv420p";
+    GenerateClip(clip, folder / "odd.mkv");
     ConversionRunner runner;
     Convert(runner, folder / "odd.mkv", folder / "even.mp4");
     const StreamInfo video = InspectMedia(folder / "even.mp4").First(StreamKind::Video);
@@ -38,11 +38,11 @@ TEST(Sources, OddSizeIsRoundedToWholeChromaSamplesKeepingTheShape) {
 
 TEST(Sources, TurnedPhoneVideoComesOutUpright) {
     TempFolder folder;
-    ClipSpec spec;
-    spec.width = 320;
-    spec.height = 240;
-    spec.videoMetadata = {{"rotate", "90"}};
-    GenerateClip(spec, folder / "phone.mp4");
+    ClipSpec clip;
+    clip.width = 320;
+    clip.height = 240;
+    clip.videoMetadata = {{"rotate", "90"}};
+    GenerateClip(clip, folder / "phone.mp4");
     ASSERT_NEAR(InspectMedia(folder / "phone.mp4").First(StreamKind::Video).rotationDeg, 90, 1);
     ConversionRunner runner;
     Convert(runner, folder / "phone.mp4", folder / "upright.mp4");
@@ -98,9 +98,9 @@ TEST(Sources, FullRangeColourKeepsItsColours) {
 
 TEST(Sources, LargeStartTimeStillStartsTheOutputAtZero) {
     TempFolder folder;
-    ClipSpec spec;
-    spec.startOffsetSec = 3600;
-    GenerateClip(spec, folder / "late.ts");
+    ClipSpec clip;
+    clip.startOffsetSec = 3600;
+    GenerateClip(clip, folder / "late.ts");
     ConversionRunner runner;
     Convert(runner, folder / "late.ts", folder / "out.mkv");
     const StreamInfo video = InspectMedia(folder / "out.mkv").First(StreamKind::Video);
@@ -112,11 +112,11 @@ TEST(Sources, LargeStartTimeStillStartsTheOutputAtZero) {
 
 TEST(Sources, TimestampJumpIsAbsorbed) {
     TempFolder folder;
-    ClipSpec spec;
-    spec.durationSec = 4;
-    spec.ptsJumpAtSec = 2;
-    spec.ptsJumpSec = 30;
-    GenerateClip(spec, folder / "jump.ts");
+    ClipSpec clip;
+    clip.durationSec = 4;
+    clip.ptsJumpAtSec = 2;
+    clip.ptsJumpSec = 30;
+    GenerateClip(clip, folder / "jump.ts");
     ASSERT_GT(InspectMedia(folder / "jump.ts").First(StreamKind::Video).largestPtsGapSec, 29);
     ConversionRunner runner;
     Convert(runner, folder / "jump.ts", folder / "smooth.mkv");
@@ -128,9 +128,9 @@ TEST(Sources, TimestampJumpIsAbsorbed) {
 
 TEST(Sources, TimestampScaleStretchesAStream) {
     TempFolder folder;
-    ClipSpec spec;
-    spec.audioCodec = "";
-    GenerateClip(spec, folder / "in.mkv");
+    ClipSpec clip;
+    clip.audioCodec = "";
+    GenerateClip(clip, folder / "in.mkv");
     ConversionRunner runner;
     runner.Options().Engine.TimestampScales.push_back({0, 0, 2.0});
     Convert(runner, folder / "in.mkv", folder / "slow.mkv");
@@ -141,10 +141,10 @@ TEST(Sources, TimestampScaleStretchesAStream) {
 
 TEST(Sources, InterlacedSourceIsDeinterlacedOnRequest) {
     TempFolder folder;
-    ClipSpec spec;
-    spec.videoCodec = "mpeg2video";
-    spec.interlaced = true;
-    GenerateClip(spec, folder / "interlaced.ts");
+    ClipSpec clip;
+    clip.videoCodec = "mpeg2video";
+    clip.interlaced = true;
+    GenerateClip(clip, folder / "interlaced.ts");
     ASSERT_GT(InspectMedia(folder / "interlaced.ts").First(StreamKind::Video).interlacedFrameCount,
               0);
     {
@@ -170,11 +170,11 @@ TEST(Sources, InterlacedSourceIsDeinterlacedOnRequest) {
 
 TEST(Sources, SurroundSoundIntoStereoAndMono) {
     TempFolder folder;
-    ClipSpec spec;
-    spec.channels = 6;
-    spec.audioCodec = "ac3";
-    spec.sampleRate = 48000;
-    GenerateClip(spec, folder / "surround.mkv");
+    ClipSpec clip;
+    clip.channels = 6;
+    clip.audioCodec = "ac3";
+    clip.sampleRate = 48000;
+    GenerateClip(clip, folder / "surround.mkv");
     for (const int channels : {2, 1}) {
         ConversionRunner runner;
         runner.Options().AudioOptions().SetAudioChannels(channels);
@@ -192,10 +192,10 @@ TEST(Sources, SurroundSoundIntoStereoAndMono) {
 
 TEST(Sources, OnePictureSource) {
     TempFolder folder;
-    ClipSpec spec;
-    spec.durationSec = 0.04;
-    spec.audioCodec = "";
-    GenerateClip(spec, folder / "one.mkv");
+    ClipSpec clip;
+    clip.durationSec = 0.04;
+    clip.audioCodec = "";
+    GenerateClip(clip, folder / "one.mkv");
     ConversionRunner runner;
     Convert(runner, folder / "one.mkv", folder / "out.mp4");
     EXPECT_EQ(InspectMedia(folder / "out.mp4").First(StreamKind::Video).decodedFrameCount, 1);
@@ -203,11 +203,11 @@ TEST(Sources, OnePictureSource) {
 
 TEST(Sources, SubtitleOnlySourceIsRefused) {
     TempFolder folder;
-    ClipSpec spec;
-    spec.videoCodec = "";
-    spec.audioCodec = "";
-    spec.subtitles = {{0.5, 1.5, "Only words"}};
-    GenerateClip(spec, folder / "words.mkv");
+    ClipSpec clip;
+    clip.videoCodec = "";
+    clip.audioCodec = "";
+    clip.subtitles = {{0.5, 1.5, "Only words"}};
+    GenerateClip(clip, folder / "words.mkv");
     ConversionRunner runner;
     const ConversionOutcome outcome = runner.Run({folder / "words.mkv"}, {folder / "out.mp4"});
     EXPECT_EQ(outcome.errorMessage, "The source has no video or audio to convert");
@@ -216,8 +216,8 @@ TEST(Sources, SubtitleOnlySourceIsRefused) {
 
 TEST(EncoderSwitches, IntraOnlyMakesEveryPictureAKeyFrame) {
     TempFolder folder;
-    ClipSpec spec;
-    GenerateClip(spec, folder / "in.mkv");
+    ClipSpec clip;
+    GenerateClip(clip, folder / "in.mkv");
     ConversionRunner runner;
     runner.Options().VideoOptions().SetEncoderVideoCodecName("mpeg4");
     runner.Options().VideoOptions().SetIntraOnly(true);
@@ -229,8 +229,8 @@ TEST(EncoderSwitches, IntraOnlyMakesEveryPictureAKeyFrame) {
 
 TEST(EncoderSwitches, FixedQuantiserSetsTheQuality) {
     TempFolder folder;
-    ClipSpec spec;
-    GenerateClip(spec, folder / "in.mkv");
+    ClipSpec clip;
+    GenerateClip(clip, folder / "in.mkv");
     const auto size = [&](float q) {
         ConversionRunner runner;
         runner.Options().VideoOptions().SetEncoderVideoCodecName("mpeg4");
@@ -244,8 +244,8 @@ TEST(EncoderSwitches, FixedQuantiserSetsTheQuality) {
 
 TEST(EncoderSwitches, QuantiserMatricesReachTheEncoder) {
     TempFolder folder;
-    ClipSpec spec;
-    GenerateClip(spec, folder / "in.mkv");
+    ClipSpec clip;
+    GenerateClip(clip, folder / "in.mkv");
     const auto encode = [&](bool coarse) {
         ConversionRunner runner;
         runner.Options().VideoOptions().SetEncoderVideoCodecName("mpeg2video");

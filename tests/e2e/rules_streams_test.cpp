@@ -57,9 +57,9 @@ void WithAttachment(const std::string& src, const std::string& dst, bool keepStr
 
 TEST(StreamKinds, DisableSwitchesLeaveTheirKindOut) {
     TempFolder folder;
-    ClipSpec spec;
-    spec.subtitles = {{0.2, 0.8, "Words"}};
-    GenerateClip(spec, folder / "all.mkv");
+    ClipSpec clip;
+    clip.subtitles = {{0.2, 0.8, "Words"}};
+    GenerateClip(clip, folder / "all.mkv");
     {
         ConversionRunner runner;
         runner.Options().AudioOptions().SetAudioDisable(true);
@@ -84,8 +84,8 @@ TEST(StreamKinds, DisableSwitchesLeaveTheirKindOut) {
 
 TEST(StreamKinds, AttachmentsInTheSourceAreLeftAlone) {
     TempFolder folder;
-    ClipSpec spec;
-    GenerateClip(spec, folder / "plain.mkv");
+    ClipSpec clip;
+    GenerateClip(clip, folder / "plain.mkv");
     WithAttachment(folder / "plain.mkv", folder / "with-font.mkv", true);
     ASSERT_EQ(InspectMedia(folder / "with-font.mkv").CountOf(StreamKind::Attachment), 1);
     ConversionRunner runner;
@@ -97,8 +97,8 @@ TEST(StreamKinds, AttachmentsInTheSourceAreLeftAlone) {
 
 TEST(StreamKinds, AFileOfOnlyAnAttachmentIsRefused) {
     TempFolder folder;
-    ClipSpec spec;
-    GenerateClip(spec, folder / "plain.mkv");
+    ClipSpec clip;
+    GenerateClip(clip, folder / "plain.mkv");
     WithAttachment(folder / "plain.mkv", folder / "font-only.mkv", false);
     ConversionRunner runner;
     const ConversionOutcome outcome =

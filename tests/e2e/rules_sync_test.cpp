@@ -113,10 +113,10 @@ TEST(FrameLimits, VideoLimitEndsTheRunBeforeTheAudio) {
     // A file source: the limit closes the input early, which the generated-source device of
     // the libraries does not survive without a leak.
     const std::string source = folder / "source.mkv";
-    ClipSpec spec;
-    spec.durationSec = 4;
-    spec.sampleRate = 48000;
-    GenerateClip(spec, source);
+    ClipSpec clip;
+    clip.durationSec = 4;
+    clip.sampleRate = 48000;
+    GenerateClip(clip, source);
     ASSERT_EQ(runner.Run({source}, {folder / "ten.mkv"}).errorMessage, "");
     const MediaInfo info = InspectMedia(folder / "ten.mkv");
     EXPECT_EQ(info.First(StreamKind::Video).decodedFrameCount, 10);
@@ -130,9 +130,9 @@ TEST(FrameLimits, AudioLimitCountsEncodedAudioFrames) {
     runner.Options().AudioOptions().SetEncoderAudioCodecName("mp2");
     runner.Options().VideoOptions().SetVideoDisable(true);
     const std::string source = folder / "source.mkv";
-    ClipSpec spec;
-    spec.durationSec = 4;
-    GenerateClip(spec, source);
+    ClipSpec clip;
+    clip.durationSec = 4;
+    GenerateClip(clip, source);
     ASSERT_EQ(runner.Run({source}, {folder / "short.mka"}).errorMessage, "");
     const StreamInfo audio = InspectMedia(folder / "short.mka").First(StreamKind::Audio);
     // The limit ends the loop; what the encoder still holds is drained after it.

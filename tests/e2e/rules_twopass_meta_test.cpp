@@ -22,13 +22,13 @@ double VideoKbits(const std::string& path) {
 TEST(TwoPass, SecondPassLandsCloserToTheTargetRate) {
     TempFolder folder;
     ScopedEnv cache("XDG_CACHE_HOME", folder / "cache");
-    ClipSpec spec;
-    spec.width = 320;
-    spec.height = 240;
-    spec.durationSec = 8;
-    spec.videoCodec = "ffv1";
-    spec.audioCodec = "";
-    GenerateClip(spec, folder / "source.mkv");
+    ClipSpec clip;
+    clip.width = 320;
+    clip.height = 240;
+    clip.durationSec = 8;
+    clip.videoCodec = "ffv1";
+    clip.audioCodec = "";
+    GenerateClip(clip, folder / "source.mkv");
     const double target = 150;
     const auto run = [&](int pass, const std::string& out) {
         ConversionRunner runner;
@@ -56,8 +56,8 @@ TEST(TwoPass, SecondPassLandsCloserToTheTargetRate) {
 TEST(TwoPass, SecondPassWithoutTheFirstFails) {
     TempFolder folder;
     ScopedEnv cache("XDG_CACHE_HOME", folder / "cache");
-    ClipSpec spec;
-    GenerateClip(spec, folder / "in.mkv");
+    ClipSpec clip;
+    GenerateClip(clip, folder / "in.mkv");
     ConversionRunner runner;
     runner.Options().VideoOptions().SetEncoderVideoCodecName("mpeg4");
     runner.Options().VideoOptions().SetPass(2);
@@ -69,10 +69,10 @@ TEST(TwoPass, SecondPassWithoutTheFirstFails) {
 class Chapters : public ::testing::Test {
 protected:
     void SetUp() override {
-        ClipSpec spec;
-        spec.durationSec = 3;
-        spec.chapters = {{0, 1, "One"}, {1, 2, "Two"}, {2, 3, "Three"}};
-        GenerateClip(spec, source_);
+        ClipSpec clip;
+        clip.durationSec = 3;
+        clip.chapters = {{0, 1, "One"}, {1, 2, "Two"}, {2, 3, "Three"}};
+        GenerateClip(clip, source_);
     }
     std::vector<ChapterInfo> Convert(int64_t start, int64_t length) {
         ConversionRunner runner;
@@ -115,10 +115,10 @@ TEST_F(Chapters, StopAtTheFirstChapterPastTheLimit) {
 
 TEST(Metadata, SourceStreamTagsOptionsAndFileTags) {
     TempFolder folder;
-    ClipSpec spec;
-    spec.videoMetadata = {{"language", "ger"}, {"title", "Camera"}};
-    spec.audioMetadata = {{"language", "ger"}};
-    GenerateClip(spec, folder / "in.mkv");
+    ClipSpec clip;
+    clip.videoMetadata = {{"language", "ger"}, {"title", "Camera"}};
+    clip.audioMetadata = {{"language", "ger"}};
+    GenerateClip(clip, folder / "in.mkv");
     ConversionRunner runner;
     runner.Options().AudioOptions().SetAudioLanguage("fre");
     runner.Options().SetMetaData({"title=Holiday", "artist=Me"});

@@ -112,11 +112,11 @@ TEST(TasksFailure, RunFailingBeforeTheLoopIsShownAndMarked) {
     ExpectUnfinishedAndNotFiled(world, task);
 
     // Once the source is there, a restart converts it.
-    ClipSpec spec;
-    spec.width = 160;
-    spec.height = 120;
-    spec.durationSec = 1;
-    GenerateClip(spec, home / "missing.mkv");
+    ClipSpec clip;
+    clip.width = 160;
+    clip.height = 120;
+    clip.durationSec = 1;
+    GenerateClip(clip, home / "missing.mkv");
     ASSERT_TRUE(task.Start());
     ASSERT_TRUE(world.RunUntil([&] { return world.Converting().Tasks().empty(); }, 60s));
     EXPECT_EQ(world.power.powerOffs, 1);

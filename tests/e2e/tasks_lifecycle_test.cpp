@@ -16,12 +16,12 @@ namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 
 std::string MakeClip(const TempFolder& folder, const std::string& name, double seconds) {
-    ClipSpec spec;
-    spec.width = 160;
-    spec.height = 120;
-    spec.durationSec = seconds;
+    ClipSpec clip;
+    clip.width = 160;
+    clip.height = 120;
+    clip.durationSec = seconds;
     const std::string path = folder / name;
-    GenerateClip(spec, path);
+    GenerateClip(clip, path);
     return path;
 }
 

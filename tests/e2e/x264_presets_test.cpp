@@ -41,10 +41,10 @@ class X264Presets : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
         folder_ = new TempFolder();
-        ClipSpec spec;
-        spec.durationSec = 1;
-        spec.audioCodec = "";
-        GenerateClip(spec, *folder_ / "clip.mkv");
+        ClipSpec clip;
+        clip.durationSec = 1;
+        clip.audioCodec = "";
+        GenerateClip(clip, *folder_ / "clip.mkv");
     }
     static void TearDownTestSuite() { delete folder_; }
 

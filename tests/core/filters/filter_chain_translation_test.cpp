@@ -215,14 +215,14 @@ TEST_F(TranslatedGraph, NamesAndTextsReachTheFiltersUnchanged) {
     const std::string subtitlesFile = (dir / "sub's, [1].srt").string();
     test::WriteFileBytes(subtitlesFile, "1\n00:00:00,000 --> 00:00:01,000\nHello\n\n");
     const std::string logoFile = (dir / "logo;1.png").string();
-    test::ClipSpec spec;
-    spec.width = 8;
-    spec.height = 8;
-    spec.durationSec = 0.04;
-    spec.videoCodec = "png";
-    spec.pixelFormat = "rgba";
-    spec.audioCodec = "";
-    test::GenerateClip(spec, logoFile);
+    test::ClipSpec clip;
+    clip.width = 8;
+    clip.height = 8;
+    clip.durationSec = 0.04;
+    clip.videoCodec = "png";
+    clip.pixelFormat = "rgba";
+    clip.audioCodec = "";
+    test::GenerateClip(clip, logoFile);
 
     TVideoStdFilter flip;
     flip.SetVerticalFilp(true);
@@ -266,14 +266,14 @@ TEST_F(TranslatedGraph, NamesAndTextsReachTheFiltersUnchanged) {
 TEST_F(TranslatedGraph, LogoJoinsAChainWhereverItStands) {
     test::TempFolder folder;
     const std::string logoFile = folder / "logo.png";
-    test::ClipSpec spec;
-    spec.width = 8;
-    spec.height = 8;
-    spec.durationSec = 0.04;
-    spec.videoCodec = "png";
-    spec.pixelFormat = "rgb24";
-    spec.audioCodec = "";
-    test::GenerateClip(spec, logoFile);
+    test::ClipSpec clip;
+    clip.width = 8;
+    clip.height = 8;
+    clip.durationSec = 0.04;
+    clip.videoCodec = "png";
+    clip.pixelFormat = "rgb24";
+    clip.audioCodec = "";
+    test::GenerateClip(clip, logoFile);
     TLogoFilter logo;
     logo.SetLogoFile(logoFile);
     TLogoFilter second;

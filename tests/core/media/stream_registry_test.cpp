@@ -140,12 +140,12 @@ TEST(StreamUrl, IoContextReadsSeeksAndTellsTheSize) {
 
 TEST(StreamUrl, FormatLibraryDemuxesAStreamObjectLikeTheFile) {
     test::TempFolder folder;
-    test::ClipSpec spec;
-    spec.width = 160;
-    spec.height = 120;
-    spec.durationSec = 2.0;
+    test::ClipSpec clip;
+    clip.width = 160;
+    clip.height = 120;
+    clip.durationSec = 2.0;
     const std::string path = folder / "clip.mkv";
-    test::GenerateClip(spec, path);
+    test::GenerateClip(clip, path);
     const test::MediaInfo expected = test::InspectMedia(path);
 
     StreamInput input = OpenStreamUrl(
