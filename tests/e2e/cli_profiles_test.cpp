@@ -9,7 +9,7 @@
 
 #include "../core/dvd/test_disc.h"
 #include "support/media_generator.h"
-#include "support/media_inspect.h"
+#include "support/media_facts.h"
 #include "support/scoped_env.h"
 
 namespace tw::test {

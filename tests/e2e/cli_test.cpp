@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "support/media_generator.h"
-#include "support/media_inspect.h"
+#include "support/media_facts.h"
 #include "support/scoped_env.h"
 
 namespace tw::test {

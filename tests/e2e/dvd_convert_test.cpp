@@ -9,7 +9,7 @@
 #include "media/library.h"
 #include "media/stream_registry.h"
 #include "support/conversion_runner.h"
-#include "support/media_inspect.h"
+#include "support/media_facts.h"
 
 namespace tw::test {
 namespace {

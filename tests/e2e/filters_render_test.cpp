@@ -16,7 +16,7 @@ extern "C" {
 #include "filters/video_std_filter.h"
 #include "support/conversion_runner.h"
 #include "support/media_generator.h"
-#include "support/media_inspect.h"
+#include "support/media_facts.h"
 #include "support/scoped_env.h"
 
 namespace tw::test {

@@ -10,7 +10,7 @@
 #include <string>
 
 #include "support/media_generator.h"
-#include "support/media_inspect.h"
+#include "support/media_facts.h"
 
 namespace tw::test {
 namespace {

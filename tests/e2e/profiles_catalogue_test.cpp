@@ -13,7 +13,7 @@
 #include "profiles/target_profiles.h"
 #include "support/conversion_runner.h"
 #include "support/media_generator.h"
-#include "support/media_inspect.h"
+#include "support/media_facts.h"
 #include "support/scoped_env.h"
 
 extern "C" {

@@ -5,7 +5,7 @@
 #include <filesystem>
 
 #include "support/media_generator.h"
-#include "support/media_inspect.h"
+#include "support/media_facts.h"
 #include "support/scoped_env.h"
 #include "support/task_fakes.h"
 

@@ -10,7 +10,7 @@
 #include "profiles/x264_profile.h"
 #include "support/conversion_runner.h"
 #include "support/media_generator.h"
-#include "support/media_inspect.h"
+#include "support/media_facts.h"
 #include "support/scoped_env.h"
 
 namespace tw::test {

@@ -12,7 +12,7 @@ extern "C" {
 #include "media/av_ptr.h"
 #include "media/stream_registry.h"
 #include "support/media_generator.h"
-#include "support/media_inspect.h"
+#include "support/media_facts.h"
 #include "support/scoped_env.h"
 #include "util/av_error.h"
 

@@ -1,4 +1,4 @@
-#include "support/media_inspect.h"
+#include "support/media_facts.h"
 
 #include "support/av_handles.h"
 
