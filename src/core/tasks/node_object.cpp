@@ -51,6 +51,20 @@ void TNodeObject::ReleaseLater(std::unique_ptr<TAVTask> task) {
     environment_.UiThread().Post([held] { held->reset(); });
 }
 
+namespace {
+
+// The columns both task lists begin with.
+void AddSharedColumns(TaskListView& view) {
+    view.AddColumn("Source", 150);
+    view.AddColumn("Source Size", 100);
+    view.AddColumn("Target", 150);
+    view.AddColumn("Target Size", 100);
+    view.AddColumn("Target Profile", 100);
+    view.AddColumn("Duration", 60);
+}
+
+}  // namespace
+
 std::string TConvertingNode::GetText(int) {
     return "Converting";
 }
@@ -58,12 +72,7 @@ std::string TConvertingNode::GetText(int) {
 void TConvertingNode::ShowTasks(TaskListView& view) {
     TNodeObject::ShowTasks(view);
     view.Clear();
-    view.AddColumn("Source", 150);
-    view.AddColumn("Source Size", 100);
-    view.AddColumn("Target", 150);
-    view.AddColumn("Target Size", 100);
-    view.AddColumn("Target Profile", 100);
-    view.AddColumn("Duration", 60);
+    AddSharedColumns(view);
     view.AddColumn("Percent", 70);
     view.AddColumn("Bitrate(kbs)", 70);
     view.AddColumn("Left Time", 70);
@@ -102,12 +111,7 @@ bool TConvertingNode::HasRunningTask() const {
 void TConvertedNode::ShowTasks(TaskListView& view) {
     TNodeObject::ShowTasks(view);
     view.Clear();
-    view.AddColumn("Source", 150);
-    view.AddColumn("Source Size", 100);
-    view.AddColumn("Target", 150);
-    view.AddColumn("Target Size", 100);
-    view.AddColumn("Target Profile", 100);
-    view.AddColumn("Duration", 60);
+    AddSharedColumns(view);
     view.AddColumn("Date", 120);
     Environment().Persistence->LoadConverted(*this);
     for (auto& task : Tasks()) {
