@@ -96,6 +96,7 @@ struct OutputStream {
     int64_t syncPosition = 0;          // frames (video) or samples (audio) in the encoder time base
     int64_t lastDts = AV_NOPTS_VALUE;  // stream time base, copied streams
     std::vector<media::BsfPtr> bitstreamFilters;
+    std::vector<media::PacketPtr> filteredPackets;  // one reused output packet per filter
     AVRational chainInTimeBase{0, 1};   // packets enter the bitstream filters in this base
     AVRational chainOutTimeBase{0, 1};  // and leave them in this one
     // Video
@@ -244,6 +245,7 @@ private:
     media::FramePtr filtered_;
     media::FramePtr audioFrame_;
     media::PacketPtr encoded_;
+    media::PacketPtr copied_;
     std::vector<uint8_t> subtitleBuffer_;
     int noPacketCount_ = 0;
     bool stopped_ = false;

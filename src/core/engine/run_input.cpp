@@ -59,7 +59,8 @@ ConversionRun::ConversionRun(RunHost& host, TAVConvertOptions& options, const TS
       frame_(media::MakeFrame()),
       filtered_(media::MakeFrame()),
       audioFrame_(media::MakeFrame()),
-      encoded_(media::MakePacket()) {}
+      encoded_(media::MakePacket()),
+      copied_(media::MakePacket()) {}
 
 ConversionRun::~ConversionRun() {
     // Encoders point at statistics text this object holds; detach it before they go.

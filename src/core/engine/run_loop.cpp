@@ -441,8 +441,9 @@ void ConversionRun::CopyPacket(OutputStream& ost, InputStream& ist, const AVPack
         return;
     }
     const int64_t startOffset = av_rescale_q(runStartTime_, AV_TIME_BASE_Q, out);
-    media::PacketPtr copy = media::MakePacket();
-    if (av_packet_ref(copy.get(), &packet) < 0) {
+    // The copy shares the packet's data; muxing leaves the reused packet empty again.
+    AVPacket* copy = copied_.get();
+    if (av_packet_ref(copy, &packet) < 0) {
         throw EAVError("no memory");
     }
     copy->stream_index = ost.index;

@@ -321,8 +321,8 @@ void ConversionRun::FilterAndMux(OutputStream& ost, AVPacket& packet, size_t fil
         av_packet_unref(&packet);
         return;
     }
-    media::PacketPtr out = media::MakePacket();
-    while (av_bsf_receive_packet(filter, out.get()) == 0) {
+    AVPacket* out = ost.filteredPackets[filterIndex].get();
+    while (av_bsf_receive_packet(filter, out) == 0) {
         FilterAndMux(ost, *out, filterIndex + 1);
     }
 }

@@ -435,6 +435,7 @@ void ConversionRun::InitBitstreamFilters(OutputStream& ost) {
         }
         current = filter->par_out;
         timeBase = filter->time_base_out;
+        ost.filteredPackets.push_back(media::MakePacket());
     }
     if (!ost.bitstreamFilters.empty()) {
         avcodec_parameters_copy(ost.stream->codecpar, current);
