@@ -159,6 +159,56 @@ TEST(ConverterRun, DestroyingARunningConverterStopsItsWorker) {
     EXPECT_EQ(media::RegisteredLogThreads(), 0u);
 }
 
+TEST(ConverterRun, ControlFromTheUiThreadNeverDeadlocks) {
+    TempFolder folder;
+    const std::string source = MakeSource(folder, 20);
+    platform::LoopDispatcher dispatcher;
+    std::vector<std::unique_ptr<TAVConverter>> converters;
+    std::vector<int> stopped(3, 0);
+    std::vector<int> completed(3, 0);
+    for (size_t i = 0; i < 3; ++i) {
+        auto c = std::make_unique<TAVConverter>(&dispatcher);
+        c->ConvertOptions().Engine.RateEmulation = true;
+        c->SetInputFiles({source});
+        c->SetOutputFiles({folder / ("c" + std::to_string(i) + ".mkv")});
+        c->SetOnStopped([&stopped, i](TAVConverter&) { ++stopped[i]; });
+        c->SetOnComplete([&completed, i](TAVConverter&) { ++completed[i]; });
+        ASSERT_TRUE(c->Start());
+        converters.push_back(std::move(c));
+    }
+    // Pause, resume and stop in quick succession while the workers run and post events.
+    for (int round = 0; round < 200; ++round) {
+        TAVConverter& c = *converters[static_cast<size_t>(round % 3)];
+        if (round % 7 == 0) {
+            c.Pause();
+        } else if (round % 7 == 3) {
+            c.Resume();
+        }
+        dispatcher.RunUntil([] { return false; }, std::chrono::milliseconds(5));
+    }
+    for (auto& c : converters) {
+        c->Stop();
+    }
+    ASSERT_TRUE(dispatcher.RunUntil(
+        [&] {
+            for (const auto& c : converters) {
+                if (c->IsWorking()) {
+                    return false;
+                }
+            }
+            return true;
+        },
+        std::chrono::seconds(30)));
+    dispatcher.ProcessPending();
+    for (size_t i = 0; i < 3; ++i) {
+        EXPECT_EQ(converters[i]->State(), TAVConverter::RunState::Idle);
+        EXPECT_EQ(converters[i]->ErrorMessage(), "");
+        EXPECT_EQ(stopped[i], 1);
+        EXPECT_EQ(completed[i], 0);
+    }
+    EXPECT_EQ(media::RegisteredLogThreads(), 0u);
+}
+
 TEST(ConverterRun, TwoConvertersAtOnceBothFinish) {
     TempFolder folder;
     ConversionRunner first;
