@@ -6,8 +6,8 @@
 
 #include "media/library.h"
 #include "support/conversion_runner.h"
-#include "support/media_generator.h"
 #include "support/media_facts.h"
+#include "support/media_generator.h"
 #include "support/scoped_env.h"
 
 namespace tw::test {

@@ -106,7 +106,6 @@ struct OutputStream {
     int sourcePixelFormat = -1;
     std::unique_ptr<VideoFilterGraph> filters;
     // Audio
-    bool audioResample = false;
     media::SwrPtr resampler;
     int resamplerInRate = 0;
     int resamplerInFormat = -1;

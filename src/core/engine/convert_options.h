@@ -18,9 +18,7 @@ struct TEngineValues {
         int stream = 0;
         double scale = 0;
     };
-    bool RawImageCompat = false;
     int ProgramNumber = 0;
-    bool InputLoop = false;
     int64_t InputTimestampOffset = 0;
     bool CopyTimestamps = false;
     bool RateEmulation = false;

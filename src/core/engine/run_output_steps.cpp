@@ -63,9 +63,6 @@ void ConversionRun::ConfigureResampler(OutputStream& ost, const AVFrame& frame) 
 
 void ConversionRun::WriteAudio(OutputStream& ost, InputStream& ist, AVFrame& frame) {
     AVCodecContext* enc = ost.encoder.get();
-    if (enc->ch_layout.nb_channels != frame.ch_layout.nb_channels) {
-        ost.audioResample = true;
-    }
     ConfigureResampler(ost, frame);
     SwrContext* swr = ost.resampler.get();
     const int encRate = enc->sample_rate;

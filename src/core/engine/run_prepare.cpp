@@ -234,14 +234,7 @@ void ConversionRun::SetupEncodedStream(OutputStream& ost, InputStream& ist, int 
     ost.encodingNeeded = true;
     switch (ost.type) {
         case AVMEDIA_TYPE_AUDIO:
-            ost.queue.reset(av_audio_fifo_alloc(
-                enc->sample_fmt < 0 ? AV_SAMPLE_FMT_S16 : enc->sample_fmt,
-                enc->ch_layout.nb_channels > 0 ? enc->ch_layout.nb_channels : 1, 1024));
-            if (!ost.queue) {
-                throw EAVError("no memory");
-            }
-            ost.audioResample = enc->sample_rate != dec->sample_rate ||
-                                options_.AudioOptions().AudioSyncMethod() > 1;
+            // The queue is made once the encoder is open and its sample format settled.
             break;
         case AVMEDIA_TYPE_SUBTITLE:
             break;
@@ -372,7 +365,7 @@ void ConversionRun::OpenCodecs() {
         if (ost->type == AVMEDIA_TYPE_VIDEO) {
             ost->stream->avg_frame_rate = enc->framerate;
         }
-        if (ost->type == AVMEDIA_TYPE_AUDIO && ost->queue) {
+        if (ost->type == AVMEDIA_TYPE_AUDIO) {
             // The queue holds samples in the format the encoder was finally opened with.
             ost->queue.reset(
                 av_audio_fifo_alloc(enc->sample_fmt, enc->ch_layout.nb_channels, 1024));

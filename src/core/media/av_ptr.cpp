@@ -1,11 +1,6 @@
 #include "media/av_ptr.h"
 
 #include <new>
-#include <string>
-
-extern "C" {
-#include <libavutil/error.h>
-}
 
 namespace tw::media {
 
@@ -23,12 +18,6 @@ PacketPtr MakePacket() {
         throw std::bad_alloc();
     }
     return packet;
-}
-
-std::string ErrorText(int errnum) {
-    char buffer[AV_ERROR_MAX_STRING_SIZE] = {};
-    av_strerror(errnum, buffer, sizeof buffer);
-    return buffer;
 }
 
 }  // namespace tw::media

@@ -82,14 +82,9 @@ using BsfPtr = std::unique_ptr<AVBSFContext, BsfDeleter>;
 using AudioFifoPtr = std::unique_ptr<AVAudioFifo, AudioFifoDeleter>;
 using DictionaryPtr = std::unique_ptr<AVDictionary, DictionaryDeleter>;
 using FilterInOutPtr = std::unique_ptr<AVFilterInOut, FilterInOutDeleter>;
-template <class T>
-using AvBufferPtr = std::unique_ptr<T, AvFreeDeleter>;
 
 // Allocation helpers that throw std::bad_alloc instead of handing out null.
 FramePtr MakeFrame();
 PacketPtr MakePacket();
-
-// The library's text for an error number.
-std::string ErrorText(int errnum);
 
 }  // namespace tw::media
