@@ -66,29 +66,37 @@ struct Job {
     bool completed = false;
 };
 
-void ShowProgress(const std::vector<Job>& jobs, CliMessages& messages) {
+// One line for the running conversions; with final, for all of them as they ended.
+void ShowProgress(const std::vector<Job>& jobs, CliMessages& messages, bool final = false) {
     std::string line;
-    int active = 0;
+    int shown = 0;
+    const auto wanted = [final](const Job& job) {
+        return job.started && (final || job.converter->IsWorking());
+    };
     for (const Job& job : jobs) {
-        active += job.started && job.converter->IsWorking() ? 1 : 0;
+        shown += wanted(job) ? 1 : 0;
     }
     for (const Job& job : jobs) {
-        if (!job.started || !job.converter->IsWorking()) {
+        if (!wanted(job)) {
             continue;
         }
         const tw::TAVConverter& c = *job.converter;
+        // Without a known length (a live or generated source) the converted time is shown.
+        const std::string done = c.Duration() > 0
+                                     ? std::to_string(c.GetProgress()) + "%"
+                                     : TimeText(static_cast<int64_t>(c.ConvertedDuration()));
         char text[256];
-        if (active == 1) {
+        if (shown == 1) {
             const int64_t remaining = c.GetRemainingTime();
-            std::snprintf(
-                text, sizeof text, "%3d%%  left %s  %.1f kbit/s  %lld KB", c.GetProgress(),
-                remaining == tw::TAVConverter::kUnknownRemaining ? "--:--:--"
-                                                                 : TimeText(remaining).c_str(),
-                c.Bitrate(), static_cast<long long>(c.OutputSize() / 1024));
+            std::snprintf(text, sizeof text, "%4s  left %s  %.1f kbit/s  %lld KB", done.c_str(),
+                          remaining == tw::TAVConverter::kUnknownRemaining || final
+                              ? "--:--:--"
+                              : TimeText(remaining).c_str(),
+                          c.Bitrate(), static_cast<long long>(c.OutputSize() / 1024));
         } else {
-            std::snprintf(text, sizeof text, "%s %d%%  ",
+            std::snprintf(text, sizeof text, "%s %s  ",
                           job.output.substr(job.output.find_last_of('/') + 1).c_str(),
-                          c.GetProgress());
+                          done.c_str());
         }
         line += text;
     }
@@ -265,7 +273,8 @@ int main(int argc, char** argv) {
         }
     }
     dispatcher.ProcessPending();
-    if (terminal && messages.progressShown) {
+    if (terminal) {
+        ShowProgress(jobs, messages, true);
         std::fprintf(stderr, "\n");
     }
     int failed = 0;
