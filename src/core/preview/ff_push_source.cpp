@@ -92,19 +92,19 @@ bool TFFPushSource::Open(const std::string& name) {
     }
     for (unsigned i = 0; i < context->nb_streams; ++i) {
         switch (context->streams[i]->codecpar->codec_type) {
-        case AVMEDIA_TYPE_VIDEO:
-            videoStreams_.push_back(static_cast<int>(i));
-            break;
-        case AVMEDIA_TYPE_AUDIO:
-            if (!audioDisabled_) {
-                audioStreams_.push_back(static_cast<int>(i));
-            }
-            break;
-        case AVMEDIA_TYPE_SUBTITLE:
-            subtitleStreams_.push_back(static_cast<int>(i));
-            break;
-        default:
-            break;
+            case AVMEDIA_TYPE_VIDEO:
+                videoStreams_.push_back(static_cast<int>(i));
+                break;
+            case AVMEDIA_TYPE_AUDIO:
+                if (!audioDisabled_) {
+                    audioStreams_.push_back(static_cast<int>(i));
+                }
+                break;
+            case AVMEDIA_TYPE_SUBTITLE:
+                subtitleStreams_.push_back(static_cast<int>(i));
+                break;
+            default:
+                break;
         }
     }
     videoPosition_ = videoStreams_.empty() ? -1 : 0;

@@ -46,10 +46,10 @@ void PreviewFilterGraph::Build(const PictureShape& shape, const std::string& cha
     const AVRational sar = shape.sampleAspect.num > 0 && shape.sampleAspect.den > 0
                                ? shape.sampleAspect
                                : AVRational{0, 1};
-    InitFilter(source, FormatPrintf("video_size=%dx%d:pix_fmt=%d:time_base=%d/%d:pixel_aspect=%d/%d",
-                                    shape.width, shape.height, shape.pixelFormat,
-                                    shape.timeBase.num, shape.timeBase.den, sar.num,
-                                    sar.den > 0 ? sar.den : 1));
+    InitFilter(source,
+               FormatPrintf("video_size=%dx%d:pix_fmt=%d:time_base=%d/%d:pixel_aspect=%d/%d",
+                            shape.width, shape.height, shape.pixelFormat, shape.timeBase.num,
+                            shape.timeBase.den, sar.num, sar.den > 0 ? sar.den : 1));
     AVFilterContext* sink = CreateFilter(graph.get(), "buffersink", "out");
     const enum AVPixelFormat bgra[] = {AV_PIX_FMT_BGRA, AV_PIX_FMT_NONE};
     if (av_opt_set_int_list(sink, "pix_fmts", bgra, AV_PIX_FMT_NONE, AV_OPT_SEARCH_CHILDREN) < 0) {

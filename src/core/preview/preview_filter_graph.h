@@ -25,8 +25,8 @@ struct PictureShape {
     bool deinterlace = false;  // bottom-field-first pictures arrive
 
     bool operator==(const PictureShape& other) const {
-        return width == other.width && height == other.height &&
-               pixelFormat == other.pixelFormat && av_cmp_q(timeBase, other.timeBase) == 0 &&
+        return width == other.width && height == other.height && pixelFormat == other.pixelFormat &&
+               av_cmp_q(timeBase, other.timeBase) == 0 &&
                av_cmp_q(sampleAspect, other.sampleAspect) == 0 && deinterlace == other.deinterlace;
     }
 };

@@ -53,9 +53,9 @@ public:
     void SetStart(int64_t position);
 
     struct Step {
-        SamplePtr picture;           // to show now, or null
-        double waitSeconds = 0.0;    // when to call Advance again at the latest
-        bool reachedEnd = false;     // the source just played to its end; the graph paused
+        SamplePtr picture;         // to show now, or null
+        double waitSeconds = 0.0;  // when to call Advance again at the latest
+        bool reachedEnd = false;   // the source just played to its end; the graph paused
     };
     Step Advance();
 
@@ -95,7 +95,7 @@ private:
 
     SamplePtr nextPicture_;
     bool picturesEnded_ = false;
-    SamplePtr sound_;       // the block being read
+    SamplePtr sound_;        // the block being read
     int64_t soundRead_ = 0;  // bytes of sound_ already read
     bool soundEnded_ = false;
     double soundWrittenUpTo_ = -1.0;  // media time the device has been given sound up to

@@ -19,8 +19,7 @@ const char* PlayHint(GraphState state) {
 }
 
 std::string MarkLabel(const char* name, int64_t barPosition, int intervalMs) {
-    const int64_t seconds =
-        std::llround(static_cast<double>(barPosition) * intervalMs / 1000.0);
+    const int64_t seconds = std::llround(static_cast<double>(barPosition) * intervalMs / 1000.0);
     return FormatPrintf("%s[%d:%d:%d]", name, static_cast<int>(seconds / 3600),
                         static_cast<int>(seconds / 60 % 60), static_cast<int>(seconds % 60));
 }

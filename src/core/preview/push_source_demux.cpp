@@ -7,6 +7,7 @@ extern "C" {
 }
 
 #include "platform/message_service.h"
+#include "platform/ui_dispatcher.h"
 #include "preview/ff_push_source.h"
 
 namespace tw::preview {
@@ -46,7 +47,9 @@ void TFFPushSource::DemuxLoop() {
             demuxRunning_ = false;
         }
         seekDone_.notify_all();
-        platform::Messages().ShowError(error.what());
+        // Posted, never waited for: the UI thread may be closing this source and joining us.
+        platform::Dispatcher().Post(
+            [message = std::string(error.what())] { platform::Messages().ShowError(message); });
         return;
     }
     {
@@ -58,9 +61,8 @@ void TFFPushSource::DemuxLoop() {
 
 bool TFFPushSource::WaitForWork() {
     std::unique_lock lock(seekMutex_);
-    wake_.wait(lock, [this] {
-        return terminate_ || seekRequested_ || (!endOfStream_ && ShouldRead());
-    });
+    wake_.wait(lock,
+               [this] { return terminate_ || seekRequested_ || (!endOfStream_ && ShouldRead()); });
     return !terminate_;
 }
 
@@ -187,8 +189,8 @@ void TFFPushSource::QueuePicture(media::FramePtr picture) {
     videoWidth_ = picture->width;
     videoHeight_ = picture->height;
     const double offset = LoopOffset();
-    auto sample = std::make_unique<TFFSample>(std::move(picture), offset + time,
-                                              offset + videoClock_);
+    auto sample =
+        std::make_unique<TFFSample>(std::move(picture), offset + time, offset + videoClock_);
     std::lock_guard lock(videoPin_.mutex);
     videoPin_.bytes += static_cast<size_t>(sample->Size());
     videoPin_.samples.push_back(std::move(sample));
@@ -247,9 +249,9 @@ void TFFPushSource::QueueAudio(AVFrame* decoded) {
             AVChannelLayout output{};
             av_channel_layout_default(&output, audioChannels_);
             SwrContext* raw = nullptr;
-            const int made = swr_alloc_set_opts2(
-                &raw, &output, AV_SAMPLE_FMT_S16, rate, &decoded->ch_layout,
-                static_cast<AVSampleFormat>(decoded->format), rate, 0, nullptr);
+            const int made =
+                swr_alloc_set_opts2(&raw, &output, AV_SAMPLE_FMT_S16, rate, &decoded->ch_layout,
+                                    static_cast<AVSampleFormat>(decoded->format), rate, 0, nullptr);
             media::SwrPtr resampler(raw);
             if (made < 0 || swr_init(resampler.get()) < 0) {
                 return;

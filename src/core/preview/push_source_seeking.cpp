@@ -14,14 +14,13 @@ constexpr int64_t kHighest = std::numeric_limits<int64_t>::max();
 
 bool ValidStartFlags(unsigned flags) {
     const unsigned mode = flags & kPositioningBitsMask;
-    return flags == kNoPositioning || mode == kAbsolutePositioning ||
-           mode == kRelativePositioning;
+    return flags == kNoPositioning || mode == kAbsolutePositioning || mode == kRelativePositioning;
 }
 
 }  // namespace
 
-bool TFFPushSource::SetPositions(const int64_t* current, unsigned currentFlags,
-                                 const int64_t* stop, unsigned stopFlags) {
+bool TFFPushSource::SetPositions(const int64_t* current, unsigned currentFlags, const int64_t* stop,
+                                 unsigned stopFlags) {
     if (!ValidStartFlags(currentFlags) || stopFlags > kIncrementalPositioning) {
         return false;
     }
@@ -38,17 +37,17 @@ bool TFFPushSource::SetPositions(const int64_t* current, unsigned currentFlags,
                          : start_ + *current;
         }
         switch (stopFlags) {
-        case kAbsolutePositioning:
-            stop_ = *stop;
-            break;
-        case kRelativePositioning:
-            stop_ += *stop;
-            break;
-        case kIncrementalPositioning:
-            stop_ = start_ + *stop;
-            break;
-        default:
-            break;
+            case kAbsolutePositioning:
+                stop_ = *stop;
+                break;
+            case kRelativePositioning:
+                stop_ += *stop;
+                break;
+            case kIncrementalPositioning:
+                stop_ = start_ + *stop;
+                break;
+            default:
+                break;
         }
         if (!startSet || !demuxRunning_) {
             return true;
@@ -104,7 +103,8 @@ void TFFPushSource::PerformSeek() {
     }
     int64_t position = start;
     if (fileDuration_ > 0) {
-        loopIndex_ = static_cast<int>(std::clamp<int64_t>(start / fileDuration_, 0, loopCount_ - 1));
+        loopIndex_ =
+            static_cast<int>(std::clamp<int64_t>(start / fileDuration_, 0, loopCount_ - 1));
         position = start - fileDuration_ * loopIndex_;
         previous %= fileDuration_;
     } else {
@@ -196,9 +196,9 @@ Delivered TFFPushSource::DeliverVideo() {
         // Only a picture that gets drawn on needs its own pixels.
         if (!AnySubtitleShown(subtitles_, sample->Start()) ||
             av_frame_make_writable(picture) >= 0) {
-            OverlaySubtitles(subtitles_, sample->Start(),
-                             {picture->data[0], picture->linesize[0], picture->width,
-                              picture->height});
+            OverlaySubtitles(
+                subtitles_, sample->Start(),
+                {picture->data[0], picture->linesize[0], picture->width, picture->height});
         }
     }
     if (onBuffer_) {

@@ -28,7 +28,8 @@ void DrawSubtitle(const AVSubtitle& subtitle, const BgraImage& image) {
                 if (alpha == 0) {
                     continue;
                 }
-                const uint32_t colour[3] = {entry & 0xFF, (entry >> 8) & 0xFF, (entry >> 16) & 0xFF};
+                const uint32_t colour[3] = {entry & 0xFF, (entry >> 8) & 0xFF,
+                                            (entry >> 16) & 0xFF};
                 for (int c = 0; c < 3; ++c) {
                     pixel[c] =
                         static_cast<uint8_t>((pixel[c] * (255 - alpha) + colour[c] * alpha) / 255);

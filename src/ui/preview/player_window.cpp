@@ -47,9 +47,8 @@ PlayerWindow::PlayerWindow(QWidget* parent)
     setAcceptDrops(true);
 
     QMenu* fileMenu = menuBar()->addMenu(tr("&File"));
-    QAction* actOpen = fileMenu->addAction(
-        QIcon::fromTheme(QStringLiteral("document-open")), tr("&Open..."), this,
-        &PlayerWindow::ChooseFile);
+    QAction* actOpen = fileMenu->addAction(QIcon::fromTheme(QStringLiteral("document-open")),
+                                           tr("&Open..."), this, &PlayerWindow::ChooseFile);
     actOpen->setObjectName(QStringLiteral("actOpen"));
     actOpen->setShortcut(QKeySequence::Open);
     fileMenu->addSeparator();
@@ -122,8 +121,8 @@ bool PlayerWindow::OpenFile(const QString& name) {
         return false;
     }
     fileName_ = name;
-    const QString shown = name.startsWith(QStringLiteral("stream:")) ? name
-                                                                      : QFileInfo(name).fileName();
+    const QString shown =
+        name.startsWith(QStringLiteral("stream:")) ? name : QFileInfo(name).fileName();
     setWindowTitle(QStringLiteral("%1 - Tidewell Player").arg(shown));
     UpdateTime();
     return true;
@@ -172,28 +171,28 @@ void PlayerWindow::SeekToBar(int position) {
 
 void PlayerWindow::keyPressEvent(QKeyEvent* event) {
     switch (event->key()) {
-    case Qt::Key_Space:
-        playback_.TogglePlay();
-        break;
-    case Qt::Key_Left:
-        playback_.SeekBy(-kArrowStepSeconds);
-        UpdateTime();
-        break;
-    case Qt::Key_Right:
-        playback_.SeekBy(kArrowStepSeconds);
-        UpdateTime();
-        break;
-    case Qt::Key_Escape:
-        if (isFullScreen()) {
+        case Qt::Key_Space:
+            playback_.TogglePlay();
+            break;
+        case Qt::Key_Left:
+            playback_.SeekBy(-kArrowStepSeconds);
+            UpdateTime();
+            break;
+        case Qt::Key_Right:
+            playback_.SeekBy(kArrowStepSeconds);
+            UpdateTime();
+            break;
+        case Qt::Key_Escape:
+            if (isFullScreen()) {
+                ToggleFullScreen();
+            }
+            break;
+        case Qt::Key_F:
             ToggleFullScreen();
-        }
-        break;
-    case Qt::Key_F:
-        ToggleFullScreen();
-        break;
-    default:
-        QMainWindow::keyPressEvent(event);
-        return;
+            break;
+        default:
+            QMainWindow::keyPressEvent(event);
+            return;
     }
     event->accept();
 }
@@ -230,9 +229,8 @@ void PlayerWindow::UpdateControls() {
         bar_->setRange(0, 0);
         time_->clear();
     }
-    statusBar()->showMessage(playback_.SoundMissing()
-                                 ? tr("No sound device: playing without sound")
-                                 : QString());
+    statusBar()->showMessage(playback_.SoundMissing() ? tr("No sound device: playing without sound")
+                                                      : QString());
     UpdateTime();
 }
 
@@ -244,8 +242,8 @@ void PlayerWindow::UpdateTime() {
     const int64_t positionMs = playback_.PositionMs();
     bar_->setMaximum(static_cast<int>(durationMs / 1000));
     bar_->ShowPosition(static_cast<int>(positionMs / 1000));
-    time_->setText(QStringLiteral("%1 / %2").arg(LongTimeText(positionMs),
-                                                 LongTimeText(durationMs)));
+    time_->setText(
+        QStringLiteral("%1 / %2").arg(LongTimeText(positionMs), LongTimeText(durationMs)));
 }
 
 PlayerWindow* OpenPlayerWindow(const QString& file, QWidget* parent) {

@@ -27,8 +27,7 @@ bool PreviewPlayback::Open(const QString& name) {
         emit stateChanged();
         return false;
     }
-    const bool sound = graph_.HasSound() &&
-                       audio_.Open(graph_.SoundRate(), graph_.SoundChannels());
+    const bool sound = graph_.HasSound() && audio_.Open(graph_.SoundRate(), graph_.SoundChannels());
     graph_.SetSoundDevice(sound);
     audio_.Suspend();
     TickSoon();

@@ -46,8 +46,8 @@ TimeBar::Track TimeBar::HandleTrack() const {
 
 int TimeBar::PositionAt(const QPoint& point) const {
     const Track track = HandleTrack();
-    return QStyle::sliderValueFromPosition(minimum(), maximum(), point.x() - track.left,
-                                           track.span, track.upsideDown);
+    return QStyle::sliderValueFromPosition(minimum(), maximum(), point.x() - track.left, track.span,
+                                           track.upsideDown);
 }
 
 void TimeBar::mousePressEvent(QMouseEvent* event) {

@@ -79,7 +79,8 @@ TEST_F(PreviewGraphTest, ASoundDeviceLeadsTheClockByWhatItPlayed) {
     std::vector<uint8_t> buffer(static_cast<size_t>(bytesPerSecond / 5));
     int64_t taken = 0;
     ASSERT_TRUE(WaitUntil([&] {
-        taken += graph.ReadSound(buffer.data() + taken, static_cast<int64_t>(buffer.size()) - taken);
+        taken +=
+            graph.ReadSound(buffer.data() + taken, static_cast<int64_t>(buffer.size()) - taken);
         return taken == static_cast<int64_t>(buffer.size());
     }));
     graph.SoundBuffered(bytesPerSecond / 20);

@@ -1,8 +1,10 @@
 #include "preview_test_support.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <stdexcept>
+#include <vector>
 
 #include "media/av_ptr.h"
 
@@ -12,7 +14,7 @@ namespace {
 
 void Check(int result, const char* what) {
     if (result < 0) {
-        throw std::runtime_error(std::string("variable-rate clip: ") + what);
+        throw std::runtime_error(std::string("making a preview clip: ") + what);
     }
 }
 
@@ -66,6 +68,80 @@ void WriteVariableRateClip(const std::string& path) {
     Check(av_write_trailer(muxer.get()), "trailer");
 }
 
+// An opaque red 40×20 rectangle at (10, 10) as the DVD subtitle encoder takes it.
+std::vector<uint8_t> EncodeRedBox(AVCodecContext* encoder, uint32_t durationMs) {
+    AVSubtitle subtitle{};
+    subtitle.end_display_time = durationMs;
+    AVSubtitleRect rect{};
+    AVSubtitleRect* rects[] = {&rect};
+    subtitle.num_rects = 1;
+    subtitle.rects = rects;
+    rect.type = SUBTITLE_BITMAP;
+    rect.x = 10;
+    rect.y = 10;
+    rect.w = 40;
+    rect.h = 20;
+    rect.nb_colors = 4;
+    std::vector<uint8_t> indices(40 * 20, 1);
+    uint32_t palette[4] = {0x00000000, 0xFFFF0000, 0xFF000000, 0xFFFFFFFF};
+    rect.data[0] = indices.data();
+    rect.linesize[0] = 40;
+    rect.data[1] = reinterpret_cast<uint8_t*>(palette);
+    std::vector<uint8_t> bytes(64 * 1024);
+    const int size =
+        avcodec_encode_subtitle(encoder, bytes.data(), static_cast<int>(bytes.size()), &subtitle);
+    Check(size, "subtitle");
+    bytes.resize(static_cast<size_t>(size));
+    return bytes;
+}
+
+// The pictures of video with kSubtitleCues beside them.
+void WriteSubtitledClip(const std::string& video, const std::string& path) {
+    AVFormatContext* raw = nullptr;
+    Check(avformat_open_input(&raw, video.c_str(), nullptr, nullptr), "input");
+    media::InputFormatPtr input(raw);
+    Check(avformat_find_stream_info(input.get(), nullptr), "input");
+    raw = nullptr;
+    Check(avformat_alloc_output_context2(&raw, nullptr, "matroska", path.c_str()), "muxer");
+    media::OutputFormatPtr muxer(raw);
+    AVStream* picture = avformat_new_stream(muxer.get(), nullptr);
+    Check(avcodec_parameters_copy(picture->codecpar, input->streams[0]->codecpar), "video");
+    picture->time_base = input->streams[0]->time_base;
+
+    const AVCodec* codec = avcodec_find_encoder(AV_CODEC_ID_DVD_SUBTITLE);
+    media::CodecContextPtr encoder(avcodec_alloc_context3(codec));
+    encoder->width = input->streams[0]->codecpar->width;
+    encoder->height = input->streams[0]->codecpar->height;
+    encoder->time_base = {1, 1000};
+    Check(avcodec_open2(encoder.get(), codec, nullptr), "subtitle encoder");
+    AVStream* subtitles = avformat_new_stream(muxer.get(), nullptr);
+    Check(avcodec_parameters_from_context(subtitles->codecpar, encoder.get()), "subtitles");
+    subtitles->time_base = {1, 1000};
+    Check(avio_open(&muxer->pb, path.c_str(), AVIO_FLAG_WRITE), "file");
+    Check(avformat_write_header(muxer.get(), nullptr), "header");
+
+    media::PacketPtr packet = media::MakePacket();
+    for (const BitmapCue& cue : kSubtitleCues) {
+        const auto durationMs = static_cast<uint32_t>(std::lround((cue.end - cue.start) * 1000));
+        std::vector<uint8_t> bytes = EncodeRedBox(encoder.get(), durationMs);
+        Check(av_new_packet(packet.get(), static_cast<int>(bytes.size())), "packet");
+        std::memcpy(packet->data, bytes.data(), bytes.size());
+        packet->pts = packet->dts = std::lround(cue.start * 1000);
+        packet->duration = durationMs;
+        packet->stream_index = subtitles->index;
+        Check(av_interleaved_write_frame(muxer.get(), packet.get()), "subtitle packet");
+    }
+    while (av_read_frame(input.get(), packet.get()) >= 0) {
+        if (packet->stream_index == 0) {
+            av_packet_rescale_ts(packet.get(), input->streams[0]->time_base, picture->time_base);
+            packet->stream_index = picture->index;
+            Check(av_interleaved_write_frame(muxer.get(), packet.get()), "video packet");
+        }
+        av_packet_unref(packet.get());
+    }
+    Check(av_write_trailer(muxer.get()), "trailer");
+}
+
 }  // namespace
 
 PreviewClips::PreviewClips() {
@@ -84,6 +160,8 @@ PreviewClips::PreviewClips() {
     video.durationSec = 1.2;
     videoOnly = folder / "video.mkv";
     tw::test::GenerateClip(video, videoOnly);
+    subtitled = folder / "subtitled.mkv";
+    WriteSubtitledClip(videoOnly, subtitled);
 
     tw::test::ClipSpec audio = clip;
     audio.videoCodec.clear();

@@ -22,6 +22,7 @@ struct PreviewClips {
     std::string videoOnly;   // 1.2 s
     std::string audioOnly;   // 1.5 s
     std::string variable;    // MPEG-4 video at a variable rate: kVariableStarts, no sound
+    std::string subtitled;   // videoOnly with DVD subtitles: kSubtitleCues
 
     PreviewClips();
     static const PreviewClips& Get();
@@ -30,6 +31,13 @@ struct PreviewClips {
 // Picture times of the variable-rate clip, in milliseconds; the last picture lasts 30 ms.
 inline constexpr int kVariableStarts[] = {0, 40, 80, 120, 220, 320, 420, 440, 460, 480, 600, 610};
 inline constexpr int kVariableLastMs = 30;
+
+// Opaque red DVD subtitles of 40×20 at (10, 10), shown [start, end) in seconds.
+struct BitmapCue {
+    double start;
+    double end;
+};
+inline constexpr BitmapCue kSubtitleCues[] = {{0.2, 0.5}, {0.8, 1.0}};
 
 // Waits until done() holds, giving up after a generous bound.
 template <class Condition>

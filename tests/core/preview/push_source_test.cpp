@@ -32,8 +32,8 @@ int64_t Units(double seconds) {
     if (picture->Start() <= seconds + 1e-6 && seconds < picture->Stop()) {
         return ::testing::AssertionSuccess();
     }
-    return ::testing::AssertionFailure()
-           << "picture " << picture->Start() << " to " << picture->Stop() << " is not at " << seconds;
+    return ::testing::AssertionFailure() << "picture " << picture->Start() << " to "
+                                         << picture->Stop() << " is not at " << seconds;
 }
 
 std::unique_ptr<TFFPushSource> LoadSource(const std::string& name, const std::string& filters = {},
@@ -149,8 +149,8 @@ TEST(PushSource, SeekDropsWhatWasQueuedAndLandsOnTheTarget) {
 
     // Relative to the start, then backwards well before it: no lower bound applies.
     const int64_t forward = Units(0.5);
-    ASSERT_TRUE(source->SetPositions(&forward, kRelativePositioning | 0x100, nullptr,
-                                     kNoPositioning));
+    ASSERT_TRUE(
+        source->SetPositions(&forward, kRelativePositioning | 0x100, nullptr, kNoPositioning));
     EXPECT_TRUE(Covers(NextPicture(*source), 1.5));
     const int64_t back = Units(0.2);
     ASSERT_TRUE(source->SetPositions(&back, kAbsolutePositioning, nullptr, kNoPositioning));
@@ -193,8 +193,8 @@ TEST(PushSource, SourcesOfOneKindAndSourcesThatCannotPlay) {
 
     tw::test::TempFolder folder;
     tw::test::WriteRandomFile(folder / "noise.mkv", 64 * 1024, 7);
-    for (const std::string& name :
-         {std::string(), folder / "missing.mkv", folder / "noise.mkv", std::string("stream:999999")}) {
+    for (const std::string& name : {std::string(), folder / "missing.mkv", folder / "noise.mkv",
+                                    std::string("stream:999999")}) {
         EXPECT_FALSE(TFFPushSource().Load(name)) << name;
     }
 }
@@ -244,6 +244,34 @@ TEST(PushSource, FilterTextChangesThePicturesAndBlankTextDoesNot) {
     const SamplePtr again = NextPicture(*plain);
     ASSERT_TRUE(again);
     EXPECT_TRUE(sameRows(*a, *again));
+}
+
+TEST(PushSource, BitmapSubtitlesAreDrawnWhileTheyAreShown) {
+    const PreviewClips& clips = PreviewClips::Get();
+    auto plain = LoadSource(clips.videoOnly);
+    auto subtitled = LoadSource(clips.subtitled);
+    EXPECT_TRUE(subtitled->HasSubtitle());
+    EXPECT_EQ(subtitled->SubtitleStreamCount(), 1);
+    const Drained without = DrainSource(*plain);
+    const Drained with = DrainSource(*subtitled);
+    ASSERT_EQ(with.pictures.size(), without.pictures.size());
+    int drawn = 0;
+    for (size_t i = 0; i < with.pictures.size(); ++i) {
+        const TFFSample& picture = *with.pictures[i];
+        bool shown = false;
+        for (const BitmapCue& cue : kSubtitleCues) {
+            shown = shown || (cue.start <= picture.Start() + 1e-6 && picture.Start() < cue.end);
+        }
+        // Inside the box the picture turns red; outside it stays as it was.
+        const uint8_t* inside = picture.Buffer() + 20 * picture.Stride() + 30 * 4;
+        const uint8_t* outside = picture.Buffer() + 60 * picture.Stride() + 100 * 4;
+        const uint8_t* original = without.pictures[i]->Buffer() + 60 * picture.Stride() + 100 * 4;
+        EXPECT_EQ(std::memcmp(outside, original, 3), 0) << i;
+        const bool red = inside[2] > 200 && inside[1] < 60 && inside[0] < 60;
+        EXPECT_EQ(red, shown) << "picture at " << picture.Start();
+        drawn += red;
+    }
+    EXPECT_EQ(drawn, 13);  // 0.20 to 0.48 and 0.80 to 0.96
 }
 
 // A file handed over as a stream object, as a DVD title is.

@@ -3,8 +3,8 @@
 
 #include <QAction>
 #include <QApplication>
-#include <QLabel>
 #include <QAudioDevice>
+#include <QLabel>
 #include <QMediaDevices>
 #include <QMimeData>
 #include <QSignalSpy>
