@@ -50,9 +50,11 @@ int TFFPushSource::SelectedStream(const std::vector<int>& list, int position) co
 }
 
 bool TFFPushSource::Load(const std::string& fileName) {
-    if (fileName.empty() || Loaded()) {
+    // A source opens one name once, whether that worked or not.
+    if (fileName.empty() || loadTried_) {
         return false;
     }
+    loadTried_ = true;
     try {
         if (!Open(fileName)) {
             return false;
@@ -235,10 +237,7 @@ void TFFPushSource::SetVideoFilters(const std::string& chainText) {
     } else {
         videoFilters_ = chainText;
     }
-    std::lock_guard seek(seekMutex_);
-    std::lock_guard pin(videoPin_.mutex);
-    videoPin_.samples.clear();
-    videoPin_.bytes = 0;
+    EmptyPin(videoPin_);
 }
 
 void TFFPushSource::SetVideoIndex(int position) {
@@ -249,10 +248,7 @@ void TFFPushSource::SetVideoIndex(int position) {
     std::lock_guard stream(streamMutex_);
     videoPosition_ = position;
     OpenVideo();
-    std::lock_guard seek(seekMutex_);
-    std::lock_guard pin(videoPin_.mutex);
-    videoPin_.samples.clear();
-    videoPin_.bytes = 0;
+    EmptyPin(videoPin_);
 }
 
 void TFFPushSource::SetAudioIndex(int position) {
@@ -263,10 +259,7 @@ void TFFPushSource::SetAudioIndex(int position) {
     std::lock_guard stream(streamMutex_);
     audioPosition_ = position;
     OpenAudio();
-    std::lock_guard seek(seekMutex_);
-    std::lock_guard pin(audioPin_.mutex);
-    audioPin_.samples.clear();
-    audioPin_.bytes = 0;
+    EmptyPin(audioPin_);
 }
 
 void TFFPushSource::SetSubtitleIndex(int position) {
@@ -282,6 +275,17 @@ void TFFPushSource::SetSubtitleIndex(int position) {
         subtitles_.clear();
     }
     OpenSubtitle();
+}
+
+void TFFPushSource::EmptyPin(Pin& pin) {
+    {
+        std::lock_guard seek(seekMutex_);
+        std::lock_guard lock(pin.mutex);
+        pin.samples.clear();
+        pin.bytes = 0;
+    }
+    // The demux thread may be resting on a full queue.
+    wake_.notify_all();
 }
 
 size_t TFFPushSource::QueuedVideoFrames() const {

@@ -91,7 +91,8 @@ public:
     void SetSubtitleIndex(int position);
 
     // Opens a file name or a "stream:N" name and starts the demux thread. False when it cannot
-    // be opened, holds neither video nor audio, or its filter graph cannot be built.
+    // be opened, holds neither video nor audio, or its filter graph cannot be built, and for
+    // every call after the first.
     bool Load(const std::string& fileName);
     bool Loaded() const { return demuxThread_.joinable(); }
     const std::string& FileName() const { return fileName_; }
@@ -162,9 +163,12 @@ private:
     void SeekFile(int64_t position, int64_t previous);
     void FlushDecoders();
     void EmptyQueues();
+    struct Pin;
+    void EmptyPin(Pin& pin);
 
     media::LibraryUse libraries_;
     std::string fileName_;
+    bool loadTried_ = false;
 
     // Owned by the owner thread until the demux thread starts; afterwards touched only under
     // streamMutex_ (or by the demux thread, which holds it for each packet).

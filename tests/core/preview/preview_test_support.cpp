@@ -151,6 +151,11 @@ PreviewClips::PreviewClips() {
     clip.durationSec = 2.0;
     audioVideo = folder / "av.mkv";
     tw::test::GenerateClip(clip, audioVideo);
+    tw::test::ClipSpec two = clip;
+    two.secondAudio = tw::test::AudioTrackSpec{};
+    two.secondAudio->channels = 1;
+    twoSounds = folder / "two-sounds.mkv";
+    tw::test::GenerateClip(two, twoSounds);
 
     variable = folder / "variable.mp4";
     WriteVariableRateClip(variable);

@@ -19,6 +19,7 @@ namespace tw::preview::test {
 struct PreviewClips {
     tw::test::TempFolder folder;
     std::string audioVideo;  // 2 s, both
+    std::string twoSounds;   // audioVideo with a second, mono, sound stream
     std::string videoOnly;   // 1.2 s
     std::string audioOnly;   // 1.5 s
     std::string variable;    // MPEG-4 video at a variable rate: kVariableStarts, no sound

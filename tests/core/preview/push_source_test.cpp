@@ -244,6 +244,25 @@ TEST(PushSource, FilterTextChangesThePicturesAndBlankTextDoesNot) {
     const SamplePtr again = NextPicture(*plain);
     ASSERT_TRUE(again);
     EXPECT_TRUE(sameRows(*a, *again));
+
+    // A chain that works takes over at once.
+    plain->SetVideoFilters("negate");
+    plain->SetPositions(&start, kAbsolutePositioning, nullptr, kNoPositioning);
+    const SamplePtr turned = NextPicture(*plain);
+    ASSERT_TRUE(turned);
+    EXPECT_TRUE(sameRows(*c, *turned));
+}
+
+TEST(PushSource, AnotherSoundStreamTakesOverWhileRunning) {
+    auto source = LoadSource(PreviewClips::Get().twoSounds);
+    ASSERT_EQ(source->AudioStreamCount(), 2);
+    EXPECT_EQ(NextSound(*source)->Channels(), 2);
+    source->SetAudioIndex(1);
+    EXPECT_EQ(source->AudioChannels(), 1);
+    const SamplePtr block = NextSound(*source);
+    ASSERT_TRUE(block);
+    EXPECT_EQ(block->Channels(), 1);
+    EXPECT_EQ(block->Size(), block->SampleCount() * 2);
 }
 
 TEST(PushSource, BitmapSubtitlesAreDrawnWhileTheyAreShown) {
@@ -252,6 +271,9 @@ TEST(PushSource, BitmapSubtitlesAreDrawnWhileTheyAreShown) {
     auto subtitled = LoadSource(clips.subtitled);
     EXPECT_TRUE(subtitled->HasSubtitle());
     EXPECT_EQ(subtitled->SubtitleStreamCount(), 1);
+    // Pictures are handed out with the subtitles read so far, as playing ahead of time has them;
+    // here the whole clip is read first.
+    ASSERT_TRUE(WaitUntil([&] { return subtitled->QueuedVideoFrames() == 30; }));
     const Drained without = DrainSource(*plain);
     const Drained with = DrainSource(*subtitled);
     ASSERT_EQ(with.pictures.size(), without.pictures.size());
