@@ -63,7 +63,6 @@ bool TFFPushSource::Load(const std::string& fileName) {
         // A graph the filter text cannot make, or a "stream:" name nobody registered.
         return false;
     }
-    fileName_ = fileName;
     demuxRunning_ = true;
     demuxThread_ = std::jthread([this] { DemuxLoop(); });
     return true;
@@ -296,11 +295,6 @@ size_t TFFPushSource::QueuedVideoFrames() const {
 size_t TFFPushSource::QueuedAudioBlocks() const {
     std::lock_guard lock(audioPin_.mutex);
     return audioPin_.samples.size();
-}
-
-size_t TFFPushSource::QueuedSubtitles() const {
-    std::lock_guard lock(videoPin_.mutex);
-    return subtitles_.size();
 }
 
 }  // namespace tw::preview

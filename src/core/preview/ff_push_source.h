@@ -37,8 +37,6 @@ inline constexpr unsigned kRelativePositioning = 2;
 inline constexpr unsigned kIncrementalPositioning = 3;
 inline constexpr unsigned kPositioningBitsMask = 3;
 
-// Seek absolute, forwards and backwards; get stop position; get duration.
-inline constexpr int kSeekingCapabilities = 55;
 inline constexpr int64_t kUnknownPosition = 0x3FFFFFFFFFFFFFFF;
 // Read-ahead: the demux thread rests while every queue holds this many items.
 inline constexpr size_t kReadAhead = 30;
@@ -95,7 +93,6 @@ public:
     // every call after the first.
     bool Load(const std::string& fileName);
     bool Loaded() const { return demuxThread_.joinable(); }
-    const std::string& FileName() const { return fileName_; }
 
     // Seeking, in 100-ns units. SetPositions returns false for flags it does not accept; with a
     // start it returns once the demux thread has moved there and emptied the queues.
@@ -107,23 +104,16 @@ public:
     int64_t Duration() const;
     // The file's own duration.
     int64_t FileDuration() const;
-    void SetRate(double rate);
-    double Rate() const;
-    int Capabilities() const { return kSeekingCapabilities; }
 
     // Delivery: the next picture (subtitles drawn on it) or PCM block, or why there is none.
     Delivered DeliverVideo();
     Delivered DeliverAudio();
     int AudioChannels() const { return audioChannels_; }
     int AudioSampleRate() const { return audioSampleRate_; }
-    static constexpr int kAudioBitsPerSample = 16;
 
     // Queue depths, for tests and diagnostics.
     size_t QueuedVideoFrames() const;
     size_t QueuedAudioBlocks() const;
-    size_t QueuedSubtitles() const;
-    // False once the demux thread has ended (closed, or stopped by an error).
-    bool DemuxRunning() const { return demuxRunning_; }
 
 private:
     struct StreamDecoder {
@@ -167,7 +157,6 @@ private:
     void EmptyPin(Pin& pin);
 
     media::LibraryUse libraries_;
-    std::string fileName_;
     bool loadTried_ = false;
 
     // Owned by the owner thread until the demux thread starts; afterwards touched only under
@@ -221,7 +210,6 @@ private:
     int64_t stop_ = kUnknownPosition;
     int64_t fileDuration_ = kUnknownPosition;
     int64_t duration_ = kUnknownPosition;
-    double rate_ = 1.0;
     bool seekRequested_ = false;
     bool endOfStream_ = false;
     bool terminate_ = false;

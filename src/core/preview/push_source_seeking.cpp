@@ -82,16 +82,6 @@ int64_t TFFPushSource::FileDuration() const {
     return fileDuration_;
 }
 
-void TFFPushSource::SetRate(double rate) {
-    std::lock_guard lock(seekMutex_);
-    rate_ = rate;
-}
-
-double TFFPushSource::Rate() const {
-    std::lock_guard lock(seekMutex_);
-    return rate_;
-}
-
 void TFFPushSource::PerformSeek() {
     std::lock_guard stream(streamMutex_);
     int64_t start = 0;
