@@ -10,7 +10,10 @@ namespace tw::ui {
 
 QString LongTimeText(int64_t milliseconds) {
     QString format = QLocale::system().timeFormat(QLocale::LongFormat);
-    format.remove(QRegularExpression(QStringLiteral("\\s*\\bt+\\b\\s*")));
+    // A span read off a 12-hour clock would say "12:00:04 AM" for four seconds: the hours count
+    // from 0, and the time zone goes too.
+    format.remove(QRegularExpression(QStringLiteral("\\s*\\b(t+|[aA][pP]?)\\b\\s*")));
+    format.replace(QLatin1Char('h'), QLatin1Char('H'));
     const QTime time = QTime(0, 0).addMSecs(static_cast<int>(milliseconds % (24 * 3600 * 1000)));
     return QLocale::system().toString(time, format.trimmed());
 }

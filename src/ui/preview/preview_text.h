@@ -9,8 +9,8 @@
 
 namespace tw::ui {
 
-// A span in milliseconds written as a time of day in the user's long time format (without a
-// time zone, which a span does not have).
+// A span in milliseconds written in the user's long time format, on a 24-hour clock and without
+// a time zone (which a span does not have).
 QString LongTimeText(int64_t milliseconds);
 
 // "Position: %s Duration: %s", and a word that no sound is heard when the source has sound but

@@ -89,6 +89,8 @@ TEST(FramePreview, MarksGiveTheSecondsTheWizardReadsAndLabelThem) {
     EXPECT_EQ(Text(&frame, "lblEnd"), "End[0:0:9]");
     EXPECT_EQ(preview::MarkLabel("End", 3723), "End[1:2:3]");
     EXPECT_TRUE(Text(&frame, "lblStatus").startsWith("Position: "));
+    EXPECT_EQ(Text(&frame, "lblStatus").contains("no sound"),
+              QMediaDevices::defaultAudioOutput().isNull());
 
     // A new source clears the selection; stop-and-clear leaves nothing to play.
     ASSERT_TRUE(frame.OpenSource(Clip()));
