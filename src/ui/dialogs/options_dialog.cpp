@@ -49,7 +49,8 @@ TFormOptions::TFormOptions(QWidget* parent)
     tvSettings_->setRootIsDecorated(false);
     tvSettings_->addTopLevelItem(new QTreeWidgetItem({QStringLiteral("General")}));
     tvSettings_->addTopLevelItem(new QTreeWidgetItem({QStringLiteral("Performance")}));
-    tvSettings_->setFixedWidth(fontMetrics().horizontalAdvance(QStringLiteral("Performance")) * 2);
+    tvSettings_->setFixedWidth(fontMetrics().horizontalAdvance(QStringLiteral("Performance")) +
+                               fontMetrics().averageCharWidth() * 6);
     pages_->addWidget(GeneralPage());
     pages_->addWidget(PerformancePage());
     connect(tvSettings_, &QTreeWidget::currentItemChanged, this, [this](QTreeWidgetItem* item) {

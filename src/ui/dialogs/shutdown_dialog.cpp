@@ -41,7 +41,9 @@ TFormShutdown::TFormShutdown(int seconds, QWidget* parent)
         buttons->addButton(QStringLiteral("Cancel"), QDialogButtonBox::RejectRole);
     cancel->setObjectName(QStringLiteral("btnCancel"));
     // Enter must never power the computer off by accident.
+    now->setAutoDefault(false);
     cancel->setDefault(true);
+    cancel->setFocus();
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
 
@@ -75,7 +77,7 @@ void TFormShutdown::Tick() {
 
 void TFormShutdown::ShowLeft() {
     lblCountdown_->setText(QStringLiteral("The computer will shut down in %1 seconds.").arg(left_));
-    bar_->setValue(total_ - left_);
+    bar_->setValue(left_);
 }
 
 }  // namespace tw::ui

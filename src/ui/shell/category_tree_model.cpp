@@ -7,6 +7,9 @@
 
 namespace tw::ui {
 
+CategoryTreeModel::CategoryTreeModel(QObject* parent)
+    : QAbstractItemModel(parent), nodeIcons_(NodeIcons()) {}
+
 void CategoryTreeModel::SetTree(TCategoryTree* tree) {
     beginResetModel();
     tree_ = tree;
@@ -80,8 +83,10 @@ QVariant CategoryTreeModel::data(const QModelIndex& index, int role) const {
     switch (role) {
         case Qt::DisplayRole:
             return QString::fromStdString(node->GetText(0));
-        case Qt::DecorationRole:
-            return NodeIcon(node->GetImageIndex());
+        case Qt::DecorationRole: {
+            const size_t image = static_cast<size_t>(node->GetImageIndex());
+            return image < nodeIcons_.size() ? nodeIcons_[image] : QIcon();
+        }
         case Qt::ToolTipRole:
             if (auto* category = dynamic_cast<TConvertedNode*>(node)) {
                 return QString::fromStdString(category->Path());

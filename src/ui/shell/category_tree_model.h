@@ -5,6 +5,8 @@
 // the node when painted. UI thread only.
 
 #include <QAbstractItemModel>
+#include <QIcon>
+#include <vector>
 
 namespace tw {
 class TCategoryTree;
@@ -17,7 +19,7 @@ class CategoryTreeModel : public QAbstractItemModel {
     Q_OBJECT
 
 public:
-    explicit CategoryTreeModel(QObject* parent = nullptr) : QAbstractItemModel(parent) {}
+    explicit CategoryTreeModel(QObject* parent = nullptr);
 
     // The tree shown; none empties the model.
     void SetTree(TCategoryTree* tree);
@@ -37,6 +39,7 @@ private:
     std::vector<TNodeObject*> ChildrenOf(const TNodeObject* node) const;
 
     TCategoryTree* tree_ = nullptr;
+    std::vector<QIcon> nodeIcons_;
 };
 
 }  // namespace tw::ui

@@ -4,24 +4,32 @@
 
 namespace tw::ui {
 
-QIcon TaskStatusIcon(int imageIndex) {
-    static const char* const kNames[] = {"media-playback-start", "media-playback-pause",
-                                         "media-playback-stop", "emblem-default"};
-    if (imageIndex < 0 || imageIndex >= 4) {
-        return {};
+namespace {
+
+std::vector<QIcon> Icons(std::initializer_list<const char*> names) {
+    std::vector<QIcon> icons;
+    for (const char* name : names) {
+        const QIcon themed = ThemeIcon(QString::fromLatin1(name));
+        QIcon icon;
+        for (int size : {16, 22, 24, 32, 48}) {
+            const QPixmap pixmap = themed.pixmap(size);
+            icon.addPixmap(pixmap, QIcon::Normal);
+            icon.addPixmap(pixmap, QIcon::Selected);
+        }
+        icons.push_back(icon);
     }
-    return ThemeIcon(QString::fromLatin1(kNames[imageIndex]));
+    return icons;
 }
 
-QIcon NodeIcon(int imageIndex) {
-    switch (imageIndex) {
-        case 0:
-            return ThemeIcon(QStringLiteral("view-refresh"));
-        case 1:
-            return ThemeIcon(QStringLiteral("folder"));
-        default:
-            return {};
-    }
+}  // namespace
+
+std::vector<QIcon> TaskStatusIcons() {
+    return Icons(
+        {"media-playback-start", "media-playback-pause", "media-playback-stop", "emblem-default"});
+}
+
+std::vector<QIcon> NodeIcons() {
+    return Icons({"view-refresh", "folder"});
 }
 
 }  // namespace tw::ui

@@ -7,6 +7,9 @@
 
 namespace tw::ui {
 
+TaskListModel::TaskListModel(QObject* parent)
+    : QAbstractTableModel(parent), statusIcons_(TaskStatusIcons()) {}
+
 void TaskListModel::Clear() {
     beginResetModel();
     columns_.clear();
@@ -90,7 +93,11 @@ QVariant TaskListModel::data(const QModelIndex& index, int role) const {
         case Qt::DisplayRole:
             return QString::fromStdString(task->GetText(index.column()));
         case Qt::DecorationRole:
-            return index.column() == 0 ? TaskStatusIcon(task->GetImageIndex()) : QVariant();
+            if (index.column() == 0) {
+                const size_t image = static_cast<size_t>(task->GetImageIndex());
+                return image < statusIcons_.size() ? statusIcons_[image] : QIcon();
+            }
+            return {};
         case Qt::ToolTipRole:
             if (index.column() == 0) {
                 return QString::fromStdString(task->Settings().SourceFile());

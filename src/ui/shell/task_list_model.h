@@ -6,6 +6,7 @@
 // UI thread only.
 
 #include <QAbstractTableModel>
+#include <QIcon>
 #include <string>
 #include <vector>
 
@@ -19,7 +20,7 @@ class TaskListModel : public QAbstractTableModel {
     Q_OBJECT
 
 public:
-    using QAbstractTableModel::QAbstractTableModel;
+    explicit TaskListModel(QObject* parent = nullptr);
 
     void Clear();
     void AddColumn(const std::string& caption, int width);
@@ -48,6 +49,7 @@ private:
     };
     std::vector<Column> columns_;
     std::vector<TAVTask*> rows_;
+    std::vector<QIcon> statusIcons_;
 };
 
 }  // namespace tw::ui
