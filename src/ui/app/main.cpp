@@ -50,7 +50,7 @@ bool ApplyPriority(int level, std::string* error) {
     return true;
 }
 
-int Run(const QString& sourceFile) {
+int Run(SingleInstance& instance, const QString& sourceFile) {
     QtUiDispatcher uiThread;
     platform::ScopedDispatcher installDispatcher(uiThread);
     QtMessageService messages(uiThread);
@@ -66,12 +66,9 @@ int Run(const QString& sourceFile) {
         LogindPowerService logind(systemctl);
         CountdownPowerService power(logind);
         TdmGlobal data(configuration, ShellServices{&alerts, &power, &uiThread});
-
-        SingleInstance instance(QString::fromStdString(TAVConfiguration::ConfigFolder()));
         TFormMain window(data);
         QObject::connect(&instance, &SingleInstance::FileReceived, &window,
                          &TFormMain::OpenFromOutside);
-        instance.Listen();
         window.showMaximized();
         if (!sourceFile.isEmpty()) {
             QTimer::singleShot(0, &window,
@@ -107,10 +104,12 @@ int main(int argc, char** argv) {
     parser.process(app);
     const QString sourceFile = SourceArgument(parser);
 
-    // One program per configuration: a second start hands its file over and ends.
-    SingleInstance other(QString::fromStdString(TAVConfiguration::ConfigFolder()));
-    if (other.HandOver(sourceFile)) {
+    // One program per configuration: a second start hands its file over and ends. Listening
+    // starts at once; what arrives before the window stands waits in the event loop.
+    SingleInstance instance(QString::fromStdString(TAVConfiguration::ConfigFolder()));
+    if (instance.HandOver(sourceFile)) {
         return 0;
     }
-    return Run(sourceFile);
+    instance.Listen();
+    return Run(instance, sourceFile);
 }
