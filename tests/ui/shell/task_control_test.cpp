@@ -81,8 +81,16 @@ TEST_F(TaskControl, PausedTaskResumesWithItsLogStoppedTaskRestartsWithAnEmptyOne
     EXPECT_EQ(task.Status(), stRunning);
     EXPECT_TRUE(task.Log().empty());
     EXPECT_EQ(world.Window().Info().LineCount(), 0);
-    ASSERT_TRUE(world.WaitFor([&] { return InLoop(task); }));
+    ASSERT_TRUE(world.WaitFor([&] { return InLoop(task) && !task.Log().empty(); }));
     EXPECT_LT(task.Converter().ConvertedDuration(), 10.0);
+
+    // The log pane's Clear Log empties the log, on screen and stored.
+    world.Window().UpdateActions();
+    ASSERT_TRUE(world.Window().Info().ClearLogAction()->isEnabled());
+    world.Window().Info().ClearLogAction()->trigger();
+    EXPECT_TRUE(task.Log().empty());
+    EXPECT_EQ(world.Window().Info().LineCount(), 0);
+    EXPECT_FALSE(FindStoredTask(world.data->Persistence().Database(), task.ID())->log);
 }
 
 TEST_F(TaskControl, PauseActsOnTheFocusedTaskStopOnEverySelectedOne) {
