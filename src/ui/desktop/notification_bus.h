@@ -18,7 +18,7 @@ class NotificationBus : public QObject {
 public:
     struct Notification {
         QString summary;
-        QString body;         // may carry the simple markup of the specification; escape plain text
+        QString body;         // the service may read simple markup: plain text goes escaped
         QString icon;         // an icon name
         QStringList actions;  // key, label, key, label ...; "default" is a click on the body
         int timeoutMs = -1;
