@@ -2,7 +2,8 @@
 //
 // Start-up order: the application object, the configuration, the data module (task database
 // and profiles), the main window, maximised, and the event loop. A second start for the same
-// configuration hands its file to the running window and ends.
+// configuration hands its file to the running window and ends. With --player the program is
+// only the player window, on its own: no database, no single instance.
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -19,6 +20,7 @@
 #include "desktop/notification_bus.h"
 #include "desktop/power_off.h"
 #include "desktop/task_alerts.h"
+#include "preview/player_window.h"
 #include "platform/process_priority.h"
 #include "shell/data_module.h"
 #include "shell/main_window.h"
@@ -48,6 +50,15 @@ bool ApplyPriority(int level, std::string* error) {
         std::fprintf(stderr, "Process priority not changed: %s\n", error->c_str());
     }
     return true;
+}
+
+int RunPlayer(const QString& file) {
+    QtUiDispatcher uiThread;
+    platform::ScopedDispatcher installDispatcher(uiThread);
+    QtMessageService messages(uiThread);
+    platform::ScopedMessageService installMessages(messages);
+    OpenPlayerWindow(file);
+    return QApplication::exec();
 }
 
 int Run(SingleInstance& instance, const QString& sourceFile) {
@@ -101,8 +112,14 @@ int main(int argc, char** argv) {
     parser.addPositionalArgument(QStringLiteral("file"),
                                  QStringLiteral("A media file to open in a new conversion."),
                                  QStringLiteral("[file]"));
+    const QCommandLineOption playerOption(
+        QStringLiteral("player"), QStringLiteral("Play the file in the player window alone."));
+    parser.addOption(playerOption);
     parser.process(app);
     const QString sourceFile = SourceArgument(parser);
+    if (parser.isSet(playerOption)) {
+        return RunPlayer(sourceFile);
+    }
 
     // One program per configuration: a second start hands its file over and ends. Listening
     // starts at once; what arrives before the window stands waits in the event loop.

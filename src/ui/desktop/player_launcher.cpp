@@ -1,40 +1,11 @@
 #include "desktop/player_launcher.h"
 
-#include "desktop/desktop_services.h"
+#include "preview/player_window.h"
 
 namespace tw::ui {
 
-namespace {
+void StartPlayer() { OpenPlayerWindow(QString()); }
 
-PlayerHook& Installed() {
-    static PlayerHook hook;
-    return hook;
-}
-
-}  // namespace
-
-bool HasPlayer() {
-    return static_cast<bool>(Installed());
-}
-
-PlayerHook InstallPlayer(PlayerHook hook) {
-    PlayerHook previous = std::move(Installed());
-    Installed() = std::move(hook);
-    return previous;
-}
-
-void StartPlayer() {
-    if (HasPlayer()) {
-        Installed()(QString());
-    }
-}
-
-void OpenInPlayer(const QString& file) {
-    if (HasPlayer()) {
-        Installed()(file);
-    } else {
-        OpenDocument(file);
-    }
-}
+void OpenInPlayer(const QString& file) { OpenPlayerWindow(file); }
 
 }  // namespace tw::ui

@@ -195,7 +195,6 @@ void TFormMain::UpdateActions() {
     actStartTask_->setEnabled(CanStartTask(selection));
     actPauseTask_->setEnabled(CanPauseTask(selection));
     actStopTask_->setEnabled(CanStopTasks(selection));
-    actPlayer_->setEnabled(HasPlayer());
     taskCommands_->Update();
     categoryCommands_->Update();
     info_->UpdateActions();

@@ -2,7 +2,10 @@
 // the converted task's commands, and the power switch when it was the last one running.
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <filesystem>
+
+#include "preview/player_window.h"
 
 #include "shell/frame_explorer.h"
 #include "shell/frame_list.h"
@@ -44,15 +47,24 @@ TEST(Completion, FinishedTaskIsAnnouncedFiledAndOpenedFromItsCategory) {
     EXPECT_FALSE(world.Action("actPauseTask")->isEnabled());
     EXPECT_FALSE(world.Action("actStopTask")->isEnabled());
 
-    // Without the program's own player, the desktop's default application plays it.
+    // The converted file plays in the program's own player.
     ASSERT_TRUE(world.Action("actOpenConverted")->isEnabled());
     world.Trigger("actOpenConverted");
+    std::vector<ui::PlayerWindow*> players;
+    for (QWidget* widget : QApplication::topLevelWidgets()) {
+        if (auto* player = qobject_cast<ui::PlayerWindow*>(widget)) {
+            players.push_back(player);
+        }
+    }
+    ASSERT_EQ(players.size(), 1u);
+    EXPECT_EQ(players[0]->FileName(), QString::fromStdString(target));
+    players[0]->close();
+
     world.Trigger("actOpenSource");
     world.desktop.fileManager = false;
     world.Trigger("actExploreFile");
     EXPECT_EQ(world.desktop.urls,
-              (std::vector<QUrl>{QUrl::fromLocalFile(QString::fromStdString(target)),
-                                 QUrl::fromLocalFile(QString::fromStdString(source)),
+              (std::vector<QUrl>{QUrl::fromLocalFile(QString::fromStdString(source)),
                                  QUrl::fromLocalFile(QString::fromStdString(home / "out"))}));
     EXPECT_TRUE(world.Errors().empty());
 }
