@@ -4,8 +4,8 @@
 
 #include "media/library.h"
 #include "support/conversion_runner.h"
-#include "support/media_generator.h"
 #include "support/media_facts.h"
+#include "support/media_generator.h"
 #include "support/scoped_env.h"
 
 namespace tw::test {
@@ -60,7 +60,7 @@ TEST(BadInput, RandomBytes) {
 
 TEST(BadInput, TruncatedMp4WithoutItsIndex) {
     TempFolder folder;
-    ClipSpec clip;
+    ClipDescription clip;
     GenerateClip(clip, folder / "whole.mp4");
     TruncateCopy(folder / "whole.mp4", folder / "half.mp4", 0.5);
     ConversionRunner runner;
@@ -70,7 +70,7 @@ TEST(BadInput, TruncatedMp4WithoutItsIndex) {
 
 TEST(BadInput, TruncatedStreamConvertsWhatIsThere) {
     TempFolder folder;
-    ClipSpec clip;
+    ClipDescription clip;
     clip.durationSec = 4;
     GenerateClip(clip, folder / "whole.ts");
     TruncateCopy(folder / "whole.ts", folder / "half.ts", 0.5);
@@ -92,7 +92,7 @@ TEST(BadInput, UnknownForcedFormat) {
 
 TEST(BadInput, UnknownAndWrongEncoderNames) {
     TempFolder folder;
-    ClipSpec clip;
+    ClipDescription clip;
     GenerateClip(clip, folder / "in.mkv");
     {
         ConversionRunner runner;
@@ -116,7 +116,7 @@ TEST(BadInput, UnknownAndWrongEncoderNames) {
 
 TEST(BadInput, OutputNameWithoutAFormat) {
     TempFolder folder;
-    ClipSpec clip;
+    ClipDescription clip;
     GenerateClip(clip, folder / "in.mkv");
     ConversionRunner runner;
     const ConversionOutcome outcome = Fail(runner, folder / "in.mkv", folder / "out.unknownext");
@@ -126,7 +126,7 @@ TEST(BadInput, OutputNameWithoutAFormat) {
 
 TEST(BadInput, EncoderThatRefusesItsParameters) {
     TempFolder folder;
-    ClipSpec clip;
+    ClipDescription clip;
     GenerateClip(clip, folder / "in.mkv");
     ConversionRunner runner;
     // H.263 only takes a few fixed picture sizes.
@@ -141,7 +141,7 @@ TEST(BadInput, EncoderThatRefusesItsParameters) {
 
 TEST(BadInput, OutputThatIsTheInputIsRefusedAndTheSourceKept) {
     TempFolder folder;
-    ClipSpec clip;
+    ClipDescription clip;
     GenerateClip(clip, folder / "in.mkv");
     const auto size = std::filesystem::file_size(folder / "in.mkv");
     std::filesystem::create_symlink(folder / "in.mkv", folder / "link.mkv");

@@ -12,8 +12,8 @@
 #include <thread>
 #include <vector>
 
-#include "support/media_generator.h"
 #include "support/media_facts.h"
+#include "support/media_generator.h"
 #include "support/scoped_env.h"
 
 namespace tw::test {
@@ -70,7 +70,7 @@ CliResult RunCli(const std::vector<std::string>& args, int interruptAfterMs = -1
 
 TEST(Cli, ConvertsWithEmptyOptionsAndSaysNothingWhenNotATerminal) {
     TempFolder folder;
-    ClipSpec clip;
+    ClipDescription clip;
     GenerateClip(clip, folder / "in.mkv");
     const CliResult result = RunCli({folder / "in.mkv", folder / "out.mp4"});
     EXPECT_EQ(result.exitCode, 0) << result.errorOutput;
@@ -82,7 +82,7 @@ TEST(Cli, ConvertsWithEmptyOptionsAndSaysNothingWhenNotATerminal) {
 
 TEST(Cli, SettingsByName) {
     TempFolder folder;
-    ClipSpec clip;
+    ClipDescription clip;
     GenerateClip(clip, folder / "in.mkv");
     const CliResult result =
         RunCli({"--set", "VideoOptions.FrameWidth=160", "--set", "VideoOptions.FrameHeight=120",

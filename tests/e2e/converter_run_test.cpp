@@ -17,7 +17,7 @@ namespace fs = std::filesystem;
 
 // A generated file whose length the container states, so progress can be measured.
 std::string MakeSource(const TempFolder& folder, double seconds) {
-    ClipSpec clip;
+    ClipDescription clip;
     clip.width = 160;
     clip.height = 120;
     clip.durationSec = seconds;

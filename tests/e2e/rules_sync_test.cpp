@@ -5,8 +5,8 @@
 #include <cmath>
 
 #include "support/conversion_runner.h"
-#include "support/media_generator.h"
 #include "support/media_facts.h"
+#include "support/media_generator.h"
 #include "support/scoped_env.h"
 
 namespace tw::test {
@@ -113,7 +113,7 @@ TEST(FrameLimits, VideoLimitEndsTheRunBeforeTheAudio) {
     // A file source: the limit closes the input early, which the generated-source device of
     // the libraries does not survive without a leak.
     const std::string source = folder / "source.mkv";
-    ClipSpec clip;
+    ClipDescription clip;
     clip.durationSec = 4;
     clip.sampleRate = 48000;
     GenerateClip(clip, source);
@@ -130,7 +130,7 @@ TEST(FrameLimits, AudioLimitCountsEncodedAudioFrames) {
     runner.Options().AudioOptions().SetEncoderAudioCodecName("mp2");
     runner.Options().VideoOptions().SetVideoDisable(true);
     const std::string source = folder / "source.mkv";
-    ClipSpec clip;
+    ClipDescription clip;
     clip.durationSec = 4;
     GenerateClip(clip, source);
     ASSERT_EQ(runner.Run({source}, {folder / "short.mka"}).errorMessage, "");

@@ -45,7 +45,9 @@ public:
 struct InputFile {
     media::StreamInput streamInput;  // a "stream:N" source; outlives the context reading it
     media::InputFormatPtr context;
-    int64_t timestampOffset = 0;  // µs, added to every packet time of the file
+    int64_t timestampOffset = 0;   // µs, added to every packet time of the file
+    bool trimStart = false;        // what lies before the file's time 0 is left out (a cut)
+    int64_t lengthUs = INT64_MAX;  // of the file's time wanted from 0 on
     bool endOfFile = false;
     bool noPacket = false;  // the last read asked to try again
     int firstStream = 0;
@@ -128,7 +130,8 @@ public:
     ConversionRun(const ConversionRun&) = delete;
     ConversionRun& operator=(const ConversionRun&) = delete;
 
-    // Run steps 3 to 9: maps, library options, formats, inputs, timestamp scales, outputs.
+    // Sets up everything the run reads and writes, in this order: stream maps, library options,
+    // forced formats, inputs, timestamp scales, outputs.
     void Open();
     // Preparation, main loop, draining and trailers.
     void Transcode();
@@ -207,6 +210,10 @@ private:
     void ConfigureResampler(OutputStream& ost, const AVFrame& frame);
 
     double SyncInputSeconds(const OutputStream& ost) const;
+    // How much of its output time a stream may fill (µs): the length asked for, or less when
+    // its source holds less.
+    int64_t OutputLimit(const OutputStream& ost) const;
+    const InputFile& SourceFile(const OutputStream& ost) const;
     double OutputSeconds(const OutputStream& ost) const;
     int TotalInputStreams() const;
     bool AnyInputHas(AVMediaType type) const;

@@ -269,20 +269,31 @@ void ConversionRun::OpenInput(int index) {
         throw EAVError(FormatPrintf("Could not find codec parameters:%d!", result));
     }
 
+    // A source that holds more than is wanted (a DVD chapter range, whose first and last blocks
+    // carry sound of the chapters around it) says where its part begins and how long it lasts.
+    const std::optional<media::PresentationSpan> span =
+        streamInput ? streamInput.Stream()->WantedSpan() : std::nullopt;
+    InputFile file;
     int64_t seekPosition = options_.StartTime();
-    if (context->start_time != AV_NOPTS_VALUE) {
+    if (span) {
+        seekPosition += span->startUs;
+        file.trimStart = true;
+        file.lengthUs = std::max<int64_t>(0, span->durationUs - options_.StartTime());
+    } else if (context->start_time != AV_NOPTS_VALUE) {
         seekPosition += context->start_time;
     }
+    file.trimStart = file.trimStart || options_.StartTime() > 0;
     runStartTime_ = options_.StartTime();
     if (runStartTime_ != 0) {
         av_seek_frame(context.get(), -1, seekPosition, AVSEEK_FLAG_BACKWARD);
         runStartTime_ = 0;
     }
-    if (context->duration != AV_NOPTS_VALUE && context->duration > 0) {
+    if (span) {
+        host_.SetDuration(static_cast<double>(span->durationUs) / AV_TIME_BASE);
+    } else if (context->duration != AV_NOPTS_VALUE && context->duration > 0) {
         host_.SetDuration(static_cast<double>(context->duration) / AV_TIME_BASE);
     }
 
-    InputFile file;
     file.firstStream = TotalInputStreams();
     file.streamCount = static_cast<int>(context->nb_streams);
     for (unsigned i = 0; i < context->nb_streams; ++i) {

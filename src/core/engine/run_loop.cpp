@@ -32,6 +32,15 @@ double ConversionRun::OutputSeconds(const OutputStream& ost) const {
     return static_cast<double>(ost.lastDts) * av_q2d(ost.stream->time_base);
 }
 
+const InputFile& ConversionRun::SourceFile(const OutputStream& ost) const {
+    const InputStream& ist = *inputStreams_[static_cast<size_t>(ost.source)];
+    return inputFiles_[static_cast<size_t>(ist.fileIndex)];
+}
+
+int64_t ConversionRun::OutputLimit(const OutputStream& ost) const {
+    return std::min(options_.RecordingTime(), SourceFile(ost).lengthUs);
+}
+
 double ConversionRun::SyncInputSeconds(const OutputStream& ost) const {
     return static_cast<double>(ost.syncSource->pts - runStartTime_) / AV_TIME_BASE;
 }
@@ -277,7 +286,7 @@ void ConversionRun::HandleVideoFrame(InputStream& ist, int inputStream, AVFrame&
     ist.quality = frame.quality;
     EmulateRate(ist);
     // A cut starts at a key frame before its start; what lies wholly before it is not wanted.
-    if (options_.StartTime() > 0 && ist.nextPts <= 0) {
+    if (inputFiles_[static_cast<size_t>(ist.fileIndex)].trimStart && ist.nextPts <= 0) {
         return;
     }
 
@@ -312,7 +321,8 @@ void ConversionRun::HandleAudioFrame(InputStream& ist, int inputStream, AVFrame&
     if (frame.sample_rate > 0) {
         ist.nextPts += static_cast<int64_t>(AV_TIME_BASE) * frame.nb_samples / frame.sample_rate;
     }
-    if (options_.StartTime() > 0 && ist.pts < 0 && frame.sample_rate > 0) {
+    if (inputFiles_[static_cast<size_t>(ist.fileIndex)].trimStart && ist.pts < 0 &&
+        frame.sample_rate > 0) {
         // The samples before the start of a cut are left out.
         const int64_t early = av_rescale(-ist.pts, frame.sample_rate, AV_TIME_BASE);
         if (early >= frame.nb_samples) {
@@ -436,8 +446,9 @@ void ConversionRun::CopyPacket(OutputStream& ost, InputStream& ist, const AVPack
     }
     const AVRational in = ist.stream->time_base;
     const AVRational out = ost.chainInTimeBase;
-    if (options_.RecordingTime() != INT64_MAX && packet.pts != AV_NOPTS_VALUE &&
-        av_rescale_q(packet.pts, in, AV_TIME_BASE_Q) >= options_.RecordingTime()) {
+    const int64_t limit = OutputLimit(ost);
+    if (limit != INT64_MAX && packet.pts != AV_NOPTS_VALUE &&
+        av_rescale_q(packet.pts, in, AV_TIME_BASE_Q) >= limit) {
         return;
     }
     const int64_t startOffset = av_rescale_q(runStartTime_, AV_TIME_BASE_Q, out);
