@@ -102,6 +102,9 @@ struct OutputStream {
     AVRational chainInTimeBase{0, 1};   // packets enter the bitstream filters in this base
     AVRational chainOutTimeBase{0, 1};  // and leave them in this one
     // Video
+    // The pictures keep their own times: none is written twice (a container with variable
+    // timing, and no rate or holding method asked for).
+    bool keepSourceTiming = false;
     bool resize = false;
     int sourceWidth = 0;
     int sourceHeight = 0;

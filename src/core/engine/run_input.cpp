@@ -46,6 +46,28 @@ int DisplayRotation(const AVStream* stream) {
     return ((quarters % 4) + 4) % 4 * 90;
 }
 
+// The source's picture rate as an output rate: the container's rate, unless it claims far more
+// pictures than the stream has on average (a variable-rate recording, whose finest time stamp
+// step reads as a rate of hundreds, or a field rate), or more than any screen shows. {0, 1} when
+// nothing plausible is known.
+AVRational PlausibleFrameRate(const AVStream* stream) {
+    constexpr double kMaxRate = 240;
+    const AVRational average = stream->avg_frame_rate;
+    AVRational rate = stream->r_frame_rate.num > 0 ? stream->r_frame_rate : average;
+    if (average.num > 0 && average.den > 0 &&
+        (rate.den <= 0 || av_q2d(rate) > 1.5 * av_q2d(average))) {
+        rate = average;
+    }
+    if (rate.num <= 0 || rate.den <= 0 || av_q2d(rate) > kMaxRate) {
+        return AVRational{0, 1};
+    }
+    // Encoder clocks take terms up to 16 bits (MPEG-4's); a rate this close shows no difference.
+    if (rate.num > 65535 || rate.den > 65535) {
+        av_reduce(&rate.num, &rate.den, rate.num, rate.den, 65535);
+    }
+    return rate;
+}
+
 }  // namespace
 
 ConversionRun::ConversionRun(RunHost& host, TAVConvertOptions& options, const TStringList& inputs,
@@ -376,9 +398,10 @@ void ConversionRun::OpenInput(int index) {
                                            codecRate.den, av_q2d(containerRate), containerRate.num,
                                            containerRate.den));
                 }
-                if (!frameRateChosen_ && containerRate.num > 0 && containerRate.den > 0) {
-                    video.FrameRate().Setnum(containerRate.num);
-                    video.FrameRate().Setden(containerRate.den);
+                if (const AVRational rate = PlausibleFrameRate(st);
+                    !frameRateChosen_ && rate.num > 0) {
+                    video.FrameRate().Setnum(rate.num);
+                    video.FrameRate().Setden(rate.den);
                 }
                 if (video.VideoDisable()) {
                     st->discard = AVDISCARD_ALL;
