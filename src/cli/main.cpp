@@ -248,6 +248,7 @@ int main(int argc, char** argv) {
         return count;
     };
     size_t next = 0;
+    bool stopSent = false;
     while (true) {
         while (!interruptSignal.load() && next < jobs.size() && working() < arguments.jobs) {
             jobs[next].started = jobs[next].converter->Start();
@@ -258,13 +259,14 @@ int main(int argc, char** argv) {
         }
         dispatcher.RunUntil([&] { return working() < arguments.jobs || interruptSignal.load(); },
                             std::chrono::milliseconds(100));
-        if (interruptSignal.load()) {
-            // Until a run reaches its loop there is nothing to stop; keep asking.
+        if (interruptSignal.load() && !stopSent) {
+            // A run still opening its files keeps the stop until its loop begins.
             for (Job& job : jobs) {
                 if (job.started) {
                     job.converter->Stop();
                 }
             }
+            stopSent = true;
         }
     }
     for (Job& job : jobs) {

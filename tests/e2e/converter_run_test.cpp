@@ -129,6 +129,55 @@ TEST(ConverterRun, StopEndsWithAFinishedFileAndNoCompletion) {
     EXPECT_GT(info.First(StreamKind::Audio).decodedSampleCount, 0);
 }
 
+TEST(ConverterRun, StopEndsALongRepeatOfOnePicture) {
+    TempFolder folder;
+    // Three pictures, then one ten hours later: held at 25 pictures a second, nearly a million
+    // repeats of the third.
+    ClipDescription clip;
+    clip.width = 640;
+    clip.height = 480;
+    clip.audioCodec = "";
+    clip.frameTimesSec = {0, 0.04, 0.08, 36000};
+    const std::string source = folder / "gap.mkv";
+    GenerateClip(clip, source);
+    ConversionRunner runner;
+    const std::string out = folder / "gap.avi";
+    runner.Start({source}, {out});
+    ASSERT_TRUE(runner.Dispatcher().RunUntil(
+        [&] {
+            std::error_code error;
+            const auto size = fs::file_size(out, error);
+            return !error && size > 200000;
+        },
+        std::chrono::seconds(60)));
+    runner.Converter().Stop();
+    const ConversionOutcome outcome = runner.Wait(std::chrono::seconds(60));
+    ASSERT_TRUE(outcome.finished);
+    EXPECT_EQ(outcome.stoppedEvents, 1);
+    const double seconds = InspectMedia(out).First(StreamKind::Video).durationSec;
+    EXPECT_GT(seconds, 1);
+    EXPECT_LT(seconds, 3600);
+}
+
+TEST(ConverterRun, PauseOrStopGivenWhileTheFilesOpenIsKept) {
+    TempFolder folder;
+    const std::string source = MakeSource(folder, 2);
+    ConversionRunner stopped;
+    stopped.Start({source}, {folder / "stopped.mkv"});
+    stopped.Converter().Stop();
+    ConversionRunner paused;
+    paused.Start({source}, {folder / "paused.mkv"});
+    paused.Converter().Pause();
+    const ConversionOutcome stop = stopped.Wait();
+    EXPECT_EQ(stop.stoppedEvents, 1);
+    EXPECT_EQ(stop.completeEvents, 0);
+    ASSERT_TRUE(paused.Dispatcher().RunUntil(
+        [&] { return paused.Converter().State() == TAVConverter::RunState::Paused; },
+        std::chrono::seconds(30)));
+    paused.Converter().Resume();
+    EXPECT_EQ(paused.Wait().completeEvents, 1);
+}
+
 TEST(ConverterRun, StopWhilePausedLeavesThePause) {
     TempFolder folder;
     ConversionRunner runner;

@@ -114,8 +114,8 @@ std::string MakeVariableRateRecording(const TempFolder& folder) {
     clip.height = 120;
     clip.frameRate = AVRational{30, 1};
     clip.audioCodec = "";
-    const double shown[] = {0.005, 0.04, 0.1,  0.033, 0.005, 0.2,  0.067, 0.033, 1.6, 0.05, 0.12,
-                            0.005, 0.04, 0.1,  0.033, 0.08,  0.1,  0.067, 0.033, 0.05, 0.139};
+    const double shown[] = {0.005, 0.04, 0.1, 0.033, 0.005, 0.2, 0.067, 0.033, 1.6,  0.05, 0.12,
+                            0.005, 0.04, 0.1, 0.033, 0.08,  0.1, 0.067, 0.033, 0.05, 0.139};
     double at = 0;
     for (size_t i = 0; i < 63; ++i) {
         clip.frameTimesSec.push_back(at);
@@ -161,8 +161,7 @@ TEST(SourceRates, MillisecondClockSourcesClaimingTwiceTheirRateAreNotDoubled) {
         ConversionRunner runner;
         const std::string output = source + ".mp4";
         ASSERT_EQ(runner.Run({source}, {output}).errorMessage, "") << name;
-        EXPECT_NEAR(InspectMedia(output).First(StreamKind::Video).decodedFrameCount, 30, 1)
-            << name;
+        EXPECT_NEAR(InspectMedia(output).First(StreamKind::Video).decodedFrameCount, 30, 1) << name;
     }
 }
 

@@ -33,8 +33,11 @@ public:
     virtual void SetConvertedDuration(double seconds) = 0;
     // The main loop is about to begin.
     virtual void LoopStarting() = 0;
-    // Top of every pass: progress event, pause wait. Returns false when a stop was requested.
+    // Top of every pass, and between the pictures of a long repeat: progress event, pause wait.
+    // Returns false when a stop was requested.
     virtual bool Pass() = 0;
+    // Whether a stop was requested, without waiting or reporting.
+    virtual bool StopRequested() const = 0;
     // Progress figures; last is true for the final report after the trailers.
     virtual bool ReportDue(bool last) = 0;
     virtual void Report(int64_t outputSize, int64_t inputSize, double outputSeconds) = 0;
@@ -200,6 +203,8 @@ private:
     void FlushEncoder(OutputStream& ost);
     void Finish();
     void ReportProgress(bool last);
+    // The host's pass control, once: false from the first stop on.
+    bool KeepGoing();
     // Output steps
     void WriteAudio(OutputStream& ost, InputStream& ist, AVFrame& frame);
     void EncodeQueuedAudio(OutputStream& ost, bool final);

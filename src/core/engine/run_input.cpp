@@ -46,20 +46,18 @@ int DisplayRotation(const AVStream* stream) {
     return ((quarters % 4) + 4) % 4 * 90;
 }
 
-// The source's picture rate as an output rate: the container's rate, unless it claims far more
-// pictures than the stream has on average (a variable-rate recording, whose finest time stamp
-// step reads as a rate of hundreds, or a field rate), or more than any screen shows. {0, 1} when
-// nothing plausible is known.
-AVRational PlausibleFrameRate(const AVStream* stream) {
+// The source's picture rate as an output rate: the library's guess from the container's and the
+// codec's rates (which sees through field rates and through the finest time stamp step of a
+// variable-rate recording, read as a rate of hundreds), and the stream's average where even that
+// is more than any screen shows. {0, 1} when nothing plausible is known.
+AVRational PlausibleFrameRate(AVFormatContext* file, AVStream* stream) {
     constexpr double kMaxRate = 240;
-    const AVRational average = stream->avg_frame_rate;
-    AVRational rate = stream->r_frame_rate.num > 0 ? stream->r_frame_rate : average;
-    if (average.num > 0 && average.den > 0 &&
-        (rate.den <= 0 || av_q2d(rate) > 1.5 * av_q2d(average))) {
-        rate = average;
-    }
-    if (rate.num <= 0 || rate.den <= 0 || av_q2d(rate) > kMaxRate) {
-        return AVRational{0, 1};
+    const auto plausible = [](AVRational r) {
+        return r.num > 0 && r.den > 0 && av_q2d(r) <= kMaxRate;
+    };
+    AVRational rate = av_guess_frame_rate(file, stream, nullptr);
+    if (!plausible(rate)) {
+        rate = plausible(stream->avg_frame_rate) ? stream->avg_frame_rate : AVRational{0, 1};
     }
     // Encoder clocks take terms up to 16 bits (MPEG-4's); a rate this close shows no difference.
     if (rate.num > 65535 || rate.den > 65535) {
@@ -398,7 +396,7 @@ void ConversionRun::OpenInput(int index) {
                                            codecRate.den, av_q2d(containerRate), containerRate.num,
                                            containerRate.den));
                 }
-                if (const AVRational rate = PlausibleFrameRate(st);
+                if (const AVRational rate = PlausibleFrameRate(context.get(), st);
                     !frameRateChosen_ && rate.num > 0) {
                     video.FrameRate().Setnum(rate.num);
                     video.FrameRate().Setden(rate.den);

@@ -89,8 +89,7 @@ int ConversionRun::ChooseInput(bool* limitReached, double* outputMinimum) {
 void ConversionRun::MainLoop() {
     const double recordingSeconds = static_cast<double>(options_.RecordingTime()) / AV_TIME_BASE;
     while (true) {
-        if (!host_.Pass()) {
-            stopped_ = true;
+        if (!KeepGoing()) {
             break;
         }
         bool limitReached = false;
@@ -152,6 +151,13 @@ void ConversionRun::MainLoop() {
         av_packet_unref(packet_.get());
         ReportProgress(false);
     }
+}
+
+bool ConversionRun::KeepGoing() {
+    if (!stopped_ && !host_.Pass()) {
+        stopped_ = true;
+    }
+    return !stopped_;
 }
 
 void ConversionRun::CorrectTimestamps(InputFile& file, InputStream& ist, AVPacket& packet) {
@@ -238,9 +244,11 @@ void ConversionRun::EmulateRate(const InputStream& ist) const {
     if (!options_.Engine.RateEmulation) {
         return;
     }
-    const int64_t ahead = ist.pts - (av_gettime() - ist.start);
-    if (ahead > 0) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(ahead / 1000));
+    // In slices, so that a stop ends even the wait for a picture far ahead.
+    constexpr int64_t kSliceUs = 100000;
+    for (int64_t ahead = ist.pts - (av_gettime() - ist.start); ahead > 0 && !host_.StopRequested();
+         ahead = ist.pts - (av_gettime() - ist.start)) {
+        std::this_thread::sleep_for(std::chrono::microseconds(std::min(ahead, kSliceUs)));
     }
 }
 

@@ -47,8 +47,8 @@ bool PictureIsCoverArtOnly(const AVOutputFormat* format) {
 // Containers that store each picture's own time (and duration), so that a picture need not be
 // repeated to hold a rate.
 bool CarriesVariableTiming(const AVOutputFormat* format) {
-    static const char* const kTimedFamilies[] = {"mov", "mp4", "ipod", "3gp", "3g2", "psp", "f4v",
-                                                  "ismv"};
+    static const char* const kTimedFamilies[] = {"mov", "mp4", "ipod", "3gp",
+                                                 "3g2", "psp", "f4v",  "ismv"};
     if (format->flags & AVFMT_VARIABLE_FPS) {
         return true;
     }

@@ -225,6 +225,14 @@ void ConversionRun::WriteVideo(OutputStream& ost, InputStream& /*ist*/, AVFrame&
     }
     frame.sample_aspect_ratio = enc->sample_aspect_ratio;
     for (int64_t i = 0; i < frames; ++i) {
+        // A long repeat (a gap in the source) answers pause and stop between its pictures, and
+        // its figures keep coming; after a stop each picture is written once.
+        if (i > 0) {
+            if (!KeepGoing()) {
+                break;
+            }
+            ReportProgress(false);
+        }
         frame.pts = ost.syncPosition;
         SendToEncoder(ost, &frame);
         ++ost.syncPosition;

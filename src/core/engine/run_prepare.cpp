@@ -256,12 +256,11 @@ void ConversionRun::SetupEncodedStream(OutputStream& ost, InputStream& ist, int 
                 // MPEG-4's); the rate stays the encoder's guide for its bit budget. Finer
                 // clocks belong to broadcast sources, whose pictures come steadily.
                 const AVRational clock = ist.stream->time_base;
-                if (clock.num > 0 && clock.den <= 65535 &&
-                    av_cmp_q(clock, enc->time_base) < 0) {
+                if (clock.num > 0 && clock.den <= 65535 && av_cmp_q(clock, enc->time_base) < 0) {
                     const AVRational frame = enc->time_base;
                     enc->time_base = clock;
-                    enc->ticks_per_frame = std::max(
-                        1, static_cast<int>(std::lround(av_q2d(frame) / av_q2d(clock))));
+                    enc->ticks_per_frame =
+                        std::max(1, static_cast<int>(std::lround(av_q2d(frame) / av_q2d(clock))));
                 } else if (av_cmp_q(clock, enc->time_base) < 0) {
                     ost.keepSourceTiming = false;
                 }
