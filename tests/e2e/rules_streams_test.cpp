@@ -95,6 +95,29 @@ TEST(StreamKinds, AttachmentsInTheSourceAreLeftAlone) {
     EXPECT_EQ(info.CountOf(StreamKind::Audio), 1);
 }
 
+TEST(StreamKinds, DeclaredStreamWithoutDataIsLeftOut) {
+    TempFolder folder;
+    ClipDescription clip;
+    clip.videoCodec = "mpeg2video";
+    clip.audioCodec = "mp2";
+    clip.audioDeclaredOnly = true;
+    const std::string source = folder / "broadcast.ts";
+    GenerateClip(clip, source);
+    ConversionRunner runner;
+    const std::string output = folder / "broadcast.mkv";
+    const ConversionOutcome outcome = runner.Run({source}, {output});
+    EXPECT_EQ(outcome.errorMessage, "");
+    EXPECT_EQ(outcome.completeEvents, 1);
+    const MediaInfo info = InspectMedia(output);
+    EXPECT_EQ(info.CountOf(StreamKind::Audio), 0);
+    EXPECT_NEAR(info.First(StreamKind::Video).decodedFrameCount, 50, 1);
+    EXPECT_NE(std::find_if(outcome.log.begin(), outcome.log.end(),
+                           [](const std::string& line) {
+                               return line.find("left out") != std::string::npos;
+                           }),
+              outcome.log.end());
+}
+
 TEST(StreamKinds, AFileOfOnlyAnAttachmentIsRefused) {
     TempFolder folder;
     ClipDescription clip;

@@ -392,6 +392,7 @@ private:
                 clip_.audioCodec,   clip_.sampleRate,    clip_.channels,  clip_.sineFrequencyHz,
                 clip_.audioBitRate, clip_.audioMetadata, clip_.beepFactor};
             tracks_.push_back(MakeAudioTrack(first, clip_.durationSec, oc));
+            tracks_.back().done = clip_.audioDeclaredOnly;
         }
         if (clip_.secondAudio) {
             tracks_.push_back(MakeAudioTrack(*clip_.secondAudio, clip_.durationSec, oc));

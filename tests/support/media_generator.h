@@ -74,6 +74,9 @@ struct ClipDescription {
     int64_t audioBitRate = 0;
     Metadata audioMetadata;
     double beepFactor = 0.0;  // as in AudioTrackDescription
+    // The first audio stream is declared (a transport stream lists it in its program) but never
+    // carries a packet.
+    bool audioDeclaredOnly = false;
 
     std::optional<AudioTrackDescription> secondAudio;
 

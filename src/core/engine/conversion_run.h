@@ -63,6 +63,7 @@ struct InputStream {
     AVStream* stream = nullptr;
     media::CodecContextPtr decoder;  // parameters from the stream; opened only when needed
     bool discard = true;             // no output takes this stream
+    bool usable = true;              // false: declared without what decoding it needs
     bool decodingNeeded = false;
     bool decoderOpen = false;
     int64_t start = 0;                 // wall clock at preparation, for rate emulation

@@ -30,6 +30,18 @@ int ToInt(std::string_view text) {
     return value;
 }
 
+// Whether the analysis found what decoding a picture or sound stream needs.
+bool ParametersKnown(const AVCodecParameters& par) {
+    switch (par.codec_type) {
+        case AVMEDIA_TYPE_AUDIO:
+            return par.sample_rate > 0 && par.ch_layout.nb_channels > 0;
+        case AVMEDIA_TYPE_VIDEO:
+            return par.width > 0 && par.height > 0;
+        default:
+            return true;
+    }
+}
+
 // Clockwise quarter turns the player applies to a stream's pictures (phone recordings).
 int DisplayRotation(const AVStream* stream) {
     double degrees = 0;
@@ -331,6 +343,20 @@ void ConversionRun::OpenInput(int index) {
         dec->pkt_timebase = st->time_base;
         dec->thread_count = st->codecpar->codec_id == AV_CODEC_ID_SVQ3 ? 1 : options_.ThreadCount();
 
+        // A stream the file declares but that brought no data to the analysis (a broadcast
+        // program listing a sound it never sends) cannot be decoded or encoded: it is left
+        // out, as subtitles no encoder can take are.
+        if (!ParametersKnown(*st->codecpar)) {
+            ist->usable = false;
+            st->discard = AVDISCARD_ALL;
+            host_.Log(AV_LOG_WARNING,
+                      FormatPrintf("Stream #%d.%u (%s) of %s carries no data that tells its "
+                                   "format; it is left out.",
+                                   index, i, av_get_media_type_string(st->codecpar->codec_type),
+                                   name.c_str()));
+            inputStreams_.push_back(std::move(ist));
+            continue;
+        }
         switch (st->codecpar->codec_type) {
             case AVMEDIA_TYPE_AUDIO:
                 libraryOptions_.ApplyLibraryOptions(
@@ -440,7 +466,7 @@ int ConversionRun::TotalInputStreams() const {
 
 bool ConversionRun::AnyInputHas(AVMediaType type) const {
     for (const auto& ist : inputStreams_) {
-        if (ist->stream->codecpar->codec_type == type) {
+        if (ist->usable && ist->stream->codecpar->codec_type == type) {
             return true;
         }
     }
