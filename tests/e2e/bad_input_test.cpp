@@ -139,6 +139,19 @@ TEST(BadInput, EncoderThatRefusesItsParameters) {
     EXPECT_EQ(outcome.completeEvents, 1);
 }
 
+TEST(BadInput, DiskFullAtTheEndIsAFailure) {
+    // Everything fits the write buffer until the trailer, whose writing fails.
+    ConversionRunner runner;
+    runner.Options().SetInputFormat("lavfi");
+    runner.Options().SetOutputFormat("matroska");
+    const ConversionOutcome outcome =
+        Fail(runner, LavfiSource(64, 48, "5", 0.4, 8000, 1), "/dev/full");
+    EXPECT_EQ(outcome.errorMessage,
+              "Could not finish the output file /dev/full: No space left on device");
+    // The run reached its loop: the owner hears of its end, as a failure.
+    EXPECT_EQ(outcome.completeEvents, 1);
+}
+
 TEST(BadInput, OutputThatIsTheInputIsRefusedAndTheSourceKept) {
     TempFolder folder;
     ClipDescription clip;

@@ -10,6 +10,7 @@ extern "C" {
 }
 
 #include "engine/conversion_run.h"
+#include "media/library_error.h"
 #include "util/av_error.h"
 #include "util/format.h"
 
@@ -520,10 +521,27 @@ void ConversionRun::Finish() {
             Drain(static_cast<int>(s));
         }
     }
-    for (OutputFile& file : outputFiles_) {
-        if (file.headerWritten) {
-            av_write_trailer(file.context.get());
+    // The trailer also writes out what the byte layer still holds, so a disk that fills up at
+    // the end shows here; a file left without its end is a failed run, whatever came before.
+    std::string failure;
+    for (size_t i = 0; i < outputFiles_.size(); ++i) {
+        AVFormatContext* context = outputFiles_[i].context.get();
+        if (!outputFiles_[i].headerWritten) {
+            continue;
         }
+        int result = av_write_trailer(context);
+        if (result >= 0 && context->pb) {
+            avio_flush(context->pb);
+            result = context->pb->error;
+        }
+        if (result < 0 && failure.empty()) {
+            failure = FormatPrintf("Could not finish the output file %s: %s",
+                                   outputNames_[i].c_str(),
+                                   media::LibraryErrorText(result).c_str());
+        }
+    }
+    if (!failure.empty()) {
+        throw EAVError(failure);
     }
     if (!stopped_) {
         host_.Converted();

@@ -400,11 +400,17 @@ void ConversionRun::AddVideoStream(int fileIndex) {
         }
         if (!video.IntraMatrix().empty()) {
             enc->intra_matrix = static_cast<uint16_t*>(av_malloc(sizeof(uint16_t) * 64));
+            if (!enc->intra_matrix) {
+                throw EAVError("no memory");
+            }
             std::copy(video.IntraMatrixTable.begin(), video.IntraMatrixTable.end(),
                       enc->intra_matrix);
         }
         if (!video.InterMatrix().empty()) {
             enc->inter_matrix = static_cast<uint16_t*>(av_malloc(sizeof(uint16_t) * 64));
+            if (!enc->inter_matrix) {
+                throw EAVError("no memory");
+            }
             std::copy(video.InterMatrixTable.begin(), video.InterMatrixTable.end(),
                       enc->inter_matrix);
         }
