@@ -93,6 +93,11 @@ TEST(CliProfiles, UnknownProfileExitsTwoNamingTheNearest) {
     const Result r = Cli(folder, {"--profile", "IPod 320x240 Vidoe", "in.mkv", "out.mp4"});
     EXPECT_EQ(r.exitCode, 2);
     EXPECT_NE(r.err.find("IPod 320x240 Video"), std::string::npos) << r.err;
+    // A part of a name brings the names that hold it, not the shortest ones.
+    const Result part = Cli(folder, {"--profile", "ipod", "in.mkv", "out.mp4"});
+    EXPECT_EQ(part.exitCode, 2);
+    EXPECT_NE(part.err.find("nearest are:\n  IPod"), std::string::npos) << part.err;
+    EXPECT_EQ(part.err.find("VCD"), std::string::npos) << part.err;
 }
 
 TEST(CliProfiles, OutputFolderWithSeveralInputsAndJobs) {

@@ -483,6 +483,12 @@ private:
             }
             Check(err, "encoding for " + path_);
             ShiftPriming(track);
+            if (clip_.videoUndecodable && track.enc->codec_type == AVMEDIA_TYPE_VIDEO) {
+                Check(av_packet_make_writable(packet_.get()), "writing noise");
+                for (int i = 0; i < packet_->size; ++i) {
+                    packet_->data[i] = static_cast<uint8_t>(noise_() & 0xFF);
+                }
+            }
             packet_->stream_index = track.stream->index;
             av_packet_rescale_ts(packet_.get(), track.enc->time_base, track.stream->time_base);
             // A discontinuity as a broadcast splice makes it: every packet muxed from the jump
@@ -568,6 +574,7 @@ private:
     std::optional<SubtitleTrack> subtitles_;
     PacketPtr packet_ = MakePacket();
     std::size_t shownPictures_ = 0;  // of frameTimesSec
+    std::mt19937 noise_{11};         // for videoUndecodable
 };
 
 }  // namespace

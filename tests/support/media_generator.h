@@ -62,6 +62,9 @@ struct ClipDescription {
     bool topFieldFirst = true;
     Metadata videoMetadata;   // "rotate" (clockwise degrees) is also written as a display matrix
     std::string videoFilter;  // filter-graph syntax applied to the test picture; empty = none
+    // The video packets are written as noise of their own size: a stream whose container states
+    // its size but whose pictures cannot be decoded (give a codec without global headers).
+    bool videoUndecodable = false;
     // When set: the clip's pictures are shown at these times (seconds, rising), one each, on a
     // clock of 1/1000 s, as a variable-rate recording has them; frameRate only paces the pattern.
     std::vector<double> frameTimesSec;

@@ -18,8 +18,20 @@
 #include "engine/video_filter_graph.h"
 #include "media/av_ptr.h"
 #include "media/stream_registry.h"
+#include "util/av_error.h"
 
 namespace tw::engine {
+
+// A failure caused by a media library error code. Where no library log line explains it, the
+// converter adds the library's own description of the code.
+class ELibraryFailure : public EAVError {
+public:
+    ELibraryFailure(const std::string& message, int code) : EAVError(message), code_(code) {}
+    int Code() const { return code_; }
+
+private:
+    int code_;
+};
 
 // What a run needs from its converter. Called on the worker thread.
 class RunHost {

@@ -9,6 +9,7 @@ extern "C" {
 }
 
 #include "engine/conversion_run.h"
+#include "media/library_error.h"
 #include "platform/message_service.h"
 #include "util/av_error.h"
 #include "util/format.h"
@@ -207,6 +208,11 @@ void TAVConverter::Execute() {
             // visibly instead of taking the process down.
             std::lock_guard lock(textMutex_);
             errorMessage_ = e.what();
+            const auto* library = dynamic_cast<const engine::ELibraryFailure*>(&e);
+            if (library && lastLogMessage_.empty()) {
+                // A bare error number tells the user nothing.
+                lastLogMessage_ = media::LibraryErrorText(library->Code());
+            }
             failed = true;
         }
         // Everything the run opened is released here, before the owner hears of the end.

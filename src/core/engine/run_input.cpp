@@ -270,7 +270,7 @@ void ConversionRun::OpenInput(int index) {
     int result = avformat_open_input(&raw, name.c_str(), forcedInputFormat_, &openOptions);
     av_dict_free(&openOptions);
     if (result < 0) {
-        throw EAVError(FormatPrintf("Could not open file:%d!", result));
+        throw ELibraryFailure(FormatPrintf("Could not open file:%d!", result), result);
     }
     media::InputFormatPtr context(raw);
 
@@ -298,7 +298,7 @@ void ConversionRun::OpenInput(int index) {
 
     result = avformat_find_stream_info(context.get(), nullptr);
     if (result < 0) {
-        throw EAVError(FormatPrintf("Could not find codec parameters:%d!", result));
+        throw ELibraryFailure(FormatPrintf("Could not find codec parameters:%d!", result), result);
     }
 
     // A source that holds more than is wanted (a DVD chapter range, whose first and last blocks

@@ -183,8 +183,9 @@ void ConversionRun::OpenOutput(int index) {
         fs::create_directories(parent, ignored);
     }
     if (!(outputFormat_->flags & AVFMT_NOFILE)) {
-        if (avio_open(&context->pb, muxName.c_str(), AVIO_FLAG_WRITE) < 0) {
-            throw EAVError("Could not open file");
+        if (const int result = avio_open(&context->pb, muxName.c_str(), AVIO_FLAG_WRITE);
+            result < 0) {
+            throw ELibraryFailure("Could not open file", result);
         }
     }
 

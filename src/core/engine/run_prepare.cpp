@@ -239,7 +239,8 @@ void ConversionRun::SetupEncodedStream(OutputStream& ost, InputStream& ist, int 
         case AVMEDIA_TYPE_SUBTITLE:
             break;
         case AVMEDIA_TYPE_VIDEO: {
-            if (enc->pix_fmt == AV_PIX_FMT_NONE) {
+            // A source whose pictures the analysis could not decode has no pixel format either.
+            if (enc->pix_fmt == AV_PIX_FMT_NONE || dec->pix_fmt == AV_PIX_FMT_NONE) {
                 throw EAVError("Video pixel format is unknown, stream can not be decoded");
             }
             ost.resize = enc->width != dec->width || enc->height != dec->height ||
@@ -459,8 +460,8 @@ void ConversionRun::WriteHeaders() {
         const int result = avformat_write_header(file.context.get(), &muxerOptions);
         file.muxerOptions.reset(muxerOptions);
         if (result < 0) {
-            throw EAVError(
-                "Could not write header for output file  (incorrect codec parameters ?)");
+            throw ELibraryFailure(
+                "Could not write header for output file  (incorrect codec parameters ?)", result);
         }
         file.headerWritten = true;
     }
