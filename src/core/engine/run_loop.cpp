@@ -535,9 +535,9 @@ void ConversionRun::Finish() {
             result = context->pb->error;
         }
         if (result < 0 && failure.empty()) {
-            failure = FormatPrintf("Could not finish the output file %s: %s",
-                                   outputNames_[i].c_str(),
-                                   media::LibraryErrorText(result).c_str());
+            failure =
+                FormatPrintf("Could not finish the output file %s: %s", outputNames_[i].c_str(),
+                             media::LibraryErrorText(result).c_str());
         }
     }
     if (!failure.empty()) {
