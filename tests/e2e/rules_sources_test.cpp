@@ -136,7 +136,8 @@ TEST(Sources, TimestampScaleStretchesAStream) {
     Convert(runner, folder / "in.mkv", folder / "slow.mkv");
     const StreamInfo video = InspectMedia(folder / "slow.mkv").First(StreamKind::Video);
     EXPECT_NEAR(video.durationSec, 4.0, 0.1);
-    EXPECT_NEAR(video.decodedFrameCount, 100, 2);
+    // A container that keeps each picture's time shows each picture twice as long.
+    EXPECT_NEAR(video.decodedFrameCount, 50, 2);
 }
 
 TEST(Sources, InterlacedSourceIsDeinterlacedOnRequest) {
