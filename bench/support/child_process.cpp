@@ -6,7 +6,6 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <chrono>
 #include <cstdio>
 
 extern char** environ;
@@ -42,7 +41,6 @@ ChildRun RunSelf(const std::vector<std::string>& arguments) {
     }
     argv.push_back(nullptr);
 
-    const auto start = std::chrono::steady_clock::now();
     pid_t pid = 0;
     const int spawned = posix_spawn(&pid, self.c_str(), &actions, nullptr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
@@ -66,10 +64,7 @@ ChildRun RunSelf(const std::vector<std::string>& arguments) {
     rusage usage{};
     while (wait4(pid, &status, 0, &usage) < 0 && errno == EINTR) {
     }
-    run.wallSeconds =
-        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     run.cpuSeconds = Seconds(usage.ru_utime) + Seconds(usage.ru_stime);
-    run.peakMb = static_cast<double>(usage.ru_maxrss) / 1024.0;  // reported in KiB
     run.succeeded = WIFEXITED(status) && WEXITSTATUS(status) == 0;
     return run;
 }
