@@ -75,15 +75,17 @@ int ChildEngine(const Job& job, const std::string& source, const fs::path& folde
     tw::TAVConvertOptions options;
     ConfigureEngine(job, threads, options);
     std::vector<std::unique_ptr<tw::TAVConverter>> converters;
-    const auto allDone = [&] {
-        return std::none_of(converters.begin(), converters.end(),
-                            [](const auto& c) { return c->IsWorking(); });
-    };
+    // A task is done when its converter says so (its files are closed by then); the worker
+    // thread's own end comes a moment later and is nothing the user waits for.
+    std::set<const tw::TAVConverter*> ended;
+    const auto allDone = [&] { return ended.size() == converters.size(); };
     const auto start = std::chrono::steady_clock::now();
     for (int i = 0; i < count; ++i) {
         auto converter = std::make_unique<tw::TAVConverter>(&dispatcher);
         // A task's row reads the figures whenever progress arrives.
         converter->SetOnProgress([](tw::TAVConverter& c) { (void)c.GetRemainingTime(); });
+        converter->SetOnComplete([&](tw::TAVConverter& c) { ended.insert(&c); });
+        converter->SetOnError([&](tw::TAVConverter& c) { ended.insert(&c); });
         converter->SetInputFiles({source});
         converter->SetOutputFiles(
             {(folder / ("engine-" + job.name + "-" + std::to_string(i) + job.extension)).string()});
