@@ -157,7 +157,7 @@ private:
         videoTimeBase_ = in->time_base;
 
         graph_.reset(avfilter_graph_alloc());
-        graph_->nb_threads = 1;
+        graph_->nb_threads = job_.threads;
         const AVCodecContext* d = videoDecoder_.get();
         char args[256];
         std::snprintf(args, sizeof args,
@@ -178,12 +178,13 @@ private:
                                   AV_OPT_SEARCH_CHILDREN),
               "sink format");
         char scale[128];
-        std::snprintf(scale, sizeof scale, "flags=0x%X", static_cast<unsigned>(v.scalerFlags));
+        std::snprintf(scale, sizeof scale, "flags=0x%X:threads=%d",
+                      static_cast<unsigned>(v.scalerFlags), job_.threads);
         av_opt_set(graph_.get(), "scale_sws_opts", scale, 0);
         std::string description;
         if (v.width != d->width || v.height != d->height) {
-            std::snprintf(scale, sizeof scale, "scale=%d:%d:flags=0x%X", v.width, v.height,
-                          static_cast<unsigned>(v.scalerFlags));
+            std::snprintf(scale, sizeof scale, "scale=%d:%d:flags=0x%X:threads=%d", v.width,
+                          v.height, static_cast<unsigned>(v.scalerFlags), job_.threads);
             description = scale;
         }
         if (!v.filters.empty()) {
