@@ -7,6 +7,7 @@ extern "C" {
 #include <libavutil/pixdesc.h>
 }
 
+#include <algorithm>
 #include <utility>
 
 #include "util/format.h"
@@ -34,7 +35,7 @@ int VideoFilterGraph::BuildVideoFilterGraph(const VideoFilterGraphParams& p) {
     }
     // The scaler and the filters that work in slices share the picture out among as many
     // threads as the conversion may use.
-    const int threads = p.threads;
+    const int threads = std::max(p.threads, 0);
     graph_->nb_threads = threads;
 
     const AVRational sar = p.sampleAspect.num > 0 ? p.sampleAspect : AVRational{0, 1};
