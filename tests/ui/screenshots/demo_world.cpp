@@ -32,6 +32,20 @@ void ReleaseDemo() {
     Instance().reset();
 }
 
+const std::string& DemoFilm() {
+    static test::TempFolder folder;
+    static const std::string path = [] {
+        test::ClipSpec clip;
+        clip.width = 640;
+        clip.height = 360;
+        clip.durationSec = 12;
+        const std::string file = folder / "Sailing trip.mkv";
+        test::GenerateClip(clip, file);
+        return file;
+    }();
+    return path;
+}
+
 DemoWorld::DemoWorld() : world_(std::make_unique<test::ShellWorld>(home_.Path())) {
     TCategoryTree& tree = Window().Explorer().Tree();
     const std::string videos = home_ / "videos";

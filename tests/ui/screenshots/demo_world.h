@@ -33,4 +33,7 @@ private:
 DemoWorld& Demo();
 void ReleaseDemo();
 
+// A 12-second film of 640x360 with sound, made on first use.
+const std::string& DemoFilm();
+
 }  // namespace tw::screenshots
