@@ -8,6 +8,11 @@ namespace tw::screenshots {
 
 namespace {
 
+test::TempFolder& AssetFolder() {
+    static test::TempFolder folder;
+    return folder;
+}
+
 std::unique_ptr<DemoWorld>& Instance() {
     static std::unique_ptr<DemoWorld> demo;
     return demo;
@@ -33,14 +38,38 @@ void ReleaseDemo() {
 }
 
 const std::string& DemoFilm() {
-    static test::TempFolder folder;
     static const std::string path = [] {
         test::ClipSpec clip;
         clip.width = 640;
         clip.height = 360;
         clip.durationSec = 12;
-        const std::string file = folder / "Sailing trip.mkv";
+        const std::string file = AssetFolder() / "Sailing trip.mkv";
         test::GenerateClip(clip, file);
+        return file;
+    }();
+    return path;
+}
+
+const std::string& DemoLogo() {
+    static const std::string path = [] {
+        test::ClipSpec picture;
+        picture.width = 64;
+        picture.height = 64;
+        picture.durationSec = 0.04;
+        picture.audioCodec.clear();
+        picture.videoCodec = "png";
+        picture.pixelFormat = "rgb24";
+        const std::string file = AssetFolder() / "logo.png";
+        test::GenerateClip(picture, file);
+        return file;
+    }();
+    return path;
+}
+
+const std::string& DemoSubtitles() {
+    static const std::string path = [] {
+        const std::string file = AssetFolder() / "Sailing trip.srt";
+        test::WriteBytes(file, "1\n00:00:01,000 --> 00:00:04,000\nCasting off\n");
         return file;
     }();
     return path;

@@ -35,5 +35,8 @@ void ReleaseDemo();
 
 // A 12-second film of 640x360 with sound, made on first use.
 const std::string& DemoFilm();
+// A small PNG picture for a logo, and a subtitle file for the film, made on first use.
+const std::string& DemoLogo();
+const std::string& DemoSubtitles();
 
 }  // namespace tw::screenshots

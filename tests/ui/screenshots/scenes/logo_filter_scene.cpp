@@ -9,7 +9,7 @@ namespace {
 QImage LogoFilter() {
     Demo().ShowConverting();
     ui::TFormLogoFilter dialog(&Demo().Window());
-    dialog.SetValues({10, 10, "/usr/share/pixmaps/debian-logo.png"});
+    dialog.SetValues({10, 10, DemoLogo()});
     dialog.show();
     return Compose(Demo().Window(), dialog);
 }

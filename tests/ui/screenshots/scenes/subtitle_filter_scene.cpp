@@ -10,8 +10,7 @@ namespace {
 QImage SubtitleFilter() {
     Demo().ShowConverting();
     ui::TFormSubtitleFilter dialog(&Demo().Window());
-    dialog.SetValues(
-        {"/home/me/Videos/Sailing trip.srt", test::kTestFontFile, kColorYellow, "cp1252"});
+    dialog.SetValues({DemoSubtitles(), test::kTestFontFile, kColorYellow, "cp1252"});
     dialog.show();
     return Compose(Demo().Window(), dialog);
 }

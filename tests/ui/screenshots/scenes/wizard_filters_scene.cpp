@@ -7,38 +7,26 @@
 
 #include "screenshots/demo_world.h"
 #include "screenshots/scene_registry.h"
-#include "support/media_generator.h"
 #include "support/wizard_support.h"
 
 namespace tw::screenshots {
 namespace {
 
 QImage WizardFilters() {
-    static test::TempFolder folder;
-    const std::string logo = folder / "logo.png";
-    test::ClipSpec picture;
-    picture.width = 64;
-    picture.height = 64;
-    picture.durationSec = 0.04;
-    picture.audioCodec.clear();
-    picture.videoCodec = "png";
-    picture.pixelFormat = "rgb24";
-    test::GenerateClip(picture, logo);
-
     Demo().ShowConverting();
     test::ShellWorld& world = Demo().World();
     ui::TFormNewConversion wizard(test::WizardEnvironmentOf(world), &Demo().Window());
     wizard.show();
     wizard.SetSourceFile(QString::fromStdString(DemoFilm()));
-    test::Find<QPushButton>(&wizard, "btnNext")->click();
+    test::ClickWhenOffered(test::Find<QPushButton>(&wizard, "btnNext"));
     world.dialogs.Push([](QDialog& dialog) {
         test::Find<QAbstractButton>(&dialog, "chkHorizontalFlip")->click();
         test::Find<QAbstractButton>(&dialog, "chkNegate")->click();
         test::Find<QPushButton>(&dialog, "btnOk")->click();
     });
     test::Find<QAction>(&wizard, "actNewStdFilter")->trigger();
-    world.dialogs.Push([&](QDialog& dialog) {
-        test::Find<QLineEdit>(&dialog, "edtLogoFile")->setText(QString::fromStdString(logo));
+    world.dialogs.Push([](QDialog& dialog) {
+        test::Find<QLineEdit>(&dialog, "edtLogoFile")->setText(QString::fromStdString(DemoLogo()));
         test::Find<QPushButton>(&dialog, "btnOk")->click();
     });
     test::Find<QAction>(&wizard, "actNewLogoFilter")->trigger();
