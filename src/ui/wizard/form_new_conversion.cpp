@@ -20,6 +20,7 @@
 #include "platform/message_service.h"
 #include "platform/paths.h"
 #include "preview/frame_preview.h"
+#include "preview/video_view.h"
 #include "probe/av_probe.h"
 #include "profile_editor/form_edit_profile.h"
 #include "profiles/custom_audio_profile.h"
@@ -109,6 +110,7 @@ TFormNewConversion::TFormNewConversion(const WizardEnvironment& environment, QWi
         UpdatePreview();
         UpdateTargetName();
     });
+    filters_->SetPictureSource([this] { return preview_->View()->Picture(); });
     connect(edtSource_, &FileEdit::textChanged, this, &TFormNewConversion::SourceChanged);
     // Another sheet is another source.
     connect(pgcSource_, &QTabWidget::currentChanged, this, &TFormNewConversion::SourceChanged);

@@ -78,7 +78,7 @@ std::string TFrameFilters::ChainText() const {
 }
 
 void TFrameFilters::AddFilter(std::unique_ptr<TAVFilter> filter) {
-    if (!SetupFilter(this, *filter)) {
+    if (!SetupFilter(this, *filter, Picture())) {
         return;
     }
     filters_.push_back(std::move(filter));
@@ -92,7 +92,7 @@ void TFrameFilters::EditSelectedFilter() {
     if (row < 0 || !lstFilters_->currentItem()->isSelected()) {
         return;
     }
-    if (EditFilter(this, *filters_[static_cast<size_t>(row)])) {
+    if (EditFilter(this, *filters_[static_cast<size_t>(row)], Picture())) {
         ShowFilter(row);
     }
 }
@@ -105,6 +105,10 @@ void TFrameFilters::DeleteSelectedFilter() {
     std::unique_ptr<QListWidgetItem> gone(lstFilters_->takeItem(row));
     filters_.erase(filters_.begin() + row);
     UpdateActions();
+}
+
+preview::SamplePtr TFrameFilters::Picture() const {
+    return pictureSource_ ? pictureSource_() : nullptr;
 }
 
 void TFrameFilters::ShowFilter(int row) {

@@ -6,11 +6,13 @@
 // UI thread only.
 
 #include <QWidget>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "filters/av_filter.h"
+#include "preview/ff_sample.h"
 
 class QAction;
 class QListWidget;
@@ -29,6 +31,11 @@ public:
     int Count() const { return static_cast<int>(filters_.size()); }
     const TAVFilter& FilterAt(int index) const { return *filters_.at(static_cast<size_t>(index)); }
 
+    // Where the dialogs take the picture they show the filter on (the preview's current one).
+    void SetPictureSource(std::function<preview::SamplePtr()> source) {
+        pictureSource_ = std::move(source);
+    }
+
     // Runs the new filter's dialog and appends the filter when it is confirmed.
     void AddFilter(std::unique_ptr<TAVFilter> filter);
     void EditSelectedFilter();
@@ -39,11 +46,13 @@ private:
     QAction* NewFilterAction(const char* objectName, const char* caption);
     void UpdateActions();
     void ShowFilter(int row);
+    preview::SamplePtr Picture() const;
 
     QListWidget* lstFilters_;
     QAction* actEditFilter_;
     QAction* actDeleteFilter_;
     std::vector<std::unique_ptr<TAVFilter>> filters_;  // in list order
+    std::function<preview::SamplePtr()> pictureSource_;
 };
 
 }  // namespace tw::ui

@@ -1,6 +1,10 @@
 #include "screenshots/demo_world.h"
 
+#include <QTest>
 #include <cstdio>
+
+#include "preview/frame_preview.h"
+#include "preview/video_view.h"
 
 #include "support/media_generator.h"
 
@@ -64,6 +68,19 @@ const std::string& DemoLogo() {
         return file;
     }();
     return path;
+}
+
+preview::SamplePtr DemoPicture() {
+    static const preview::SamplePtr picture = [] {
+        ui::FramePreview preview;
+        preview.OpenSource(QString::fromStdString(DemoFilm()));
+        preview.Playback().Pause();
+        preview.SeekTo(2);
+        Check(QTest::qWaitFor([&] { return preview.View()->HasPicture(); }, 10000),
+              "the film's picture");
+        return preview.View()->Picture();
+    }();
+    return picture;
 }
 
 const std::string& DemoSubtitles() {

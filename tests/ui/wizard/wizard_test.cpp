@@ -20,6 +20,7 @@
 #include "support/conversion_runner.h"
 #include "support/media_facts.h"
 #include "support/wizard_support.h"
+#include "wizard/filter_dialogs/filter_dialog.h"
 #include "wizard/frame_filters.h"
 
 namespace tw::test {
@@ -176,7 +177,14 @@ TEST_F(Wizard, FiltersApplyOnlyWhenFinishingFromTheFilterPageInListOrder) {
         EXPECT_EQ(Find<QLabel>(&wizard, "lblPageTitle")->text(), "Filters Settings");
         EXPECT_TRUE(Button(wizard, "btnBack")->isVisible());
         world_.dialogs.Push([](QDialog& dialog) {
+            // The preview's picture, and then the same upside down once the flip is ticked.
+            auto& filterDialog = dynamic_cast<ui::FilterDialog&>(dialog);
+            ASSERT_NE(filterDialog.Thumbnail(), nullptr);
+            const QImage before = *filterDialog.Thumbnail();
             Find<QAbstractButton>(&dialog, "chkVerticalFlip")->click();
+            ASSERT_TRUE(QTest::qWaitFor([&] { return *filterDialog.Thumbnail() != before; }));
+            const QImage& after = *filterDialog.Thumbnail();
+            EXPECT_EQ(after.pixel(10, 0), before.pixel(10, before.height() - 1));
             Find<QPushButton>(&dialog, "btnOk")->click();
         });
         Find<QAction>(&wizard, "actNewStdFilter")->trigger();
@@ -189,6 +197,7 @@ TEST_F(Wizard, FiltersApplyOnlyWhenFinishingFromTheFilterPageInListOrder) {
     ui::TFormNewConversion back(environment_);
     back.show();
     back.SetSourceFile(QString::fromStdString(clip_));
+    ASSERT_TRUE(WaitForPreview(back));
     addFilters(back);
     auto* list = Find<QListWidget>(&back, "lstFilters");
     ASSERT_EQ(list->count(), 2);
@@ -201,6 +210,7 @@ TEST_F(Wizard, FiltersApplyOnlyWhenFinishingFromTheFilterPageInListOrder) {
     ui::TFormNewConversion onPage(environment_);
     onPage.show();
     onPage.SetSourceFile(QString::fromStdString(clip_));
+    ASSERT_TRUE(WaitForPreview(onPage));
     addFilters(onPage);
     list = Find<QListWidget>(&onPage, "lstFilters");
     list->setCurrentRow(0);

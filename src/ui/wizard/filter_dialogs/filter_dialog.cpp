@@ -2,13 +2,27 @@
 
 #include <QDialogButtonBox>
 #include <QFormLayout>
+#include <QHBoxLayout>
+#include <QLabel>
 #include <QPushButton>
 #include <QSpinBox>
+#include <QVBoxLayout>
+
+#include "app/scaling.h"
+#include "preview/filtered_picture.h"
 
 namespace tw::ui {
 
+namespace {
+constexpr int kRedrawDelayMs = 150;
+constexpr int kThumbnailWidth = 240;  // design pixels
+}  // namespace
+
 FilterDialog::FilterDialog(const char* objectName, const char* caption, QWidget* parent)
-    : QDialog(parent), form_(new QFormLayout(this)), buttons_(new QDialogButtonBox(this)) {
+    : QDialog(parent),
+      form_(new QFormLayout),
+      buttons_(new QDialogButtonBox(this)),
+      lblThumbnail_(new QLabel(this)) {
     setObjectName(QString::fromLatin1(objectName));
     setWindowTitle(QString::fromLatin1(caption));
     btnOk_ = buttons_->addButton(QStringLiteral("OK"), QDialogButtonBox::AcceptRole);
@@ -22,14 +36,30 @@ FilterDialog::FilterDialog(const char* objectName, const char* caption, QWidget*
         }
     });
     connect(buttons_, &QDialogButtonBox::rejected, this, &QDialog::reject);
+
+    lblThumbnail_->setObjectName(QStringLiteral("lblThumbnail"));
+    lblThumbnail_->setAlignment(Qt::AlignTop | Qt::AlignHCenter);
+    lblThumbnail_->hide();
+    auto* row = new QHBoxLayout;
+    row->addLayout(form_, 1);
+    row->addWidget(lblThumbnail_);
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(row, 1);
+    layout->addWidget(buttons_);
+
+    redraw_.setSingleShot(true);
+    redraw_.setInterval(kRedrawDelayMs);
+    connect(&redraw_, &QTimer::timeout, this, &FilterDialog::DrawThumbnail);
 }
 
 void FilterDialog::UpdateOk() {
     btnOk_->setEnabled(Acceptable());
+    if (picture_) {
+        redraw_.start();
+    }
 }
 
 void FilterDialog::FinishLayout() {
-    form_->addRow(buttons_);
     UpdateOk();
 }
 
@@ -39,6 +69,45 @@ QSpinBox* FilterDialog::SpinBox(const char* objectName, int low, int high) {
     spin->setRange(low, high);
     connect(spin, &QSpinBox::valueChanged, this, &FilterDialog::UpdateOk);
     return spin;
+}
+
+void FilterDialog::SetPicture(preview::SamplePtr picture) {
+    picture_ = std::move(picture);
+    if (picture_ && lblThumbnail_->isHidden()) {
+        // The picture comes beside the fields, which keep their width.
+        const int spacing = layout()->spacing();
+        resize(width() + ScaledPixels(*this, kThumbnailWidth) + spacing, height());
+    }
+    lblThumbnail_->setVisible(picture_ != nullptr);
+    DrawThumbnail();
+}
+
+const QImage* FilterDialog::Thumbnail() const {
+    return thumbnail_.isNull() ? nullptr : &thumbnail_;
+}
+
+void FilterDialog::DrawThumbnail() {
+    redraw_.stop();
+    thumbnail_ = QImage();
+    if (!picture_) {
+        return;
+    }
+    // Values a filter cannot use yet (no font chosen) leave the picture as it is.
+    const media::FramePtr filtered =
+        preview::FilterPicture(picture_->Frame(), picture_->Start(), FilterText());
+    const AVFrame& shown = filtered ? *filtered : picture_->Frame();
+    thumbnail_ =
+        QImage(shown.data[0], shown.width, shown.height, shown.linesize[0], QImage::Format_RGB32)
+            .copy();
+    const double aspect = shown.sample_aspect_ratio.num > 0 && shown.sample_aspect_ratio.den > 0
+                              ? av_q2d(shown.sample_aspect_ratio)
+                              : 1.0;
+    // Shown with its display aspect inside a square, so that a turned picture fits too.
+    const QSize display(static_cast<int>(shown.width * aspect), shown.height);
+    const int side = ScaledPixels(*this, kThumbnailWidth);
+    const QSize size = display.scaled(side, side, Qt::KeepAspectRatio);
+    lblThumbnail_->setPixmap(QPixmap::fromImage(
+        thumbnail_.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)));
 }
 
 }  // namespace tw::ui

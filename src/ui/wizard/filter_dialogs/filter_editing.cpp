@@ -16,11 +16,12 @@ namespace tw::ui {
 namespace {
 
 template <class Dialog, class Filter>
-bool RunDialog(QWidget* parent, Filter& filter, bool fromFilter) {
+bool RunDialog(QWidget* parent, Filter& filter, bool fromFilter, preview::SamplePtr picture) {
     Dialog dialog(parent);
     if (fromFilter) {
         dialog.SetValues(filters::ValuesOf(filter));
     }
+    dialog.SetPicture(std::move(picture));
     if (Dialogs().Exec(dialog) != QDialog::Accepted) {
         return false;
     }
@@ -28,29 +29,29 @@ bool RunDialog(QWidget* parent, Filter& filter, bool fromFilter) {
     return true;
 }
 
-bool Run(QWidget* parent, TAVFilter& filter, bool fromFilter) {
+bool Run(QWidget* parent, TAVFilter& filter, bool fromFilter, preview::SamplePtr picture) {
     if (auto* standard = dynamic_cast<TVideoStdFilter*>(&filter)) {
-        return RunDialog<TFormStdFilter>(parent, *standard, fromFilter);
+        return RunDialog<TFormStdFilter>(parent, *standard, fromFilter, std::move(picture));
     }
     if (auto* logo = dynamic_cast<TLogoFilter*>(&filter)) {
-        return RunDialog<TFormLogoFilter>(parent, *logo, fromFilter);
+        return RunDialog<TFormLogoFilter>(parent, *logo, fromFilter, std::move(picture));
     }
     if (auto* text = dynamic_cast<TOverlayTextFilter*>(&filter)) {
-        return RunDialog<TFormOverlayText>(parent, *text, fromFilter);
+        return RunDialog<TFormOverlayText>(parent, *text, fromFilter, std::move(picture));
     }
     auto* subtitles = dynamic_cast<TSubtitleFilter*>(&filter);
     TW_ASSERT(subtitles != nullptr);
-    return RunDialog<TFormSubtitleFilter>(parent, *subtitles, fromFilter);
+    return RunDialog<TFormSubtitleFilter>(parent, *subtitles, fromFilter, std::move(picture));
 }
 
 }  // namespace
 
-bool SetupFilter(QWidget* parent, TAVFilter& filter) {
-    return Run(parent, filter, false);
+bool SetupFilter(QWidget* parent, TAVFilter& filter, preview::SamplePtr picture) {
+    return Run(parent, filter, false, std::move(picture));
 }
 
-bool EditFilter(QWidget* parent, TAVFilter& filter) {
-    return Run(parent, filter, true);
+bool EditFilter(QWidget* parent, TAVFilter& filter, preview::SamplePtr picture) {
+    return Run(parent, filter, true, std::move(picture));
 }
 
 }  // namespace tw::ui

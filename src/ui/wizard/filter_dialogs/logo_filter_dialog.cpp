@@ -1,4 +1,5 @@
 #include "wizard/filter_dialogs/logo_filter_dialog.h"
+#include "filters/logo_filter.h"
 
 #include <QFormLayout>
 #include <QSpinBox>
@@ -35,6 +36,12 @@ filters::LogoFilterDialogValues TFormLogoFilter::Values() const {
 
 bool TFormLogoFilter::Acceptable() const {
     return filters::Accepts(Values());
+}
+
+std::string TFormLogoFilter::FilterText() const {
+    TLogoFilter filter;
+    filters::CopyTo(Values(), filter);
+    return filter.GetFilterText();
 }
 
 }  // namespace tw::ui

@@ -21,6 +21,7 @@ public:
 
 protected:
     bool Acceptable() const override;
+    std::string FilterText() const override;
 
 private:
     QSpinBox* edtX_;

@@ -1,4 +1,5 @@
 #include "wizard/filter_dialogs/overlay_text_dialog.h"
+#include "filters/overlay_text_filter.h"
 
 #include <QDir>
 #include <QFormLayout>
@@ -32,6 +33,7 @@ TFormOverlayText::TFormOverlayText(QWidget* parent)
     edtFontFile_->SetNameFilters({QStringLiteral("TrueType Fonts (*.ttf *.TTF)")});
     edtFontFile_->SetStartFolder(SystemFontFolder());
     connect(edtFontFile_, &FileEdit::textChanged, this, &TFormOverlayText::UpdateOk);
+    connect(btnFontColor_, &ColorButton::colorChanged, this, &TFormOverlayText::UpdateOk);
 
     Form()->addRow(QStringLiteral("Text:"), edtText_);
     Form()->addRow(QStringLiteral("Font File:"), edtFontFile_);
@@ -68,6 +70,12 @@ filters::OverlayTextDialogValues TFormOverlayText::Values() const {
 
 bool TFormOverlayText::Acceptable() const {
     return filters::Accepts(Values());
+}
+
+std::string TFormOverlayText::FilterText() const {
+    TOverlayTextFilter filter;
+    filters::CopyTo(Values(), filter);
+    return filter.GetFilterText();
 }
 
 }  // namespace tw::ui

@@ -25,6 +25,7 @@ public:
 
 protected:
     bool Acceptable() const override;
+    std::string FilterText() const override;
 
 private:
     QPlainTextEdit* edtText_;

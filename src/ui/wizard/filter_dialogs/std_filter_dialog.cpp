@@ -1,4 +1,5 @@
 #include "wizard/filter_dialogs/std_filter_dialog.h"
+#include "filters/video_std_filter.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -29,6 +30,7 @@ TFormStdFilter::TFormStdFilter(QWidget* parent)
     edtBoxHeight_ = SpinBox("edtBoxHeight");
     cbbBoxColor_ = new QComboBox(this);
     cbbBoxColor_->setObjectName(QStringLiteral("cbbBoxColor"));
+    connect(cbbBoxColor_, &QComboBox::currentIndexChanged, this, &TFormStdFilter::UpdateOk);
     const int side = fontMetrics().height();
     for (const filters::NamedColor& color : filters::StandardColors()) {
         QPixmap swatch(side, side);
@@ -120,6 +122,12 @@ filters::StdFilterDialogValues TFormStdFilter::Values() const {
 
 bool TFormStdFilter::Acceptable() const {
     return filters::Accepts(Values());
+}
+
+std::string TFormStdFilter::FilterText() const {
+    TVideoStdFilter filter;
+    filters::CopyTo(Values(), filter);
+    return filter.GetFilterText();
 }
 
 }  // namespace tw::ui

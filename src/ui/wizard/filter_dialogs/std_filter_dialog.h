@@ -23,6 +23,7 @@ public:
 
 protected:
     bool Acceptable() const override;
+    std::string FilterText() const override;
 
 private:
     QCheckBox* Switch(const char* objectName, const char* caption);

@@ -1,4 +1,5 @@
 #include "wizard/filter_dialogs/subtitle_filter_dialog.h"
+#include "filters/subtitle_filter.h"
 
 #include <QComboBox>
 #include <QFormLayout>
@@ -27,6 +28,8 @@ TFormSubtitleFilter::TFormSubtitleFilter(QWidget* parent)
     edtFontFile_->SetStartFolder(SystemFontFolder());
     connect(edtSubtitleFile_, &FileEdit::textChanged, this, &TFormSubtitleFilter::UpdateOk);
     connect(edtFontFile_, &FileEdit::textChanged, this, &TFormSubtitleFilter::UpdateOk);
+    connect(btnFontColor_, &ColorButton::colorChanged, this, &TFormSubtitleFilter::UpdateOk);
+    connect(cbbCodePage_, &QComboBox::currentTextChanged, this, &TFormSubtitleFilter::UpdateOk);
     cbbCodePage_->setObjectName(QStringLiteral("cbbCodePage"));
     cbbCodePage_->setEditable(true);
     cbbCodePage_->setInsertPolicy(QComboBox::NoInsert);
@@ -58,6 +61,12 @@ filters::SubtitleDialogValues TFormSubtitleFilter::Values() const {
 
 bool TFormSubtitleFilter::Acceptable() const {
     return filters::Accepts(Values());
+}
+
+std::string TFormSubtitleFilter::FilterText() const {
+    TSubtitleFilter filter;
+    filters::CopyTo(Values(), filter);
+    return filter.GetFilterText();
 }
 
 }  // namespace tw::ui

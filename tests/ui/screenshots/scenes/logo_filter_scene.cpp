@@ -10,6 +10,7 @@ QImage LogoFilter() {
     Demo().ShowConverting();
     ui::TFormLogoFilter dialog(&Demo().Window());
     dialog.SetValues({10, 10, DemoLogo()});
+    dialog.SetPicture(DemoPicture());
     dialog.show();
     return Compose(Demo().Window(), dialog);
 }

@@ -14,9 +14,10 @@ QImage OverlayText() {
     values.text = "Sailing trip\nSummer 2023";
     values.fontSize = 32;
     values.x = 24;
-    values.y = 300;
+    values.y = 260;
     values.fontFile = test::kTestFontFile;
     dialog.SetValues(values);
+    dialog.SetPicture(DemoPicture());
     dialog.show();
     return Compose(Demo().Window(), dialog);
 }

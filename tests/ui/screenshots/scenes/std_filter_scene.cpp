@@ -20,6 +20,7 @@ QImage StandardFilters() {
     values.boxHeight = 40;
     values.boxColor = "Navy";
     dialog.SetValues(values);
+    dialog.SetPicture(DemoPicture());
     dialog.show();
     return Compose(Demo().Window(), dialog);
 }

@@ -11,6 +11,7 @@ QImage SubtitleFilter() {
     Demo().ShowConverting();
     ui::TFormSubtitleFilter dialog(&Demo().Window());
     dialog.SetValues({DemoSubtitles(), test::kTestFontFile, kColorYellow, "cp1252"});
+    dialog.SetPicture(DemoPicture());
     dialog.show();
     return Compose(Demo().Window(), dialog);
 }
