@@ -371,6 +371,8 @@ void TFormNewConversion::EditProfile() {
 }
 
 void TFormNewConversion::Finish() {
+    // The source may have gone since the last tick.
+    UpdateReadyState();
     TAVProfile* profile = CurrentProfile();
     if (!btnFinish_->isEnabled() || !profile) {
         return;

@@ -156,7 +156,8 @@ TEST_F(Wizard, RequestCarriesTheSourceTargetProfileAndTheMarkedCut) {
     EXPECT_EQ(options.InputFormat(), "");
     EXPECT_EQ(options.VideoOptions().FrameWidth(), 320);
     // The configuration leaves the thread count automatic: one per processor.
-    EXPECT_EQ(options.ThreadCount(), static_cast<int>(std::thread::hardware_concurrency()));
+    EXPECT_EQ(options.ThreadCount(),
+              std::max(1, static_cast<int>(std::thread::hardware_concurrency())));
 
     const auto startOnly = finishWith(2, 0);
     EXPECT_EQ(startOnly->ConvertOptions().StartTime(), 2000000);
