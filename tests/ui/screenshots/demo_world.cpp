@@ -43,7 +43,7 @@ void ReleaseDemo() {
 
 const std::string& DemoFilm() {
     static const std::string path = [] {
-        test::ClipSpec clip;
+        test::ClipDescription clip;
         clip.width = 640;
         clip.height = 360;
         clip.durationSec = 12;
@@ -56,7 +56,7 @@ const std::string& DemoFilm() {
 
 const std::string& DemoLogo() {
     static const std::string path = [] {
-        test::ClipSpec picture;
+        test::ClipDescription picture;
         picture.width = 64;
         picture.height = 64;
         picture.durationSec = 0.04;
