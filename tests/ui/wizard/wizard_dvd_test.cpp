@@ -7,6 +7,7 @@
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTabWidget>
+#include <fstream>
 
 #include "core/dvd/test_disc.h"
 #include "media/stream_registry.h"
@@ -24,6 +25,26 @@ QStringList Items(const QComboBox* list) {
         items << list->itemText(i);
     }
     return items;
+}
+
+TEST(WizardDvd, PickedFileThatIsNoDiscIsRefusedAndNothingIsScanned) {
+    TempFolder home;
+    ShellWorld world(home.Path());
+    const std::string notADisc = home / "holiday.iso";
+    std::ofstream(notADisc) << "not a disc image";
+    ui::TFormNewConversion wizard(WizardEnvironmentOf(world));
+    wizard.show();
+    Find<QTabWidget>(&wizard, "pgcSource")->setCurrentIndex(1);
+    auto* discs = Find<ui::TDvdCombo>(&wizard, "cbbDvd");
+    QSignalSpy scans(&wizard.DvdSource(), &ui::TFrameDvdSource::scanStarting);
+    world.fileDialogs.PushAnswer(QString::fromStdString(notADisc));
+    discs->setCurrentIndex(0);
+    EXPECT_EQ(world.Errors(), QStringList{"Can not open DVD"});
+    EXPECT_EQ(scans.count(), 0);
+    EXPECT_EQ(discs->currentIndex(), -1);
+    EXPECT_EQ(Items(discs), QStringList{"Disc image or folder…"});
+    EXPECT_EQ(Find<QComboBox>(&wizard, "cbbTitle")->count(), 0);
+    EXPECT_FALSE(Find<QPushButton>(&wizard, "btnFinish")->isEnabled());
 }
 
 TEST(WizardDvd, DiscIsScannedOnceListsItsTitlesAndATitleConverts) {
