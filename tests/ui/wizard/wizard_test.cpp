@@ -186,6 +186,7 @@ TEST_F(Wizard, FiltersApplyOnlyWhenFinishingFromTheFilterPageInListOrder) {
             ASSERT_TRUE(QTest::qWaitFor([&] { return *filterDialog.Thumbnail() != before; }));
             const QImage& after = *filterDialog.Thumbnail();
             EXPECT_EQ(after.pixel(10, 0), before.pixel(10, before.height() - 1));
+            EXPECT_EQ(after.pixel(10, after.height() - 1), before.pixel(10, 0));
             Find<QPushButton>(&dialog, "btnOk")->click();
         });
         Find<QAction>(&wizard, "actNewStdFilter")->trigger();

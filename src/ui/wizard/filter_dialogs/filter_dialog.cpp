@@ -7,6 +7,7 @@
 #include <QPushButton>
 #include <QSpinBox>
 #include <QVBoxLayout>
+#include <cstring>
 
 #include "app/scaling.h"
 #include "preview/filtered_picture.h"
@@ -16,6 +17,19 @@ namespace tw::ui {
 namespace {
 constexpr int kRedrawDelayMs = 150;
 constexpr int kThumbnailWidth = 240;  // design pixels
+
+// A BGRA picture as an image of its own. Row by row: a flip hands its rows out bottom up, with a
+// negative line size.
+QImage CopyPicture(const AVFrame& picture) {
+    QImage image(picture.width, picture.height, QImage::Format_RGB32);
+    const auto rowBytes = static_cast<size_t>(picture.width) * 4;
+    for (int y = 0; y < picture.height; ++y) {
+        std::memcpy(image.scanLine(y),
+                    picture.data[0] + static_cast<ptrdiff_t>(y) * picture.linesize[0], rowBytes);
+    }
+    return image;
+}
+
 }  // namespace
 
 FilterDialog::FilterDialog(const char* objectName, const char* caption, QWidget* parent)
@@ -96,9 +110,7 @@ void FilterDialog::DrawThumbnail() {
     const media::FramePtr filtered =
         preview::FilterPicture(picture_->Frame(), picture_->Start(), FilterText());
     const AVFrame& shown = filtered ? *filtered : picture_->Frame();
-    thumbnail_ =
-        QImage(shown.data[0], shown.width, shown.height, shown.linesize[0], QImage::Format_RGB32)
-            .copy();
+    thumbnail_ = CopyPicture(shown);
     const double aspect = shown.sample_aspect_ratio.num > 0 && shown.sample_aspect_ratio.den > 0
                               ? av_q2d(shown.sample_aspect_ratio)
                               : 1.0;
