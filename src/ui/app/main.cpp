@@ -20,12 +20,13 @@
 #include "desktop/notification_bus.h"
 #include "desktop/power_off.h"
 #include "desktop/task_alerts.h"
-#include "preview/player_window.h"
 #include "platform/process_priority.h"
+#include "preview/player_window.h"
 #include "shell/data_module.h"
 #include "shell/main_window.h"
 #include "tasks/configuration.h"
 #include "util/av_error.h"
+#include "wizard/form_new_conversion.h"
 
 namespace {
 
@@ -77,6 +78,7 @@ int Run(SingleInstance& instance, const QString& sourceFile) {
         LogindPowerService logind(systemctl);
         CountdownPowerService power(logind);
         TdmGlobal data(configuration, ShellServices{&alerts, &power, &uiThread});
+        ScopedNewConversion wizard(NewConversionWizard(data.Profiles(), configuration));
         TFormMain window(data);
         QObject::connect(&instance, &SingleInstance::FileReceived, &window,
                          &TFormMain::OpenFromOutside);
