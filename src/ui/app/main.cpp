@@ -101,7 +101,8 @@ int Run(SingleInstance& instance, const QString& sourceFile) {
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QString::fromLatin1(kProgramTitle));
-    QApplication::setApplicationDisplayName(QString::fromLatin1(kProgramTitle));
+    // No display name: X11 would append it to every caption, and the main window's caption
+    // already starts with the program title.
     QApplication::setApplicationVersion(QString::fromLatin1(kVersion));
     QApplication::setOrganizationName(QString::fromLatin1(kOrganization));
     QGuiApplication::setDesktopFileName(QString::fromLatin1(kApplicationId));
