@@ -22,7 +22,7 @@ fi
 CC=clang CXX=clang++ scripts/build.sh build-fuzz -DTW_FUZZ=ON
 
 build=$root/build-fuzz
-"$build/tests/fuzz/tw_fuzz_media_seeds" "$build/corpus/media_input" >/dev/null
+"$build/tests/fuzz/tw_fuzz_media_seeds" "$build/corpus/media_input" >/dev/null 2>&1
 
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1

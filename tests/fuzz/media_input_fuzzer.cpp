@@ -24,7 +24,9 @@ public:
     int64_t Read(void* buffer, int64_t count) override {
         const int64_t left = static_cast<int64_t>(bytes_.size()) - position_;
         const int64_t n = std::max<int64_t>(0, std::min(count, left));
-        std::memcpy(buffer, bytes_.data() + position_, static_cast<size_t>(n));
+        if (n > 0) {
+            std::memcpy(buffer, bytes_.data() + position_, static_cast<size_t>(n));
+        }
         position_ += n;
         return n;
     }

@@ -138,7 +138,7 @@ TEST(DatabaseFaults, ReadOnlyDatabaseShowsItsTasksAndIsLeftAsItWas) {
     MakeDatabase(home);
     const std::string file = DatabaseFile(home);
     const std::string before = ReadFileBytes(file);
-    for (const std::string folder :
+    for (const std::string& folder :
          {home.Path().string(), home / "TidewellSoft", home / "TidewellSoft/VideoConverter"}) {
         ShareWithEveryone(folder, false);
     }

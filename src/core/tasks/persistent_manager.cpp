@@ -118,6 +118,8 @@ void TPersistentManager::OpenForSessionOnly(const std::string& defaultCategoryPa
     bool copied = false;
     try {
         SqliteDatabase stored(file_, SqliteDatabase::Mode::ReadOnly, problem);
+        // A file another program holds was waited for already.
+        sqlite3_busy_timeout(stored.Handle(), 0);
         db_->CopyFrom(stored);
         copied = true;
     } catch (const EAVError&) {
