@@ -166,5 +166,23 @@ TEST(DamagedMedia, EmptyRandomAndTextFilesUnderMediaNames) {
     }
 }
 
+// Found by the suite above: a source whose every stream names a codec no decoder takes loaded,
+// and its demux thread then waited for room in queues nothing would ever fill.
+TEST(DamagedMedia, PreviewRefusesASourceNoDecoderTakes) {
+    TempFolder folder;
+    ContainerClip c = ContainerClips(64, 48, 0.4)[1];  // Matroska: codecs named by text
+    GenerateClip(c.clip, folder / "clean.mkv");
+    std::string bytes = ReadFileBytes(folder / "clean.mkv");
+    for (const auto& [known, unknown] :
+         {std::pair{"V_MPEG4/ISO/AVC", "V_MPEG4/ISO/XYZ"}, std::pair{"A_OPUS", "A_XYZW"}}) {
+        const size_t at = bytes.find(known);
+        ASSERT_NE(at, std::string::npos) << known;
+        bytes.replace(at, std::string(unknown).size(), unknown);
+    }
+    WriteFileBytes(folder / "unknown.mkv", bytes);
+    preview::TFFPushSource preview;
+    EXPECT_FALSE(preview.Load(folder / "unknown.mkv"));
+}
+
 }  // namespace
 }  // namespace tw::test
