@@ -3,6 +3,7 @@
 // One small clip description for each container users bring, with that container's usual
 // codecs: MP4, Matroska, AVI, MPEG program stream, MPEG transport stream, FLV and WebM.
 
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -16,5 +17,10 @@ struct ContainerClip {
 };
 
 std::vector<ContainerClip> ContainerClips(int width, int height, double seconds);
+
+// Test names and failure messages show the container only.
+inline void PrintTo(const ContainerClip& clip, std::ostream* out) {
+    *out << clip.extension;
+}
 
 }  // namespace tw::test
