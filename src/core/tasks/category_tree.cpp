@@ -133,8 +133,8 @@ TConvertedNode& TCategoryTree::NewCategory(TConvertedNode& parent, const std::st
 
 void TCategoryTree::SetCategoryProperties(TConvertedNode& node, const std::string& name,
                                           const std::string& path) {
-    node.SetCategoryName(name);
-    node.SetPath(path);
+    // The folder first: a category whose folder cannot be made keeps its old name and folder,
+    // as the database does.
     if (!path.empty()) {
         std::error_code error;
         std::filesystem::create_directories(path, error);
@@ -143,6 +143,8 @@ void TCategoryTree::SetCategoryProperties(TConvertedNode& node, const std::strin
                                         error.message().c_str()));
         }
     }
+    node.SetCategoryName(name);
+    node.SetPath(path);
     environment_.Persistence->UpdateCategory(node);
     if (environment_.ExplorerTree) {
         environment_.ExplorerTree->NodesChanged();

@@ -38,7 +38,7 @@ public:
     TConvertedNode& NewCategory(TConvertedNode& parent, const std::string& name,
                                 const std::string& path);
     // "Properties": new name and folder; the folder is created with missing parents. Throws
-    // EAVError when it cannot be.
+    // EAVError when it cannot be, leaving the category as it was.
     void SetCategoryProperties(TConvertedNode& node, const std::string& name,
                                const std::string& path);
     // "Delete": asks "Do you want to delete the selected category?"; on Yes deletes the

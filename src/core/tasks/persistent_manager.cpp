@@ -228,6 +228,11 @@ void TPersistentManager::InsertTask(TAVTask& task) {
 
 int TPersistentManager::MarkConverted(TAVTask& task) {
     task.Settings().SetDuration(task.Converter().Duration());
+    // The size is otherwise only taken when the row is painted; a run that ends before that
+    // would be filed with a source of 0 KB.
+    if (task.Settings().SourceFileSize() == 0) {
+        task.Settings().SetSourceFileSize(task.Converter().InputSize());
+    }
     SqliteStatement update = db_->Prepare(WithId(
         "update conversions set Converting=0, ConvertSettings=?, ConvertedDate=?, CategoryId=?, "
         "Log=? where ID=",

@@ -51,8 +51,9 @@ public:
 
     // Stores a new unfinished task and sets its ID.
     void InsertTask(TAVTask& task);
-    // Files the task as converted: settings with the converter's duration, the date, the
-    // category (the task's if it exists, else 1) and the log. Returns the category used.
+    // Files the task as converted: settings with the converter's duration (and its input size
+    // when the source's size is not known yet), the date, the category (the task's if it
+    // exists, else 1) and the log. Returns the category used.
     int MarkConverted(TAVTask& task);
     void ClearStoredLog(const TAVTask& task);
     void DeleteTask(const TAVTask& task);

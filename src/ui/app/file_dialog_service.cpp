@@ -8,7 +8,9 @@ namespace {
 
 FileDialogService* installed = nullptr;
 
-QString JoinFilters(const QStringList& nameFilters) { return nameFilters.join(QStringLiteral(";;")); }
+QString JoinFilters(const QStringList& nameFilters) {
+    return nameFilters.join(QStringLiteral(";;"));
+}
 
 }  // namespace
 
@@ -44,8 +46,7 @@ QString QueuedFileDialogService::OpenFileName(QWidget*, const QString& caption,
     return Answer(caption, folder, nameFilters);
 }
 
-QString QueuedFileDialogService::SaveFileName(QWidget*, const QString& caption,
-                                              const QString& path,
+QString QueuedFileDialogService::SaveFileName(QWidget*, const QString& caption, const QString& path,
                                               const QStringList& nameFilters) {
     return Answer(caption, path, nameFilters);
 }
@@ -65,6 +66,8 @@ ScopedFileDialogService::ScopedFileDialogService(FileDialogService& service)
     installed = &service;
 }
 
-ScopedFileDialogService::~ScopedFileDialogService() { installed = previous_; }
+ScopedFileDialogService::~ScopedFileDialogService() {
+    installed = previous_;
+}
 
 }  // namespace tw::ui

@@ -30,8 +30,7 @@ public:
                          const QStringList& nameFilters) override;
     QString SaveFileName(QWidget* parent, const QString& caption, const QString& path,
                          const QStringList& nameFilters) override;
-    QString ExistingFolder(QWidget* parent, const QString& caption,
-                           const QString& folder) override;
+    QString ExistingFolder(QWidget* parent, const QString& caption, const QString& folder) override;
 };
 
 // Answers from a queue, in order; an empty queue answers "" (cancel). Remembers what was asked.
@@ -50,8 +49,7 @@ public:
                          const QStringList& nameFilters) override;
     QString SaveFileName(QWidget* parent, const QString& caption, const QString& path,
                          const QStringList& nameFilters) override;
-    QString ExistingFolder(QWidget* parent, const QString& caption,
-                           const QString& folder) override;
+    QString ExistingFolder(QWidget* parent, const QString& caption, const QString& folder) override;
 
 private:
     QString Answer(const QString& caption, const QString& start, const QStringList& filters);

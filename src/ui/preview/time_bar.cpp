@@ -4,6 +4,7 @@
 #include <QPainter>
 #include <QStyle>
 #include <QStyleOptionSlider>
+#include <algorithm>
 
 namespace tw::ui {
 
@@ -90,11 +91,18 @@ void TimeBar::paintEvent(QPaintEvent* event) {
         return track.left + QStyle::sliderPositionFromValue(minimum(), maximum(), position,
                                                             track.span, track.upsideDown);
     };
+    // A band under the groove with a tick at each mark, in a colour of its own so that it reads
+    // apart from the played part of the groove.
     QPainter painter(this);
-    QColor colour = palette().color(QPalette::Highlight);
-    colour.setAlpha(110);
+    const QColor colour(230, 126, 34);
     const int from = at(selectionStart_);
-    painter.fillRect(QRect(from, track.groove.bottom() - 2, at(selectionEnd_) - from, 4), colour);
+    const int to = at(selectionEnd_);
+    const int bandTop = std::min(track.groove.bottom() + 1, height() - 4);
+    painter.fillRect(QRect(from, bandTop, to - from, 4), colour);
+    painter.fillRect(QRect(from - 1, track.groove.top(), 2, bandTop + 4 - track.groove.top()),
+                     colour);
+    painter.fillRect(QRect(to - 1, track.groove.top(), 2, bandTop + 4 - track.groove.top()),
+                     colour);
 }
 
 }  // namespace tw::ui

@@ -1,0 +1,184 @@
+#include "dialogs/options_dialog.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QFormLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSlider>
+#include <QStackedWidget>
+#include <QToolButton>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+#include <algorithm>
+
+#include "app/dialog_runner.h"
+#include "app/file_dialog_service.h"
+#include "app/icons.h"
+#include "platform/message_service.h"
+#include "tasks/configuration.h"
+#include "util/av_error.h"
+
+namespace tw::ui {
+
+namespace {
+
+constexpr int kMaxThreadCount = 32;
+constexpr int kMaxPriority = 5;
+
+}  // namespace
+
+TFormOptions::TFormOptions(QWidget* parent)
+    : QDialog(parent),
+      tvSettings_(new QTreeWidget),
+      pages_(new QStackedWidget),
+      edtOutputFolder_(new QLineEdit),
+      chkAlert_(new QCheckBox(QStringLiteral("Show Alert When Conversion Completed"))),
+      tbPriority_(new QSlider(Qt::Horizontal)),
+      cbbThreadCnt_(new QComboBox) {
+    setObjectName(QStringLiteral("FormOptions"));
+    setWindowTitle(QStringLiteral("Options"));
+
+    tvSettings_->setObjectName(QStringLiteral("tvSettings"));
+    tvSettings_->setHeaderHidden(true);
+    tvSettings_->setRootIsDecorated(false);
+    tvSettings_->addTopLevelItem(new QTreeWidgetItem({QStringLiteral("General")}));
+    tvSettings_->addTopLevelItem(new QTreeWidgetItem({QStringLiteral("Performance")}));
+    tvSettings_->setFixedWidth(fontMetrics().horizontalAdvance(QStringLiteral("Performance")) +
+                               fontMetrics().averageCharWidth() * 6);
+    pages_->addWidget(GeneralPage());
+    pages_->addWidget(PerformancePage());
+    connect(tvSettings_, &QTreeWidget::currentItemChanged, this, [this](QTreeWidgetItem* item) {
+        pages_->setCurrentIndex(std::max(0, tvSettings_->indexOfTopLevelItem(item)));
+    });
+
+    auto* buttons = new QDialogButtonBox;
+    QPushButton* ok = buttons->addButton(QStringLiteral("Ok"), QDialogButtonBox::AcceptRole);
+    ok->setObjectName(QStringLiteral("btnOk"));
+    ok->setDefault(true);
+    buttons->addButton(QStringLiteral("Cancel"), QDialogButtonBox::RejectRole)
+        ->setObjectName(QStringLiteral("btnCancel"));
+    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+
+    auto* body = new QHBoxLayout;
+    body->addWidget(tvSettings_);
+    body->addWidget(pages_, 1);
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(body, 1);
+    layout->addWidget(buttons);
+
+    cbbThreadCnt_->addItem(QStringLiteral("Automatic(use all CPU(s))"));
+    for (int count = 1; count <= kMaxThreadCount; ++count) {
+        cbbThreadCnt_->addItem(QString::number(count));
+    }
+    cbbThreadCnt_->setCurrentIndex(0);
+    tvSettings_->setCurrentItem(tvSettings_->topLevelItem(0));
+    tvSettings_->setFocus();
+    resize(fontMetrics().averageCharWidth() * 80, sizeHint().height());
+}
+
+QWidget* TFormOptions::GeneralPage() {
+    auto* page = new QWidget;
+    page->setObjectName(QStringLiteral("pageGeneral"));
+    edtOutputFolder_->setObjectName(QStringLiteral("edtOutputFolder"));
+    auto* browse = new QToolButton;
+    browse->setObjectName(QStringLiteral("btnBrowseOutputFolder"));
+    browse->setIcon(ThemeIcon(QStringLiteral("folder")));
+    browse->setToolTip(QStringLiteral("Browse"));
+    connect(browse, &QToolButton::clicked, this, &TFormOptions::BrowseOutputFolder);
+    chkAlert_->setObjectName(QStringLiteral("chkAlert"));
+
+    auto* folderRow = new QHBoxLayout;
+    folderRow->addWidget(edtOutputFolder_, 1);
+    folderRow->addWidget(browse);
+    auto* group = new QGroupBox(QStringLiteral("Output Folder"));
+    group->setLayout(folderRow);
+
+    auto* layout = new QVBoxLayout(page);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(group);
+    layout->addWidget(chkAlert_);
+    layout->addStretch(1);
+    return page;
+}
+
+QWidget* TFormOptions::PerformancePage() {
+    auto* page = new QWidget;
+    page->setObjectName(QStringLiteral("pagePerformance"));
+    tbPriority_->setObjectName(QStringLiteral("tbPriority"));
+    tbPriority_->setRange(0, kMaxPriority);
+    tbPriority_->setPageStep(1);
+    tbPriority_->setTickPosition(QSlider::TicksBelow);
+    tbPriority_->setTickInterval(1);
+    cbbThreadCnt_->setObjectName(QStringLiteral("cbbThreadCnt"));
+
+    auto* priorityRow = new QHBoxLayout;
+    priorityRow->addWidget(new QLabel(QStringLiteral("Low")));
+    priorityRow->addWidget(tbPriority_, 1);
+    priorityRow->addWidget(new QLabel(QStringLiteral("High")));
+    auto* priority = new QGroupBox(QStringLiteral("Thread Priority"));
+    priority->setLayout(priorityRow);
+
+    auto* countRow = new QHBoxLayout;
+    countRow->addWidget(cbbThreadCnt_);
+    countRow->addStretch(1);
+    auto* count = new QGroupBox(QStringLiteral("Thread Count"));
+    count->setLayout(countRow);
+
+    auto* layout = new QVBoxLayout(page);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(priority);
+    layout->addWidget(count);
+    layout->addStretch(1);
+    return page;
+}
+
+void TFormOptions::BrowseOutputFolder() {
+    const QString folder = FileDialogs().ExistingFolder(this, QStringLiteral("Output Folder"),
+                                                        edtOutputFolder_->text());
+    if (!folder.isEmpty()) {
+        edtOutputFolder_->setText(folder);
+    }
+}
+
+void TFormOptions::Load(const TAVConfiguration& configuration) {
+    // A hand-edited file may hold any number; the list offers 0 (automatic) to 32.
+    const int threads =
+        std::clamp(configuration.PerformanceOptions().ThreadCount(), 0, kMaxThreadCount);
+    cbbThreadCnt_->setCurrentIndex(threads);
+    tbPriority_->setValue(
+        std::clamp(configuration.PerformanceOptions().ThreadPrority(), 0, kMaxPriority));
+    edtOutputFolder_->setText(QString::fromStdString(configuration.OutputFolder()));
+    chkAlert_->setChecked(configuration.ShowAlert());
+}
+
+void TFormOptions::Store(TAVConfiguration& configuration) const {
+    configuration.PerformanceOptions().SetThreadCount(cbbThreadCnt_->currentIndex());
+    configuration.PerformanceOptions().SetThreadPrority(tbPriority_->value());
+    configuration.SetOutputFolder(edtOutputFolder_->text().toStdString());
+    configuration.SetShowAlert(chkAlert_->isChecked());
+}
+
+bool ExecuteOptions(QWidget* parent, TAVConfiguration& configuration) {
+    TFormOptions dialog(parent);
+    dialog.Load(configuration);
+    if (Dialogs().Exec(dialog) != QDialog::Accepted) {
+        return false;
+    }
+    dialog.Store(configuration);
+    try {
+        configuration.Save();
+    } catch (const EAVError& e) {
+        platform::Messages().ShowError(e.what());
+        return false;
+    }
+    return true;
+}
+
+}  // namespace tw::ui

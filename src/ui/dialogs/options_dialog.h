@@ -1,0 +1,47 @@
+#pragma once
+
+// The options dialog ("Options"): a settings tree with the pages "General" (output folder,
+// completion alert) and "Performance" (process priority, encoder threads). On "Ok" the values
+// go into the configuration, which is saved; "Cancel" changes nothing.
+
+#include <QDialog>
+
+class QCheckBox;
+class QComboBox;
+class QLineEdit;
+class QSlider;
+class QStackedWidget;
+class QTreeWidget;
+
+namespace tw {
+class TAVConfiguration;
+}
+
+namespace tw::ui {
+
+class TFormOptions : public QDialog {
+    Q_OBJECT
+
+public:
+    explicit TFormOptions(QWidget* parent = nullptr);
+
+    void Load(const TAVConfiguration& configuration);
+    void Store(TAVConfiguration& configuration) const;
+
+private:
+    QWidget* GeneralPage();
+    QWidget* PerformancePage();
+    void BrowseOutputFolder();
+
+    QTreeWidget* tvSettings_;
+    QStackedWidget* pages_;
+    QLineEdit* edtOutputFolder_;
+    QCheckBox* chkAlert_;
+    QSlider* tbPriority_;
+    QComboBox* cbbThreadCnt_;
+};
+
+// True when "Ok" was pressed and the configuration saved. A failed save is shown as an error.
+bool ExecuteOptions(QWidget* parent, TAVConfiguration& configuration);
+
+}  // namespace tw::ui

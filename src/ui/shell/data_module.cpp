@@ -1,0 +1,23 @@
+#include "shell/data_module.h"
+
+#include "profiles/profile_catalogue.h"
+#include "util/format.h"
+
+namespace tw::ui {
+
+TdmGlobal::TdmGlobal(TAVConfiguration& configuration, const ShellServices& services)
+    : configuration_(configuration), profiles_(CreateBuiltInCatalogue()) {
+    TW_ASSERT(services.uiThread != nullptr);
+    persistence_ = std::make_unique<TPersistentManager>(TAVConfiguration::ConfigFolder(),
+                                                        configuration.OutputFolder());
+    LoadUserProfiles(*profiles_, UserProfileFileName(TAVConfiguration::ConfigFolder()));
+    environment_.Persistence = persistence_.get();
+    environment_.Configuration = &configuration_;
+    environment_.Alerts = services.alerts;
+    environment_.Power = services.power;
+    environment_.Dispatcher = services.uiThread;
+}
+
+TdmGlobal::~TdmGlobal() = default;
+
+}  // namespace tw::ui

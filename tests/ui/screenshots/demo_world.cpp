@@ -1,0 +1,109 @@
+#include "screenshots/demo_world.h"
+
+#include <cstdio>
+
+#include "support/media_generator.h"
+
+namespace tw::screenshots {
+
+namespace {
+
+std::unique_ptr<DemoWorld>& Instance() {
+    static std::unique_ptr<DemoWorld> demo;
+    return demo;
+}
+
+void Check(bool ok, const char* what) {
+    if (!ok) {
+        std::fprintf(stderr, "screenshots: %s did not happen in time\n", what);
+    }
+}
+
+}  // namespace
+
+DemoWorld& Demo() {
+    if (!Instance()) {
+        Instance() = std::make_unique<DemoWorld>();
+    }
+    return *Instance();
+}
+
+void ReleaseDemo() {
+    Instance().reset();
+}
+
+DemoWorld::DemoWorld() : world_(std::make_unique<test::ShellWorld>(home_.Path())) {
+    TCategoryTree& tree = Window().Explorer().Tree();
+    const std::string videos = home_ / "videos";
+    tree.NewCategory(*tree.DefaultCategory(), "Holidays", videos + "/Holidays");
+    tree.NewCategory(*tree.DefaultCategory(), "Music", videos + "/Music");
+    AddConvertedFiles();
+    StartActiveTasks();
+}
+
+DemoWorld::~DemoWorld() {
+    world_.reset();
+}
+
+void DemoWorld::AddConvertedFiles() {
+    const std::string out = home_ / "videos/Conversion/";
+    struct Done {
+        const char* source;
+        const char* target;
+        const char* profile;
+        double seconds;
+    };
+    for (const Done& done : {Done{"Harbour at dawn.mkv", "Harbour at dawn.mp4", "MP4 Video", 6},
+                             Done{"Interview.mkv", "Interview.mp4", "IPod 320x240 Video", 4},
+                             Done{"Garden party.mp4", "Garden party.mkv", "Matroska Video", 5}}) {
+        auto request = test::Request(test::MakeClip(home_.Path(), done.source, done.seconds),
+                                     out + done.target, 1);
+        request->SetProfile(done.profile);
+        world_->AddTask(std::move(request));
+    }
+    Check(world_->WaitFor([&] { return world_->Converting().Tasks().empty(); }),
+          "converting the finished files");
+}
+
+void DemoWorld::StartActiveTasks() {
+    const std::string out = home_ / "videos/Conversion/";
+    auto sailing = test::Request(test::MakeClip(home_.Path(), "Sailing trip.mkv", 20),
+                                 out + "Sailing trip.mp4", 2, true);
+    sailing->SetProfile("IPod 320x240 Video");
+    // The encoder's note about the sample rate gives the log pane a line to show.
+    sailing->ConvertOptions().AudioOptions().SetAudioSampleRate(44000);
+    auto dinner = test::Request(test::MakeClip(home_.Path(), "Family dinner.mkv", 20),
+                                out + "Family dinner.mp4", 1, true);
+    dinner->SetProfile("MP4 Video");
+    const std::string broken = home_ / "Old camcorder tape.avi";
+    test::WriteRandomFile(broken, 64 * 1024, 7);
+    auto tape = test::Request(broken, out + "Old camcorder tape.mp4", 1, true);
+    tape->SetProfile("DVD Video (PAL)");
+
+    running_ = &world_->AddTask(std::move(sailing));
+    TAVTask& paused = world_->AddTask(std::move(dinner));
+    TAVTask& failed = world_->AddTask(std::move(tape));
+    Check(world_->WaitFor([&] { return paused.Converter().Progress() >= 15; }), "progress");
+    paused.Pause();
+    Check(world_->WaitFor([&] { return running_->Converter().Progress() >= 42; }), "progress");
+    Check(world_->WaitFor([&] { return failed.Status() == stError; }), "the failure");
+}
+
+void DemoWorld::ShowConverting() {
+    ui::TFrameExplorer& explorer = Window().Explorer();
+    explorer.SelectNode(*explorer.Tree().ConvertingNode());
+    Window().TaskList().SelectTask(*running_);
+    Window().UpdateActions();
+}
+
+void DemoWorld::ShowConverted() {
+    ui::TFrameExplorer& explorer = Window().Explorer();
+    explorer.SelectNode(*explorer.Tree().DefaultCategory());
+    const std::vector<TAVTask*> rows = world_->Rows();
+    if (!rows.empty()) {
+        Window().TaskList().SelectTask(*rows.front());
+    }
+    Window().UpdateActions();
+}
+
+}  // namespace tw::screenshots

@@ -1,0 +1,36 @@
+#pragma once
+
+// A program with some history, for the pictures: categories, converted files, and tasks that
+// are converting, paused and failed. Built on first use and shared by every scene; released at
+// the end of the run.
+
+#include "support/shell_world.h"
+
+namespace tw::screenshots {
+
+class DemoWorld {
+public:
+    DemoWorld();
+    ~DemoWorld();
+
+    test::ShellWorld& World() { return *world_; }
+    ui::TFormMain& Window() { return world_->Window(); }
+
+    // The Converting list with the running task focused, its log below.
+    void ShowConverting();
+    // The default category with its converted files.
+    void ShowConverted();
+
+private:
+    void AddConvertedFiles();
+    void StartActiveTasks();
+
+    test::TempFolder home_;
+    std::unique_ptr<test::ShellWorld> world_;
+    TAVTask* running_ = nullptr;
+};
+
+DemoWorld& Demo();
+void ReleaseDemo();
+
+}  // namespace tw::screenshots

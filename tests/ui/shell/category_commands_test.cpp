@@ -1,0 +1,77 @@
+// The category popup's commands on the real tree and database.
+#include <gtest/gtest.h>
+
+#include <QLineEdit>
+#include <filesystem>
+
+#include "shell/frame_explorer.h"
+#include "support/shell_world.h"
+
+namespace tw::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+ui::ScriptedDialogRunner::Handler Fill(const std::string& name, const std::string& path) {
+    return [name, path](QDialog& dialog) {
+        dialog.findChild<QLineEdit*>("edtName")->setText(QString::fromStdString(name));
+        dialog.findChild<QLineEdit*>("edtPath")->setText(QString::fromStdString(path));
+        dialog.findChild<QAbstractButton*>("btnOk")->click();
+    };
+}
+
+int CountCategories(SqliteDatabase& db) {
+    SqliteStatement query = db.Prepare("select count(*) as n from Categories");
+    query.Step();
+    return static_cast<int>(query.Integer("n"));
+}
+
+TEST(CategoryCommands, NewPropertiesAndDeleteWithSubCategories) {
+    TempFolder home;
+    ShellWorld world(home.Path());
+    ui::TFrameExplorer& explorer = world.Window().Explorer();
+    TCategoryTree& tree = explorer.Tree();
+    SqliteDatabase& db = world.data->Persistence().Database();
+
+    explorer.SelectNode(*tree.DefaultCategory());
+    world.Window().UpdateActions();
+    EXPECT_FALSE(world.Action("actDelCategory")->isEnabled());
+
+    world.dialogs.Push(Fill("  Holidays ", home / "holidays"));
+    world.Trigger("actNewCategory");
+    ASSERT_EQ(tree.Children(*tree.DefaultCategory()).size(), 1u);
+    TConvertedNode& holidays = *tree.Children(*tree.DefaultCategory())[0];
+    EXPECT_EQ(holidays.CategoryName(), "Holidays");
+    EXPECT_FALSE(fs::exists(home / "holidays"));
+    EXPECT_EQ(world.dialogs.History().back().caption, "New Category");
+
+    explorer.SelectNode(holidays);
+    world.dialogs.Push(Fill("Sub", home / "sub"));
+    world.Trigger("actNewCategory");
+    EXPECT_EQ(CountCategories(db), 3);
+
+    // Properties creates the folder; one that cannot be made leaves the category as it was.
+    world.dialogs.Push(Fill("Trips", home / "trips/2024"));
+    world.Trigger("actCategoryProp");
+    EXPECT_EQ(world.dialogs.History().back().caption, "Category Properties");
+    EXPECT_EQ(holidays.CategoryName(), "Trips");
+    EXPECT_TRUE(fs::is_directory(home / "trips/2024"));
+    WriteFileBytes(home / "file", "x");
+    world.dialogs.Push(Fill("Broken", home / "file/below"));
+    world.Trigger("actCategoryProp");
+    EXPECT_EQ(world.Errors().size(), 1);
+    EXPECT_EQ(holidays.CategoryName(), "Trips");
+    EXPECT_EQ(holidays.Path(), home / "trips/2024");
+
+    world.Window().UpdateActions();
+    ASSERT_TRUE(world.Action("actDelCategory")->isEnabled());
+    world.dialogs.Push(Answer(QMessageBox::Yes));
+    world.Trigger("actDelCategory");
+    EXPECT_EQ(world.dialogs.History().back().text, "Do you want to delete the selected category?");
+    EXPECT_TRUE(tree.Children(*tree.DefaultCategory()).empty());
+    EXPECT_EQ(explorer.FocusedNode(), tree.DefaultCategory());
+    EXPECT_EQ(CountCategories(db), 1);
+}
+
+}  // namespace
+}  // namespace tw::test
