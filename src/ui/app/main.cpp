@@ -20,8 +20,8 @@
 #include "desktop/notification_bus.h"
 #include "desktop/power_off.h"
 #include "desktop/task_alerts.h"
-#include "preview/player_window.h"
 #include "platform/process_priority.h"
+#include "preview/player_window.h"
 #include "shell/data_module.h"
 #include "shell/main_window.h"
 #include "tasks/configuration.h"
@@ -86,7 +86,12 @@ int Run(SingleInstance& instance, const QString& sourceFile) {
                                [&window, sourceFile] { window.NewConversion(sourceFile); });
         }
         const int result = QApplication::exec();
-        configuration.Save();
+        try {
+            configuration.Save();
+        } catch (const EAVError& e) {
+            // The session's work is done and stored; only the preferences could not be.
+            platform::Messages().ShowError(e.what());
+        }
         return result;
     } catch (const EAVError& e) {
         platform::Messages().ShowError(e.what());
