@@ -7,6 +7,7 @@
 #include <sys/resource.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <filesystem>
 
 #include "child_process.h"
@@ -55,8 +56,19 @@ TaskEnd RunTask(TaskWorld& world, const std::string& source, const std::string& 
     if (during) {
         during(task);
     }
-    end.ended = world.RunUntil([&] { return !task.Converter().IsWorking(); }, 60s);
+    // A completed task leaves the list and is freed: it must not be touched then.
+    const auto listed = [&] {
+        const auto& tasks = world.Converting().Tasks();
+        return std::any_of(tasks.begin(), tasks.end(),
+                           [&](const auto& t) { return t.get() == &task; });
+    };
+    end.ended = world.RunUntil([&] { return !listed() || !task.Converter().IsWorking(); }, 60s);
     world.Pump(20ms);
+    if (!listed()) {
+        end.status = stFinished;
+        end.log = "filed as converted\n";
+        return end;
+    }
     end.status = task.Status();
     for (const std::string& line : task.Log()) {
         end.log += line + "\n";
