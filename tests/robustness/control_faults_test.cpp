@@ -7,7 +7,7 @@
 #include <random>
 
 #include "media/library.h"
-#include "support/conversion_runner.h"
+#include "support/media_generator.h"
 #include "support/scoped_env.h"
 #include "support/task_fakes.h"
 
@@ -27,14 +27,22 @@ TEST(ControlFaults, RandomCommandsOnFourRunningTasksNeverDeadlockOrDoubleAWorker
     TaskWorld world(home.Path().string());
     world.explorer.Show(world.Converting(), world.list);
     constexpr int kTasks = 4;
-    // Two short sources that may complete during the storm, two that outlast it.
-    const double seconds[kTasks] = {1.5, 2.5, 60, 60};
+    // Two short sources that may complete during the storm, two that outlast it. Files rather
+    // than generated pictures: the library's generator input leaks a few frames when a run
+    // stops before its end, which the leak checker would lay at this test's door.
+    const double seconds[kTasks] = {1.5, 2.5, 8, 8};
     std::vector<TAVTask*> tasks;
     for (int i = 0; i < kTasks; ++i) {
+        ClipSpec clip;
+        clip.width = 96;
+        clip.height = 64;
+        clip.durationSec = seconds[i];
+        clip.videoCodec = "mpeg4";
+        const std::string source = home / ("s" + std::to_string(i) + ".mkv");
+        GenerateClip(clip, source);
         auto settings = std::make_unique<TConversionSettings>();
-        settings->SetSourceFile(LavfiSource(96, 64, "25", seconds[i]));
+        settings->SetSourceFile(source);
         settings->SetTargetFile(home / ("t" + std::to_string(i) + ".mkv"));
-        settings->ConvertOptions().SetInputFormat("lavfi");
         settings->ConvertOptions().Engine.RateEmulation = true;
         tasks.push_back(&world.Converting().AddTask(std::move(settings)));
     }
