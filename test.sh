@@ -12,19 +12,19 @@ scripts/setup.sh
 jobs=$(nproc)
 
 echo "== build (release with debug info)"
-scripts/build.sh build -DTW_BUILD_TESTS=ON -DTW_BUILD_BENCH=ON
+scripts/build.sh build -DTW_WERROR=ON -DTW_BUILD_TESTS=ON -DTW_BUILD_BENCH=ON
 echo "== tests"
 ctest --test-dir build --output-on-failure --parallel "$jobs" --timeout 600
 
 echo "== build (address + undefined behaviour sanitizers)"
-scripts/build.sh build-asan -DTW_SANITIZE=ON -DTW_BUILD_TESTS=ON -DTW_BUILD_BENCH=OFF
+scripts/build.sh build-asan -DTW_WERROR=ON -DTW_SANITIZE=ON -DTW_BUILD_TESTS=ON -DTW_BUILD_BENCH=OFF
 echo "== tests under sanitizers"
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:halt_on_error=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 ctest --test-dir build-asan --output-on-failure --parallel "$jobs" --timeout 900
 
 echo "== build (thread sanitizer: the core and its concurrency tests)"
-scripts/build.sh build-tsan -DTW_TSAN=ON
+scripts/build.sh build-tsan -DTW_WERROR=ON -DTW_TSAN=ON
 echo "== concurrency tests under the thread sanitizer"
 ctest --test-dir build-tsan --output-on-failure --parallel "$jobs" --timeout 900
 

@@ -19,7 +19,7 @@ if [ ${#targets[@]} -eq 0 ]; then
              media_input)
 fi
 
-CC=clang CXX=clang++ scripts/build.sh build-fuzz -DTW_FUZZ=ON
+CC=clang CXX=clang++ scripts/build.sh build-fuzz -DTW_WERROR=ON -DTW_FUZZ=ON
 
 build=$root/build-fuzz
 "$build/tests/fuzz/tw_fuzz_media_seeds" "$build/corpus/media_input" >/dev/null 2>&1

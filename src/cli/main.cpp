@@ -2,6 +2,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <iostream>
@@ -9,10 +10,6 @@
 #include <string>
 #include <thread>
 #include <vector>
-
-extern "C" {
-#include <libavutil/log.h>
-}
 
 #include "cli_arguments.h"
 #include "dvd_source.h"
@@ -87,12 +84,13 @@ void ShowProgress(const std::vector<Job>& jobs, CliMessages& messages, bool fina
                                      : TimeText(static_cast<int64_t>(c.ConvertedDuration()));
         char text[256];
         if (shown == 1) {
+            // An estimate needs some progress over at least a second of work.
             const int64_t remaining = c.GetRemainingTime();
+            const bool estimated = !final && c.GetProgress() > 0 && c.GetElapsedTime() >= 1 &&
+                                   remaining != tw::TAVConverter::kUnknownRemaining;
             std::snprintf(text, sizeof text, "%4s  left %s  %.1f kbit/s  %lld KB", done.c_str(),
-                          remaining == tw::TAVConverter::kUnknownRemaining || final
-                              ? "--:--:--"
-                              : TimeText(remaining).c_str(),
-                          c.Bitrate(), static_cast<long long>(c.OutputSize() / 1024));
+                          estimated ? TimeText(remaining).c_str() : "--:--:--", c.Bitrate(),
+                          static_cast<long long>(c.OutputSize() / 1024));
         } else {
             std::snprintf(text, sizeof text, "%s %s  ",
                           job.output.substr(job.output.find_last_of('/') + 1).c_str(),
@@ -210,6 +208,7 @@ int main(int argc, char** argv) {
     }
 
     const bool terminal = isatty(STDERR_FILENO);
+    std::chrono::steady_clock::time_point lastDraw;
     for (Job& job : jobs) {
         job.converter = std::make_unique<tw::TAVConverter>();
         try {
@@ -220,19 +219,27 @@ int main(int argc, char** argv) {
         }
         job.converter->SetInputFiles({job.input});
         job.converter->SetOutputFiles({job.output});
-        job.converter->SetOnLog(
-            [&arguments](tw::TAVConverter&, int level, const std::string& text) {
-                if (level <= AV_LOG_ERROR || arguments.verbose) {
-                    std::string line = text;
-                    while (!line.empty() && line.back() == '\n') {
-                        line.pop_back();
-                    }
-                    std::fprintf(stderr, "%s\n", line.c_str());
+        // The libraries' notices are for those who ask; a failure's own line reaches the user
+        // with the failure's message.
+        if (arguments.verbose) {
+            job.converter->SetOnLog([](tw::TAVConverter&, int, const std::string& text) {
+                std::string line = text;
+                while (!line.empty() && line.back() == '\n') {
+                    line.pop_back();
+                }
+                std::fprintf(stderr, "%s\n", line.c_str());
+            });
+        }
+        if (terminal) {
+            job.converter->SetOnProgress([&jobs, &messages, &lastDraw](tw::TAVConverter&) {
+                // About ten times a second is as fast as anyone reads; the final figures are
+                // drawn once all runs have ended.
+                const auto now = std::chrono::steady_clock::now();
+                if (now - lastDraw >= std::chrono::milliseconds(100)) {
+                    lastDraw = now;
+                    ShowProgress(jobs, messages);
                 }
             });
-        if (terminal) {
-            job.converter->SetOnProgress(
-                [&jobs, &messages](tw::TAVConverter&) { ShowProgress(jobs, messages); });
         }
         Job* self = &job;
         job.converter->SetOnComplete([self](tw::TAVConverter&) { self->completed = true; });
@@ -248,6 +255,7 @@ int main(int argc, char** argv) {
         return count;
     };
     size_t next = 0;
+    bool stopSent = false;
     while (true) {
         while (!interruptSignal.load() && next < jobs.size() && working() < arguments.jobs) {
             jobs[next].started = jobs[next].converter->Start();
@@ -258,13 +266,14 @@ int main(int argc, char** argv) {
         }
         dispatcher.RunUntil([&] { return working() < arguments.jobs || interruptSignal.load(); },
                             std::chrono::milliseconds(100));
-        if (interruptSignal.load()) {
-            // Until a run reaches its loop there is nothing to stop; keep asking.
+        if (interruptSignal.load() && !stopSent) {
+            // A run still opening its files keeps the stop until its loop begins.
             for (Job& job : jobs) {
                 if (job.started) {
                     job.converter->Stop();
                 }
             }
+            stopSent = true;
         }
     }
     for (Job& job : jobs) {

@@ -50,17 +50,27 @@ std::unique_ptr<TAVProfileList> LoadProfiles() {
 
 std::vector<std::string> NearestProfileNames(const TAVProfileList& list, const std::string& name,
                                              size_t count) {
-    std::vector<std::pair<size_t, std::string>> scored;
+    // Names that hold what was typed come first ("ipod" means the IPod profiles, however far
+    // their whole names are from it), then the rest by how few edits reach them.
+    struct Scored {
+        bool holdsName;
+        size_t distance;
+        std::string description;
+    };
+    std::vector<Scored> scored;
     const std::string wanted = Lower(name);
     for (int i = 0; i < list.Count(); ++i) {
         const std::string& description = list.Items(i).Description();
-        scored.emplace_back(EditDistance(wanted, Lower(description)), description);
+        const std::string lower = Lower(description);
+        scored.push_back({!wanted.empty() && lower.find(wanted) != std::string::npos,
+                          EditDistance(wanted, lower), description});
     }
-    std::stable_sort(scored.begin(), scored.end(),
-                     [](const auto& a, const auto& b) { return a.first < b.first; });
+    std::stable_sort(scored.begin(), scored.end(), [](const Scored& a, const Scored& b) {
+        return a.holdsName != b.holdsName ? a.holdsName : a.distance < b.distance;
+    });
     std::vector<std::string> names;
     for (size_t i = 0; i < scored.size() && i < count; ++i) {
-        names.push_back(scored[i].second);
+        names.push_back(scored[i].description);
     }
     return names;
 }

@@ -4,8 +4,8 @@
 
 #include "media/library.h"
 #include "support/conversion_runner.h"
-#include "support/media_generator.h"
 #include "support/media_facts.h"
+#include "support/media_generator.h"
 #include "support/scoped_env.h"
 
 namespace tw::test {
@@ -36,7 +36,8 @@ TEST(BadInput, MissingFile) {
     ConversionRunner runner;
     const ConversionOutcome outcome = Fail(runner, folder / "nothing.mp4", folder / "out.mp4");
     EXPECT_EQ(outcome.errorMessage, "Could not open file:-2!");
-    EXPECT_TRUE(Shown(outcome, "Could not open file:-2!:"));
+    // No library line explains the number; the library's words for it do.
+    EXPECT_TRUE(Shown(outcome, "Could not open file:-2!:No such file or directory"));
     // Opening failed: the run never reached its loop, so there is no completion.
     EXPECT_EQ(outcome.completeEvents, 0);
     EXPECT_FALSE(std::filesystem::exists(folder / "out.mp4"));
@@ -60,7 +61,7 @@ TEST(BadInput, RandomBytes) {
 
 TEST(BadInput, TruncatedMp4WithoutItsIndex) {
     TempFolder folder;
-    ClipSpec clip;
+    ClipDescription clip;
     GenerateClip(clip, folder / "whole.mp4");
     TruncateCopy(folder / "whole.mp4", folder / "half.mp4", 0.5);
     ConversionRunner runner;
@@ -70,7 +71,7 @@ TEST(BadInput, TruncatedMp4WithoutItsIndex) {
 
 TEST(BadInput, TruncatedStreamConvertsWhatIsThere) {
     TempFolder folder;
-    ClipSpec clip;
+    ClipDescription clip;
     clip.durationSec = 4;
     GenerateClip(clip, folder / "whole.ts");
     TruncateCopy(folder / "whole.ts", folder / "half.ts", 0.5);
@@ -92,7 +93,7 @@ TEST(BadInput, UnknownForcedFormat) {
 
 TEST(BadInput, UnknownAndWrongEncoderNames) {
     TempFolder folder;
-    ClipSpec clip;
+    ClipDescription clip;
     GenerateClip(clip, folder / "in.mkv");
     {
         ConversionRunner runner;
@@ -116,7 +117,7 @@ TEST(BadInput, UnknownAndWrongEncoderNames) {
 
 TEST(BadInput, OutputNameWithoutAFormat) {
     TempFolder folder;
-    ClipSpec clip;
+    ClipDescription clip;
     GenerateClip(clip, folder / "in.mkv");
     ConversionRunner runner;
     const ConversionOutcome outcome = Fail(runner, folder / "in.mkv", folder / "out.unknownext");
@@ -126,7 +127,7 @@ TEST(BadInput, OutputNameWithoutAFormat) {
 
 TEST(BadInput, EncoderThatRefusesItsParameters) {
     TempFolder folder;
-    ClipSpec clip;
+    ClipDescription clip;
     GenerateClip(clip, folder / "in.mkv");
     ConversionRunner runner;
     // H.263 only takes a few fixed picture sizes.
@@ -139,9 +140,37 @@ TEST(BadInput, EncoderThatRefusesItsParameters) {
     EXPECT_EQ(outcome.completeEvents, 1);
 }
 
+TEST(BadInput, UndecodableVideoIsNamedAndItsSoundStillConverts) {
+    TempFolder folder;
+    ClipDescription clip;
+    clip.videoCodec = "mpeg2video";
+    clip.videoUndecodable = true;
+    GenerateClip(clip, folder / "noise.mkv");
+    ConversionRunner runner;
+    const ConversionOutcome outcome = Fail(runner, folder / "noise.mkv", folder / "out.mp4");
+    EXPECT_EQ(outcome.errorMessage, "Video pixel format is unknown, stream can not be decoded");
+    ConversionRunner soundOnly;
+    const ConversionOutcome sound = soundOnly.Run({folder / "noise.mkv"}, {folder / "out.mp3"});
+    EXPECT_EQ(sound.errorMessage, "");
+    EXPECT_NEAR(InspectMedia(folder / "out.mp3").First(StreamKind::Audio).durationSec, 2, 0.1);
+}
+
+TEST(BadInput, DiskFullAtTheEndIsAFailure) {
+    // Everything fits the write buffer until the trailer, whose writing fails.
+    ConversionRunner runner;
+    runner.Options().SetInputFormat("lavfi");
+    runner.Options().SetOutputFormat("matroska");
+    const ConversionOutcome outcome =
+        Fail(runner, LavfiSource(64, 48, "5", 0.4, 8000, 1), "/dev/full");
+    EXPECT_EQ(outcome.errorMessage,
+              "Could not finish the output file /dev/full: No space left on device");
+    // The run reached its loop: the owner hears of its end, as a failure.
+    EXPECT_EQ(outcome.completeEvents, 1);
+}
+
 TEST(BadInput, OutputThatIsTheInputIsRefusedAndTheSourceKept) {
     TempFolder folder;
-    ClipSpec clip;
+    ClipDescription clip;
     GenerateClip(clip, folder / "in.mkv");
     const auto size = std::filesystem::file_size(folder / "in.mkv");
     std::filesystem::create_symlink(folder / "in.mkv", folder / "link.mkv");

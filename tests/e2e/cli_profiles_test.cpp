@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "../core/dvd/test_disc.h"
-#include "support/media_generator.h"
 #include "support/media_facts.h"
+#include "support/media_generator.h"
 #include "support/scoped_env.h"
 
 namespace tw::test {
@@ -72,7 +72,7 @@ TEST(CliProfiles, ListsProfilesUnderTheirCategories) {
 TEST(CliProfiles, ConvertsWithADeviceProfileGivenInAnyCase) {
     TempFolder folder;
     ScopedEnv config("TIDEWELL_CONFIG_HOME", folder / "config");
-    ClipSpec clip;
+    ClipDescription clip;
     clip.width = 640;
     clip.height = 480;
     GenerateClip(clip, folder / "clip.mkv");
@@ -93,12 +93,17 @@ TEST(CliProfiles, UnknownProfileExitsTwoNamingTheNearest) {
     const Result r = Cli(folder, {"--profile", "IPod 320x240 Vidoe", "in.mkv", "out.mp4"});
     EXPECT_EQ(r.exitCode, 2);
     EXPECT_NE(r.err.find("IPod 320x240 Video"), std::string::npos) << r.err;
+    // A part of a name brings the names that hold it, not the shortest ones.
+    const Result part = Cli(folder, {"--profile", "ipod", "in.mkv", "out.mp4"});
+    EXPECT_EQ(part.exitCode, 2);
+    EXPECT_NE(part.err.find("nearest are:\n  IPod"), std::string::npos) << part.err;
+    EXPECT_EQ(part.err.find("VCD"), std::string::npos) << part.err;
 }
 
 TEST(CliProfiles, OutputFolderWithSeveralInputsAndJobs) {
     TempFolder folder;
     ScopedEnv config("TIDEWELL_CONFIG_HOME", folder / "config");
-    ClipSpec clip;
+    ClipDescription clip;
     clip.durationSec = 1;
     GenerateClip(clip, folder / "one.mkv");
     GenerateClip(clip, folder / "two.avi");
@@ -117,7 +122,7 @@ TEST(CliProfiles, OutputFolderWithSeveralInputsAndJobs) {
 TEST(CliProfiles, ImageProfileNumbersItsPictures) {
     TempFolder folder;
     ScopedEnv config("TIDEWELL_CONFIG_HOME", folder / "config");
-    ClipSpec clip;
+    ClipDescription clip;
     clip.durationSec = 0.4;
     GenerateClip(clip, folder / "movie.mkv");
     const Result r = Cli(folder, {"--profile", "JPEG Sequence", "--output-dir", folder / "pictures",
@@ -132,7 +137,7 @@ TEST(CliProfiles, ImageProfileNumbersItsPictures) {
 TEST(CliProfiles, StartAndDurationCutTheSource) {
     TempFolder folder;
     ScopedEnv config("TIDEWELL_CONFIG_HOME", folder / "config");
-    ClipSpec clip;
+    ClipDescription clip;
     clip.durationSec = 4;
     GenerateClip(clip, folder / "clip.mkv");
     const Result r = Cli(folder, {"--start", "1.5", "--duration", "2", "--threads", "1",
@@ -147,7 +152,7 @@ TEST(CliProfiles, StartAndDurationCutTheSource) {
 
 TEST(CliProfiles, FiltersAndLibraryOptions) {
     TempFolder folder;
-    ClipSpec clip;
+    ClipDescription clip;
     clip.durationSec = 1;
     GenerateClip(clip, folder / "clip.mkv");
     const Result r = Cli(folder, {"--filters", "hflip", "--option", "g=5", "--set",

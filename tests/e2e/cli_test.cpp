@@ -1,5 +1,6 @@
 // The command-line converter as a user runs it: exit codes, messages, interruption.
 #include <gtest/gtest.h>
+#include <pty.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -12,8 +13,8 @@
 #include <thread>
 #include <vector>
 
-#include "support/media_generator.h"
 #include "support/media_facts.h"
+#include "support/media_generator.h"
 #include "support/scoped_env.h"
 
 namespace tw::test {
@@ -24,11 +25,13 @@ struct CliResult {
     std::string errorOutput;
 };
 
-// Runs the program with args, stderr captured, stdin closed.
+// Runs the program with args, stderr captured (through a terminal of its own when terminal is
+// set), stdin closed.
 CliResult RunCli(const std::vector<std::string>& args, int interruptAfterMs = -1,
-                 bool checkLeaks = true) {
+                 bool checkLeaks = true, bool terminal = false) {
     int errPipe[2];
-    if (pipe(errPipe) != 0) {
+    if (terminal ? openpty(&errPipe[0], &errPipe[1], nullptr, nullptr, nullptr) != 0
+                 : pipe(errPipe) != 0) {
         return {};
     }
     const pid_t child = fork();
@@ -70,7 +73,7 @@ CliResult RunCli(const std::vector<std::string>& args, int interruptAfterMs = -1
 
 TEST(Cli, ConvertsWithEmptyOptionsAndSaysNothingWhenNotATerminal) {
     TempFolder folder;
-    ClipSpec clip;
+    ClipDescription clip;
     GenerateClip(clip, folder / "in.mkv");
     const CliResult result = RunCli({folder / "in.mkv", folder / "out.mp4"});
     EXPECT_EQ(result.exitCode, 0) << result.errorOutput;
@@ -80,9 +83,48 @@ TEST(Cli, ConvertsWithEmptyOptionsAndSaysNothingWhenNotATerminal) {
     EXPECT_EQ(info.First(StreamKind::Video).codecName, "h264");
 }
 
+// A variable-rate recording, whose container and average rates differ (a library notice).
+std::string MakeRecording(const TempFolder& folder) {
+    ClipDescription clip;
+    clip.width = 640;
+    clip.height = 480;
+    clip.durationSec = 6;
+    clip.audioCodec = "";
+    for (int i = 0; i < 120; ++i) {
+        clip.frameTimesSec.push_back(i * 0.05 + (i % 2) * 0.01);
+    }
+    const std::string path = folder / "recording.mp4";
+    GenerateClip(clip, path);
+    return path;
+}
+
+TEST(Cli, TerminalLineIsCalmAndLibraryNoticesWaitForVerbose) {
+    TempFolder folder;
+    const std::string source = MakeRecording(folder);
+    const auto begin = std::chrono::steady_clock::now();
+    const CliResult quiet = RunCli({source, folder / "out.mkv"}, -1, true, true);
+    const double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count();
+    ASSERT_EQ(quiet.exitCode, 0) << quiet.errorOutput;
+    const std::string& out = quiet.errorOutput;
+    EXPECT_EQ(out.find("Seems stream"), std::string::npos) << out;
+    const auto redraws = std::count(out.begin(), out.end(), '\r');
+    EXPECT_LE(redraws, 10 * seconds + 3) << out;
+    // No time left is claimed before there is anything to estimate it from.
+    EXPECT_NE(out.find("  0%  left --:--:--"), std::string::npos) << out;
+    for (size_t at = out.find("%  left 0:00:00"); at != std::string::npos;
+         at = out.find("%  left 0:00:00", at + 1)) {
+        EXPECT_GE(std::stoi(out.substr(at - 3, 3)), 50) << out;
+    }
+    ASSERT_FALSE(out.empty());
+    EXPECT_EQ(out.back(), '\n');
+    const CliResult verbose = RunCli({"-v", source, folder / "out.mkv"});
+    EXPECT_NE(verbose.errorOutput.find("Seems stream"), std::string::npos);
+}
+
 TEST(Cli, SettingsByName) {
     TempFolder folder;
-    ClipSpec clip;
+    ClipDescription clip;
     GenerateClip(clip, folder / "in.mkv");
     const CliResult result =
         RunCli({"--set", "VideoOptions.FrameWidth=160", "--set", "VideoOptions.FrameHeight=120",

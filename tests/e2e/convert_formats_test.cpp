@@ -6,8 +6,8 @@
 
 #include "media/library.h"
 #include "support/conversion_runner.h"
-#include "support/media_generator.h"
 #include "support/media_facts.h"
+#include "support/media_generator.h"
 #include "support/scoped_env.h"
 
 namespace tw::test {
@@ -17,7 +17,7 @@ class ConvertFormats : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
         folder_ = new TempFolder();
-        ClipSpec clip;
+        ClipDescription clip;
         clip.width = 320;
         clip.height = 240;
         clip.frameRate = {25, 1};
@@ -206,7 +206,7 @@ TEST_F(ConvertFormats, SampleRateAndChannelChangeHoldsTheDuration) {
 
 TEST(ConvertSubtitles, TextSubtitlesReachMatroskaWithEmptyOptions) {
     TempFolder folder;
-    ClipSpec clip;
+    ClipDescription clip;
     clip.durationSec = 3.0;
     clip.subtitles = {{0.5, 1.5, "Hello"}, {2.0, 2.8, "World"}};
     const std::string source = folder / "subs.mkv";
@@ -230,7 +230,7 @@ TEST(ConvertSubtitles, TextSubtitlesReachMatroskaWithEmptyOptions) {
 
 TEST(ConvertSubtitles, ContainerWithoutSubtitlesDropsThem) {
     TempFolder folder;
-    ClipSpec clip;
+    ClipDescription clip;
     clip.subtitles = {{0.5, 1.5, "Hello"}};
     const std::string source = folder / "subs.mkv";
     GenerateClip(clip, source);

@@ -17,7 +17,7 @@ namespace fs = std::filesystem;
 
 // A generated file whose length the container states, so progress can be measured.
 std::string MakeSource(const TempFolder& folder, double seconds) {
-    ClipSpec clip;
+    ClipDescription clip;
     clip.width = 160;
     clip.height = 120;
     clip.durationSec = seconds;
@@ -67,8 +67,14 @@ TEST(ConverterRun, ElapsedAndRemainingTimeFollowTheRun) {
             remainingWhileRunning = c.GetRemainingTime();
         }
     });
+    const auto begin = std::chrono::steady_clock::now();
     const ConversionOutcome outcome = runner.Run({source}, {folder / "t.mp4"});
+    const double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count();
     ASSERT_EQ(outcome.errorMessage, "");
+    // Hundreds of passes, but a window repaints a row per event: a few a second at most.
+    EXPECT_GE(outcome.progressEvents, 2);
+    EXPECT_LE(outcome.progressEvents, 4 * seconds + 2);
     EXPECT_GE(elapsedSeen, 1);
     EXPECT_GE(runner.Converter().GetElapsedTime(), 2);
     ASSERT_GE(remainingWhileRunning, 0);
@@ -129,6 +135,55 @@ TEST(ConverterRun, StopEndsWithAFinishedFileAndNoCompletion) {
     EXPECT_GT(info.First(StreamKind::Audio).decodedSampleCount, 0);
 }
 
+TEST(ConverterRun, StopEndsALongRepeatOfOnePicture) {
+    TempFolder folder;
+    // Three pictures, then one ten hours later: held at 25 pictures a second, nearly a million
+    // repeats of the third.
+    ClipDescription clip;
+    clip.width = 640;
+    clip.height = 480;
+    clip.audioCodec = "";
+    clip.frameTimesSec = {0, 0.04, 0.08, 36000};
+    const std::string source = folder / "gap.mkv";
+    GenerateClip(clip, source);
+    ConversionRunner runner;
+    const std::string out = folder / "gap.avi";
+    runner.Start({source}, {out});
+    ASSERT_TRUE(runner.Dispatcher().RunUntil(
+        [&] {
+            std::error_code error;
+            const auto size = fs::file_size(out, error);
+            return !error && size > 200000;
+        },
+        std::chrono::seconds(60)));
+    runner.Converter().Stop();
+    const ConversionOutcome outcome = runner.Wait(std::chrono::seconds(60));
+    ASSERT_TRUE(outcome.finished);
+    EXPECT_EQ(outcome.stoppedEvents, 1);
+    const double seconds = InspectMedia(out).First(StreamKind::Video).durationSec;
+    EXPECT_GT(seconds, 1);
+    EXPECT_LT(seconds, 3600);
+}
+
+TEST(ConverterRun, PauseOrStopGivenWhileTheFilesOpenIsKept) {
+    TempFolder folder;
+    const std::string source = MakeSource(folder, 2);
+    ConversionRunner stopped;
+    stopped.Start({source}, {folder / "stopped.mkv"});
+    stopped.Converter().Stop();
+    ConversionRunner paused;
+    paused.Start({source}, {folder / "paused.mkv"});
+    paused.Converter().Pause();
+    const ConversionOutcome stop = stopped.Wait();
+    EXPECT_EQ(stop.stoppedEvents, 1);
+    EXPECT_EQ(stop.completeEvents, 0);
+    ASSERT_TRUE(paused.Dispatcher().RunUntil(
+        [&] { return paused.Converter().State() == TAVConverter::RunState::Paused; },
+        std::chrono::seconds(30)));
+    paused.Converter().Resume();
+    EXPECT_EQ(paused.Wait().completeEvents, 1);
+}
+
 TEST(ConverterRun, StopWhilePausedLeavesThePause) {
     TempFolder folder;
     ConversionRunner runner;
@@ -149,14 +204,19 @@ TEST(ConverterRun, StopWhilePausedLeavesThePause) {
 
 TEST(ConverterRun, DestroyingARunningConverterStopsItsWorker) {
     TempFolder folder;
-    {
-        const std::string source = MakeSource(folder, 20);
-        ConversionRunner runner;
-        UseRealTime(runner);
-        runner.Start({source}, {folder / "d.mkv"});
-        runner.Dispatcher().RunUntil([] { return false; }, std::chrono::milliseconds(500));
+    const std::string source = MakeSource(folder, 20);
+    for (const int runMs : {500, 0}) {
+        // Also while the run still opens its files: the 20 s in real time are never waited for.
+        const auto begin = std::chrono::steady_clock::now();
+        {
+            ConversionRunner runner;
+            UseRealTime(runner);
+            runner.Start({source}, {folder / "d.mkv"});
+            runner.Dispatcher().RunUntil([] { return false; }, std::chrono::milliseconds(runMs));
+        }
+        EXPECT_LT(std::chrono::steady_clock::now() - begin, std::chrono::seconds(15)) << runMs;
+        EXPECT_EQ(media::RegisteredLogThreads(), 0u);
     }
-    EXPECT_EQ(media::RegisteredLogThreads(), 0u);
 }
 
 TEST(ConverterRun, ControlFromTheUiThreadNeverDeadlocks) {

@@ -15,8 +15,8 @@ extern "C" {
 #include "filters/subtitle_filter.h"
 #include "filters/video_std_filter.h"
 #include "support/conversion_runner.h"
-#include "support/media_generator.h"
 #include "support/media_facts.h"
+#include "support/media_generator.h"
 #include "support/scoped_env.h"
 
 namespace tw::test {
@@ -108,7 +108,7 @@ protected:
 
     // A small PNG logo of the test pattern.
     std::string MakeLogo(const std::string& name, int width, int height) {
-        ClipSpec clip;
+        ClipDescription clip;
         clip.width = width;
         clip.height = height;
         clip.durationSec = 0.04;

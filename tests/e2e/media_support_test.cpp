@@ -9,8 +9,8 @@
 #include <iterator>
 #include <string>
 
-#include "support/media_generator.h"
 #include "support/media_facts.h"
+#include "support/media_generator.h"
 
 namespace tw::test {
 namespace {
@@ -47,7 +47,7 @@ TEST_F(MediaSupport, CommonContainersReadBackAsGenerated) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.file);
-        ClipSpec clip;
+        ClipDescription clip;
         clip.videoCodec = c.videoCodec;
         clip.pixelFormat = c.pixFmt;
         clip.audioCodec = c.audioCodec;
@@ -84,7 +84,7 @@ TEST_F(MediaSupport, CommonContainersReadBackAsGenerated) {
 }
 
 TEST_F(MediaSupport, TextSubtitlesKeepTheirCuesInMkvAndMp4) {
-    ClipSpec clip;
+    ClipDescription clip;
     clip.subtitles = {{0.5, 1.0, "Hello"}, {1.2, 1.8, "Two\nlines"}};
     clip.subtitleMetadata = {{"language", "fre"}};
     for (std::string file : {"subs.mkv", "subs.mp4"}) {
@@ -106,9 +106,9 @@ TEST_F(MediaSupport, TextSubtitlesKeepTheirCuesInMkvAndMp4) {
 }
 
 TEST_F(MediaSupport, OptionalFeaturesAreWritten) {
-    ClipSpec clip;
+    ClipDescription clip;
     clip.audioMetadata = {{"language", "eng"}};
-    clip.secondAudio = AudioTrackSpec{"aac", 48000, 1, 880.0, 0, {{"language", "ger"}}};
+    clip.secondAudio = AudioTrackDescription{"aac", 48000, 1, 880.0, 0, {{"language", "ger"}}};
     clip.chapters = {{0.0, 1.0, "One"}, {1.0, 2.0, "Two"}};
     clip.containerMetadata = {{"title", "Support clip"}};
     GenerateClip(clip, Path("extras.mkv"));
@@ -123,12 +123,12 @@ TEST_F(MediaSupport, OptionalFeaturesAreWritten) {
     EXPECT_EQ(info.streams[2].sampleRate, 48000);
     EXPECT_NEAR(EstimateFrequencyHz(DecodeAudioSamples(Path("extras.mkv")), 0), 440.0, 2.0);
 
-    ClipSpec rotated;
+    ClipDescription rotated;
     rotated.videoMetadata = {{"rotate", "90"}};
     GenerateClip(rotated, Path("rotated.mp4"));
     EXPECT_NEAR(InspectMedia(Path("rotated.mp4")).First(StreamKind::Video).rotationDeg, 90.0, 0.01);
 
-    ClipSpec interlaced;
+    ClipDescription interlaced;
     interlaced.videoCodec = "mpeg2video";
     interlaced.audioCodec = "";
     interlaced.interlaced = true;
@@ -140,7 +140,7 @@ TEST_F(MediaSupport, OptionalFeaturesAreWritten) {
     ASSERT_TRUE(tsInfo.startTimeSec.has_value());
     EXPECT_NEAR(*tsInfo.startTimeSec, 10.0, 0.2);
 
-    ClipSpec jump;
+    ClipDescription jump;
     jump.videoCodec = "mpeg2video";
     jump.audioCodec = "mp2";
     jump.ptsJumpAtSec = 1.0;
@@ -153,7 +153,7 @@ TEST_F(MediaSupport, OptionalFeaturesAreWritten) {
 }
 
 TEST_F(MediaSupport, PicturesDecodeToRgbAndSingleImagesInspect) {
-    ClipSpec clip;
+    ClipDescription clip;
     clip.videoCodec = "ffv1";
     clip.pixelFormat = "bgr0";  // lossless RGB, so the PNG below must match it exactly
     clip.audioCodec = "";
@@ -166,7 +166,7 @@ TEST_F(MediaSupport, PicturesDecodeToRgbAndSingleImagesInspect) {
     EXPECT_NE(first.rgb, later.rgb);  // the pattern moves
     EXPECT_THROW(DecodeVideoFrameRgb(Path("pattern.mkv"), 50), std::runtime_error);
 
-    ClipSpec image;
+    ClipDescription image;
     image.videoCodec = "png";
     image.pixelFormat = "rgb24";
     image.audioCodec = "";
@@ -180,7 +180,7 @@ TEST_F(MediaSupport, PicturesDecodeToRgbAndSingleImagesInspect) {
 }
 
 TEST_F(MediaSupport, BadInputHelpersAndFailuresAreReported) {
-    ClipSpec clip;
+    ClipDescription clip;
     clip.videoCodec = "no_such_encoder";
     EXPECT_THROW(GenerateClip(clip, Path("bad.mp4")), std::runtime_error);
     EXPECT_FALSE(fs::exists(Path("bad.mp4")));

@@ -112,7 +112,7 @@ protected:
 };
 
 TEST_F(Probe, ReportsTheFirstVideoAndAudioStreams) {
-    ClipSpec clip;
+    ClipDescription clip;
     clip.width = 320;
     clip.height = 240;
     clip.frameRate = {25, 1};
@@ -140,7 +140,7 @@ TEST_F(Probe, ReportsTheFirstVideoAndAudioStreams) {
 }
 
 TEST_F(Probe, AcceptsAudioOnlyAndComputesTheUncompressedBitRate) {
-    ClipSpec clip;
+    ClipDescription clip;
     clip.videoCodec = "";
     clip.audioCodec = "pcm_s16le";
     clip.sampleRate = 44100;

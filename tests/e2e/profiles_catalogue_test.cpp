@@ -12,8 +12,8 @@
 #include "profiles/target_name.h"
 #include "profiles/target_profiles.h"
 #include "support/conversion_runner.h"
-#include "support/media_generator.h"
 #include "support/media_facts.h"
+#include "support/media_generator.h"
 #include "support/scoped_env.h"
 
 extern "C" {
@@ -41,14 +41,14 @@ protected:
     static void SetUpTestSuite() {
         folder_ = new TempFolder();
         catalogue_ = CreateBuiltInCatalogue().release();
-        ClipSpec small;
+        ClipDescription small;
         small.width = 320;
         small.height = 240;
         small.durationSec = 1;
         small.sampleRate = 44100;
         GenerateClip(small, *folder_ / "small.mkv");
         // Digital video needs its own picture size when the profile names none.
-        ClipSpec pal = small;
+        ClipDescription pal = small;
         pal.width = 720;
         pal.height = 576;
         pal.sampleRate = 48000;

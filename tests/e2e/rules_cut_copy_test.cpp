@@ -4,8 +4,8 @@
 #include <cmath>
 
 #include "support/conversion_runner.h"
-#include "support/media_generator.h"
 #include "support/media_facts.h"
+#include "support/media_generator.h"
 #include "support/scoped_env.h"
 
 namespace tw::test {
@@ -25,7 +25,7 @@ class CutAndCopy : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
         folder_ = new TempFolder();
-        ClipSpec clip;
+        ClipDescription clip;
         clip.durationSec = 4;
         clip.gopSize = 12;
         clip.sampleRate = 48000;
@@ -140,7 +140,7 @@ TEST_F(CutAndCopy, VolumeScalesDecodedSamples) {
 
 TEST(CopyTags, TheSourceTagGoesAlongOnlyWhereTheContainerTakesIt) {
     TempFolder folder;
-    ClipSpec clip;
+    ClipDescription clip;
     clip.videoCodec = "mpeg4";
     clip.videoCodecTag = "XVID";
     clip.audioCodec = "libmp3lame";
@@ -168,7 +168,7 @@ TEST(CopyTags, TheSourceTagGoesAlongOnlyWhereTheContainerTakesIt) {
 
 TEST(BitstreamFilters, AnnexBFilterWhenCopyingH264IntoTransportStream) {
     TempFolder folder;
-    ClipSpec clip;
+    ClipDescription clip;
     GenerateClip(clip, folder / "in.mp4");
     ConversionRunner runner;
     runner.Options().VideoOptions().SetVideoStreamCopy(true);
@@ -182,7 +182,7 @@ TEST(BitstreamFilters, AnnexBFilterWhenCopyingH264IntoTransportStream) {
 
 TEST(BitstreamFilters, AnUnknownFirstFilterLeavesNoChain) {
     TempFolder folder;
-    ClipSpec clip;
+    ClipDescription clip;
     GenerateClip(clip, folder / "in.mp4");
     ConversionRunner runner;
     runner.Options().MuxerOptions().SetVideoBitstreamFilters({"no_such_filter", "null"});

@@ -3,8 +3,8 @@
 #include <gtest/gtest.h>
 
 #include "support/conversion_runner.h"
-#include "support/media_generator.h"
 #include "support/media_facts.h"
+#include "support/media_generator.h"
 #include "support/scoped_env.h"
 
 namespace tw::test {
@@ -14,9 +14,9 @@ class StreamMapping : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
         folder_ = new TempFolder();
-        ClipSpec clip;
+        ClipDescription clip;
         clip.sineFrequencyHz = 440;
-        AudioTrackSpec second;
+        AudioTrackDescription second;
         second.sineFrequencyHz = 880;
         second.sampleRate = 44100;
         clip.secondAudio = second;
@@ -79,10 +79,10 @@ TEST_F(StreamMapping, SeveralOutputsShareTheFormatOfTheFirstAndTheSameStreams) {
 
 TEST_F(StreamMapping, SeveralInputsFeedOneOutputThroughMaps) {
     TempFolder folder;
-    ClipSpec silentVideo;
+    ClipDescription silentVideo;
     silentVideo.audioCodec = "";
     GenerateClip(silentVideo, folder / "video.mkv");
-    ClipSpec toneOnly;
+    ClipDescription toneOnly;
     toneOnly.videoCodec = "";
     toneOnly.sineFrequencyHz = 880;
     GenerateClip(toneOnly, folder / "tone.mka");

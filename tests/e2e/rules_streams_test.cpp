@@ -4,8 +4,8 @@
 
 #include "support/av_handles.h"
 #include "support/conversion_runner.h"
-#include "support/media_generator.h"
 #include "support/media_facts.h"
+#include "support/media_generator.h"
 #include "support/scoped_env.h"
 
 namespace tw::test {
@@ -25,8 +25,8 @@ void WithAttachment(const std::string& src, const std::string& dst, bool keepStr
     font->codecpar->codec_type = AVMEDIA_TYPE_ATTACHMENT;
     font->codecpar->codec_id = AV_CODEC_ID_TTF;
     const std::string bytes = ReadFileBytes("/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf");
-    font->codecpar->extradata = static_cast<uint8_t*>(
-        av_mallocz(bytes.size() + AV_INPUT_BUFFER_PADDING_SIZE));
+    font->codecpar->extradata =
+        static_cast<uint8_t*>(av_mallocz(bytes.size() + AV_INPUT_BUFFER_PADDING_SIZE));
     std::copy(bytes.begin(), bytes.end(), font->codecpar->extradata);
     font->codecpar->extradata_size = static_cast<int>(bytes.size());
     av_dict_set(&font->metadata, "filename", "DejaVuSans.ttf", 0);
@@ -57,7 +57,7 @@ void WithAttachment(const std::string& src, const std::string& dst, bool keepStr
 
 TEST(StreamKinds, DisableSwitchesLeaveTheirKindOut) {
     TempFolder folder;
-    ClipSpec clip;
+    ClipDescription clip;
     clip.subtitles = {{0.2, 0.8, "Words"}};
     GenerateClip(clip, folder / "all.mkv");
     {
@@ -84,7 +84,7 @@ TEST(StreamKinds, DisableSwitchesLeaveTheirKindOut) {
 
 TEST(StreamKinds, AttachmentsInTheSourceAreLeftAlone) {
     TempFolder folder;
-    ClipSpec clip;
+    ClipDescription clip;
     GenerateClip(clip, folder / "plain.mkv");
     WithAttachment(folder / "plain.mkv", folder / "with-font.mkv", true);
     ASSERT_EQ(InspectMedia(folder / "with-font.mkv").CountOf(StreamKind::Attachment), 1);
@@ -95,14 +95,36 @@ TEST(StreamKinds, AttachmentsInTheSourceAreLeftAlone) {
     EXPECT_EQ(info.CountOf(StreamKind::Audio), 1);
 }
 
+TEST(StreamKinds, DeclaredStreamWithoutDataIsLeftOut) {
+    TempFolder folder;
+    ClipDescription clip;
+    clip.videoCodec = "mpeg2video";
+    clip.audioCodec = "mp2";
+    clip.audioDeclaredOnly = true;
+    const std::string source = folder / "broadcast.ts";
+    GenerateClip(clip, source);
+    ConversionRunner runner;
+    const std::string output = folder / "broadcast.mkv";
+    const ConversionOutcome outcome = runner.Run({source}, {output});
+    EXPECT_EQ(outcome.errorMessage, "");
+    EXPECT_EQ(outcome.completeEvents, 1);
+    const MediaInfo info = InspectMedia(output);
+    EXPECT_EQ(info.CountOf(StreamKind::Audio), 0);
+    EXPECT_NEAR(info.First(StreamKind::Video).decodedFrameCount, 50, 1);
+    EXPECT_NE(std::find_if(outcome.log.begin(), outcome.log.end(),
+                           [](const std::string& line) {
+                               return line.find("left out") != std::string::npos;
+                           }),
+              outcome.log.end());
+}
+
 TEST(StreamKinds, AFileOfOnlyAnAttachmentIsRefused) {
     TempFolder folder;
-    ClipSpec clip;
+    ClipDescription clip;
     GenerateClip(clip, folder / "plain.mkv");
     WithAttachment(folder / "plain.mkv", folder / "font-only.mkv", false);
     ConversionRunner runner;
-    const ConversionOutcome outcome =
-        runner.Run({folder / "font-only.mkv"}, {folder / "out.mp4"});
+    const ConversionOutcome outcome = runner.Run({folder / "font-only.mkv"}, {folder / "out.mp4"});
     // Refused whether the reader already gives up on it or the run finds nothing to convert.
     EXPECT_FALSE(outcome.errorMessage.empty());
     EXPECT_EQ(outcome.errorEvents, 1);

@@ -5,8 +5,8 @@
 #include <cmath>
 
 #include "support/conversion_runner.h"
-#include "support/media_generator.h"
 #include "support/media_facts.h"
+#include "support/media_generator.h"
 #include "support/scoped_env.h"
 
 namespace tw::test {
@@ -106,6 +106,65 @@ TEST(VideoSyncRun, FasterOutputRateDropsPictures) {
     EXPECT_NEAR(av_q2d(video.avgFrameRate), 10, 0.01);
 }
 
+// A screen or phone recording: 63 pictures over 8.7 s, shown from 5 ms to 1.6 s each, on a
+// millisecond clock whose finest step the container reads as a rate of 1000 pictures a second.
+std::string MakeVariableRateRecording(const TempFolder& folder) {
+    ClipDescription clip;
+    clip.width = 160;
+    clip.height = 120;
+    clip.frameRate = AVRational{30, 1};
+    clip.audioCodec = "";
+    const double shown[] = {0.005, 0.04, 0.1, 0.033, 0.005, 0.2, 0.067, 0.033, 1.6,  0.05, 0.12,
+                            0.005, 0.04, 0.1, 0.033, 0.08,  0.1, 0.067, 0.033, 0.05, 0.139};
+    double at = 0;
+    for (size_t i = 0; i < 63; ++i) {
+        clip.frameTimesSec.push_back(at);
+        at += shown[i % std::size(shown)];
+    }
+    clip.durationSec = at;
+    const std::string path = folder / "recording.mp4";
+    GenerateClip(clip, path);
+    return path;
+}
+
+TEST(SourceRates, VariableRateRecordingGivesAboutItsOwnPictures) {
+    TempFolder folder;
+    const std::string source = MakeVariableRateRecording(folder);
+    // Where the container keeps each picture's time, the pictures come out as they are; where it
+    // needs a steady rate, the recording's average rate keeps the count about the same.
+    for (const char* name : {"timed.mp4", "steady.avi"}) {
+        ConversionRunner runner;
+        const ConversionOutcome outcome =
+            runner.Run({source}, {folder / name}, std::chrono::seconds(60));
+        ASSERT_TRUE(outcome.finished) << name;
+        EXPECT_EQ(outcome.errorMessage, "") << name;
+        const StreamInfo video = InspectMedia(folder / name).First(StreamKind::Video);
+        EXPECT_NEAR(video.decodedFrameCount, 63, 3) << name;
+        EXPECT_NEAR(video.durationSec, 8.6, 0.3) << name;
+    }
+}
+
+TEST(SourceRates, MillisecondClockSourcesClaimingTwiceTheirRateAreNotDoubled) {
+    TempFolder folder;
+    // 30 pictures in 1 s, in streams that say 60 a second.
+    ClipDescription clip;
+    clip.width = 160;
+    clip.height = 120;
+    clip.frameRate = AVRational{60, 1};
+    clip.durationSec = 1;
+    for (int i = 0; i < 30; ++i) {
+        clip.frameTimesSec.push_back(i / 30.0);
+    }
+    for (const char* name : {"claims60.mkv", "claims60.flv"}) {
+        const std::string source = folder / name;
+        GenerateClip(clip, source);
+        ConversionRunner runner;
+        const std::string output = source + ".mp4";
+        ASSERT_EQ(runner.Run({source}, {output}).errorMessage, "") << name;
+        EXPECT_NEAR(InspectMedia(output).First(StreamKind::Video).decodedFrameCount, 30, 1) << name;
+    }
+}
+
 TEST(FrameLimits, VideoLimitEndsTheRunBeforeTheAudio) {
     TempFolder folder;
     ConversionRunner runner;
@@ -113,7 +172,7 @@ TEST(FrameLimits, VideoLimitEndsTheRunBeforeTheAudio) {
     // A file source: the limit closes the input early, which the generated-source device of
     // the libraries does not survive without a leak.
     const std::string source = folder / "source.mkv";
-    ClipSpec clip;
+    ClipDescription clip;
     clip.durationSec = 4;
     clip.sampleRate = 48000;
     GenerateClip(clip, source);
@@ -130,7 +189,7 @@ TEST(FrameLimits, AudioLimitCountsEncodedAudioFrames) {
     runner.Options().AudioOptions().SetEncoderAudioCodecName("mp2");
     runner.Options().VideoOptions().SetVideoDisable(true);
     const std::string source = folder / "source.mkv";
-    ClipSpec clip;
+    ClipDescription clip;
     clip.durationSec = 4;
     GenerateClip(clip, source);
     ASSERT_EQ(runner.Run({source}, {folder / "short.mka"}).errorMessage, "");

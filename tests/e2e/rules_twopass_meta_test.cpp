@@ -5,8 +5,8 @@
 
 #include "engine/two_pass_log.h"
 #include "support/conversion_runner.h"
-#include "support/media_generator.h"
 #include "support/media_facts.h"
+#include "support/media_generator.h"
 #include "support/scoped_env.h"
 
 namespace tw::test {
@@ -22,7 +22,7 @@ double VideoKbits(const std::string& path) {
 TEST(TwoPass, SecondPassLandsCloserToTheTargetRate) {
     TempFolder folder;
     ScopedEnv cache("XDG_CACHE_HOME", folder / "cache");
-    ClipSpec clip;
+    ClipDescription clip;
     clip.width = 320;
     clip.height = 240;
     clip.durationSec = 8;
@@ -56,7 +56,7 @@ TEST(TwoPass, SecondPassLandsCloserToTheTargetRate) {
 TEST(TwoPass, SecondPassWithoutTheFirstFails) {
     TempFolder folder;
     ScopedEnv cache("XDG_CACHE_HOME", folder / "cache");
-    ClipSpec clip;
+    ClipDescription clip;
     GenerateClip(clip, folder / "in.mkv");
     ConversionRunner runner;
     runner.Options().VideoOptions().SetEncoderVideoCodecName("mpeg4");
@@ -69,7 +69,7 @@ TEST(TwoPass, SecondPassWithoutTheFirstFails) {
 class Chapters : public ::testing::Test {
 protected:
     void SetUp() override {
-        ClipSpec clip;
+        ClipDescription clip;
         clip.durationSec = 3;
         clip.chapters = {{0, 1, "One"}, {1, 2, "Two"}, {2, 3, "Three"}};
         GenerateClip(clip, source_);
@@ -115,7 +115,7 @@ TEST_F(Chapters, StopAtTheFirstChapterPastTheLimit) {
 
 TEST(Metadata, SourceStreamTagsOptionsAndFileTags) {
     TempFolder folder;
-    ClipSpec clip;
+    ClipDescription clip;
     clip.videoMetadata = {{"language", "ger"}, {"title", "Camera"}};
     clip.audioMetadata = {{"language", "ger"}};
     GenerateClip(clip, folder / "in.mkv");

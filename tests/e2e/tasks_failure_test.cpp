@@ -24,11 +24,11 @@ std::unique_ptr<TConversionSettings> Request(const std::string& source, const st
 // A transport stream whose picture size changes half-way: two streams written one after the
 // other, as a recording that switched channels would be.
 std::string MakeSourceThatFailsHalfWay(const TempFolder& folder) {
-    ClipSpec first;
+    ClipDescription first;
     first.width = 320;
     first.height = 240;
     first.durationSec = 2;
-    ClipSpec second = first;
+    ClipDescription second = first;
     second.width = 160;
     second.height = 120;
     GenerateClip(first, folder / "first.ts");
@@ -112,7 +112,7 @@ TEST(TasksFailure, RunFailingBeforeTheLoopIsShownAndMarked) {
     ExpectUnfinishedAndNotFiled(world, task);
 
     // Once the source is there, a restart converts it.
-    ClipSpec clip;
+    ClipDescription clip;
     clip.width = 160;
     clip.height = 120;
     clip.durationSec = 1;

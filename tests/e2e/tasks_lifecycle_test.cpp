@@ -4,8 +4,8 @@
 
 #include <filesystem>
 
-#include "support/media_generator.h"
 #include "support/media_facts.h"
+#include "support/media_generator.h"
 #include "support/scoped_env.h"
 #include "support/task_fakes.h"
 
@@ -16,7 +16,7 @@ namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 
 std::string MakeClip(const TempFolder& folder, const std::string& name, double seconds) {
-    ClipSpec clip;
+    ClipDescription clip;
     clip.width = 160;
     clip.height = 120;
     clip.durationSec = seconds;

@@ -9,8 +9,8 @@
 #include "profiles/profile_catalogue.h"
 #include "profiles/x264_profile.h"
 #include "support/conversion_runner.h"
-#include "support/media_generator.h"
 #include "support/media_facts.h"
+#include "support/media_generator.h"
 #include "support/scoped_env.h"
 
 namespace tw::test {
@@ -41,7 +41,7 @@ class X264Presets : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
         folder_ = new TempFolder();
-        ClipSpec clip;
+        ClipDescription clip;
         clip.durationSec = 1;
         clip.audioCodec = "";
         GenerateClip(clip, *folder_ / "clip.mkv");

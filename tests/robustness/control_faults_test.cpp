@@ -33,7 +33,7 @@ TEST(ControlFaults, RandomCommandsOnFourRunningTasksNeverDeadlockOrDoubleAWorker
     const double seconds[kTasks] = {1.5, 2.5, 8, 8};
     std::vector<TAVTask*> tasks;
     for (int i = 0; i < kTasks; ++i) {
-        ClipSpec clip;
+        ClipDescription clip;
         clip.width = 96;
         clip.height = 64;
         clip.durationSec = seconds[i];

@@ -24,7 +24,7 @@ namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 
 std::string MakeSource(const TempFolder& folder, double seconds) {
-    ClipSpec clip;
+    ClipDescription clip;
     clip.width = 160;
     clip.height = 120;
     clip.durationSec = seconds;

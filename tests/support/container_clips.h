@@ -13,7 +13,7 @@ namespace tw::test {
 
 struct ContainerClip {
     std::string extension;  // ".mp4" …; the file name picks the muxer
-    ClipSpec clip;
+    ClipDescription clip;
 };
 
 std::vector<ContainerClip> ContainerClips(int width, int height, double seconds);

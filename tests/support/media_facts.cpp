@@ -467,6 +467,46 @@ double EstimateFrequencyHz(const AudioSamples& audio, int channel) {
     return (crossings - 1) * audio.sampleRate / (last - *first);
 }
 
+std::vector<double> BeepTimesSec(const AudioSamples& audio) {
+    std::vector<double> onsets;
+    if (audio.channels <= 0 || audio.sampleRate <= 0) {
+        return onsets;
+    }
+    // The plain tone peaks at 1/8 of full scale, a beep adds twice as much again.
+    constexpr float kLoud = 0.25f;
+    const std::size_t quiet = static_cast<std::size_t>(audio.sampleRate) / 2;
+    std::optional<std::size_t> last;
+    for (std::size_t i = 0; i < audio.FrameCount(); ++i) {
+        if (std::fabs(audio.samples[i * audio.channels]) > kLoud) {
+            if (!last || i - *last > quiet) {
+                onsets.push_back(static_cast<double>(i) / audio.sampleRate);
+            }
+            last = i;
+        }
+    }
+    return onsets;
+}
+
+std::vector<double> PictureBrightness(const std::string& path) {
+    std::vector<double> means;
+    DecodeFirst(path, AVMEDIA_TYPE_VIDEO, [&](const AVFrame* f) {
+        const AVPixFmtDescriptor* d = av_pix_fmt_desc_get(static_cast<AVPixelFormat>(f->format));
+        if (!d || (d->flags & AV_PIX_FMT_FLAG_RGB) || d->comp[0].depth != 8) {
+            throw std::runtime_error(path + " pictures are not 8-bit YUV");
+        }
+        double sum = 0;
+        for (int y = 0; y < f->height; ++y) {
+            const uint8_t* row = f->data[0] + static_cast<std::ptrdiff_t>(y) * f->linesize[0];
+            for (int x = 0; x < f->width; ++x) {
+                sum += row[x * d->comp[0].step];
+            }
+        }
+        means.push_back(sum / (static_cast<double>(f->width) * f->height));
+        return true;
+    });
+    return means;
+}
+
 std::vector<uint8_t> ExtradataOf(const std::string& path, int streamIndex) {
     InputFormatPtr fmt = OpenInput(path);
     if (streamIndex < 0 || streamIndex >= static_cast<int>(fmt->nb_streams)) {

@@ -124,6 +124,13 @@ AudioSamples DecodeAudioSamples(const std::string& path, int64_t maxSamples = 0)
 // 440 Hz tone from an 880 Hz one.
 double EstimateFrequencyHz(const AudioSamples& audio, int channel);
 
+// Times (seconds from the first sample) where the beeps of a clip made with beepFactor begin:
+// where channel 0 first gets louder than twice the plain tone's peak after a quiet half second.
+std::vector<double> BeepTimesSec(const AudioSamples& audio);
+
+// Mean luma (0..255) of every picture of the first video stream, in output order.
+std::vector<double> PictureBrightness(const std::string& path);
+
 // The codec extradata of one stream (empty when it has none). Throws on a bad index.
 std::vector<uint8_t> ExtradataOf(const std::string& path, int streamIndex);
 

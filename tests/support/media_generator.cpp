@@ -166,7 +166,7 @@ void PrepareEncoder(AVCodecContext* enc, const AVFormatContext* oc) {
     }
 }
 
-Track MakeVideoTrack(const ClipSpec& clip, AVFormatContext* oc) {
+Track MakeVideoTrack(const ClipDescription& clip, AVFormatContext* oc) {
     if (clip.width <= 0 || clip.height <= 0 || clip.frameRate.num <= 0 || clip.frameRate.den <= 0) {
         throw std::runtime_error("video needs a positive size and frame rate");
     }
@@ -199,7 +199,7 @@ Track MakeVideoTrack(const ClipSpec& clip, AVFormatContext* oc) {
     enc->width = clip.width;
     enc->height = clip.height;
     enc->pix_fmt = pixFmt;
-    enc->time_base = av_inv_q(clip.frameRate);
+    enc->time_base = clip.frameTimesSec.empty() ? av_inv_q(clip.frameRate) : kMillis;
     enc->framerate = clip.frameRate;
     enc->sample_aspect_ratio = AVRational{1, 1};
     enc->gop_size = clip.gopSize;
@@ -242,8 +242,11 @@ Track MakeVideoTrack(const ClipSpec& clip, AVFormatContext* oc) {
 
     std::ostringstream desc;
     desc << "testsrc2=size=" << clip.width << "x" << clip.height << ":rate=" << clip.frameRate.num
-         << "/" << clip.frameRate.den << ":duration=" << Number(clip.durationSec)
-         << ",format=pix_fmts=" << av_get_pix_fmt_name(pixFmt);
+         << "/" << clip.frameRate.den << ":duration=" << Number(clip.durationSec);
+    if (!clip.videoFilter.empty()) {
+        desc << "," << clip.videoFilter;
+    }
+    desc << ",format=pix_fmts=" << av_get_pix_fmt_name(pixFmt);
     BuildGraph(track, desc.str(), false);
     return track;
 }
@@ -264,7 +267,7 @@ AVChannelLayout PickLayout(const AVCodec* codec, int channels) {
     return layout;
 }
 
-Track MakeAudioTrack(const AudioTrackSpec& clip, double durationSec, AVFormatContext* oc) {
+Track MakeAudioTrack(const AudioTrackDescription& clip, double durationSec, AVFormatContext* oc) {
     if (clip.channels != 1 && clip.channels != 2 && clip.channels != 6) {
         throw std::runtime_error("audio channels must be 1, 2 or 6");
     }
@@ -301,7 +304,7 @@ Track MakeAudioTrack(const AudioTrackSpec& clip, double durationSec, AVFormatCon
 
     std::ostringstream desc;
     desc << "sine=frequency=" << Number(clip.sineFrequencyHz) << ":sample_rate=" << clip.sampleRate
-         << ":duration=" << Number(durationSec)
+         << ":beep_factor=" << Number(clip.beepFactor) << ":duration=" << Number(durationSec)
          << ",aformat=sample_fmts=" << av_get_sample_fmt_name(enc->sample_fmt)
          << ":sample_rates=" << clip.sampleRate << ":channel_layouts=" << layoutName;
     BuildGraph(track, desc.str(), true);
@@ -311,7 +314,7 @@ Track MakeAudioTrack(const AudioTrackSpec& clip, double durationSec, AVFormatCon
     return track;
 }
 
-SubtitleTrack MakeSubtitleTrack(const ClipSpec& clip, AVFormatContext* oc) {
+SubtitleTrack MakeSubtitleTrack(const ClipDescription& clip, AVFormatContext* oc) {
     std::string name = clip.subtitleCodec;
     if (name.empty()) {
         std::string muxer = oc->oformat->name;
@@ -339,9 +342,9 @@ SubtitleTrack MakeSubtitleTrack(const ClipSpec& clip, AVFormatContext* oc) {
     return track;
 }
 
-void AddChapters(const ClipSpec& clip, AVFormatContext* oc) {
+void AddChapters(const ClipDescription& clip, AVFormatContext* oc) {
     for (std::size_t i = 0; i < clip.chapters.size(); ++i) {
-        const ChapterSpec& c = clip.chapters[i];
+        const ChapterDescription& c = clip.chapters[i];
         auto** grown = static_cast<AVChapter**>(
             av_realloc_array(oc->chapters, oc->nb_chapters + 1, sizeof(AVChapter*)));
         if (grown == nullptr) {
@@ -364,7 +367,7 @@ void AddChapters(const ClipSpec& clip, AVFormatContext* oc) {
 
 class ClipWriter {
 public:
-    ClipWriter(const ClipSpec& clip, const std::string& path) : clip_(clip), path_(path) {}
+    ClipWriter(const ClipDescription& clip, const std::string& path) : clip_(clip), path_(path) {}
 
     void Run() {
         Open();
@@ -385,9 +388,11 @@ private:
             tracks_.push_back(MakeVideoTrack(clip_, oc));
         }
         if (!clip_.audioCodec.empty()) {
-            AudioTrackSpec first{clip_.audioCodec,      clip_.sampleRate,   clip_.channels,
-                                 clip_.sineFrequencyHz, clip_.audioBitRate, clip_.audioMetadata};
+            const AudioTrackDescription first{
+                clip_.audioCodec,   clip_.sampleRate,    clip_.channels,  clip_.sineFrequencyHz,
+                clip_.audioBitRate, clip_.audioMetadata, clip_.beepFactor};
             tracks_.push_back(MakeAudioTrack(first, clip_.durationSec, oc));
+            tracks_.back().done = clip_.audioDeclaredOnly;
         }
         if (clip_.secondAudio) {
             tracks_.push_back(MakeAudioTrack(*clip_.secondAudio, clip_.durationSec, oc));
@@ -428,6 +433,12 @@ private:
                 break;
             }
             int err = av_buffersink_get_frame(next->sink, frame.get());
+            const bool timed =
+                next->enc->codec_type == AVMEDIA_TYPE_VIDEO && !clip_.frameTimesSec.empty();
+            if (err >= 0 && timed && shownPictures_ == clip_.frameTimesSec.size()) {
+                av_frame_unref(frame.get());
+                err = AVERROR_EOF;
+            }
             if (err == AVERROR_EOF) {
                 Encode(*next, nullptr);
                 next->done = true;
@@ -436,6 +447,9 @@ private:
             Check(err, "generating source frames");
             AVRational sinkTb = av_buffersink_get_time_base(next->sink);
             frame->pts = av_rescale_q(frame->pts, sinkTb, next->enc->time_base);
+            if (timed) {
+                frame->pts = std::llround(clip_.frameTimesSec[shownPictures_++] * 1000);
+            }
             frame->pict_type = AV_PICTURE_TYPE_NONE;
             if (next->interlaced) {
                 frame->interlaced_frame = 1;
@@ -469,6 +483,12 @@ private:
             }
             Check(err, "encoding for " + path_);
             ShiftPriming(track);
+            if (clip_.videoUndecodable && track.enc->codec_type == AVMEDIA_TYPE_VIDEO) {
+                Check(av_packet_make_writable(packet_.get()), "writing noise");
+                for (int i = 0; i < packet_->size; ++i) {
+                    packet_->data[i] = static_cast<uint8_t>(noise_() & 0xFF);
+                }
+            }
             packet_->stream_index = track.stream->index;
             av_packet_rescale_ts(packet_.get(), track.enc->time_base, track.stream->time_base);
             // A discontinuity as a broadcast splice makes it: every packet muxed from the jump
@@ -546,18 +566,20 @@ private:
         }
     }
 
-    const ClipSpec& clip_;
+    const ClipDescription& clip_;
     std::string path_;
     // Declared after the container so that encoders and graphs are freed before it is closed.
     OutputFormatPtr oc_;
     std::vector<Track> tracks_;
     std::optional<SubtitleTrack> subtitles_;
     PacketPtr packet_ = MakePacket();
+    std::size_t shownPictures_ = 0;  // of frameTimesSec
+    std::mt19937 noise_{11};         // for videoUndecodable
 };
 
 }  // namespace
 
-void GenerateClip(const ClipSpec& clip, const std::string& path) {
+void GenerateClip(const ClipDescription& clip, const std::string& path) {
     try {
         ClipWriter writer(clip, path);
         writer.Run();

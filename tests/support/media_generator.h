@@ -28,22 +28,25 @@ struct SubtitleCue {
     std::string text;  // '\n' starts a new line
 };
 
-struct ChapterSpec {
+struct ChapterDescription {
     double startSec = 0.0;
     double endSec = 0.0;
     std::string title;
 };
 
-struct AudioTrackSpec {
+struct AudioTrackDescription {
     std::string codec = "aac";
     int sampleRate = 44100;
     int channels = 2;  // 1, 2 or 6
     double sineFrequencyHz = 440.0;
     int64_t bitRate = 0;  // 0 = encoder default
     Metadata metadata;    // e.g. {"language", "eng"}
+    // Above 0: a 40 ms beep at this multiple of the tone, three times as loud, at every whole
+    // second of the clip (marks for checking where audio lies in time).
+    double beepFactor = 0.0;
 };
 
-struct ClipSpec {
+struct ClipDescription {
     // Video; an empty codec means no video stream.
     int width = 320;
     int height = 240;
@@ -57,7 +60,14 @@ struct ClipSpec {
     Metadata videoCodecOptions;  // private encoder options; libx264 defaults to preset=veryfast
     bool interlaced = false;     // interlaced coding where the encoder can, plus field order
     bool topFieldFirst = true;
-    Metadata videoMetadata;  // "rotate" (clockwise degrees) is also written as a display matrix
+    Metadata videoMetadata;   // "rotate" (clockwise degrees) is also written as a display matrix
+    std::string videoFilter;  // filter-graph syntax applied to the test picture; empty = none
+    // The video packets are written as noise of their own size: a stream whose container states
+    // its size but whose pictures cannot be decoded (give a codec without global headers).
+    bool videoUndecodable = false;
+    // When set: the clip's pictures are shown at these times (seconds, rising), one each, on a
+    // clock of 1/1000 s, as a variable-rate recording has them; frameRate only paces the pattern.
+    std::vector<double> frameTimesSec;
 
     // First audio stream; an empty codec means no audio.
     std::string audioCodec = "aac";
@@ -66,8 +76,12 @@ struct ClipSpec {
     double sineFrequencyHz = 440.0;
     int64_t audioBitRate = 0;
     Metadata audioMetadata;
+    double beepFactor = 0.0;  // as in AudioTrackDescription
+    // The first audio stream is declared (a transport stream lists it in its program) but never
+    // carries a packet.
+    bool audioDeclaredOnly = false;
 
-    std::optional<AudioTrackSpec> secondAudio;
+    std::optional<AudioTrackDescription> secondAudio;
 
     // Text subtitles. An empty codec picks mov_text for MP4/MOV and subrip elsewhere; no cues
     // means no subtitle stream.
@@ -75,7 +89,7 @@ struct ClipSpec {
     std::string subtitleCodec;
     Metadata subtitleMetadata;
 
-    std::vector<ChapterSpec> chapters;
+    std::vector<ChapterDescription> chapters;
     Metadata containerMetadata;
 
     // Shifts every timestamp in the container by this much (the muxer's output offset).
@@ -92,7 +106,7 @@ struct ClipSpec {
 // build may lack are replaced by one of the same family where one exists (an H.264 or MP3 encoder
 // under another name), otherwise the call throws. A single image (".png", ".jpg" …) holds the last
 // frame; give a one-frame duration for an image of the first.
-void GenerateClip(const ClipSpec& clip, const std::string& path);
+void GenerateClip(const ClipDescription& clip, const std::string& path);
 
 // Bad-input helpers.
 void WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes);

@@ -126,6 +126,7 @@ bool DvdNavigator::Play(int titleNumber, int chapter) {
     title_ = titleNumber;
     startedChapter_ = chapter;
     playing_ = true;
+    unitRead_ = false;
     return true;
 }
 
@@ -206,8 +207,10 @@ int DvdNavigator::ReadFromDisc(uint8_t* buffer, int& count) {
         return kNothing;
     }
     switch (event) {
-        case DVDNAV_BLOCK_OK:
-        case DVDNAV_NAV_PACKET: {
+        case DVDNAV_NAV_PACKET:
+            unitRead_ = true;
+            [[fallthrough]];
+        case DVDNAV_BLOCK_OK: {
             // The navigation packs are part of the program stream and of the block count.
             if (!InStartedTitle()) {
                 playing_ = false;
@@ -314,6 +317,14 @@ bool DvdNavigator::Replay() {
         result = ReadFromDisc(scratch, count);
     }
     return result > 0;
+}
+
+std::optional<int64_t> DvdNavigator::UnitStartPts() {
+    const pci_t* pci = unitRead_ ? dvdnav_get_current_nav_pci(nav_.get()) : nullptr;
+    if (!pci) {
+        return std::nullopt;
+    }
+    return static_cast<int64_t>(pci->pci_gi.vobu_s_ptm);
 }
 
 void DvdNavigator::GetPosition(uint32_t& position, uint32_t& length) const {

@@ -78,6 +78,10 @@ public:
     // Position of the block read last and the title's length, both in blocks.
     void GetPosition(uint32_t& position, uint32_t& length) const;
 
+    // Presentation time (90 kHz, the clock of the title's program stream) at which the pictures
+    // of the video object unit read last begin; nullopt before any was read.
+    std::optional<int64_t> UnitStartPts();
+
     // Use Open; this takes over a navigator handle already opened on path.
     DvdNavigator(std::unique_ptr<dvdnav_s, DvdNavDeleter> nav, std::string path);
 
@@ -94,8 +98,9 @@ private:
     std::string path_;
     int title_ = 0;  // started title, 0 when none
     int startedChapter_ = 1;
-    bool playing_ = false;  // a title is started and has not ended
-    bool stopped_ = false;  // the navigator delivered its stop
+    bool playing_ = false;   // a title is started and has not ended
+    bool stopped_ = false;   // the navigator delivered its stop
+    bool unitRead_ = false;  // a navigation pack of the started title was read
     uint32_t position_ = 0;
     uint32_t length_ = 0;
     // A block read ahead by Seek, delivered by the next ReadBlock.

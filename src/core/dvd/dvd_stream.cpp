@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "dvd/program_stream_pack.h"
 #include "util/av_error.h"
 #include "util/format.h"
 
@@ -18,9 +19,14 @@ constexpr size_t kReadPiece = 1 << 20;
 constexpr int kMaxIdleRounds = 64;
 constexpr int kMaxRepeats = 100000;
 
+// How far an audio tail may reach past the range: far more than the sound runs ahead of the
+// pictures in any program stream (4 MB, some 3 s at the highest DVD rate).
+constexpr uint32_t kMaxTailBlocks = 2048;
+
 }  // namespace
 
-TDvdStream::TDvdStream(const DvdTitle& title, int lastChapter, int firstChapter, int angle)
+TDvdStream::TDvdStream(const DvdTitle& title, int lastChapter, int firstChapter, int angle,
+                       bool audioTail)
     : title_(title),
       angle_(angle),
       ring_(kRingCapacity),
@@ -36,6 +42,9 @@ TDvdStream::TDvdStream(const DvdTitle& title, int lastChapter, int firstChapter,
     }
     lastChapter_ = title_.chapters[static_cast<size_t>(lastChapter - 1)].number;
     firstChapter_ = title_.chapters[static_cast<size_t>(firstChapter - 1)].number;
+    for (int i = firstChapter; i <= lastChapter; ++i) {
+        durationTicks_ += title_.chapters[static_cast<size_t>(i - 1)].durationTicks;
+    }
 
     uint8_t first[kDvdBlockSize];
     uint32_t length = 0;
@@ -53,6 +62,10 @@ TDvdStream::TDvdStream(const DvdTitle& title, int lastChapter, int firstChapter,
             throw EAVError("Can not start chapter");
         }
         navigator_->GetPosition(endBlock_, length);
+        const std::optional<int64_t> endPts = navigator_->UnitStartPts();
+        if (audioTail && endPts) {
+            tailEndBlock_ = FindAudioTailEnd(*endPts);
+        }
         navigator_->Stop();
         --lastChapter_;
     }
@@ -69,6 +82,7 @@ TDvdStream::TDvdStream(const DvdTitle& title, int lastChapter, int firstChapter,
         throw EAVError("Can not start chapter");
     }
     navigator_->GetPosition(firstBlock_, length);
+    startPts_ = navigator_->UnitStartPts();
     // That block is byte 0 of the range: keep it for the first read.
     ring_.Write(first, kDvdBlockSize);
     if (lastChapter == chapterCount) {
@@ -83,10 +97,42 @@ TDvdStream::~TDvdStream() {
     }
 }
 
+uint32_t TDvdStream::FindAudioTailEnd(int64_t endPts) {
+    uint32_t position = endBlock_;
+    uint32_t length = 0;
+    while (position - endBlock_ < kMaxTailBlocks) {
+        int bytes = 0;
+        int result = DvdNavigator::kRepeat;
+        for (int repeats = 0; result == DvdNavigator::kRepeat && repeats < kMaxRepeats; ++repeats) {
+            result = navigator_->ReadBlock(block_.get(), bytes);
+        }
+        if (result <= 0) {
+            break;
+        }
+        navigator_->GetPosition(position, length);
+        // The first sound that starts at or after the end: its pack may still finish the sound
+        // before it, so it is the tail's last.
+        const PackFacts pack = InspectPack(block_.get());
+        if (pack.audio && pack.pts && *pack.pts >= endPts) {
+            break;
+        }
+    }
+    return position + 1;
+}
+
 int64_t TDvdStream::GetSize() {
-    size_ =
-        endBlock_ > firstBlock_ ? static_cast<int64_t>(endBlock_ - firstBlock_) * kDvdBlockSize : 0;
+    const uint32_t end = StreamEndBlock();
+    size_ = end > firstBlock_ ? static_cast<int64_t>(end - firstBlock_) * kDvdBlockSize : 0;
     return size_;
+}
+
+std::optional<media::PresentationSpan> TDvdStream::WantedSpan() const {
+    if (!startPts_) {
+        return std::nullopt;
+    }
+    // 90 kHz ticks in microseconds.
+    return media::PresentationSpan{*startPts_ * 100 / 9,
+                                   static_cast<int64_t>(durationTicks_ * 100 / 9)};
 }
 
 int64_t TDvdStream::Read(void* buffer, int64_t count) {
@@ -110,6 +156,9 @@ int64_t TDvdStream::ReadChunk(uint8_t* buffer, size_t count) {
     if (ring_.Read(buffer, count)) {
         return static_cast<int64_t>(count);
     }
+    // An audio tail lies in the chapter after the range.
+    const int lastReadable = tailEndBlock_ > endBlock_ ? lastChapter_ + 1 : lastChapter_;
+    const uint32_t streamEnd = StreamEndBlock();
     int idleRounds = 0;
     while (!rangeEnded_ && idleRounds < kMaxIdleRounds) {
         const int chapter = navigator_->Chapter();
@@ -118,7 +167,7 @@ int64_t TDvdStream::ReadChunk(uint8_t* buffer, size_t count) {
         }
         // Behind the current chapter means the navigation went back: the range is over.
         if (chapter < currentChapter_ || chapter < 0 || chapter < firstChapter_ ||
-            chapter > lastChapter_) {
+            chapter > lastReadable) {
             break;
         }
         currentChapter_ = chapter;
@@ -137,9 +186,12 @@ int64_t TDvdStream::ReadChunk(uint8_t* buffer, size_t count) {
         navigator_->GetPosition(position, length);
         // The navigator only reports the next chapter once its first block was read: stop by
         // position so that the range holds exactly its own blocks.
-        if (position >= endBlock_) {
+        if (position >= streamEnd) {
             rangeEnded_ = true;
             break;
+        }
+        if (position >= endBlock_ && !InspectPack(block_.get()).audio) {
+            BlankPack(block_.get());
         }
         if (!ring_.Write(block_.get(), static_cast<size_t>(bytes))) {
             break;
@@ -171,7 +223,7 @@ int64_t TDvdStream::Seek(int64_t offset, SeekOrigin origin) {
         if (!navigator_->Start(title_, firstChapter_)) {
             return -1;
         }
-    } else if (firstBlock_ + block >= endBlock_) {
+    } else if (firstBlock_ + block >= StreamEndBlock()) {
         // At the very end there is nothing left to read, and no block to go to.
         rangeEnded_ = true;
         return offset;

@@ -59,7 +59,8 @@ std::string OpenDvdTitleStream(const DvdTitle& title, int firstChapter, int last
         throw EAVError(FormatPrintf("Angle %d is not in title %d, which has %d", angle,
                                     title.number, title.angleCount));
     }
-    auto stream = std::make_unique<TDvdStream>(title, lastChapter, firstChapter, angle);
+    // Converting and previewing both want the range's whole sound.
+    auto stream = std::make_unique<TDvdStream>(title, lastChapter, firstChapter, angle, true);
     return media::StreamUrl(media::RegisterStream(std::move(stream)));
 }
 

@@ -18,8 +18,20 @@
 #include "engine/video_filter_graph.h"
 #include "media/av_ptr.h"
 #include "media/stream_registry.h"
+#include "util/av_error.h"
 
 namespace tw::engine {
+
+// A failure caused by a media library error code. Where no library log line explains it, the
+// converter adds the library's own description of the code.
+class ELibraryFailure : public EAVError {
+public:
+    ELibraryFailure(const std::string& message, int code) : EAVError(message), code_(code) {}
+    int Code() const { return code_; }
+
+private:
+    int code_;
+};
 
 // What a run needs from its converter. Called on the worker thread.
 class RunHost {
@@ -33,8 +45,11 @@ public:
     virtual void SetConvertedDuration(double seconds) = 0;
     // The main loop is about to begin.
     virtual void LoopStarting() = 0;
-    // Top of every pass: progress event, pause wait. Returns false when a stop was requested.
+    // Top of every pass, and between the pictures of a long repeat: progress event, pause wait.
+    // Returns false when a stop was requested.
     virtual bool Pass() = 0;
+    // Whether a stop was requested, without waiting or reporting.
+    virtual bool StopRequested() const = 0;
     // Progress figures; last is true for the final report after the trailers.
     virtual bool ReportDue(bool last) = 0;
     virtual void Report(int64_t outputSize, int64_t inputSize, double outputSeconds) = 0;
@@ -45,7 +60,9 @@ public:
 struct InputFile {
     media::StreamInput streamInput;  // a "stream:N" source; outlives the context reading it
     media::InputFormatPtr context;
-    int64_t timestampOffset = 0;  // µs, added to every packet time of the file
+    int64_t timestampOffset = 0;   // µs, added to every packet time of the file
+    bool trimStart = false;        // what lies before the file's time 0 is left out (a cut)
+    int64_t lengthUs = INT64_MAX;  // of the file's time wanted from 0 on
     bool endOfFile = false;
     bool noPacket = false;  // the last read asked to try again
     int firstStream = 0;
@@ -58,6 +75,7 @@ struct InputStream {
     AVStream* stream = nullptr;
     media::CodecContextPtr decoder;  // parameters from the stream; opened only when needed
     bool discard = true;             // no output takes this stream
+    bool usable = true;              // false: declared without what decoding it needs
     bool decodingNeeded = false;
     bool decoderOpen = false;
     int64_t start = 0;                 // wall clock at preparation, for rate emulation
@@ -100,6 +118,9 @@ struct OutputStream {
     AVRational chainInTimeBase{0, 1};   // packets enter the bitstream filters in this base
     AVRational chainOutTimeBase{0, 1};  // and leave them in this one
     // Video
+    // The pictures keep their own times: none is written twice (a container with variable
+    // timing, and no rate or holding method asked for).
+    bool keepSourceTiming = false;
     bool resize = false;
     int sourceWidth = 0;
     int sourceHeight = 0;
@@ -128,7 +149,8 @@ public:
     ConversionRun(const ConversionRun&) = delete;
     ConversionRun& operator=(const ConversionRun&) = delete;
 
-    // Run steps 3 to 9: maps, library options, formats, inputs, timestamp scales, outputs.
+    // Sets up everything the run reads and writes, in this order: stream maps, library options,
+    // forced formats, inputs, timestamp scales, outputs.
     void Open();
     // Preparation, main loop, draining and trailers.
     void Transcode();
@@ -194,6 +216,8 @@ private:
     void FlushEncoder(OutputStream& ost);
     void Finish();
     void ReportProgress(bool last);
+    // The host's pass control, once: false from the first stop on.
+    bool KeepGoing();
     // Output steps
     void WriteAudio(OutputStream& ost, InputStream& ist, AVFrame& frame);
     void EncodeQueuedAudio(OutputStream& ost, bool final);
@@ -207,6 +231,10 @@ private:
     void ConfigureResampler(OutputStream& ost, const AVFrame& frame);
 
     double SyncInputSeconds(const OutputStream& ost) const;
+    // How much of its output time a stream may fill (µs): the length asked for, or less when
+    // its source holds less.
+    int64_t OutputLimit(const OutputStream& ost) const;
+    const InputFile& SourceFile(const OutputStream& ost) const;
     double OutputSeconds(const OutputStream& ost) const;
     int TotalInputStreams() const;
     bool AnyInputHas(AVMediaType type) const;

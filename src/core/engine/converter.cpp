@@ -9,6 +9,7 @@ extern "C" {
 }
 
 #include "engine/conversion_run.h"
+#include "media/library_error.h"
 #include "platform/message_service.h"
 #include "util/av_error.h"
 #include "util/format.h"
@@ -46,6 +47,7 @@ public:
         }
         return true;
     }
+    bool StopRequested() const override { return owner_.state_.load() == RunState::StopRequested; }
     bool ReportDue(bool last) override {
         if (last) {
             return true;
@@ -119,33 +121,48 @@ bool TAVConverter::Start() {
         errorMessage_.clear();
         lastLogMessage_.clear();
     }
+    lastProgressPost_ = {};
     working_.store(true);
     thread_ = std::jthread([this] { Execute(); });
     return true;
 }
 
 void TAVConverter::Pause() {
-    RunState expected = RunState::Running;
-    state_.compare_exchange_strong(expected, RunState::Paused);
+    std::lock_guard lock(pauseMutex_);
+    if (state_.load() == RunState::Running) {
+        state_.store(RunState::Paused);
+    } else if (state_.load() == RunState::Idle && working_.load() && kept_ == Request::None) {
+        kept_ = Request::Pause;
+    }
 }
 
 void TAVConverter::Resume() {
-    RunState expected = RunState::Paused;
-    if (state_.compare_exchange_strong(expected, RunState::Running)) {
-        std::lock_guard lock(pauseMutex_);
+    std::lock_guard lock(pauseMutex_);
+    if (state_.load() == RunState::Paused) {
+        state_.store(RunState::Running);
         pauseChanged_.notify_all();
+    } else if (kept_ == Request::Pause) {
+        kept_ = Request::None;
     }
 }
 
 void TAVConverter::Stop() {
-    RunState current = state_.load();
-    while (current == RunState::Running || current == RunState::Paused) {
-        if (state_.compare_exchange_weak(current, RunState::StopRequested)) {
-            std::lock_guard lock(pauseMutex_);
-            pauseChanged_.notify_all();
-            return;
-        }
+    std::lock_guard lock(pauseMutex_);
+    const RunState current = state_.load();
+    if (current == RunState::Running || current == RunState::Paused) {
+        state_.store(RunState::StopRequested);
+        pauseChanged_.notify_all();
+    } else if (current == RunState::Idle && working_.load()) {
+        kept_ = Request::Stop;
     }
+}
+
+void TAVConverter::EnterLoopState() {
+    std::lock_guard lock(pauseMutex_);
+    state_.store(kept_ == Request::Stop    ? RunState::StopRequested
+                 : kept_ == Request::Pause ? RunState::Paused
+                                           : RunState::Running);
+    kept_ = Request::None;
 }
 
 void TAVConverter::WaitWhilePaused() {
@@ -183,8 +200,7 @@ void TAVConverter::Execute() {
             run.Open();
             startTime_.store(0);
             lastTime_.store(0);
-            RunState idle = RunState::Idle;
-            state_.compare_exchange_strong(idle, RunState::Running);
+            EnterLoopState();
             transcodeBegan = true;
             run.Transcode();
         } catch (const std::exception& e) {
@@ -192,16 +208,23 @@ void TAVConverter::Execute() {
             // visibly instead of taking the process down.
             std::lock_guard lock(textMutex_);
             errorMessage_ = e.what();
+            const auto* library = dynamic_cast<const engine::ELibraryFailure*>(&e);
+            if (library && lastLogMessage_.empty()) {
+                // A bare error number tells the user nothing.
+                lastLogMessage_ = media::LibraryErrorText(library->Code());
+            }
             failed = true;
         }
         // Everything the run opened is released here, before the owner hears of the end.
         if (failed) {
             DoError();
         }
-        const bool stopped = state_.load() == RunState::StopRequested;
-        state_.store(RunState::Idle);
+        bool stopped = false;
         {
             std::lock_guard lock(pauseMutex_);
+            stopped = state_.load() == RunState::StopRequested;
+            state_.store(RunState::Idle);
+            kept_ = Request::None;
             pauseChanged_.notify_all();
         }
         if (transcodeBegan) {
@@ -218,9 +241,13 @@ void TAVConverter::DoLog(int level, const std::string& text) {
 }
 
 void TAVConverter::PostProgress() {
-    if (progressPending_.exchange(true)) {
+    // A window repaints a row per event: a few a second show every change a person can follow.
+    constexpr auto kProgressInterval = std::chrono::milliseconds(250);
+    const auto now = std::chrono::steady_clock::now();
+    if (now - lastProgressPost_ < kProgressInterval || progressPending_.exchange(true)) {
         return;
     }
+    lastProgressPost_ = now;
     Dispatcher().Post([this, alive = alive_] {
         if (!alive->load()) {
             return;

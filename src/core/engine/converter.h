@@ -4,7 +4,8 @@
 // worker thread of its own. The owner (on the UI thread) fills the lists and options, calls
 // Start, and may Pause, Resume and Stop. Events:
 //   OnLog       on the worker thread, for library lines up to LogLevel and the engine's own lines;
-//   OnProgress  posted to the UI thread (at most one pending), once per pass of the loop;
+//   OnProgress  posted to the UI thread at most a few times a second (never more than one
+//               pending), from the passes of the loop and between the pictures of a long repeat;
 //   OnStopped   on the UI thread (the worker waits), when the loop sees a stop request;
 //   OnError     on the UI thread (the worker waits), after any failure, once its message has
 //               been shown through the message service ("<message>:<last library line>");
@@ -14,6 +15,7 @@
 // from any thread.
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <functional>
@@ -38,7 +40,8 @@ public:
 
     // dispatcher: where UI-thread events go; the process's installed one when null.
     explicit TAVConverter(platform::UiDispatcher* dispatcher = nullptr);
-    // Stops a running conversion and waits for its worker (serving the UI thread meanwhile).
+    // Stops a running conversion and waits for its worker to wind down (serving the UI thread
+    // meanwhile): it leaves at its next picture, or as soon as its files are open.
     ~TAVConverter();
     TAVConverter(const TAVConverter&) = delete;
     TAVConverter& operator=(const TAVConverter&) = delete;
@@ -60,9 +63,12 @@ public:
     // Starts a run on a new worker thread. Only when idle and no worker of an earlier run is
     // still winding down; returns false otherwise.
     bool Start();
-    void Pause();   // running -> paused
-    void Resume();  // paused -> running
-    void Stop();    // running or paused -> stop requested
+    // running -> paused, paused -> running, running or paused -> stop requested. While a started
+    // run still opens its files (state idle), a pause or stop is kept and the run enters its loop
+    // paused or stopping; a resume takes a kept pause back.
+    void Pause();
+    void Resume();
+    void Stop();
 
     // Waits for the worker of the current run to end, serving the dispatcher when called on
     // the UI thread. Returns false on timeout.
@@ -103,6 +109,8 @@ private:
     void DoComplete(bool stopped);
     void PostProgress();
     void WaitWhilePaused();
+    // Idle -> running as the loop begins, or paused or stopping as asked meanwhile.
+    void EnterLoopState();
 
     platform::UiDispatcher& Dispatcher() const;
 
@@ -118,9 +126,14 @@ private:
     TNotifyEvent onStopped_;
     TNotifyEvent onError_;
 
+    enum class Request : uint8_t { None, Pause, Stop };
+
     std::atomic<RunState> state_{RunState::Idle};
-    std::mutex pauseMutex_;  // with pauseChanged_, wakes the worker out of a pause
+    // Guards the state changes of Pause, Resume, Stop and the worker's, and kept_; with
+    // pauseChanged_, wakes the worker out of a pause.
+    std::mutex pauseMutex_;
     std::condition_variable pauseChanged_;
+    Request kept_ = Request::None;  // asked for while the run opened its files
 
     std::atomic<double> convertedDuration_{0};
     std::atomic<double> duration_{0};
@@ -136,6 +149,7 @@ private:
     std::string lastLogMessage_;
 
     std::atomic<bool> progressPending_{false};
+    std::chrono::steady_clock::time_point lastProgressPost_;  // worker thread only
     std::atomic<bool> working_{false};
     std::shared_ptr<std::atomic<bool>> alive_;  // read by posted events; false once destroyed
     std::unique_ptr<Worker> worker_;

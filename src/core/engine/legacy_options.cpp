@@ -32,8 +32,12 @@ std::vector<std::pair<bool, std::string>> FlagWords(const std::string& value) {
     return words;
 }
 
+// Built by appending: GCC 12 takes `const char* + std::string` for an overlapping copy when it
+// inlines it at -O2 and above (a false -Wrestrict).
 std::string Signed(bool on, const std::string& word) {
-    return (on ? "+" : "-") + word;
+    std::string text(1, on ? '+' : '-');
+    text += word;
+    return text;
 }
 
 // Words of the old "flags" that are private options of particular encoders now.
@@ -108,7 +112,10 @@ std::string X264Partitions(const std::string& value) {
     std::string list;
     for (const auto& [old, now] : kNames) {
         if (chosen[old]) {
-            list += (list.empty() ? "" : ",") + std::string(now);
+            if (!list.empty()) {
+                list += ',';
+            }
+            list += now;
         }
     }
     return list.empty() ? "none" : list;

@@ -30,6 +30,18 @@ int ToInt(std::string_view text) {
     return value;
 }
 
+// Whether the analysis found what decoding a picture or sound stream needs.
+bool ParametersKnown(const AVCodecParameters& par) {
+    switch (par.codec_type) {
+        case AVMEDIA_TYPE_AUDIO:
+            return par.sample_rate > 0 && par.ch_layout.nb_channels > 0;
+        case AVMEDIA_TYPE_VIDEO:
+            return par.width > 0 && par.height > 0;
+        default:
+            return true;
+    }
+}
+
 // Clockwise quarter turns the player applies to a stream's pictures (phone recordings).
 int DisplayRotation(const AVStream* stream) {
     double degrees = 0;
@@ -44,6 +56,26 @@ int DisplayRotation(const AVStream* stream) {
     }
     const int quarters = static_cast<int>(std::lround(degrees / 90.0));
     return ((quarters % 4) + 4) % 4 * 90;
+}
+
+// The source's picture rate as an output rate: the library's guess from the container's and the
+// codec's rates (which sees through field rates and through the finest time stamp step of a
+// variable-rate recording, read as a rate of hundreds), and the stream's average where even that
+// is more than any screen shows. {0, 1} when nothing plausible is known.
+AVRational PlausibleFrameRate(AVFormatContext* file, AVStream* stream) {
+    constexpr double kMaxRate = 240;
+    const auto plausible = [](AVRational r) {
+        return r.num > 0 && r.den > 0 && av_q2d(r) <= kMaxRate;
+    };
+    AVRational rate = av_guess_frame_rate(file, stream, nullptr);
+    if (!plausible(rate)) {
+        rate = plausible(stream->avg_frame_rate) ? stream->avg_frame_rate : AVRational{0, 1};
+    }
+    // Encoder clocks take terms up to 16 bits (MPEG-4's); a rate this close shows no difference.
+    if (rate.num > 65535 || rate.den > 65535) {
+        av_reduce(&rate.num, &rate.den, rate.num, rate.den, 65535);
+    }
+    return rate;
 }
 
 }  // namespace
@@ -238,7 +270,7 @@ void ConversionRun::OpenInput(int index) {
     int result = avformat_open_input(&raw, name.c_str(), forcedInputFormat_, &openOptions);
     av_dict_free(&openOptions);
     if (result < 0) {
-        throw EAVError(FormatPrintf("Could not open file:%d!", result));
+        throw ELibraryFailure(FormatPrintf("Could not open file:%d!", result), result);
     }
     media::InputFormatPtr context(raw);
 
@@ -266,23 +298,34 @@ void ConversionRun::OpenInput(int index) {
 
     result = avformat_find_stream_info(context.get(), nullptr);
     if (result < 0) {
-        throw EAVError(FormatPrintf("Could not find codec parameters:%d!", result));
+        throw ELibraryFailure(FormatPrintf("Could not find codec parameters:%d!", result), result);
     }
 
+    // A source that holds more than is wanted (a DVD chapter range, whose first and last blocks
+    // carry sound of the chapters around it) says where its part begins and how long it lasts.
+    const std::optional<media::PresentationSpan> span =
+        streamInput ? streamInput.Stream()->WantedSpan() : std::nullopt;
+    InputFile file;
     int64_t seekPosition = options_.StartTime();
-    if (context->start_time != AV_NOPTS_VALUE) {
+    if (span) {
+        seekPosition += span->startUs;
+        file.trimStart = true;
+        file.lengthUs = std::max<int64_t>(0, span->durationUs - options_.StartTime());
+    } else if (context->start_time != AV_NOPTS_VALUE) {
         seekPosition += context->start_time;
     }
+    file.trimStart = file.trimStart || options_.StartTime() > 0;
     runStartTime_ = options_.StartTime();
     if (runStartTime_ != 0) {
         av_seek_frame(context.get(), -1, seekPosition, AVSEEK_FLAG_BACKWARD);
         runStartTime_ = 0;
     }
-    if (context->duration != AV_NOPTS_VALUE && context->duration > 0) {
+    if (span) {
+        host_.SetDuration(static_cast<double>(span->durationUs) / AV_TIME_BASE);
+    } else if (context->duration != AV_NOPTS_VALUE && context->duration > 0) {
         host_.SetDuration(static_cast<double>(context->duration) / AV_TIME_BASE);
     }
 
-    InputFile file;
     file.firstStream = TotalInputStreams();
     file.streamCount = static_cast<int>(context->nb_streams);
     for (unsigned i = 0; i < context->nb_streams; ++i) {
@@ -300,6 +343,20 @@ void ConversionRun::OpenInput(int index) {
         dec->pkt_timebase = st->time_base;
         dec->thread_count = st->codecpar->codec_id == AV_CODEC_ID_SVQ3 ? 1 : options_.ThreadCount();
 
+        // A stream the file declares but that brought no data to the analysis (a broadcast
+        // program listing a sound it never sends) cannot be decoded or encoded: it is left
+        // out, as subtitles no encoder can take are.
+        if (!ParametersKnown(*st->codecpar)) {
+            ist->usable = false;
+            st->discard = AVDISCARD_ALL;
+            host_.Log(AV_LOG_WARNING,
+                      FormatPrintf("Stream #%d.%u (%s) of %s carries no data that tells its "
+                                   "format; it is left out.",
+                                   index, i, av_get_media_type_string(st->codecpar->codec_type),
+                                   name.c_str()));
+            inputStreams_.push_back(std::move(ist));
+            continue;
+        }
         switch (st->codecpar->codec_type) {
             case AVMEDIA_TYPE_AUDIO:
                 libraryOptions_.ApplyLibraryOptions(
@@ -365,9 +422,10 @@ void ConversionRun::OpenInput(int index) {
                                            codecRate.den, av_q2d(containerRate), containerRate.num,
                                            containerRate.den));
                 }
-                if (!frameRateChosen_ && containerRate.num > 0 && containerRate.den > 0) {
-                    video.FrameRate().Setnum(containerRate.num);
-                    video.FrameRate().Setden(containerRate.den);
+                if (const AVRational rate = PlausibleFrameRate(context.get(), st);
+                    !frameRateChosen_ && rate.num > 0) {
+                    video.FrameRate().Setnum(rate.num);
+                    video.FrameRate().Setden(rate.den);
                 }
                 if (video.VideoDisable()) {
                     st->discard = AVDISCARD_ALL;
@@ -408,7 +466,7 @@ int ConversionRun::TotalInputStreams() const {
 
 bool ConversionRun::AnyInputHas(AVMediaType type) const {
     for (const auto& ist : inputStreams_) {
-        if (ist->stream->codecpar->codec_type == type) {
+        if (ist->usable && ist->stream->codecpar->codec_type == type) {
             return true;
         }
     }

@@ -10,6 +10,7 @@ extern "C" {
 }
 
 #include "engine/conversion_run.h"
+#include "media/library_error.h"
 #include "util/av_error.h"
 #include "util/format.h"
 
@@ -30,6 +31,15 @@ double ConversionRun::OutputSeconds(const OutputStream& ost) const {
         return 0;
     }
     return static_cast<double>(ost.lastDts) * av_q2d(ost.stream->time_base);
+}
+
+const InputFile& ConversionRun::SourceFile(const OutputStream& ost) const {
+    const InputStream& ist = *inputStreams_[static_cast<size_t>(ost.source)];
+    return inputFiles_[static_cast<size_t>(ist.fileIndex)];
+}
+
+int64_t ConversionRun::OutputLimit(const OutputStream& ost) const {
+    return std::min(options_.RecordingTime(), SourceFile(ost).lengthUs);
 }
 
 double ConversionRun::SyncInputSeconds(const OutputStream& ost) const {
@@ -80,8 +90,7 @@ int ConversionRun::ChooseInput(bool* limitReached, double* outputMinimum) {
 void ConversionRun::MainLoop() {
     const double recordingSeconds = static_cast<double>(options_.RecordingTime()) / AV_TIME_BASE;
     while (true) {
-        if (!host_.Pass()) {
-            stopped_ = true;
+        if (!KeepGoing()) {
             break;
         }
         bool limitReached = false;
@@ -143,6 +152,13 @@ void ConversionRun::MainLoop() {
         av_packet_unref(packet_.get());
         ReportProgress(false);
     }
+}
+
+bool ConversionRun::KeepGoing() {
+    if (!stopped_ && !host_.Pass()) {
+        stopped_ = true;
+    }
+    return !stopped_;
 }
 
 void ConversionRun::CorrectTimestamps(InputFile& file, InputStream& ist, AVPacket& packet) {
@@ -229,9 +245,11 @@ void ConversionRun::EmulateRate(const InputStream& ist) const {
     if (!options_.Engine.RateEmulation) {
         return;
     }
-    const int64_t ahead = ist.pts - (av_gettime() - ist.start);
-    if (ahead > 0) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(ahead / 1000));
+    // In slices, so that a stop ends even the wait for a picture far ahead.
+    constexpr int64_t kSliceUs = 100000;
+    for (int64_t ahead = ist.pts - (av_gettime() - ist.start); ahead > 0 && !host_.StopRequested();
+         ahead = ist.pts - (av_gettime() - ist.start)) {
+        std::this_thread::sleep_for(std::chrono::microseconds(std::min(ahead, kSliceUs)));
     }
 }
 
@@ -277,7 +295,7 @@ void ConversionRun::HandleVideoFrame(InputStream& ist, int inputStream, AVFrame&
     ist.quality = frame.quality;
     EmulateRate(ist);
     // A cut starts at a key frame before its start; what lies wholly before it is not wanted.
-    if (options_.StartTime() > 0 && ist.nextPts <= 0) {
+    if (inputFiles_[static_cast<size_t>(ist.fileIndex)].trimStart && ist.nextPts <= 0) {
         return;
     }
 
@@ -312,7 +330,8 @@ void ConversionRun::HandleAudioFrame(InputStream& ist, int inputStream, AVFrame&
     if (frame.sample_rate > 0) {
         ist.nextPts += static_cast<int64_t>(AV_TIME_BASE) * frame.nb_samples / frame.sample_rate;
     }
-    if (options_.StartTime() > 0 && ist.pts < 0 && frame.sample_rate > 0) {
+    if (inputFiles_[static_cast<size_t>(ist.fileIndex)].trimStart && ist.pts < 0 &&
+        frame.sample_rate > 0) {
         // The samples before the start of a cut are left out.
         const int64_t early = av_rescale(-ist.pts, frame.sample_rate, AV_TIME_BASE);
         if (early >= frame.nb_samples) {
@@ -436,8 +455,9 @@ void ConversionRun::CopyPacket(OutputStream& ost, InputStream& ist, const AVPack
     }
     const AVRational in = ist.stream->time_base;
     const AVRational out = ost.chainInTimeBase;
-    if (options_.RecordingTime() != INT64_MAX && packet.pts != AV_NOPTS_VALUE &&
-        av_rescale_q(packet.pts, in, AV_TIME_BASE_Q) >= options_.RecordingTime()) {
+    const int64_t limit = OutputLimit(ost);
+    if (limit != INT64_MAX && packet.pts != AV_NOPTS_VALUE &&
+        av_rescale_q(packet.pts, in, AV_TIME_BASE_Q) >= limit) {
         return;
     }
     const int64_t startOffset = av_rescale_q(runStartTime_, AV_TIME_BASE_Q, out);
@@ -501,10 +521,27 @@ void ConversionRun::Finish() {
             Drain(static_cast<int>(s));
         }
     }
-    for (OutputFile& file : outputFiles_) {
-        if (file.headerWritten) {
-            av_write_trailer(file.context.get());
+    // The trailer also writes out what the byte layer still holds, so a disk that fills up at
+    // the end shows here; a file left without its end is a failed run, whatever came before.
+    std::string failure;
+    for (size_t i = 0; i < outputFiles_.size(); ++i) {
+        AVFormatContext* context = outputFiles_[i].context.get();
+        if (!outputFiles_[i].headerWritten) {
+            continue;
         }
+        int result = av_write_trailer(context);
+        if (result >= 0 && context->pb) {
+            avio_flush(context->pb);
+            result = context->pb->error;
+        }
+        if (result < 0 && failure.empty()) {
+            failure =
+                FormatPrintf("Could not finish the output file %s: %s", outputNames_[i].c_str(),
+                             media::LibraryErrorText(result).c_str());
+        }
+    }
+    if (!failure.empty()) {
+        throw EAVError(failure);
     }
     if (!stopped_) {
         host_.Converted();

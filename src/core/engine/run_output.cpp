@@ -1,5 +1,6 @@
 // Output side of a run: container format, streams, encoders and their parameters.
 #include <cmath>
+#include <cstring>
 #include <filesystem>
 #include <system_error>
 
@@ -41,6 +42,22 @@ bool IsBitmapSubtitle(AVCodecID id) {
 bool PictureIsCoverArtOnly(const AVOutputFormat* format) {
     const std::string name = format->name;
     return name == "mp3" || name == "flac";
+}
+
+// Containers that store each picture's own time (and duration), so that a picture need not be
+// repeated to hold a rate.
+bool CarriesVariableTiming(const AVOutputFormat* format) {
+    static const char* const kTimedFamilies[] = {"mov", "mp4", "ipod", "3gp",
+                                                 "3g2", "psp", "f4v",  "ismv"};
+    if (format->flags & AVFMT_VARIABLE_FPS) {
+        return true;
+    }
+    for (const char* name : kTimedFamilies) {
+        if (std::strcmp(format->name, name) == 0) {
+            return true;
+        }
+    }
+    return false;
 }
 
 // size rounded to a whole number of chroma samples of format (the nearer, downward on a tie).
@@ -166,8 +183,9 @@ void ConversionRun::OpenOutput(int index) {
         fs::create_directories(parent, ignored);
     }
     if (!(outputFormat_->flags & AVFMT_NOFILE)) {
-        if (avio_open(&context->pb, muxName.c_str(), AVIO_FLAG_WRITE) < 0) {
-            throw EAVError("Could not open file");
+        if (const int result = avio_open(&context->pb, muxName.c_str(), AVIO_FLAG_WRITE);
+            result < 0) {
+            throw ELibraryFailure("Could not open file", result);
         }
     }
 
@@ -333,6 +351,12 @@ void ConversionRun::AddVideoStream(int fileIndex) {
         }
         enc->time_base = av_inv_q(rate);
         enc->framerate = rate;
+        // Pictures keep their own times where the container can say them and nothing asks for a
+        // steady rate: a variable-rate recording comes out with its own pictures, none repeated.
+        // Codecs with a fixed list of rates need a steady one.
+        ost.keepSourceTiming = !frameRateChosen_ && video.VideoSyncMethod() == -1 &&
+                               CarriesVariableTiming(outputFormat_) &&
+                               !(ost.codec && ost.codec->supported_framerates);
         enc->pix_fmt = static_cast<AVPixelFormat>(video.PixelFormat);
         if (ost.codec && ost.codec->pix_fmts) {
             bool listed = false;
@@ -377,11 +401,17 @@ void ConversionRun::AddVideoStream(int fileIndex) {
         }
         if (!video.IntraMatrix().empty()) {
             enc->intra_matrix = static_cast<uint16_t*>(av_malloc(sizeof(uint16_t) * 64));
+            if (!enc->intra_matrix) {
+                throw EAVError("no memory");
+            }
             std::copy(video.IntraMatrixTable.begin(), video.IntraMatrixTable.end(),
                       enc->intra_matrix);
         }
         if (!video.InterMatrix().empty()) {
             enc->inter_matrix = static_cast<uint16_t*>(av_malloc(sizeof(uint16_t) * 64));
+            if (!enc->inter_matrix) {
+                throw EAVError("no memory");
+            }
             std::copy(video.InterMatrixTable.begin(), video.InterMatrixTable.end(),
                       enc->inter_matrix);
         }

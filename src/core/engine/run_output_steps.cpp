@@ -121,8 +121,8 @@ void ConversionRun::WriteAudio(OutputStream& ost, InputStream& ist, AVFrame& fra
         throw EAVError("av_audio_convert() failed");
     }
     int keep = converted;
-    if (options_.RecordingTime() != INT64_MAX) {
-        const int64_t limit = av_rescale(options_.RecordingTime(), encRate, AV_TIME_BASE);
+    if (const int64_t limitUs = OutputLimit(ost); limitUs != INT64_MAX) {
+        const int64_t limit = av_rescale(limitUs, encRate, AV_TIME_BASE);
         const int64_t room = limit - ost.syncPosition - av_audio_fifo_size(ost.queue.get());
         keep = static_cast<int>(std::clamp<int64_t>(room, 0, converted));
     }
@@ -191,13 +191,14 @@ void ConversionRun::EncodeQueuedAudio(OutputStream& ost, bool final) {
 void ConversionRun::WriteVideo(OutputStream& ost, InputStream& /*ist*/, AVFrame& frame) {
     AVCodecContext* enc = ost.encoder.get();
     const double syncInput = SyncInputSeconds(ost) / av_q2d(enc->time_base);
-    int64_t frames =
-        DecideVideoFrames(options_.VideoOptions().VideoSyncMethod(), syncInput, &ost.syncPosition);
+    // Method 2 drops only pictures that would share a tick, and never repeats one.
+    const int method = ost.keepSourceTiming ? 2 : options_.VideoOptions().VideoSyncMethod();
+    int64_t frames = DecideVideoFrames(method, syncInput, &ost.syncPosition, ost.frameNumber == 0);
     frames = std::min<int64_t>(frames, options_.VideoOptions().MaxFrames() - ost.frameNumber);
-    if (options_.RecordingTime() != INT64_MAX) {
+    if (const int64_t limitUs = OutputLimit(ost); limitUs != INT64_MAX) {
         // Nothing is written past the length asked for, also not what the end of the run drains.
         const int64_t limit =
-            av_rescale_q_rnd(options_.RecordingTime(), AV_TIME_BASE_Q, enc->time_base, AV_ROUND_UP);
+            av_rescale_q_rnd(limitUs, AV_TIME_BASE_Q, enc->time_base, AV_ROUND_UP);
         frames = std::min<int64_t>(frames, limit - ost.syncPosition);
     }
     if (frames <= 0) {
@@ -224,6 +225,14 @@ void ConversionRun::WriteVideo(OutputStream& ost, InputStream& /*ist*/, AVFrame&
     }
     frame.sample_aspect_ratio = enc->sample_aspect_ratio;
     for (int64_t i = 0; i < frames; ++i) {
+        // A long repeat (a gap in the source) answers pause and stop between its pictures, and
+        // its figures keep coming; after a stop each picture is written once.
+        if (i > 0) {
+            if (!KeepGoing()) {
+                break;
+            }
+            ReportProgress(false);
+        }
         frame.pts = ost.syncPosition;
         SendToEncoder(ost, &frame);
         ++ost.syncPosition;

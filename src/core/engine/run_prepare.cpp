@@ -239,7 +239,8 @@ void ConversionRun::SetupEncodedStream(OutputStream& ost, InputStream& ist, int 
         case AVMEDIA_TYPE_SUBTITLE:
             break;
         case AVMEDIA_TYPE_VIDEO: {
-            if (enc->pix_fmt == AV_PIX_FMT_NONE) {
+            // A source whose pictures the analysis could not decode has no pixel format either.
+            if (enc->pix_fmt == AV_PIX_FMT_NONE || dec->pix_fmt == AV_PIX_FMT_NONE) {
                 throw EAVError("Video pixel format is unknown, stream can not be decoded");
             }
             ost.resize = enc->width != dec->width || enc->height != dec->height ||
@@ -251,6 +252,20 @@ void ConversionRun::SetupEncodedStream(OutputStream& ost, InputStream& ist, int 
             ost.sourceHeight = dec->height;
             ost.sourceWidth = dec->width;
             ost.sourcePixelFormat = dec->pix_fmt;
+            if (ost.keepSourceTiming) {
+                // The source's own clock, where encoders can count in it (16-bit terms, as
+                // MPEG-4's); the rate stays the encoder's guide for its bit budget. Finer
+                // clocks belong to broadcast sources, whose pictures come steadily.
+                const AVRational clock = ist.stream->time_base;
+                if (clock.num > 0 && clock.den <= 65535 && av_cmp_q(clock, enc->time_base) < 0) {
+                    const AVRational frame = enc->time_base;
+                    enc->time_base = clock;
+                    enc->ticks_per_frame =
+                        std::max(1, static_cast<int>(std::lround(av_q2d(frame) / av_q2d(clock))));
+                } else if (av_cmp_q(clock, enc->time_base) < 0) {
+                    ost.keepSourceTiming = false;
+                }
+            }
 
             VideoFilterGraphParams params;
             params.width = dec->width;
@@ -445,8 +460,8 @@ void ConversionRun::WriteHeaders() {
         const int result = avformat_write_header(file.context.get(), &muxerOptions);
         file.muxerOptions.reset(muxerOptions);
         if (result < 0) {
-            throw EAVError(
-                "Could not write header for output file  (incorrect codec parameters ?)");
+            throw ELibraryFailure(
+                "Could not write header for output file  (incorrect codec parameters ?)", result);
         }
         file.headerWritten = true;
     }

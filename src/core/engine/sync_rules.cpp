@@ -25,7 +25,7 @@ AudioSyncDecision DecideAudioSync(int method, double delta, int encoderRate, int
     return decision;
 }
 
-int64_t DecideVideoFrames(int method, double syncInput, int64_t* syncPosition) {
+int64_t DecideVideoFrames(int method, double syncInput, int64_t* syncPosition, bool firstPicture) {
     const double vdelta = syncInput - static_cast<double>(*syncPosition);
     if (method == 0) {
         *syncPosition = std::llrint(syncInput);
@@ -44,6 +44,9 @@ int64_t DecideVideoFrames(int method, double syncInput, int64_t* syncPosition) {
         return 1;
     }
     // Rounded like the rest of the frame arithmetic: halves to even.
+    if (firstPicture && vdelta > 0.5) {
+        return std::llrint(vdelta) + 1;
+    }
     return vdelta > 1.1 ? std::llrint(vdelta) : 1;
 }
 

@@ -24,7 +24,10 @@ AudioSyncDecision DecideAudioSync(int method, double delta, int encoderRate, int
 
 // How many times a picture is written to hold the output frame rate. syncInput is the sync
 // source's time in encoder ticks; syncPosition the output's position in ticks, which method 0
-// (pass time stamps through) and method 2 (variable rate, past 0.6 of a frame) move.
-int64_t DecideVideoFrames(int method, double syncInput, int64_t* syncPosition);
+// (pass time stamps through) and method 2 (variable rate, past 0.6 of a frame) move. A first
+// picture that comes late at a held rate also fills the ticks before it, so that it and all
+// that follow stand at their own times.
+int64_t DecideVideoFrames(int method, double syncInput, int64_t* syncPosition,
+                          bool firstPicture = false);
 
 }  // namespace tw::engine

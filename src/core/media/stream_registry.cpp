@@ -79,6 +79,10 @@ int64_t TStream::Write(const void* /*buffer*/, int64_t /*count*/) {
     return -1;
 }
 
+std::optional<PresentationSpan> TStream::WantedSpan() const {
+    return std::nullopt;
+}
+
 int RegisterStream(std::unique_ptr<TStream> stream) {
     TW_ASSERT(stream != nullptr);
     Registry& registry = TheRegistry();

@@ -20,6 +20,13 @@ extern "C" {
 
 namespace tw::media {
 
+// The part of a stream's media that is wanted when its bytes hold more than that: from the
+// presentation time startUs (the media's own time stamps, in microseconds) for durationUs.
+struct PresentationSpan {
+    int64_t startUs = 0;
+    int64_t durationUs = 0;
+};
+
 // A seekable byte source, in the manner of the platform's abstract stream.
 class TStream {
 public:
@@ -36,6 +43,8 @@ public:
     virtual int64_t Seek(int64_t offset, SeekOrigin origin) = 0;
     // Size in bytes, or -1 when unknown.
     virtual int64_t GetSize() = 0;
+    // The wanted part of the media; nullopt (the default) when all of it is wanted.
+    virtual std::optional<PresentationSpan> WantedSpan() const;
 };
 
 // Registers stream and returns its number (positive, never reused within the process).

@@ -5,6 +5,8 @@ extern "C" {
 #include <libavutil/channel_layout.h>
 }
 
+#include <optional>
+
 #include "util/av_error.h"
 #include "util/format.h"
 
@@ -114,7 +116,16 @@ bool TFFPushSource::Open(const std::string& name) {
     if (!HasVideo() && !HasAudio()) {
         return false;
     }
-    startTimeUs_ = context->start_time != AV_NOPTS_VALUE ? context->start_time : 0;
+    // A DVD chapter range also carries sound of the chapters around it; it says where its own
+    // part begins and how long it lasts, and only that part is played.
+    const std::optional<media::PresentationSpan> span =
+        streamInput_ ? streamInput_.Stream()->WantedSpan() : std::nullopt;
+    if (span) {
+        startTimeUs_ = span->startUs;
+        spanSeconds_ = static_cast<double>(span->durationUs) / 1e6;
+    } else {
+        startTimeUs_ = context->start_time != AV_NOPTS_VALUE ? context->start_time : 0;
+    }
     if (HasVideo()) {
         OpenVideo();
         if (HasSubtitle()) {
@@ -131,7 +142,8 @@ bool TFFPushSource::Open(const std::string& name) {
 
     std::lock_guard lock(seekMutex_);
     // A source of unknown length plays without a time line: positions stay 0.
-    fileDuration_ = context->duration > 0 ? context->duration * 10 : 0;
+    const int64_t durationUs = span ? span->durationUs : context->duration;
+    fileDuration_ = durationUs > 0 ? durationUs * 10 : 0;
     duration_ = fileDuration_ * loopCount_;
     stop_ = start_ + duration_;
     return true;

@@ -146,6 +146,8 @@ private:
     void QueueAudio(AVFrame* decoded);
     double StreamSeconds(int64_t stamp, AVRational timeBase) const;
     double LoopOffset() const;
+    // Whether a time (seconds from the start) lies past the part a span-limited source plays.
+    bool PastSpan(double seconds) const;
 
     // Seeking and delivery (push_source_seeking.cpp).
     void PerformSeek();
@@ -184,7 +186,8 @@ private:
     bool audioDisabled_ = false;
     int loopCount_ = 1;
     int loopIndex_ = 0;
-    int64_t startTimeUs_ = 0;  // the container's start time
+    int64_t startTimeUs_ = 0;   // the container's start time, or where a wanted span begins
+    double spanSeconds_ = 0.0;  // the length of a wanted span; 0 = the whole source
     double videoClock_ = 0.0;
     double audioClock_ = 0.0;
     // After a seek, pictures and sound that end before these file times are decoded but dropped.

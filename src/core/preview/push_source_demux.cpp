@@ -125,6 +125,10 @@ double TFFPushSource::StreamSeconds(int64_t stamp, AVRational timeBase) const {
     return static_cast<double>(stamp) * av_q2d(timeBase) - startTimeUs_ / 1e6;
 }
 
+bool TFFPushSource::PastSpan(double seconds) const {
+    return spanSeconds_ > 0 && seconds >= spanSeconds_;
+}
+
 double TFFPushSource::LoopOffset() const {
     return static_cast<double>(fileDuration_) * loopIndex_ / 1e7;
 }
@@ -188,7 +192,7 @@ void TFFPushSource::QueuePicture(media::FramePtr picture) {
         duration = interval * (1.0 + 0.5 * picture->repeat_pict);
     }
     videoClock_ += duration;
-    if (videoClock_ <= videoSkipUntil_) {
+    if (videoClock_ <= videoSkipUntil_ || PastSpan(time)) {
         return;
     }
     videoWidth_ = picture->width;
@@ -285,8 +289,12 @@ void TFFPushSource::QueueAudio(AVFrame* decoded) {
 
     double start = audioClock_;
     audioClock_ += static_cast<double>(block->nb_samples) / rate;
-    if (audioClock_ <= audioSkipUntil_) {
+    if (audioClock_ <= audioSkipUntil_ || PastSpan(start)) {
         return;
+    }
+    if (PastSpan(audioClock_)) {
+        block->nb_samples = static_cast<int>(std::lround((spanSeconds_ - start) * rate));
+        audioClock_ = start + static_cast<double>(block->nb_samples) / rate;
     }
     if (start < audioSkipUntil_) {
         // The block straddles a seek target: only the sound from the target on is kept.

@@ -72,15 +72,6 @@ void TConvertingTask::OnConverterProgress(TAVConverter& sender) {
     if (&sender != converter_.get()) {
         return;
     }
-    // A pause or stop given while the run was still opening its files did not reach the
-    // converter (it only listens once its loop runs); the first pass of the loop catches up.
-    if (sender.State() == TAVConverter::RunState::Running) {
-        if (Status() == stPaused) {
-            sender.Pause();
-        } else if (Status() == stError) {
-            sender.Stop();
-        }
-    }
     RefreshRow();
 }
 

@@ -69,7 +69,8 @@ void WriteProperty(pugi::xml_node element, const TPersistent& object, const Prop
             list.append_attribute("Count") = static_cast<long long>(lines.size());
             for (size_t i = 0; i < lines.size(); ++i) {
                 if (!lines[i].empty()) {
-                    WriteText(list, "l" + std::to_string(i), lines[i]);
+                    // Appended, not `"l" + ...`: GCC 12 warns falsely on that at -O2 and above.
+                    WriteText(list, std::string("l").append(std::to_string(i)), lines[i]);
                 }
             }
             return;

@@ -1,8 +1,10 @@
-// A DVD-Video authored at test time: the engine writes MPEG-2 program streams from a generated
-// picture and tone, and dvdauthor builds a VIDEO_TS folder from them.
+// DVD-Videos authored at test time: MPEG-2 program streams are written from a generated picture
+// and tone, and dvdauthor builds a VIDEO_TS folder from them. The test disc (streams written by
+// the engine):
 //   title 1: 15 s, chapters at 0, 6 and 12 s (three chapters of 6, 6 and 3 s)
 //   title 2: 4 s, one chapter
-// Chapter marks sit on group-of-pictures starts (15 frames at 25 fps), so they land exactly.
+// and the short-chapter disc below. Chapter marks sit on group-of-pictures starts (15 frames at
+// 25 fps), so they land exactly.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -11,8 +13,10 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <vector>
 
 #include "support/conversion_runner.h"
+#include "support/media_generator.h"
 #include "support/scoped_env.h"
 
 namespace tw::test {
@@ -41,7 +45,6 @@ inline std::string WriteDvdProgramStream(const std::string& path, double seconds
     options.AudioOptions().SetBitrate(192000);
     options.SetCodecOptions({"g=15", "maxrate=9000000", "bufsize=1835008", "packetsize=2048"});
     std::string source = LavfiSource(720, 576, "25", seconds);
-    // A different tone per title keeps the titles' bytes apart.
     const std::string tone440 = "frequency=440";
     source.replace(source.find(tone440), tone440.size(), "frequency=" + std::to_string(tone));
     const ConversionOutcome outcome = runner.Run({source}, {path});
@@ -51,15 +54,28 @@ inline std::string WriteDvdProgramStream(const std::string& path, double seconds
     return {};
 }
 
-inline TestDisc AuthorTestDisc(const std::filesystem::path& folder) {
+// One title of a disc to author: its program stream's length and dvdauthor's chapter marks.
+struct DiscTitleLayout {
+    double seconds = 0;
+    std::string chapters;  // e.g. "0,0:06,0:12"; empty = one chapter
+    int tone = 440;        // a different tone per title keeps the titles' bytes apart
+};
+
+// Writes a DVD-conformant program stream of the given length; returns why it failed, or "".
+using ProgramStreamWriter = std::string (*)(const std::string& path, double seconds, int tone);
+
+inline TestDisc AuthorDisc(const std::filesystem::path& folder,
+                           const std::vector<DiscTitleLayout>& titles, ProgramStreamWriter write) {
     TestDisc disc;
     disc.root = folder / "disc";
     disc.videoTs = disc.root / "VIDEO_TS";
-    const std::string first = (folder / "title1.mpg").string();
-    const std::string second = (folder / "title2.mpg").string();
-    disc.error = WriteDvdProgramStream(first, kTitle1Seconds, 440);
-    if (disc.error.empty()) {
-        disc.error = WriteDvdProgramStream(second, kTitle2Seconds, 880);
+    std::string pgcs;
+    for (size_t i = 0; i < titles.size() && disc.error.empty(); ++i) {
+        const std::string stream = (folder / ("title" + std::to_string(i + 1) + ".mpg")).string();
+        disc.error = write(stream, titles[i].seconds, titles[i].tone);
+        pgcs += "      <pgc><vob file=\"" + stream + "\"" +
+                (titles[i].chapters.empty() ? "" : " chapters=\"" + titles[i].chapters + "\"") +
+                " /></pgc>\n";
     }
     if (!disc.error.empty()) {
         return disc;
@@ -72,9 +88,7 @@ inline TestDisc AuthorTestDisc(const std::filesystem::path& folder) {
             << "  <titleset>\n"
             << "    <titles>\n"
             << "      <video format=\"pal\" aspect=\"4:3\" />\n"
-            << "      <pgc><vob file=\"" << first << "\" chapters=\"0,0:06,0:12\" /></pgc>\n"
-            << "      <pgc><vob file=\"" << second << "\" /></pgc>\n"
-            << "    </titles>\n"
+            << pgcs << "    </titles>\n"
             << "  </titleset>\n"
             << "</dvdauthor>\n";
     }
@@ -85,6 +99,53 @@ inline TestDisc AuthorTestDisc(const std::filesystem::path& folder) {
         disc.error = "dvdauthor failed (is it installed? scripts/setup.sh installs it)";
     }
     return disc;
+}
+
+inline TestDisc AuthorTestDisc(const std::filesystem::path& folder) {
+    return AuthorDisc(folder, {{kTitle1Seconds, "0,0:06,0:12", 440}, {kTitle2Seconds, "", 880}},
+                      WriteDvdProgramStream);
+}
+
+// The short-chapter disc: a PAL title of 12 s in four chapters of 3 s (marks at 0, 3, 6 and 9 s),
+// and a 4 s title of one chapter. The program streams come from the test media generator, not
+// the engine under test. Every whole second of a title starts with a white picture and a beep,
+// so that a conversion shows where its picture and its sound lie in the source's time.
+inline constexpr double kShortChapterSeconds = 3.0;
+inline constexpr int kShortChapterCount = 4;
+
+inline std::string GenerateDvdProgramStream(const std::string& path, double seconds, int tone) {
+    ClipDescription clip;
+    clip.formatName = "dvd";
+    clip.width = 720;
+    clip.height = 576;
+    clip.frameRate = AVRational{25, 1};
+    clip.durationSec = seconds;
+    clip.videoCodec = "mpeg2video";
+    clip.gopSize = 15;
+    clip.videoBitRate = 4000000;
+    // Groups of pictures of a fixed length (none added at the white pictures), so that the
+    // chapter marks fall on group starts, where the chapters' pictures begin.
+    clip.videoCodecOptions = {
+        {"maxrate", "9000000"}, {"bufsize", "1835008"}, {"sc_threshold", "1000000000"}};
+    clip.videoFilter = "drawbox=color=white:thickness=fill:enable='not(mod(n,25))'";
+    clip.audioCodec = "ac3";
+    clip.sampleRate = 48000;
+    clip.audioBitRate = 192000;
+    clip.sineFrequencyHz = tone;
+    clip.beepFactor = 4;
+    try {
+        GenerateClip(clip, path);
+    } catch (const std::exception& e) {
+        return e.what();
+    }
+    return {};
+}
+
+inline TestDisc AuthorShortChapterDisc(const std::filesystem::path& folder) {
+    return AuthorDisc(folder,
+                      {{kShortChapterSeconds * kShortChapterCount, "0,0:03,0:06,0:09", 440},
+                       {kTitle2Seconds, "", 880}},
+                      GenerateDvdProgramStream);
 }
 
 // The title set's video object file: the authored titles' blocks, title 1 first.

@@ -52,6 +52,15 @@ TEST(VideoSync, ConstantRateDuplicatesAndDrops) {
     EXPECT_EQ(position, 10);
 }
 
+TEST(VideoSync, LateFirstPictureStandsAtItsOwnTime) {
+    // Two ticks late (leading pictures of a DVD chapter that cannot be decoded): the picture
+    // fills ticks 0 and 1 and stands at 2, where the next one follows it at 3.
+    int64_t position = 0;
+    EXPECT_EQ(DecideVideoFrames(-1, 2, &position, true), 3);
+    EXPECT_EQ(DecideVideoFrames(-1, 0.2, &position, true), 1);
+    EXPECT_EQ(DecideVideoFrames(2, 2, &position, true), 1);
+}
+
 TEST(VideoSync, VariableRateRestampsPastSixTenthsOfAFrame) {
     int64_t position = 10;
     EXPECT_EQ(DecideVideoFrames(2, 10.8, &position), 1);

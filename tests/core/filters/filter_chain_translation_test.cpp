@@ -215,7 +215,7 @@ TEST_F(TranslatedGraph, NamesAndTextsReachTheFiltersUnchanged) {
     const std::string subtitlesFile = (dir / "sub's, [1].srt").string();
     test::WriteFileBytes(subtitlesFile, "1\n00:00:00,000 --> 00:00:01,000\nHello\n\n");
     const std::string logoFile = (dir / "logo;1.png").string();
-    test::ClipSpec clip;
+    test::ClipDescription clip;
     clip.width = 8;
     clip.height = 8;
     clip.durationSec = 0.04;
@@ -266,7 +266,7 @@ TEST_F(TranslatedGraph, NamesAndTextsReachTheFiltersUnchanged) {
 TEST_F(TranslatedGraph, LogoJoinsAChainWhereverItStands) {
     test::TempFolder folder;
     const std::string logoFile = folder / "logo.png";
-    test::ClipSpec clip;
+    test::ClipDescription clip;
     clip.width = 8;
     clip.height = 8;
     clip.durationSec = 0.04;

@@ -11,8 +11,8 @@ extern "C" {
 
 #include "media/av_ptr.h"
 #include "media/stream_registry.h"
-#include "support/media_generator.h"
 #include "support/media_facts.h"
+#include "support/media_generator.h"
 #include "support/scoped_env.h"
 #include "util/av_error.h"
 
@@ -140,7 +140,7 @@ TEST(StreamUrl, IoContextReadsSeeksAndTellsTheSize) {
 
 TEST(StreamUrl, FormatLibraryDemuxesAStreamObjectLikeTheFile) {
     test::TempFolder folder;
-    test::ClipSpec clip;
+    test::ClipDescription clip;
     clip.width = 160;
     clip.height = 120;
     clip.durationSec = 2.0;

@@ -145,14 +145,14 @@ void WriteSubtitledClip(const std::string& video, const std::string& path) {
 }  // namespace
 
 PreviewClips::PreviewClips() {
-    tw::test::ClipSpec clip;
+    tw::test::ClipDescription clip;
     clip.width = 160;
     clip.height = 120;
     clip.durationSec = 2.0;
     audioVideo = folder / "av.mkv";
     tw::test::GenerateClip(clip, audioVideo);
-    tw::test::ClipSpec two = clip;
-    two.secondAudio = tw::test::AudioTrackSpec{};
+    tw::test::ClipDescription two = clip;
+    two.secondAudio = tw::test::AudioTrackDescription{};
     two.secondAudio->channels = 1;
     twoSounds = folder / "two-sounds.mkv";
     tw::test::GenerateClip(two, twoSounds);
@@ -160,7 +160,7 @@ PreviewClips::PreviewClips() {
     variable = folder / "variable.mp4";
     WriteVariableRateClip(variable);
 
-    tw::test::ClipSpec video = clip;
+    tw::test::ClipDescription video = clip;
     video.audioCodec.clear();
     video.durationSec = 1.2;
     videoOnly = folder / "video.mkv";
@@ -168,7 +168,7 @@ PreviewClips::PreviewClips() {
     subtitled = folder / "subtitled.mkv";
     WriteSubtitledClip(videoOnly, subtitled);
 
-    tw::test::ClipSpec audio = clip;
+    tw::test::ClipDescription audio = clip;
     audio.videoCodec.clear();
     audio.durationSec = 1.5;
     audioOnly = folder / "audio.mka";

@@ -8,6 +8,8 @@
 #include <fstream>
 #include <future>
 
+#include "core/dvd/test_disc.h"
+#include "dvd/dvd_title_scan.h"
 #include "media/library.h"
 #include "media/stream_registry.h"
 #include "preview/ff_push_source.h"
@@ -294,6 +296,29 @@ TEST(PushSource, BitmapSubtitlesAreDrawnWhileTheyAreShown) {
         drawn += red;
     }
     EXPECT_EQ(drawn, 13);  // 0.20 to 0.48 and 0.80 to 0.96
+}
+
+TEST(PushSource, ADiscChapterPlaysOnlyItsOwnPart) {
+    tw::test::TempFolder folder;
+    const tw::test::TestDisc disc = tw::test::AuthorShortChapterDisc(folder.Path());
+    ASSERT_EQ(disc.error, "");
+    // The second of four 3 s chapters, whose blocks also carry sound of the chapters around it.
+    auto source = LoadSource(dvd::OpenDvdTitleStream(disc.root.string(), 1, 2, 2, 1));
+    EXPECT_NEAR(source->Duration() / 1e7, tw::test::kShortChapterSeconds, 1e-3);
+    const Drained drained = DrainSource(*source);
+    ASSERT_EQ(drained.pictures.size(), 75u);
+    EXPECT_NEAR(drained.pictures.front()->Start(), 0.0, 1e-3);
+    EXPECT_NEAR(drained.pictures.back()->Stop(), 3.0, 1e-3);
+    // Every whole second of the title starts with a white picture: the chapter's first is one.
+    const auto white = [](const TFFSample& picture) {
+        const uint8_t* pixel = picture.Buffer() + 288 * picture.Stride() + 360 * 4;
+        return pixel[0] > 200 && pixel[1] > 200 && pixel[2] > 200;
+    };
+    EXPECT_TRUE(white(*drained.pictures[0]));
+    EXPECT_FALSE(white(*drained.pictures[1]));
+    ASSERT_FALSE(drained.sound.empty());
+    EXPECT_NEAR(drained.sound.front()->Start(), 0.0, 1e-3);
+    EXPECT_NEAR(drained.sound.back()->Stop(), 3.0, 1e-3);
 }
 
 // A file handed over as a stream object, as a DVD title is.

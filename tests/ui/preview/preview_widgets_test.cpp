@@ -28,7 +28,7 @@ namespace {
 const QString& Clip() {
     static tw::test::TempFolder folder;
     static const QString clip = [] {
-        tw::test::ClipSpec spec;
+        tw::test::ClipDescription spec;
         spec.width = 160;
         spec.height = 90;
         spec.frameRate = {10, 1};

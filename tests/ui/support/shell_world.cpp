@@ -26,7 +26,7 @@ ui::ScriptedDialogRunner::Handler Answer(QMessageBox::StandardButton button) {
 }
 
 std::string MakeClip(const std::filesystem::path& folder, const std::string& name, double seconds) {
-    ClipSpec clip;
+    ClipDescription clip;
     clip.width = 160;
     clip.height = 120;
     clip.durationSec = seconds;

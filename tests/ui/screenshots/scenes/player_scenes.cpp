@@ -18,7 +18,7 @@ namespace {
 const std::string& Film() {
     static test::TempFolder folder;
     static const std::string path = [] {
-        test::ClipSpec clip;
+        test::ClipDescription clip;
         clip.width = 640;
         clip.height = 360;
         clip.durationSec = 12;
