@@ -147,7 +147,7 @@ TEST(OutputFaults, FolderWithoutWritePermission) {
         true);
     const std::string report = child.ReadAll(120s);
     EXPECT_EQ(report.rfind("ended stError\n", 0), 0u) << report;
-    EXPECT_NE(report.find("out.mkv"), std::string::npos) << report;
+    EXPECT_NE(report.find("Permission denied"), std::string::npos) << report;
     EXPECT_TRUE(fs::is_empty(home / "closed"));
 }
 
@@ -161,7 +161,7 @@ TEST(OutputFaults, TargetThatIsAFolder) {
     const TaskEnd end = RunTask(world, source, target);
     ASSERT_TRUE(end.ended);
     EXPECT_EQ(end.status, stError) << end.log;
-    EXPECT_NE(end.log.find("out.mkv"), std::string::npos) << end.log;
+    EXPECT_NE(end.log.find("Is a directory"), std::string::npos) << end.log;
     EXPECT_EQ(ReadFileBytes(target + "/inside.txt"), "mine");
 }
 
