@@ -192,5 +192,33 @@ TEST(DamagedMedia, PreviewRefusesASourceNoDecoderTakes) {
     EXPECT_FALSE(preview.Load(folder / "unknown.mkv"));
 }
 
+// Found by the suite above: a header whose video clock ticks every 2.7 years made a run into a
+// container of constant rate hold each picture for its time, writing without end.
+TEST(DamagedMedia, StreamWhoseClockTicksAreYearsLongIsLeftOut) {
+    TempFolder folder;
+    const ContainerClip c = ContainerClips(64, 48, 0.4)[2];  // AVI: the rate stands in the header
+    GenerateClip(c.clip, folder / "clean.avi");
+    std::string bytes = ReadFileBytes(folder / "clean.avi");
+    size_t header = bytes.find("strh");
+    while (header != std::string::npos && bytes.compare(header + 8, 4, "vids") != 0) {
+        header = bytes.find("strh", header + 4);
+    }
+    ASSERT_NE(header, std::string::npos);
+    const uint32_t scale = 2000000000;  // seconds per tick = scale / rate
+    const uint32_t rate = 24;
+    bytes.replace(header + 28, 4, reinterpret_cast<const char*>(&scale), 4);
+    bytes.replace(header + 32, 4, reinterpret_cast<const char*>(&rate), 4);
+    WriteFileBytes(folder / "years.avi", bytes);
+
+    ConversionRunner runner;
+    const ConversionOutcome outcome =
+        runner.Run({folder / "years.avi"}, {folder / "out.avi"}, std::chrono::seconds(60));
+    ASSERT_TRUE(outcome.finished);
+    EXPECT_EQ(outcome.errorMessage, "");
+    const MediaInfo out = InspectMedia(folder / "out.avi");
+    EXPECT_EQ(out.streams.size(), 1u);
+    EXPECT_GT(out.First(StreamKind::Audio).decodedFrameCount, 0);
+}
+
 }  // namespace
 }  // namespace tw::test
