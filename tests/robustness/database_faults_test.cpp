@@ -2,13 +2,11 @@
 // read-only, held by another program, in a folder the user may not write. The program always
 // starts, says what happened, and never writes over the user's file.
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <filesystem>
 
 #include "child_process.h"
-#include "support/media_generator.h"
 #include "support/scoped_env.h"
 #include "support/task_fakes.h"
 

@@ -5,14 +5,12 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/resource.h>
-#include <sys/stat.h>
 
 #include <algorithm>
 #include <filesystem>
 
 #include "child_process.h"
 #include "media/library.h"
-#include "support/conversion_runner.h"
 #include "support/media_generator.h"
 #include "support/scoped_env.h"
 #include "support/task_fakes.h"
