@@ -57,6 +57,7 @@ public:
     void SetConvertedDuration(double) override {}
     void LoopStarting() override {}
     bool Pass() override { return ++passes_ <= kPasses; }
+    bool StopRequested() const override { return passes_ > kPasses; }
     bool ReportDue(bool) override { return false; }
     void Report(int64_t, int64_t, double) override {}
     void Converted() override {}
