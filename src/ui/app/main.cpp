@@ -88,7 +88,12 @@ int Run(SingleInstance& instance, const QString& sourceFile) {
                                [&window, sourceFile] { window.NewConversion(sourceFile); });
         }
         const int result = QApplication::exec();
-        configuration.Save();
+        try {
+            configuration.Save();
+        } catch (const EAVError& e) {
+            // The session's work is done and stored; only the preferences could not be.
+            platform::Messages().ShowError(e.what());
+        }
         return result;
     } catch (const EAVError& e) {
         platform::Messages().ShowError(e.what());
