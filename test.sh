@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and runs the whole test suite twice: once in a normal
-# build and once under AddressSanitizer + UndefinedBehaviorSanitizer. Any failure or
-# sanitizer report fails the script.
+# build and once under AddressSanitizer + UndefinedBehaviorSanitizer; then the concurrency tests
+# under ThreadSanitizer, and every fuzz target for a few seconds. Any failure or sanitizer
+# report fails the script.
 set -euo pipefail
 root=$(cd "$(dirname "$0")" && pwd)
 cd "$root"
@@ -21,3 +22,11 @@ echo "== tests under sanitizers"
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:halt_on_error=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 ctest --test-dir build-asan --output-on-failure --parallel "$jobs" --timeout 900
+
+echo "== build (thread sanitizer: the core and its concurrency tests)"
+scripts/build.sh build-tsan -DTW_WERROR=ON -DTW_TSAN=ON
+echo "== concurrency tests under the thread sanitizer"
+ctest --test-dir build-tsan --output-on-failure --parallel "$jobs" --timeout 900
+
+echo "== fuzzing (a few seconds per target)"
+scripts/fuzz.sh "${TW_FUZZ_SECONDS:-5}"

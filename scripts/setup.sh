@@ -12,6 +12,7 @@ packages=(
     libgtest-dev libgmock-dev libbenchmark-dev
     fonts-dejavu-core dvdauthor genisoimage
     desktop-file-utils appstream
+    clang libclang-rt-14-dev
 )
 
 missing=()

@@ -7,10 +7,14 @@
 //
 // Failures raise EAVError with the message the user sees.
 
+#include <sys/types.h>
+
 #include <cstdint>
 #include <cstdio>
 #include <memory>
+#include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "engine/convert_options.h"
@@ -91,6 +95,14 @@ struct OutputFile {
     media::OutputFormatPtr context;
     media::DictionaryPtr muxerOptions;
     bool headerWritten = false;
+    // The file the run opened (name, device, inode), so that its end can tell whether the name
+    // still leads there.
+    struct Written {
+        std::string path;
+        dev_t device = 0;
+        ino_t inode = 0;
+    };
+    std::optional<Written> written;
 };
 
 struct FileCloser {

@@ -19,6 +19,9 @@ namespace tw::engine {
 
 namespace {
 
+// No container counts time in steps as long as this; a longer one comes from damage.
+constexpr double kLongestTimeBaseSeconds = 3600.0;
+
 int ToInt(std::string_view text) {
     text = Trim(text);
     int value = 0;
@@ -345,15 +348,21 @@ void ConversionRun::OpenInput(int index) {
 
         // A stream the file declares but that brought no data to the analysis (a broadcast
         // program listing a sound it never sends) cannot be decoded or encoded: it is left
-        // out, as subtitles no encoder can take are.
+        // out, as subtitles no encoder can take are. So is one whose clock ticks are hours long
+        // (a damaged header): holding its pictures for their times would write without end.
+        const char* unusable = nullptr;
         if (!ParametersKnown(*st->codecpar)) {
+            unusable = "carries no data that tells its format";
+        } else if (av_q2d(st->time_base) > kLongestTimeBaseSeconds) {
+            unusable = "counts its time in steps of hours, which cannot be right";
+        }
+        if (unusable) {
             ist->usable = false;
             st->discard = AVDISCARD_ALL;
             host_.Log(AV_LOG_WARNING,
-                      FormatPrintf("Stream #%d.%u (%s) of %s carries no data that tells its "
-                                   "format; it is left out.",
-                                   index, i, av_get_media_type_string(st->codecpar->codec_type),
-                                   name.c_str()));
+                      FormatPrintf("Stream #%d.%u (%s) of %s %s; it is left out.", index, i,
+                                   av_get_media_type_string(st->codecpar->codec_type), name.c_str(),
+                                   unusable));
             inputStreams_.push_back(std::move(ist));
             continue;
         }

@@ -1,5 +1,7 @@
 // The main loop of a run: which input to read next, timestamp correction, decoding, and the
 // end of the run (draining, trailers).
+#include <sys/stat.h>
+
 #include <chrono>
 #include <cmath>
 #include <thread>
@@ -538,6 +540,17 @@ void ConversionRun::Finish() {
             failure =
                 FormatPrintf("Could not finish the output file %s: %s", outputNames_[i].c_str(),
                              media::LibraryErrorText(result).c_str());
+        }
+    }
+    // Every write succeeds into a file whose name (or folder) was removed meanwhile, yet the
+    // user would find nothing: such a run has failed.
+    for (size_t i = 0; i < outputFiles_.size() && failure.empty(); ++i) {
+        const auto& written = outputFiles_[i].written;
+        struct stat now {};
+        if (written && (stat(written->path.c_str(), &now) != 0 || now.st_dev != written->device ||
+                        now.st_ino != written->inode)) {
+            failure = FormatPrintf("The output file %s was removed while it was written",
+                                   outputNames_[i].c_str());
         }
     }
     if (!failure.empty()) {

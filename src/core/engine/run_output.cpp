@@ -1,4 +1,6 @@
 // Output side of a run: container format, streams, encoders and their parameters.
+#include <sys/stat.h>
+
 #include <cmath>
 #include <cstring>
 #include <filesystem>
@@ -186,6 +188,11 @@ void ConversionRun::OpenOutput(int index) {
         if (const int result = avio_open(&context->pb, muxName.c_str(), AVIO_FLAG_WRITE);
             result < 0) {
             throw ELibraryFailure("Could not open file", result);
+        }
+        struct stat opened {};
+        if (stat(muxName.c_str(), &opened) == 0 && S_ISREG(opened.st_mode)) {
+            outputFiles_.back().written =
+                OutputFile::Written{muxName, opened.st_dev, opened.st_ino};
         }
     }
 

@@ -2,13 +2,48 @@
 
 #include <atomic>
 #include <exception>
-#include <future>
+#include <memory>
 
 namespace tw::platform {
 
 namespace {
 std::atomic<UiDispatcher*> installed{nullptr};
 }  // namespace
+
+void PostAndWait(UiDispatcher& dispatcher, std::function<void()> task) {
+    struct Call {
+        std::mutex mutex;
+        std::condition_variable ended;
+        bool done = false;
+        std::exception_ptr error;
+    };
+    auto call = std::make_shared<Call>();
+    dispatcher.Post([task = std::move(task), call] {
+        std::exception_ptr error;
+        try {
+            task();
+        } catch (...) {
+            error = std::current_exception();
+        }
+        {
+            std::lock_guard lock(call->mutex);
+            call->error = std::move(error);
+            call->done = true;
+        }
+        call->ended.notify_all();
+    });
+    std::exception_ptr error;
+    {
+        std::unique_lock lock(call->mutex);
+        call->ended.wait(lock, [&call] { return call->done; });
+        // Taken out of the call: the waiting thread alone owns the exception from here on, so
+        // it is freed where it is handled, not whenever the UI thread drops the call.
+        error = std::move(call->error);
+    }
+    if (error) {
+        std::rethrow_exception(error);
+    }
+}
 
 LoopDispatcher::LoopDispatcher() : uiThread_(std::this_thread::get_id()) {}
 
@@ -27,17 +62,7 @@ void LoopDispatcher::RunBlocking(std::function<void()> task) {
         task();
         return;
     }
-    auto done = std::make_shared<std::promise<void>>();
-    std::future<void> finished = done->get_future();
-    Post([task = std::move(task), done] {
-        try {
-            task();
-            done->set_value();
-        } catch (...) {
-            done->set_exception(std::current_exception());
-        }
-    });
-    finished.get();
+    PostAndWait(*this, std::move(task));
 }
 
 void LoopDispatcher::ProcessPending() {

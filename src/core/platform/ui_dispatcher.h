@@ -26,6 +26,10 @@ public:
     virtual bool IsUiThread() const = 0;
 };
 
+// RunBlocking from a thread other than the UI thread: posts task to dispatcher and waits until
+// it has run there; an exception it throws is thrown here.
+void PostAndWait(UiDispatcher& dispatcher, std::function<void()> task);
+
 class DirectDispatcher : public UiDispatcher {
 public:
     void Post(std::function<void()> task) override { task(); }

@@ -135,6 +135,10 @@ bool TFFPushSource::Open(const std::string& name) {
     if (HasAudio()) {
         OpenAudio();
     }
+    // Streams no decoder takes (a damaged header, an unknown codec) give nothing to play.
+    if (!producesVideo_ && !producesAudio_) {
+        return false;
+    }
 
     std::lock_guard lock(seekMutex_);
     // A source of unknown length plays without a time line: positions stay 0.

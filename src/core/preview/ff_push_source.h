@@ -89,8 +89,8 @@ public:
     void SetSubtitleIndex(int position);
 
     // Opens a file name or a "stream:N" name and starts the demux thread. False when it cannot
-    // be opened, holds neither video nor audio, or its filter graph cannot be built, and for
-    // every call after the first.
+    // be opened, holds neither video nor audio a decoder takes, or its filter graph cannot be
+    // built, and for every call after the first.
     bool Load(const std::string& fileName);
     bool Loaded() const { return demuxThread_.joinable(); }
 

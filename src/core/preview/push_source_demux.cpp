@@ -71,6 +71,11 @@ bool TFFPushSource::ShouldRead() const {
     if (videoPin_.bytes >= kMaxQueuedVideoBytes || audioPin_.bytes >= kMaxQueuedAudioBytes) {
         return false;
     }
+    if (!producesVideo_ && !producesAudio_) {
+        // Nothing to wait for (a switch to a stream no decoder takes): read on to the end, so
+        // that the consumers hear of it instead of waiting for samples that never come.
+        return true;
+    }
     const bool videoFull = !producesVideo_ || videoPin_.samples.size() >= kReadAhead;
     const bool audioFull = !producesAudio_ || audioPin_.samples.size() >= kReadAhead;
     return !(videoFull && audioFull);

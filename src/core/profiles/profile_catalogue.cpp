@@ -9,6 +9,7 @@
 #include "util/av_error.h"
 #include "util/format.h"
 #include "util/ini_file.h"
+#include "util/text_file.h"
 
 namespace tw {
 
@@ -226,6 +227,19 @@ void AddTarget(TAVProfileList& list, const char* name) {
     list.Add(std::move(profile));
 }
 
+// A file the program wrote: the profile count stands in the profile section, and the text has
+// no control characters (binary garbage always has some; a text in an older code page has none).
+bool IsProfileFile(const TIniFile& ini) {
+    if (!ini.ValueExists(kProfileSection, "ProfileCount")) {
+        return false;
+    }
+    const std::string text = ini.Text();
+    return std::none_of(text.begin(), text.end(), [](char c) {
+        const auto byte = static_cast<unsigned char>(c);
+        return (byte < 0x20 && c != '\t' && c != '\r' && c != '\n') || byte == 0x7f;
+    });
+}
+
 }  // namespace
 
 const TStringList& BuiltInCategories() {
@@ -279,6 +293,18 @@ bool LoadUserProfiles(TAVProfileList& list, const fs::path& file) {
     }
     // Read before anything is removed, so a file that cannot be read leaves the catalogue.
     const TIniFile ini(file);
+    if (!IsProfileFile(ini)) {
+        // Taken as it stands, such a file would empty the catalogue of its audio and video
+        // profiles, and the next save would write them into the damaged text.
+        const fs::path kept = KeepAside(file);
+        throw EAVError(
+            kept.empty()
+                ? FormatPrintf("The profile file %s is damaged; the built-in profiles are used.",
+                               file.c_str())
+                : FormatPrintf("The profile file %s is damaged. It was kept as %s and the "
+                               "built-in profiles are used.",
+                               file.c_str(), kept.c_str()));
+    }
     list.RemoveCustomProfiles();
     int count = ini.ReadInteger(kProfileSection, "ProfileCount", 0);
     // Every profile has keys of its own, so a count beyond the section's keys can only come

@@ -29,8 +29,9 @@ std::filesystem::path UserProfileFileName(const std::string& configFolder);
 
 // When file exists: frees the list's audio and video profiles and appends those of the file,
 // in file order, after the target and image profiles. Returns false (and changes nothing) when
-// there is no file. Throws EAVError when the file exists but cannot be read; the list is then
-// left as it was.
+// there is no file. Throws EAVError when the file exists but cannot be read, or is not a profile
+// file (no profile count, or binary bytes: it is then kept aside, see KeepAside); the list is
+// then left as it was.
 bool LoadUserProfiles(TAVProfileList& list, const std::filesystem::path& file);
 
 // Writes every audio and video profile of the list, in list order, numbered from 0, and

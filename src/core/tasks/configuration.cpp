@@ -10,6 +10,7 @@
 #include "util/av_error.h"
 #include "util/format.h"
 #include "util/settings_xml.h"
+#include "util/text_file.h"
 
 namespace tw {
 
@@ -96,10 +97,28 @@ void TAVConfiguration::Save() {
 
 void TAVConfiguration::Load() {
     const fs::path file = ConfigFileName();
-    if (!fs::exists(file)) {
-        Save();
+    std::error_code error;
+    if (!fs::exists(file, error)) {
+        try {
+            Save();
+        } catch (const EAVError& e) {
+            // A folder the user may not write must not keep the program from starting.
+            platform::Messages().ShowError(FormatPrintf(
+                "%s. The default settings are used, and changes to them will not be kept.",
+                e.what()));
+            return;
+        }
     }
-    const std::string text = ReadTextFile(file);
+    std::string text;
+    try {
+        text = ReadTextFile(file);
+    } catch (const EAVError& e) {
+        platform::Messages().ShowError(FormatPrintf(
+            "The configuration file %s could not be read (%s). The default settings are used "
+            "for now.",
+            file.c_str(), e.what()));
+        return;
+    }
     try {
         ReadSettingsXml(text, *this);
     } catch (const EAVError& e) {
@@ -107,10 +126,8 @@ void TAVConfiguration::Load() {
         // over from the initial values and say so.
         TAVConfiguration initial;
         Assign(initial);
-        const fs::path kept = file.string() + ".bad";
-        std::error_code renameError;
-        fs::rename(file, kept, renameError);
-        if (renameError) {
+        const fs::path kept = KeepAside(file);
+        if (kept.empty()) {
             // Without a copy kept aside the damaged file is left alone, not overwritten.
             platform::Messages().ShowError(FormatPrintf(
                 "The configuration file %s could not be read (%s). The default settings are "
@@ -118,11 +135,17 @@ void TAVConfiguration::Load() {
                 file.c_str(), e.what()));
             return;
         }
-        Save();
-        platform::Messages().ShowError(FormatPrintf(
-            "The configuration file %s could not be read (%s). It was kept as %s and the "
-            "default settings were restored.",
-            file.c_str(), e.what(), kept.c_str()));
+        std::string saved = "the default settings were restored";
+        try {
+            Save();
+        } catch (const EAVError& saveError) {
+            saved = FormatPrintf("the default settings are used, but could not be saved (%s)",
+                                 saveError.what());
+        }
+        platform::Messages().ShowError(
+            FormatPrintf("The configuration file %s could not be read (%s). It was kept as %s and "
+                         "%s.",
+                         file.c_str(), e.what(), kept.c_str(), saved.c_str()));
     }
 }
 

@@ -46,8 +46,9 @@ public:
     static std::string InitialOutputFolder();
 
     // Writes the initial file when there is none, then reads the file; missing elements keep
-    // their values. A file that is not well-formed XML is kept beside it with ".bad" appended,
-    // the initial values are written afresh and the user is told.
+    // their values. Never fails: a file that cannot be read keeps the initial values; one that
+    // does not parse is kept aside (KeepAside) and the initial values are written afresh; a file
+    // that cannot be written leaves the initial values in use. The user is told each time.
     void Load();
     // Creates the folder, applies the priority level, writes the file. Throws EAVError when the
     // folder or the file cannot be written.

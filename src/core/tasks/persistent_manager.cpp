@@ -9,6 +9,7 @@
 #include "tasks/node_object.h"
 #include "util/format.h"
 #include "util/settings_xml.h"
+#include "util/text_file.h"
 
 namespace tw {
 
@@ -44,22 +45,98 @@ TPersistentManager::TPersistentManager(const std::string& folder,
     if (sqlite3_initialize() != SQLITE_OK) {
         throw EAVError(FormatPrintf("Could not load SQLite library(%s)", "libsqlite3.so.0"));
     }
+    std::string problem;
+    try {
+        OpenFile(folder, defaultCategoryPath);
+        return;
+    } catch (const ESqliteError& e) {
+        if (!e.IsDamage()) {
+            problem = FormatPrintf("Can not open Database %s (%s)", file_.c_str(), e.what());
+        } else {
+            db_.reset();
+            problem = KeepDamagedFileAside(folder, defaultCategoryPath, e.what());
+            if (problem.empty()) {
+                return;
+            }
+        }
+    } catch (const EAVError& e) {
+        problem = e.what();
+    }
+    OpenForSessionOnly(defaultCategoryPath, problem);
+}
+
+void TPersistentManager::OpenFile(const std::string& folder,
+                                  const std::string& defaultCategoryPath) {
     std::error_code error;
-    const bool exists = fs::exists(file_, error);
-    if (!exists) {
+    if (!fs::exists(file_, error)) {
         fs::create_directories(folder, error);
         if (error) {
-            throw EAVError("Database " + file_ + " does not exist");
+            throw EAVError(FormatPrintf("Database %s does not exist and could not be created (%s)",
+                                        file_.c_str(), error.message().c_str()));
         }
     }
-    const std::string openFailure = "Can not open Database " + file_;
-    db_ = std::make_unique<SqliteDatabase>(file_, true, openFailure);
+    db_ = std::make_unique<SqliteDatabase>(file_, SqliteDatabase::Mode::ReadWriteCreate,
+                                           "Can not open Database " + file_);
+    // The library reads a file lazily: damage shows only when the content is looked at.
+    SqliteStatement check = db_->Prepare("pragma quick_check");
+    if (check.Step() && check.Text("quick_check") != "ok") {
+        throw ESqliteError("Database check: " + check.Text("quick_check"), SQLITE_CORRUPT);
+    }
+    CreateSchema(defaultCategoryPath);
+}
+
+std::string TPersistentManager::KeepDamagedFileAside(const std::string& folder,
+                                                     const std::string& defaultCategoryPath,
+                                                     const std::string& damage) {
+    const fs::path kept = KeepAside(file_);
+    if (kept.empty()) {
+        return FormatPrintf("The task database %s is damaged (%s) and could not be moved aside",
+                            file_.c_str(), damage.c_str());
+    }
+    try {
+        OpenFile(folder, defaultCategoryPath);
+    } catch (const EAVError& e) {
+        return FormatPrintf(
+            "The task database %s was damaged (%s) and was kept as %s; a new "
+            "one could not be made (%s)",
+            file_.c_str(), damage.c_str(), kept.c_str(), e.what());
+    }
+    platform::Messages().ShowError(
+        FormatPrintf("The task database %s was damaged (%s). It was kept as %s and a new, empty "
+                     "one was made.",
+                     file_.c_str(), damage.c_str(), kept.c_str()));
+    return {};
+}
+
+void TPersistentManager::OpenForSessionOnly(const std::string& defaultCategoryPath,
+                                            const std::string& problem) {
+    db_ = std::make_unique<SqliteDatabase>(":memory:", SqliteDatabase::Mode::ReadWriteCreate,
+                                           "Can not open Database in memory");
+    sessionOnly_ = true;
+    // What the file holds is shown when it can be read at all (a read-only file, a folder
+    // without write permission, a file another program holds).
+    bool copied = false;
+    try {
+        SqliteDatabase stored(file_, SqliteDatabase::Mode::ReadOnly, problem);
+        // A file another program holds was waited for already.
+        sqlite3_busy_timeout(stored.Handle(), 0);
+        db_->CopyFrom(stored);
+        copied = true;
+    } catch (const EAVError&) {
+    }
     try {
         CreateSchema(defaultCategoryPath);
     } catch (const EAVError&) {
-        // Not a database, or one we may not write: the library opens such files lazily.
-        throw EAVError(openFailure);
+        // A copy that does not hold our tables in a usable form is dropped.
+        db_ = std::make_unique<SqliteDatabase>(":memory:", SqliteDatabase::Mode::ReadWriteCreate,
+                                               "Can not open Database in memory");
+        CreateSchema(defaultCategoryPath);
+        copied = false;
     }
+    platform::Messages().ShowError(FormatPrintf(
+        "%s. %s", problem.c_str(),
+        copied ? "The stored tasks are shown, but changes made now will not be kept."
+               : "The stored tasks cannot be shown, and tasks added now will not be kept."));
 }
 
 void TPersistentManager::CreateSchema(const std::string& defaultCategoryPath) {

@@ -26,13 +26,19 @@ public:
     static constexpr const char* kFileName = "av.cfg";
 
     // Opens folder/av.cfg. A missing file is created with both tables and the default category
-    // (id 1, top level, the given folder). Failures raise EAVError: "Database <path> does not
-    // exist" when the file is missing and cannot be created, "Can not open Database <path>"
-    // when the library refuses the file, "Could not load SQLite library(<name>)" when the
-    // library cannot start.
+    // (id 1, top level, the given folder). The program starts whatever state the file is in:
+    //  - a file that is not a database, or a damaged one, is kept aside (KeepAside) and a new
+    //    one takes its place;
+    //  - a file that cannot be opened for writing (read-only, held by another program, a folder
+    //    without write permission) leaves the manager working on a copy in memory for this
+    //    session only (SessionOnly()), holding what the file holds when it can be read.
+    // The user is told through the message service in both cases. Only a library that cannot
+    // start raises EAVError: "Could not load SQLite library(<name>)".
     TPersistentManager(const std::string& folder, const std::string& defaultCategoryPath);
 
     const std::string& FileName() const { return file_; }
+    // True when nothing done now reaches the file (see above).
+    bool SessionOnly() const { return sessionOnly_; }
     SqliteDatabase& Database() { return *db_; }
 
     // The unfinished tasks, as stopped ones, appended to the node's tasks.
@@ -68,10 +74,18 @@ public:
     static TStringList SplitLog(const std::string& text);
 
 private:
+    // Opens (or creates) the file read-write and checks it; throws on any failure.
+    void OpenFile(const std::string& folder, const std::string& defaultCategoryPath);
+    // Moves a damaged file aside and opens a new one; the problem left (empty when solved).
+    std::string KeepDamagedFileAside(const std::string& folder,
+                                     const std::string& defaultCategoryPath,
+                                     const std::string& damage);
+    void OpenForSessionOnly(const std::string& defaultCategoryPath, const std::string& problem);
     void CreateSchema(const std::string& defaultCategoryPath);
 
     std::string file_;
     std::unique_ptr<SqliteDatabase> db_;
+    bool sessionOnly_ = false;
 };
 
 }  // namespace tw

@@ -7,8 +7,17 @@
 
 namespace tw {
 
+namespace {
+
+[[noreturn]] void Raise(sqlite3* db, const char* what) {
+    throw ESqliteError(FormatPrintf("%s: %s", what, sqlite3_errmsg(db)),
+                       sqlite3_extended_errcode(db));
+}
+
+}  // namespace
+
 void SqliteStatement::Fail(const char* what) const {
-    throw EAVError(FormatPrintf("%s: %s", what, sqlite3_errmsg(db_)));
+    Raise(db_, what);
 }
 
 void SqliteStatement::Bind(int index, const std::string& text) {
@@ -82,14 +91,16 @@ bool SqliteStatement::IsNull(int index) const {
     return sqlite3_column_type(statement_.get(), index) == SQLITE_NULL;
 }
 
-SqliteDatabase::SqliteDatabase(const std::string& file, bool create,
+SqliteDatabase::SqliteDatabase(const std::string& file, Mode mode,
                                const std::string& openFailureMessage) {
     sqlite3* handle = nullptr;
-    const int flags = SQLITE_OPEN_READWRITE | (create ? SQLITE_OPEN_CREATE : 0);
+    const int flags = mode == Mode::ReadOnly          ? SQLITE_OPEN_READONLY
+                      : mode == Mode::ReadWriteCreate ? SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE
+                                                      : SQLITE_OPEN_READWRITE;
     const int result = sqlite3_open_v2(file.c_str(), &handle, flags, nullptr);
     db_.reset(handle);  // the handle must be closed even when the open failed
     if (result != SQLITE_OK) {
-        throw EAVError(openFailureMessage);
+        throw ESqliteError(openFailureMessage, result);
     }
     sqlite3_extended_result_codes(handle, 1);
     // Another instance of the program may hold the file for a moment.
@@ -102,7 +113,7 @@ SqliteStatement SqliteDatabase::Prepare(const std::string& sql) {
                                           &statement, nullptr);
     SqliteStatementPtr owned(statement);
     if (result != SQLITE_OK || !owned) {
-        throw EAVError(FormatPrintf("Database statement: %s", sqlite3_errmsg(db_.get())));
+        Raise(db_.get(), "Database statement");
     }
     return SqliteStatement(db_.get(), std::move(owned));
 }
@@ -112,7 +123,21 @@ void SqliteDatabase::ExecuteScript(const std::string& sql) {
     if (sqlite3_exec(db_.get(), sql.c_str(), nullptr, nullptr, &error) != SQLITE_OK) {
         const std::string message = error ? error : sqlite3_errmsg(db_.get());
         sqlite3_free(error);
-        throw EAVError(FormatPrintf("Database statement: %s", message.c_str()));
+        throw ESqliteError(FormatPrintf("Database statement: %s", message.c_str()),
+                           sqlite3_extended_errcode(db_.get()));
+    }
+}
+
+void SqliteDatabase::CopyFrom(SqliteDatabase& source) {
+    sqlite3_backup* backup = sqlite3_backup_init(db_.get(), "main", source.db_.get(), "main");
+    if (!backup) {
+        Raise(db_.get(), "Database copy");
+    }
+    const int stepped = sqlite3_backup_step(backup, -1);
+    const int finished = sqlite3_backup_finish(backup);
+    const int result = stepped != SQLITE_DONE ? stepped : finished;
+    if (result != SQLITE_OK && result != SQLITE_DONE) {
+        throw ESqliteError(FormatPrintf("Database copy: %s", sqlite3_errstr(result)), result);
     }
 }
 

@@ -2,7 +2,7 @@
 
 // A thin owner of one SQLite connection and its prepared statements. Nothing here knows the
 // program's tables; the persistence manager holds every statement text. Failures raise
-// EAVError with SQLite's own message. One thread (the UI thread) uses a connection.
+// ESqliteError with SQLite's own message. One thread (the UI thread) uses a connection.
 
 #include <sqlite3.h>
 
@@ -11,7 +11,23 @@
 #include <optional>
 #include <string>
 
+#include "util/av_error.h"
+
 namespace tw {
+
+// A failure of the SQLite library, with its (extended) result code.
+class ESqliteError : public EAVError {
+public:
+    ESqliteError(const std::string& message, int code) : EAVError(message), code_(code) {}
+    int Code() const { return code_; }
+    // The file is not a database, or its content is damaged.
+    bool IsDamage() const {
+        return (code_ & 0xff) == SQLITE_NOTADB || (code_ & 0xff) == SQLITE_CORRUPT;
+    }
+
+private:
+    int code_;
+};
 
 struct SqliteConnectionCloser {
     void operator()(sqlite3* db) const { sqlite3_close_v2(db); }
@@ -58,9 +74,11 @@ private:
 
 class SqliteDatabase {
 public:
-    // Opens an existing file (create false) or creates it. Throws EAVError with
+    enum class Mode { ReadWrite, ReadWriteCreate, ReadOnly };
+
+    // Opens file (":memory:" for a database in memory). Throws ESqliteError with
     // openFailureMessage when the library refuses the file.
-    SqliteDatabase(const std::string& file, bool create, const std::string& openFailureMessage);
+    SqliteDatabase(const std::string& file, Mode mode, const std::string& openFailureMessage);
 
     SqliteStatement Prepare(const std::string& sql);
     // Runs statements without parameters (several may be separated by ';').
@@ -68,6 +86,8 @@ public:
     // The first column of the first row, if there is a row and its value is not NULL.
     std::optional<int64_t> QueryInteger(const std::string& sql);
     int64_t LastInsertRowId() const { return sqlite3_last_insert_rowid(db_.get()); }
+    // Copies the whole content of source into this database.
+    void CopyFrom(SqliteDatabase& source);
 
     sqlite3* Handle() const { return db_.get(); }
 

@@ -40,4 +40,32 @@ void WriteTextFileAtomically(const std::filesystem::path& file, const std::strin
     }
 }
 
+std::filesystem::path KeepAside(const std::filesystem::path& file) {
+    for (int n = 1; n < 1000; ++n) {
+        std::filesystem::path kept = file;
+        kept += n == 1 ? std::string(".bad") : ".bad" + std::to_string(n);
+        std::error_code error;
+        if (std::filesystem::exists(std::filesystem::symlink_status(kept, error))) {
+            continue;
+        }
+        // A plain rename would replace a file made under that name in the meantime; a hard
+        // link never does.
+        std::filesystem::create_hard_link(file, kept, error);
+        if (!error) {
+            std::filesystem::remove(file, error);
+            if (error) {
+                std::filesystem::remove(kept, error);
+                return {};
+            }
+            return kept;
+        }
+        if (error != std::errc::file_exists) {
+            // No hard links here (some file systems have none): renaming is the next best.
+            std::filesystem::rename(file, kept, error);
+            return error ? std::filesystem::path() : kept;
+        }
+    }
+    return {};
+}
+
 }  // namespace tw

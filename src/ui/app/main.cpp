@@ -20,12 +20,13 @@
 #include "desktop/notification_bus.h"
 #include "desktop/power_off.h"
 #include "desktop/task_alerts.h"
-#include "preview/player_window.h"
 #include "platform/process_priority.h"
+#include "preview/player_window.h"
 #include "shell/data_module.h"
 #include "shell/main_window.h"
 #include "tasks/configuration.h"
 #include "util/av_error.h"
+#include "wizard/form_new_conversion.h"
 
 namespace {
 
@@ -77,6 +78,7 @@ int Run(SingleInstance& instance, const QString& sourceFile) {
         LogindPowerService logind(systemctl);
         CountdownPowerService power(logind);
         TdmGlobal data(configuration, ShellServices{&alerts, &power, &uiThread});
+        ScopedNewConversion wizard(NewConversionWizard(data.Profiles(), configuration));
         TFormMain window(data);
         QObject::connect(&instance, &SingleInstance::FileReceived, &window,
                          &TFormMain::OpenFromOutside);
@@ -86,7 +88,12 @@ int Run(SingleInstance& instance, const QString& sourceFile) {
                                [&window, sourceFile] { window.NewConversion(sourceFile); });
         }
         const int result = QApplication::exec();
-        configuration.Save();
+        try {
+            configuration.Save();
+        } catch (const EAVError& e) {
+            // The session's work is done and stored; only the preferences could not be.
+            platform::Messages().ShowError(e.what());
+        }
         return result;
     } catch (const EAVError& e) {
         platform::Messages().ShowError(e.what());
@@ -99,7 +106,8 @@ int Run(SingleInstance& instance, const QString& sourceFile) {
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QString::fromLatin1(kProgramTitle));
-    QApplication::setApplicationDisplayName(QString::fromLatin1(kProgramTitle));
+    // No display name: X11 would append it to every caption, and the main window's caption
+    // already starts with the program title.
     QApplication::setApplicationVersion(QString::fromLatin1(kVersion));
     QApplication::setOrganizationName(QString::fromLatin1(kOrganization));
     QGuiApplication::setDesktopFileName(QString::fromLatin1(kApplicationId));

@@ -1,8 +1,5 @@
 #include "app/qt_ui_dispatcher.h"
 
-#include <exception>
-#include <future>
-
 #include "platform/message_service.h"
 
 namespace tw::ui {
@@ -30,17 +27,7 @@ void QtUiDispatcher::RunBlocking(std::function<void()> task) {
         task();
         return;
     }
-    auto done = std::make_shared<std::promise<void>>();
-    std::future<void> finished = done->get_future();
-    Post([task = std::move(task), done] {
-        try {
-            task();
-            done->set_value();
-        } catch (...) {
-            done->set_exception(std::current_exception());
-        }
-    });
-    finished.get();
+    platform::PostAndWait(*this, std::move(task));
 }
 
 void QtUiDispatcher::ProcessPending() {

@@ -24,7 +24,9 @@ struct ShellServices {
 class TdmGlobal {
 public:
     // Opens (on the first start, creates) the task database in the configuration folder and
-    // loads the user's profiles when their file exists. Throws EAVError when either fails.
+    // loads the user's profiles when their file exists. Damaged or unreachable files are
+    // reported through the message service and worked around (see TPersistentManager and
+    // LoadUserProfiles), so the program always starts.
     TdmGlobal(TAVConfiguration& configuration, const ShellServices& services);
     ~TdmGlobal();
     TdmGlobal(const TdmGlobal&) = delete;

@@ -40,28 +40,20 @@ TEST(TaskDatabase, FirstStartCreatesTablesAndDefaultCategory) {
     EXPECT_EQ(roots[1], world.tree->DefaultCategory());
 }
 
-TEST(TaskDatabase, OpeningFailuresSayWhichFile) {
+TEST(TaskDatabase, FileThatCannotBeMadeLeavesADatabaseForTheSessionAndSaysWhichFile) {
     TempFolder home;
+    platform::RecordingMessageService messages;
+    platform::ScopedMessageService installed(messages);
     // A file where the folder should be: the database can be neither found nor created.
     test::WriteFileBytes(home.Path() / "blocked", "x");
-    try {
-        TPersistentManager manager((home / "blocked") + "/sub", "/tmp");
-        FAIL() << "opened";
-    } catch (const EAVError& e) {
-        EXPECT_EQ(std::string(e.what()),
-                  "Database " + (home / "blocked") + "/sub/av.cfg" + " does not exist");
-    }
-    // Something that is not a database.
-    fs::create_directories(home.Path() / "junk");
-    test::WriteFileBytes(home.Path() / "junk/av.cfg", std::string(4096, 'j'));
-    try {
-        TPersistentManager manager(home / "junk", "/tmp");
-        FAIL() << "opened";
-    } catch (const EAVError& e) {
-        EXPECT_EQ(std::string(e.what()), "Can not open Database " + (home / "junk") + "/av.cfg");
-    }
-    // The junk is still there for the user.
-    EXPECT_EQ(fs::file_size(home.Path() / "junk/av.cfg"), 4096u);
+    TPersistentManager manager((home / "blocked") + "/sub", "/tmp");
+    EXPECT_TRUE(manager.SessionOnly());
+    ASSERT_EQ(messages.Errors().size(), 1u);
+    EXPECT_EQ(messages.Errors()[0].rfind(
+                  "Database " + (home / "blocked") + "/sub/av.cfg" + " does not exist", 0),
+              0u)
+        << messages.Errors()[0];
+    EXPECT_EQ(manager.Database().QueryInteger("select ID from Categories where Parent=-1"), 1);
 }
 
 TEST(TaskDatabase, ConvertedDateSortsAsTimeAndReadsBack) {

@@ -1,12 +1,21 @@
 #include "screenshots/demo_world.h"
 
+#include <QTest>
 #include <cstdio>
+
+#include "preview/frame_preview.h"
+#include "preview/video_view.h"
 
 #include "support/media_generator.h"
 
 namespace tw::screenshots {
 
 namespace {
+
+test::TempFolder& AssetFolder() {
+    static test::TempFolder folder;
+    return folder;
+}
 
 std::unique_ptr<DemoWorld>& Instance() {
     static std::unique_ptr<DemoWorld> demo;
@@ -30,6 +39,57 @@ DemoWorld& Demo() {
 
 void ReleaseDemo() {
     Instance().reset();
+}
+
+const std::string& DemoFilm() {
+    static const std::string path = [] {
+        test::ClipDescription clip;
+        clip.width = 640;
+        clip.height = 360;
+        clip.durationSec = 12;
+        const std::string file = AssetFolder() / "Sailing trip.mkv";
+        test::GenerateClip(clip, file);
+        return file;
+    }();
+    return path;
+}
+
+const std::string& DemoLogo() {
+    static const std::string path = [] {
+        test::ClipDescription picture;
+        picture.width = 64;
+        picture.height = 64;
+        picture.durationSec = 0.04;
+        picture.audioCodec.clear();
+        picture.videoCodec = "png";
+        picture.pixelFormat = "rgb24";
+        const std::string file = AssetFolder() / "logo.png";
+        test::GenerateClip(picture, file);
+        return file;
+    }();
+    return path;
+}
+
+preview::SamplePtr DemoPicture() {
+    static const preview::SamplePtr picture = [] {
+        ui::FramePreview preview;
+        preview.OpenSource(QString::fromStdString(DemoFilm()));
+        preview.Playback().Pause();
+        preview.SeekTo(2);
+        Check(QTest::qWaitFor([&] { return preview.View()->HasPicture(); }, 10000),
+              "the film's picture");
+        return preview.View()->Picture();
+    }();
+    return picture;
+}
+
+const std::string& DemoSubtitles() {
+    static const std::string path = [] {
+        const std::string file = AssetFolder() / "Sailing trip.srt";
+        test::WriteBytes(file, "1\n00:00:01,000 --> 00:00:04,000\nCasting off\n");
+        return file;
+    }();
+    return path;
 }
 
 DemoWorld::DemoWorld() : world_(std::make_unique<test::ShellWorld>(home_.Path())) {

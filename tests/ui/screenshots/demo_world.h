@@ -4,6 +4,7 @@
 // are converting, paused and failed. Built on first use and shared by every scene; released at
 // the end of the run.
 
+#include "preview/ff_sample.h"
 #include "support/shell_world.h"
 
 namespace tw::screenshots {
@@ -32,5 +33,13 @@ private:
 
 DemoWorld& Demo();
 void ReleaseDemo();
+
+// A 12-second film of 640x360 with sound, made on first use.
+const std::string& DemoFilm();
+// A small PNG picture for a logo, and a subtitle file for the film, made on first use.
+const std::string& DemoLogo();
+const std::string& DemoSubtitles();
+// A picture of the film as the preview shows it, at 0:0:2.
+preview::SamplePtr DemoPicture();
 
 }  // namespace tw::screenshots

@@ -2,10 +2,6 @@
 // second start of the program; and nothing of it while no wizard is installed.
 #include <gtest/gtest.h>
 
-#include <QCoreApplication>
-#include <QDragEnterEvent>
-#include <QMimeData>
-#include <QTreeView>
 #include <future>
 
 #include "app/single_instance.h"
@@ -15,35 +11,14 @@
 namespace tw::test {
 namespace {
 
-// Sends a drag carrying the files onto the task list and then, when it was accepted, drops.
-bool DragAndDrop(ui::TFormMain& window, const QStringList& files) {
-    QWidget* target = window.TaskList().View()->viewport();
-    QMimeData data;
-    QList<QUrl> urls;
-    for (const QString& file : files) {
-        urls << QUrl::fromLocalFile(file);
-    }
-    data.setUrls(urls);
-    const QPoint point = target->rect().center();
-    const Qt::DropActions offered = Qt::CopyAction | Qt::MoveAction | Qt::LinkAction;
-    QDragEnterEvent enter(point, offered, &data, Qt::LeftButton, Qt::NoModifier);
-    QCoreApplication::sendEvent(target, &enter);
-    if (!enter.isAccepted() || enter.dropAction() != Qt::LinkAction) {
-        return false;
-    }
-    QDropEvent drop(QPointF(point), offered, &data, Qt::LeftButton, Qt::NoModifier);
-    QCoreApplication::sendEvent(target, &drop);
-    return drop.isAccepted();
-}
-
 TEST(NewConversion, OneDroppedFileOpensTheWizardTwoAreRefused) {
     TempFolder home;
     const std::string source = MakeClip(home.Path(), "clip.mkv", 1);
     ShellWorld world(home.Path());
 
-    EXPECT_FALSE(DragAndDrop(world.Window(), {"/a.mkv", "/b.mkv"}));
+    EXPECT_FALSE(DropFiles(world.Window(), {"/a.mkv", "/b.mkv"}));
     world.wizardAnswers.push_back(Request(source, home / "out/dropped.mp4"));
-    EXPECT_TRUE(DragAndDrop(world.Window(), {QString::fromStdString(source)}));
+    EXPECT_TRUE(DropFiles(world.Window(), {QString::fromStdString(source)}));
     ASSERT_TRUE(world.WaitFor([&] { return !world.wizardSources.isEmpty(); }));
     EXPECT_EQ(world.wizardSources, QStringList{QString::fromStdString(source)});
     // The wizard's answer became a running task.
@@ -62,7 +37,7 @@ TEST(NewConversion, WithoutAWizardNothingPretendsToStartOne) {
     ui::ScopedNewConversion noWizard(nullptr);
     world.Window().UpdateActions();
     EXPECT_FALSE(world.Action("actNewConversion")->isEnabled());
-    EXPECT_FALSE(DragAndDrop(world.Window(), {"/a.mkv"}));
+    EXPECT_FALSE(DropFiles(world.Window(), {"/a.mkv"}));
 }
 
 TEST(NewConversion, SecondStartHandsItsFileToTheRunningWindow) {

@@ -2,7 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
+#include <QDragEnterEvent>
+#include <QMimeData>
 #include <QTest>
+#include <QTreeView>
 
 #include "shell/frame_list.h"
 #include "support/media_generator.h"
@@ -44,6 +48,26 @@ std::unique_ptr<TConversionSettings> Request(const std::string& source, const st
     settings->SetCategoryId(categoryId);
     settings->ConvertOptions().Engine.RateEmulation = realTime;
     return settings;
+}
+
+bool DropFiles(ui::TFormMain& window, const QStringList& files) {
+    QWidget* target = window.TaskList().View()->viewport();
+    QMimeData data;
+    QList<QUrl> urls;
+    for (const QString& file : files) {
+        urls << QUrl::fromLocalFile(file);
+    }
+    data.setUrls(urls);
+    const QPoint point = target->rect().center();
+    const Qt::DropActions offered = Qt::CopyAction | Qt::MoveAction | Qt::LinkAction;
+    QDragEnterEvent enter(point, offered, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(target, &enter);
+    if (!enter.isAccepted() || enter.dropAction() != Qt::LinkAction) {
+        return false;
+    }
+    QDropEvent drop(QPointF(point), offered, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(target, &drop);
+    return drop.isAccepted();
 }
 
 ShellWorld::ShellWorld(const std::filesystem::path& home)

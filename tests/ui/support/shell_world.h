@@ -81,6 +81,9 @@ std::string MakeClip(const std::filesystem::path& folder, const std::string& nam
 std::unique_ptr<TConversionSettings> Request(const std::string& source, const std::string& target,
                                              int categoryId = 0, bool realTime = false);
 
+// Drags the files onto the main window's task list and, when the drag is accepted, drops them.
+bool DropFiles(ui::TFormMain& window, const QStringList& files);
+
 class ShellWorld {
 public:
     explicit ShellWorld(const std::filesystem::path& home);

@@ -9,25 +9,9 @@
 #include "preview/video_view.h"
 #include "screenshots/demo_world.h"
 #include "screenshots/scene_registry.h"
-#include "support/media_generator.h"
-#include "support/scoped_env.h"
 
 namespace tw::screenshots {
 namespace {
-
-const std::string& Film() {
-    static test::TempFolder folder;
-    static const std::string path = [] {
-        test::ClipDescription clip;
-        clip.width = 640;
-        clip.height = 360;
-        clip.durationSec = 12;
-        const std::string file = folder / "Sailing trip.mkv";
-        test::GenerateClip(clip, file);
-        return file;
-    }();
-    return path;
-}
 
 bool WaitForPicture(const ui::VideoView& view) {
     return QTest::qWaitFor([&] { return view.HasPicture(); }, 10000);
@@ -40,7 +24,7 @@ QImage Player() {
     window.setWindowFlags(Qt::Window);
     window.resize(960, 600);
     window.show();
-    window.OpenFile(QString::fromStdString(Film()));
+    window.OpenFile(QString::fromStdString(DemoFilm()));
     window.SeekTo(5);
     window.Pause();
     WaitForPicture(*window.View());
@@ -55,7 +39,7 @@ QImage Preview() {
     (new QVBoxLayout(&window))->addWidget(preview);
     window.resize(560, 480);
     window.show();
-    preview->OpenSource(QString::fromStdString(Film()));
+    preview->OpenSource(QString::fromStdString(DemoFilm()));
     preview->Playback().Pause();
     preview->SeekTo(5);
     preview->SetSelection(2, 9);

@@ -1,0 +1,198 @@
+#include "profile_editor/frame_profile.h"
+
+#include <QComboBox>
+#include <QFormLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLineEdit>
+#include <QSignalBlocker>
+
+#include "profiles/custom_audio_profile.h"
+#include "util/float_text.h"
+
+namespace tw::ui {
+
+namespace {
+
+const char* const kSampleRates[] = {"8000", "16000", "22050", "32000", "41000", "44100", "48000"};
+const char* const kAudioBitrates[] = {"12.2", "32",  "64",  "80",  "96", "112",
+                                      "128",  "160", "192", "224", "448"};
+const char* const kVideoBitrates[] = {
+    "128",  "192",  "256",  "384",  "512",  "640",  "768",  "900",  "1000",  "1200",  "1500",
+    "1800", "2000", "2500", "3000", "4000", "5000", "6000", "8000", "12000", "15000", "35000"};
+
+template <class Labels>
+void AddLabels(QComboBox* list, const Labels& labels) {
+    for (const auto& label : labels) {
+        list->addItem(QString::fromUtf8(std::string_view(label).data(),
+                                        static_cast<int>(std::string_view(label).size())));
+    }
+}
+
+template <class Enum>
+int Ordinal(Enum value) {
+    return static_cast<int>(value);
+}
+
+}  // namespace
+
+TFrameProfile::TFrameProfile(QWidget* parent)
+    : QWidget(parent),
+      edtExtension_(new QLineEdit(this)),
+      cbbFormat_(List("cbbFormat")),
+      edtDescript_(new QLineEdit(this)),
+      grpAudio_(new QGroupBox(QStringLiteral("Audio Settings"), this)),
+      cbbSampleRate_(List("cbbSampleRate")),
+      cbbAudioEncoder_(List("cbbAudioEncoder")),
+      cbbChannels_(List("cbbChannels")),
+      cbbAudioBitrate_(List("cbbAudioBitrate")),
+      grpVideo_(new QGroupBox(QStringLiteral("Video Settings"), this)),
+      cbbFrameSize_(List("cbbFrameSize")),
+      cbbVideoEncoder_(List("cbbVideoEncoder")),
+      cbbFrameRate_(List("cbbFrameRate")),
+      cbbVideoBitrate_(List("cbbVideoBitrate")) {
+    setObjectName(QStringLiteral("FrameProfile"));
+    edtExtension_->setObjectName(QStringLiteral("edtExtension"));
+    edtDescript_->setObjectName(QStringLiteral("edtDescript"));
+    AddLabels(cbbFormat_, FormatLabels());
+    AddLabels(cbbSampleRate_, kSampleRates);
+    AddLabels(cbbAudioEncoder_, AudioEncoderLabels());
+    AddLabels(cbbChannels_, ChannelLabels());
+    AddLabels(cbbAudioBitrate_, kAudioBitrates);
+    for (const FrameSizeEntry& size : FrameSizes()) {
+        cbbFrameSize_->addItem(
+            QString::fromUtf8(size.label.data(), static_cast<int>(size.label.size())));
+    }
+    AddLabels(cbbVideoEncoder_, VideoEncoderLabels());
+    AddLabels(cbbFrameRate_, FrameRateLabels());
+    AddLabels(cbbVideoBitrate_, kVideoBitrates);
+
+    auto* top = new QFormLayout;
+    top->addRow(QStringLiteral("File Extension"), edtExtension_);
+    top->addRow(QStringLiteral("File Format"), cbbFormat_);
+    top->addRow(QStringLiteral("Description"), edtDescript_);
+    auto* audio = new QFormLayout(grpAudio_);
+    audio->addRow(QStringLiteral("Sample Rate"), cbbSampleRate_);
+    audio->addRow(QStringLiteral("Audio Encoder"), cbbAudioEncoder_);
+    audio->addRow(QStringLiteral("Audio Channels"), cbbChannels_);
+    audio->addRow(QStringLiteral("Audio Bitrate(kbps)"), cbbAudioBitrate_);
+    auto* video = new QFormLayout(grpVideo_);
+    video->addRow(QStringLiteral("Frame Size"), cbbFrameSize_);
+    video->addRow(QStringLiteral("Video Encoder"), cbbVideoEncoder_);
+    video->addRow(QStringLiteral("Frame Rate"), cbbFrameRate_);
+    video->addRow(QStringLiteral("Video Bitrate(kbps)"), cbbVideoBitrate_);
+    auto* groups = new QHBoxLayout;
+    groups->addWidget(grpAudio_, 1);
+    groups->addWidget(grpVideo_, 1);
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addLayout(top);
+    layout->addLayout(groups);
+    layout->addStretch(1);
+
+    connect(edtExtension_, &QLineEdit::textChanged, this, &TFrameProfile::WriteBack);
+    connect(edtDescript_, &QLineEdit::textChanged, this, [this](const QString& text) {
+        WriteBack();
+        if (!loading_ && profile_) {
+            emit descriptionEdited(text);
+        }
+    });
+    LoadProfile(nullptr);
+}
+
+QComboBox* TFrameProfile::List(const char* objectName) {
+    auto* list = new QComboBox(this);
+    list->setObjectName(QString::fromLatin1(objectName));
+    connect(list, &QComboBox::currentIndexChanged, this, &TFrameProfile::WriteBack);
+    return list;
+}
+
+void TFrameProfile::LoadProfile(TAVProfile* profile) {
+    loading_ = true;
+    profile_ = dynamic_cast<TAVCustomAudioProfile*>(profile);
+    auto* video = dynamic_cast<TAVCustomVideoProfile*>(profile_);
+    if (video) {
+        // A size the table lacks shows no entry, so that editing something else keeps it.
+        const bool listed = video->FrameSize() != TAVFrameSize::fsOriginal ||
+                            (video->FrameWidth() == 0 && video->FrameHeight() == 0);
+        cbbFrameSize_->setCurrentIndex(listed ? Ordinal(video->FrameSize()) : -1);
+        cbbVideoEncoder_->setCurrentIndex(Ordinal(video->VideoEncoder()));
+        cbbFrameRate_->setCurrentIndex(Ordinal(video->FrameRate()));
+        cbbVideoBitrate_->setCurrentIndex(
+            cbbVideoBitrate_->findText(QString::number(video->VideoBitrate())));
+    } else {
+        for (QComboBox* list : {cbbFrameSize_, cbbVideoEncoder_, cbbFrameRate_, cbbVideoBitrate_}) {
+            list->setCurrentIndex(-1);
+        }
+    }
+    grpVideo_->setEnabled(video != nullptr);
+    if (profile_) {
+        cbbAudioEncoder_->setCurrentIndex(Ordinal(profile_->AudioEncoder()));
+        cbbChannels_->setCurrentIndex(Ordinal(profile_->AudioChannels()));
+        cbbAudioBitrate_->setCurrentIndex(cbbAudioBitrate_->findText(
+            QString::fromStdString(FloatToText(profile_->AudioBitrate()))));
+        cbbSampleRate_->setCurrentIndex(
+            cbbSampleRate_->findText(QString::number(profile_->SampleRate())));
+        edtDescript_->setText(QString::fromStdString(profile_->Description()));
+        edtExtension_->setText(QString::fromStdString(profile_->Extension()));
+        cbbFormat_->setCurrentIndex(Ordinal(profile_->Format()));
+    } else {
+        for (QComboBox* list :
+             {cbbAudioEncoder_, cbbChannels_, cbbAudioBitrate_, cbbSampleRate_, cbbFormat_}) {
+            list->setCurrentIndex(-1);
+        }
+        edtDescript_->clear();
+        edtExtension_->clear();
+    }
+    for (QWidget* field :
+         std::initializer_list<QWidget*>{edtExtension_, cbbFormat_, edtDescript_, grpAudio_}) {
+        field->setEnabled(profile_ != nullptr);
+    }
+    loading_ = false;
+}
+
+void TFrameProfile::WriteBack() {
+    if (loading_ || !profile_) {
+        return;
+    }
+    if (cbbSampleRate_->currentIndex() >= 0) {
+        profile_->SetSampleRate(cbbSampleRate_->currentText().toInt());
+    }
+    if (cbbAudioEncoder_->currentIndex() >= 0) {
+        profile_->SetAudioEncoder(
+            static_cast<TCustomAudioEncoder>(cbbAudioEncoder_->currentIndex()));
+    }
+    if (cbbChannels_->currentIndex() >= 0) {
+        profile_->SetAudioChannels(static_cast<TCustomAudioChannels>(cbbChannels_->currentIndex()));
+    }
+    if (cbbAudioBitrate_->currentIndex() >= 0) {
+        profile_->SetAudioBitrate(
+            TextToFloat(cbbAudioBitrate_->currentText().toStdString()).value_or(0.0));
+    }
+    if (cbbFormat_->currentIndex() >= 0) {
+        profile_->SetFormat(static_cast<TCustomAVFormat>(cbbFormat_->currentIndex()));
+    }
+    profile_->SetExtension(edtExtension_->text().trimmed().toStdString());
+    profile_->SetDescription(edtDescript_->text().trimmed().toStdString());
+    auto* video = dynamic_cast<TAVCustomVideoProfile*>(profile_);
+    if (!video) {
+        return;
+    }
+    if (cbbFrameSize_->currentIndex() >= 0) {
+        const FrameSizeEntry& size =
+            FrameSizes()[static_cast<size_t>(cbbFrameSize_->currentIndex())];
+        video->SetFrameWidth(size.width);
+        video->SetFrameHeight(size.height);
+    }
+    if (cbbVideoEncoder_->currentIndex() >= 0) {
+        video->SetVideoEncoder(static_cast<TCustomVideoEncoder>(cbbVideoEncoder_->currentIndex()));
+    }
+    if (cbbFrameRate_->currentIndex() >= 0) {
+        video->SetFrameRate(static_cast<TCustomFrameRate>(cbbFrameRate_->currentIndex()));
+    }
+    if (cbbVideoBitrate_->currentIndex() >= 0) {
+        video->SetVideoBitrate(cbbVideoBitrate_->currentText().toInt());
+    }
+}
+
+}  // namespace tw::ui

@@ -1,0 +1,66 @@
+#include "wizard/file_edit.h"
+
+#include <QCompleter>
+#include <QFileInfo>
+#include <QFileSystemModel>
+#include <QHBoxLayout>
+#include <QLineEdit>
+#include <QToolButton>
+
+#include "app/file_dialog_service.h"
+#include "app/icons.h"
+
+namespace tw::ui {
+
+FileEdit::FileEdit(const QString& objectName, Mode mode, QWidget* parent)
+    : QWidget(parent), mode_(mode), edit_(new QLineEdit(this)), browse_(new QToolButton(this)) {
+    edit_->setObjectName(objectName);
+    browse_->setObjectName(objectName + QStringLiteral("Browse"));
+    browse_->setIcon(ThemeIcon(QStringLiteral("folder")));
+    browse_->setToolTip(QStringLiteral("Browse"));
+    auto* layout = new QHBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(edit_, 1);
+    layout->addWidget(browse_);
+    setFocusProxy(edit_);
+    connect(browse_, &QToolButton::clicked, this, &FileEdit::Browse);
+    connect(edit_, &QLineEdit::textChanged, this, &FileEdit::textChanged);
+}
+
+QString FileEdit::FileName() const {
+    return edit_->text();
+}
+
+void FileEdit::SetFileName(const QString& name) {
+    edit_->setText(name);
+}
+
+void FileEdit::SetTypingAllowed(bool allowed) {
+    edit_->setReadOnly(!allowed);
+}
+
+void FileEdit::EnableCompletion() {
+    auto* model = new QFileSystemModel(this);
+    model->setRootPath(QString());
+    model->setFilter(QDir::AllDirs | QDir::Files | QDir::NoDotAndDotDot);
+    auto* completer = new QCompleter(model, this);
+    completer->setCaseSensitivity(Qt::CaseSensitive);
+    edit_->setCompleter(completer);
+}
+
+void FileEdit::Browse() {
+    const QFileInfo current(FileName());
+    QString start = startFolder_;
+    if (!FileName().isEmpty() && current.dir().exists()) {
+        start = current.absoluteFilePath();
+    }
+    const QString chosen = mode_ == Mode::Open
+                               ? FileDialogs().OpenFileName(this, caption_, start, nameFilters_)
+                               : FileDialogs().SaveFileName(this, caption_, start, nameFilters_);
+    if (chosen.isEmpty() || (check_ && !check_(chosen))) {
+        return;
+    }
+    SetFileName(chosen);
+}
+
+}  // namespace tw::ui

@@ -1,0 +1,59 @@
+#pragma once
+
+// A file name field with a browse button, as the wizard and the filter dialogs use it. The
+// button asks the file-dialog service (open or save) with the field's name filters, starting
+// where the field's name points, and puts the answer into the field unless a check refuses it.
+// The field carries the object name given; the button the same name followed by "Browse".
+// UI thread only.
+
+#include <QStringList>
+#include <QWidget>
+#include <functional>
+
+class QLineEdit;
+class QToolButton;
+
+namespace tw::ui {
+
+class FileEdit : public QWidget {
+    Q_OBJECT
+
+public:
+    enum class Mode { Open, Save };
+
+    FileEdit(const QString& objectName, Mode mode, QWidget* parent = nullptr);
+
+    QString FileName() const;
+    // Sets the field as typing would (textChanged follows).
+    void SetFileName(const QString& name);
+
+    void SetDialogCaption(const QString& caption) { caption_ = caption; }
+    void SetNameFilters(const QStringList& filters) { nameFilters_ = filters; }
+    // Where the dialog opens while the field names no existing folder.
+    void SetStartFolder(const QString& folder) { startFolder_ = folder; }
+    // Called with a name chosen in the dialog; false keeps the previous name.
+    void SetChoiceCheck(std::function<bool(const QString&)> check) { check_ = std::move(check); }
+    // Lets the user type (the default) or only choose through the dialog.
+    void SetTypingAllowed(bool allowed);
+    // File-system completion of files and folders while typing.
+    void EnableCompletion();
+
+    QLineEdit* Field() const { return edit_; }
+    QToolButton* BrowseButton() const { return browse_; }
+
+signals:
+    void textChanged(const QString& text);
+
+private:
+    void Browse();
+
+    Mode mode_;
+    QLineEdit* edit_;
+    QToolButton* browse_;
+    QString caption_;
+    QStringList nameFilters_;
+    QString startFolder_;
+    std::function<bool(const QString&)> check_;
+};
+
+}  // namespace tw::ui

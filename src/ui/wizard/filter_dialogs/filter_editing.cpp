@@ -1,0 +1,57 @@
+#include "wizard/filter_dialogs/filter_editing.h"
+
+#include "app/dialog_runner.h"
+#include "filters/logo_filter.h"
+#include "filters/overlay_text_filter.h"
+#include "filters/subtitle_filter.h"
+#include "filters/video_std_filter.h"
+#include "util/format.h"
+#include "wizard/filter_dialogs/logo_filter_dialog.h"
+#include "wizard/filter_dialogs/overlay_text_dialog.h"
+#include "wizard/filter_dialogs/std_filter_dialog.h"
+#include "wizard/filter_dialogs/subtitle_filter_dialog.h"
+
+namespace tw::ui {
+
+namespace {
+
+template <class Dialog, class Filter>
+bool RunDialog(QWidget* parent, Filter& filter, bool fromFilter, preview::SamplePtr picture) {
+    Dialog dialog(parent);
+    if (fromFilter) {
+        dialog.SetValues(filters::ValuesOf(filter));
+    }
+    dialog.SetPicture(std::move(picture));
+    if (Dialogs().Exec(dialog) != QDialog::Accepted) {
+        return false;
+    }
+    filters::CopyTo(dialog.Values(), filter);
+    return true;
+}
+
+bool Run(QWidget* parent, TAVFilter& filter, bool fromFilter, preview::SamplePtr picture) {
+    if (auto* standard = dynamic_cast<TVideoStdFilter*>(&filter)) {
+        return RunDialog<TFormStdFilter>(parent, *standard, fromFilter, std::move(picture));
+    }
+    if (auto* logo = dynamic_cast<TLogoFilter*>(&filter)) {
+        return RunDialog<TFormLogoFilter>(parent, *logo, fromFilter, std::move(picture));
+    }
+    if (auto* text = dynamic_cast<TOverlayTextFilter*>(&filter)) {
+        return RunDialog<TFormOverlayText>(parent, *text, fromFilter, std::move(picture));
+    }
+    auto* subtitles = dynamic_cast<TSubtitleFilter*>(&filter);
+    TW_ASSERT(subtitles != nullptr);
+    return RunDialog<TFormSubtitleFilter>(parent, *subtitles, fromFilter, std::move(picture));
+}
+
+}  // namespace
+
+bool SetupFilter(QWidget* parent, TAVFilter& filter, preview::SamplePtr picture) {
+    return Run(parent, filter, false, std::move(picture));
+}
+
+bool EditFilter(QWidget* parent, TAVFilter& filter, preview::SamplePtr picture) {
+    return Run(parent, filter, true, std::move(picture));
+}
+
+}  // namespace tw::ui

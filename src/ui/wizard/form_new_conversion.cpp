@@ -1,0 +1,451 @@
+#include "wizard/form_new_conversion.h"
+
+#include <QComboBox>
+#include <QFileInfo>
+#include <QFormLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QSplitter>
+#include <QStackedWidget>
+#include <QTabWidget>
+#include <QVBoxLayout>
+
+#include "app/dialog_runner.h"
+#include "app/icons.h"
+#include "app/scaling.h"
+#include "dvd/dvd_navigator.h"
+#include "media/stream_registry.h"
+#include "platform/message_service.h"
+#include "platform/paths.h"
+#include "preview/frame_preview.h"
+#include "preview/video_view.h"
+#include "probe/av_probe.h"
+#include "profile_editor/form_edit_profile.h"
+#include "profiles/custom_audio_profile.h"
+#include "profiles/profile_catalogue.h"
+#include "profiles/profile_list.h"
+#include "profiles/target_name.h"
+#include "tasks/configuration.h"
+#include "util/av_error.h"
+#include "util/format.h"
+#include "util/ini_file.h"
+#include "wizard/dvd_combo.h"
+#include "wizard/file_edit.h"
+#include "wizard/frame_dvd_source.h"
+#include "wizard/frame_filters.h"
+#include "wizard/frame_video_info.h"
+#include "wizard/wizard_rules.h"
+
+namespace tw::ui {
+
+namespace {
+
+constexpr int kSourcePage = 0;
+constexpr int kFilterPage = 1;
+constexpr int kReadyIntervalMs = 300;
+constexpr const char* kPageTitles[] = {"Select Source File", "Filters Settings"};
+
+QPushButton* Button(const char* objectName, const char* caption, QWidget* parent) {
+    auto* button = new QPushButton(QString::fromUtf8(caption), parent);
+    button->setObjectName(QString::fromLatin1(objectName));
+    button->setAutoDefault(false);
+    return button;
+}
+
+QStringList QtNameFilters(std::string_view filter) {
+    QStringList filters;
+    for (const std::string& name : wizard::NameFilters(filter)) {
+        filters << QString::fromStdString(name);
+    }
+    return filters;
+}
+
+}  // namespace
+
+TFormNewConversion::TFormNewConversion(const WizardEnvironment& environment, QWidget* parent)
+    : QDialog(parent),
+      environment_(environment),
+      pages_(new QStackedWidget(this)),
+      lblPageTitle_(new QLabel(this)),
+      filters_(new TFrameFilters(this)) {
+    TW_ASSERT(environment_.profiles && environment_.configuration);
+    if (!environment_.findDrives) {
+        environment_.findDrives = [] { return dvd::FindDvdDrives(); };
+    }
+    setObjectName(QStringLiteral("FormNewConversion"));
+    setWindowTitle(QStringLiteral("New Conversion Wizard"));
+    setSizeGripEnabled(true);
+
+    categoryPath_ = environment_.configuration->OutputFolder();
+    // No limit until the preview's selection says otherwise.
+    options_.SetRecordingTime(INT64_MAX);
+
+    QFont heading = lblPageTitle_->font();
+    heading.setBold(true);
+    heading.setPointSizeF(heading.pointSizeF() * 1.25);
+    lblPageTitle_->setFont(heading);
+    lblPageTitle_->setObjectName(QStringLiteral("lblPageTitle"));
+    pages_->addWidget(CreateSourcePage());
+    pages_->addWidget(filters_);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(lblPageTitle_);
+    layout->addWidget(pages_, 1);
+    layout->addWidget(CreateButtons());
+
+    for (const std::string& category : environment_.profiles->Categories()) {
+        cbbCategory_->addItem(QString::fromStdString(category));
+    }
+    connect(cbbCategory_, &QComboBox::currentIndexChanged, this,
+            &TFormNewConversion::CategoryChanged);
+    connect(cbbProfile_, &QComboBox::currentIndexChanged, this,
+            &TFormNewConversion::ProfileChanged);
+    cbbCategory_->setCurrentIndex(cbbCategory_->count() > 0 ? 0 : -1);
+    CategoryChanged();
+
+    dvdSource_->DriveList()->SetDrives(environment_.findDrives());
+    connect(dvdSource_, &TFrameDvdSource::scanStarting, preview_, &FramePreview::StopAndClear);
+    connect(dvdSource_, &TFrameDvdSource::titleChanged, this, [this] {
+        UpdatePreview();
+        UpdateTargetName();
+    });
+    filters_->SetPictureSource([this] { return preview_->View()->Picture(); });
+    connect(edtSource_, &FileEdit::textChanged, this, &TFormNewConversion::SourceChanged);
+    // Another sheet is another source.
+    connect(pgcSource_, &QTabWidget::currentChanged, this, &TFormNewConversion::SourceChanged);
+
+    tmrUpdate_.setInterval(kReadyIntervalMs);
+    connect(&tmrUpdate_, &QTimer::timeout, this, &TFormNewConversion::UpdateReadyState);
+    tmrUpdate_.start();
+    ShowPage(kSourcePage);
+    UpdateReadyState();
+    edtSource_->setFocus();
+    resize(ScaledPixels(*this, 860), ScaledPixels(*this, 560));
+}
+
+TFormNewConversion::~TFormNewConversion() {
+    // A stream is taken over by whoever opens it; the others would stay registered for ever.
+    for (const int stream : previewStreams_) {
+        media::DiscardStream(stream);
+    }
+}
+
+QWidget* TFormNewConversion::CreateSourcePage() {
+    auto* page = new QWidget;
+    page->setObjectName(QStringLiteral("tsSource"));
+
+    edtSource_ = new FileEdit(QStringLiteral("edtSource"), FileEdit::Mode::Open, page);
+    edtSource_->SetTypingAllowed(false);
+    edtSource_->SetDialogCaption(QStringLiteral("Input File"));
+    edtSource_->SetNameFilters(QtNameFilters(wizard::kSourceFileFilter));
+    edtSource_->SetStartFolder(QString::fromStdString(platform::VideosFolder()));
+    edtSource_->SetChoiceCheck(
+        [](const QString& name) { return probe::AcceptSourceFile(name.toStdString()); });
+    auto* fileSheet = new QWidget;
+    fileSheet->setObjectName(QStringLiteral("tsVideoFile"));
+    auto* fileRows = new QFormLayout(fileSheet);
+    fileRows->addRow(QStringLiteral("Input File:"), edtSource_);
+    dvdSource_ = new TFrameDvdSource;
+    pgcSource_ = new QTabWidget;
+    pgcSource_->setObjectName(QStringLiteral("pgcSource"));
+    pgcSource_->addTab(fileSheet, QStringLiteral("Video File"));
+    pgcSource_->addTab(dvdSource_, QStringLiteral("Dvd"));
+
+    cbbCategory_ = new QComboBox;
+    cbbCategory_->setObjectName(QStringLiteral("cbbCategory"));
+    cbbProfile_ = new QComboBox;
+    cbbProfile_->setObjectName(QStringLiteral("cbbProfile"));
+    cbbProfile_->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    cbbProfile_->setMinimumContentsLength(20);
+    btnEditProfile_ = new QPushButton(ThemeIcon(QStringLiteral("document-edit")), QString());
+    btnEditProfile_->setObjectName(QStringLiteral("actEditProfile"));
+    btnEditProfile_->setToolTip(QStringLiteral("Edit Profile"));
+    btnEditProfile_->setAutoDefault(false);
+    connect(btnEditProfile_, &QPushButton::clicked, this, &TFormNewConversion::EditProfile);
+    auto* profileRow = new QHBoxLayout;
+    profileRow->addWidget(cbbCategory_);
+    profileRow->addWidget(cbbProfile_, 1);
+    profileRow->addWidget(btnEditProfile_);
+
+    edtSavePath_ = new FileEdit(QStringLiteral("edtSavePath"), FileEdit::Mode::Save, page);
+    edtSavePath_->SetDialogCaption(QStringLiteral("Save to"));
+    edtSavePath_->SetNameFilters({QStringLiteral("All Files (*)")});
+    edtSavePath_->EnableCompletion();
+
+    frameInfo_ = new TFrameVideoInfo;
+    auto* settings = new QWidget;
+    auto* settingsRows = new QFormLayout(settings);
+    settingsRows->setContentsMargins(0, 0, 0, 0);
+    settingsRows->addRow(QStringLiteral("Profile:"), profileRow);
+    settingsRows->addRow(QStringLiteral("Save to:"), edtSavePath_);
+    settingsRows->addRow(new QLabel(QStringLiteral("Profile Settings:")));
+    settingsRows->addRow(frameInfo_);
+
+    auto* left = new QWidget;
+    auto* leftColumn = new QVBoxLayout(left);
+    leftColumn->setContentsMargins(0, 0, 0, 0);
+    leftColumn->addWidget(pgcSource_);
+    leftColumn->addWidget(settings);
+    leftColumn->addStretch(1);
+
+    preview_ = new FramePreview;
+    auto* previewBox = new QGroupBox(QStringLiteral("Preview"));
+    (new QVBoxLayout(previewBox))->addWidget(preview_);
+
+    auto* split = new QSplitter(Qt::Horizontal);
+    split->setChildrenCollapsible(false);
+    split->addWidget(left);
+    split->addWidget(previewBox);
+    split->setStretchFactor(0, 1);
+    split->setStretchFactor(1, 1);
+    auto* layout = new QVBoxLayout(page);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(split);
+    return page;
+}
+
+QWidget* TFormNewConversion::CreateButtons() {
+    auto* row = new QWidget;
+    btnBack_ = Button("btnBack", "< &Back", row);
+    btnNext_ = Button("btnNext", "&Filter >", row);
+    btnFinish_ = Button("btnFinish", "&Start Convert", row);
+    btnCancel_ = Button("btnCancel", "Cancel", row);
+    connect(btnBack_, &QPushButton::clicked, this, [this] { ShowPage(kSourcePage); });
+    connect(btnNext_, &QPushButton::clicked, this, [this] { ShowPage(kFilterPage); });
+    connect(btnFinish_, &QPushButton::clicked, this, &TFormNewConversion::Finish);
+    connect(btnCancel_, &QPushButton::clicked, this, &QDialog::reject);
+    auto* layout = new QHBoxLayout(row);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addStretch(1);
+    for (QPushButton* button : {btnBack_, btnNext_, btnFinish_, btnCancel_}) {
+        layout->addWidget(button);
+    }
+    return row;
+}
+
+void TFormNewConversion::ShowPage(int page) {
+    pages_->setCurrentIndex(page);
+    lblPageTitle_->setText(QString::fromLatin1(kPageTitles[page]));
+    btnBack_->setVisible(page == kFilterPage);
+    btnNext_->setVisible(page == kSourcePage);
+}
+
+bool TFormNewConversion::OnFilterPage() const {
+    return pages_->currentIndex() == kFilterPage;
+}
+
+TAVProfile* TFormNewConversion::CurrentProfile() const {
+    return cbbProfile_->currentIndex() < 0
+               ? nullptr
+               : static_cast<TAVProfile*>(cbbProfile_->currentData().value<void*>());
+}
+
+const dvd::DvdTitle* TFormNewConversion::CurrentTitle() const {
+    return dvdSource_->CurrentTitle();
+}
+
+void TFormNewConversion::SetSourceFile(const QString& name) {
+    edtSource_->SetFileName(name);
+}
+
+void TFormNewConversion::CategoryChanged() {
+    {
+        const QSignalBlocker quiet(cbbProfile_);
+        cbbProfile_->clear();
+        const std::string category = cbbCategory_->currentText().toStdString();
+        for (TAVProfile* profile : environment_.profiles->ProfilesInCategory(category)) {
+            cbbProfile_->addItem(QString::fromStdString(profile->Description()),
+                                 QVariant::fromValue(static_cast<void*>(profile)));
+        }
+        // The profile editor can empty a category; it then offers nothing to convert to.
+        cbbProfile_->setCurrentIndex(cbbProfile_->count() > 0 ? 0 : -1);
+    }
+    ProfileChanged();
+}
+
+void TFormNewConversion::ProfileChanged() {
+    const TAVProfile* profile = CurrentProfile();
+    frameInfo_->ShowProfile(profile);
+    btnEditProfile_->setEnabled(dynamic_cast<const TAVCustomAudioProfile*>(profile) != nullptr);
+    if (!profile) {
+        return;
+    }
+    const QString target = edtSavePath_->FileName();
+    if (!target.trimmed().isEmpty()) {
+        edtSavePath_->SetFileName(QString::fromStdString(ReplaceProfileExtension(
+            target.toStdString(), profileExtension_, profile->Extension())));
+    }
+    profileExtension_ = profile->Extension();
+}
+
+void TFormNewConversion::SourceChanged() {
+    UpdatePreview();
+    UpdateTargetName();
+}
+
+bool TFormNewConversion::DvdSheetShown() const {
+    return pgcSource_->currentWidget() == dvdSource_;
+}
+
+bool TFormNewConversion::SourceValid() const {
+    if (DvdSheetShown()) {
+        return CurrentTitle() != nullptr;
+    }
+    const QFileInfo source(edtSource_->FileName());
+    return !edtSource_->FileName().isEmpty() && source.isFile();
+}
+
+std::string TFormNewConversion::SourceName() {
+    if (!DvdSheetShown()) {
+        return edtSource_->FileName().toStdString();
+    }
+    return dvdSource_->OpenTitleStream();
+}
+
+void TFormNewConversion::UpdatePreview() {
+    if (!SourceValid()) {
+        preview_->Deactivate();
+        return;
+    }
+    std::string name;
+    try {
+        name = SourceName();
+    } catch (const EAVError& error) {
+        preview_->Deactivate();
+        platform::Messages().ShowError(error.what());
+        return;
+    }
+    if (const std::optional<int> stream = media::ParseStreamUrl(name)) {
+        previewStreams_.push_back(*stream);
+    }
+    preview_->OpenSource(QString::fromStdString(name));
+}
+
+void TFormNewConversion::UpdateTargetName() {
+    const TAVProfile* profile = CurrentProfile();
+    const std::string extension = profile ? profile->Extension() : std::string();
+    std::string target = edtSavePath_->FileName().toStdString();
+    if (!DvdSheetShown() && SourceValid()) {
+        target = wizard::FileSourceTarget(edtSource_->FileName().toStdString(), extension);
+    } else if (DvdSheetShown() && CurrentTitle() && dvdSource_->ScannedDisc()) {
+        target = wizard::DvdSourceTarget(dvdSource_->ScannedDisc()->label, CurrentTitle()->number,
+                                         extension);
+    }
+    edtSavePath_->SetFileName(
+        QString::fromStdString(wizard::MoveIntoFolder(target, categoryPath_)));
+}
+
+void TFormNewConversion::UpdateReadyState() {
+    const bool ready = wizard::ReadyToConvert(SourceValid(), edtSavePath_->FileName().toStdString(),
+                                              CurrentProfile() != nullptr);
+    btnNext_->setEnabled(ready);
+    btnFinish_->setEnabled(ready);
+}
+
+void TFormNewConversion::EditProfile() {
+    TAVProfile* current = CurrentProfile();
+    if (!dynamic_cast<TAVCustomAudioProfile*>(current)) {
+        return;
+    }
+    TAVProfile* chosen = ExecuteEditProfile(this, *environment_.profiles, *current,
+                                            UserProfileFileName(TAVConfiguration::ConfigFolder()));
+    TW_ASSERT(chosen != nullptr);
+    // The editor may have renamed, added or deleted profiles: the lists are filled afresh.
+    int category = -1;
+    for (int i = 0; i < cbbCategory_->count(); ++i) {
+        if (SameText(cbbCategory_->itemText(i).toStdString(), chosen->Category())) {
+            category = i;
+            break;
+        }
+    }
+    {
+        const QSignalBlocker quiet(cbbCategory_);
+        cbbCategory_->setCurrentIndex(category);
+    }
+    CategoryChanged();
+    const int row = cbbProfile_->findData(QVariant::fromValue(static_cast<void*>(chosen)));
+    if (row >= 0 && row != cbbProfile_->currentIndex()) {
+        cbbProfile_->setCurrentIndex(row);
+    }
+}
+
+void TFormNewConversion::Finish() {
+    // The source may have gone since the last tick.
+    UpdateReadyState();
+    TAVProfile* profile = CurrentProfile();
+    if (!btnFinish_->isEnabled() || !profile) {
+        return;
+    }
+    const std::optional<std::string> chain =
+        OnFilterPage() ? std::optional<std::string>(filters_->ChainText()) : std::nullopt;
+    wizard::PrepareFinishOptions(
+        options_, chain, environment_.configuration->PerformanceOptions().ThreadCount(), *profile);
+    accept();
+}
+
+void TFormNewConversion::done(int result) {
+    // A title change in progress would be left half done.
+    if (dvdSource_->Scanning()) {
+        return;
+    }
+    tmrUpdate_.stop();
+    QDialog::done(result);
+}
+
+std::unique_ptr<TConversionSettings> TFormNewConversion::GetConversionSettings() {
+    preview_->StopAndClear();
+    TAVProfile* profile = CurrentProfile();
+    TW_ASSERT(profile != nullptr);
+    auto settings = std::make_unique<TConversionSettings>();
+    settings->SetSourceFile(SourceName());
+    if (DvdSheetShown()) {
+        const dvd::DvdDrive* disc = dvdSource_->ScannedDisc();
+        settings->SetSourceType(stDvd);
+        settings->SetDvdDriver(disc->discPath);
+        settings->SetDvdTitle(CurrentTitle()->number);
+        settings->SetDvdChapter(dvdSource_->Chapter());
+        settings->SetDvdThrough(dvdSource_->Through());
+        settings->SetDvdAngle(dvdSource_->Angle());
+        settings->SetDvdVolume(disc->label);
+    } else {
+        settings->SetSourceType(stFile);
+    }
+    settings->SetTargetFile(edtSavePath_->FileName().toStdString());
+    settings->SetProfile(profile->Description());
+    settings->SetCategoryId(categoryId_);
+    const wizard::Cut cut =
+        wizard::CutOfSelection(preview_->SelectionStart(), preview_->SelectionEnd());
+    options_.SetStartTime(cut.startUs);
+    if (cut.recordingUs) {
+        options_.SetRecordingTime(*cut.recordingUs);
+    }
+    settings->SetConvertOptions(options_);
+    return settings;
+}
+
+std::unique_ptr<TConversionSettings> ExecuteNewConversion(QWidget* parent,
+                                                          const QString& sourceFile,
+                                                          const WizardEnvironment& environment) {
+    TFormNewConversion form(environment, parent);
+    if (!sourceFile.isEmpty()) {
+        form.SetSourceFile(sourceFile);
+    }
+    if (Dialogs().Exec(form) != QDialog::Accepted) {
+        return nullptr;
+    }
+    try {
+        return form.GetConversionSettings();
+    } catch (const EAVError& error) {
+        platform::Messages().ShowError(error.what());
+        return nullptr;
+    }
+}
+
+NewConversionHook NewConversionWizard(TAVProfileList& profiles, TAVConfiguration& configuration) {
+    return [&profiles, &configuration](QWidget* parent, const QString& sourceFile) {
+        return ExecuteNewConversion(parent, sourceFile, {&profiles, &configuration, {}});
+    };
+}
+
+}  // namespace tw::ui
