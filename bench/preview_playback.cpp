@@ -14,56 +14,14 @@
 #include <string>
 #include <thread>
 
-#include "engine/converter.h"
 #include "platform/message_service.h"
 #include "platform/ui_dispatcher.h"
 #include "preview/preview_graph.h"
+#include "support/bench_media.h"
 
 namespace {
 
 namespace fs = std::filesystem;
-
-fs::path CacheFolder() {
-    if (const char* cache = std::getenv("XDG_CACHE_HOME"); cache && *cache) {
-        return fs::path(cache) / "tidewell-bench";
-    }
-    if (const char* home = std::getenv("HOME"); home && *home) {
-        return fs::path(home) / ".cache" / "tidewell-bench";
-    }
-    return fs::temp_directory_path() / "tidewell-bench";
-}
-
-std::string MakeSource() {
-    const fs::path folder = CacheFolder();
-    fs::create_directories(folder);
-    const fs::path file = folder / "preview-1080p-h264.mp4";
-    if (fs::exists(file) && fs::file_size(file) > 0) {
-        return file.string();
-    }
-    std::printf("making %s (once) ...\n", file.c_str());
-    std::fflush(stdout);
-    tw::platform::LoopDispatcher dispatcher;
-    tw::TAVConverter converter(&dispatcher);
-    tw::TAVConvertOptions& options = converter.ConvertOptions();
-    options.SetInputFormat("lavfi");
-    options.VideoOptions().SetEncoderVideoCodecName("libx264");
-    options.VideoOptions().SetBitrate(8'000'000);
-    options.AudioOptions().SetEncoderAudioCodecName("aac");
-    options.SetCodecOption("preset", "veryfast");
-    converter.SetInputFiles(
-        {"testsrc2=size=1920x1080:rate=25:duration=30[out0];"
-         "sine=frequency=440:sample_rate=48000:duration=30[out1]"});
-    const fs::path partial = folder / "preview-1080p-h264.partial.mp4";
-    converter.SetOutputFiles({partial.string()});
-    converter.Start();
-    dispatcher.RunUntil([&] { return !converter.IsWorking(); }, std::chrono::hours(1));
-    if (!converter.ErrorMessage().empty()) {
-        std::fprintf(stderr, "could not make the source: %s\n", converter.ErrorMessage().c_str());
-        std::exit(1);
-    }
-    fs::rename(partial, file);
-    return file.string();
-}
 
 double CpuSeconds() {
     rusage usage{};
@@ -139,7 +97,7 @@ int main(int argc, char** argv) {
     const double seconds = argc > 1 ? std::atof(argv[1]) : 20.0;
     tw::platform::StderrMessageService messages;
     tw::platform::ScopedMessageService install(messages);
-    const std::string file = MakeSource();
+    const std::string file = tw::bench::EnsureSource({1920, 1080, 30});
     std::printf("source: %s (1920x1080 25 fps H.264 at 8 Mbit/s, 48 kHz stereo AAC, 30 s)\n",
                 file.c_str());
     Throughput(file);

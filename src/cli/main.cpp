@@ -8,7 +8,6 @@
 #include <iostream>
 #include <memory>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "cli_arguments.h"
@@ -108,14 +107,15 @@ void ShowProgress(const std::vector<Job>& jobs, CliMessages& messages, bool fina
 void Configure(tw::TAVConverter& converter, const tw::cli::Arguments& arguments,
                const tw::TAVProfile* profile) {
     tw::TAVConvertOptions& options = converter.ConvertOptions();
-    const unsigned processors = std::max(1u, std::thread::hardware_concurrency());
-    options.SetThreadCount(static_cast<int>(processors));
+    // Automatic leaves the count to each library: libx264, for one, runs more threads than there
+    // are processors to keep its pipeline of pictures full, and is faster for it than with one
+    // thread per processor. A number given is used exactly.
+    options.SetThreadCount(0);
     if (profile) {
         profile->ApplyTo(options);
     }
     if (arguments.threads) {
-        options.SetThreadCount(*arguments.threads == 0 ? static_cast<int>(processors)
-                                                       : *arguments.threads);
+        options.SetThreadCount(*arguments.threads);
     }
     for (const auto& [path, value] : arguments.settings) {
         tw::SetPropertyByPath(options, path, value);

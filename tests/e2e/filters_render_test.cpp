@@ -321,5 +321,32 @@ TEST_F(FiltersRender, MixedChainAppliesInListOrder) {
     EXPECT_EQ(CountLike(frame, 40, 45, 160, 120, kRed), 0);
 }
 
+// A conversion with more threads shares the scaling and the filters out in slices of the
+// picture; the pictures must come out as one thread makes them.
+TEST_F(FiltersRender, ThreadsScaleAndFilterAsOneThreadDoes) {
+    TVideoStdFilter flip;
+    flip.SetHorizontalFilip(true);
+    const auto convert = [&](int threads) {
+        ConversionRunner runner;
+        runner.Options().SetInputFormat("lavfi");
+        runner.Options().SetThreadCount(threads);
+        runner.Options().VideoOptions().SetEncoderVideoCodecName("ffv1");
+        runner.Options().VideoOptions().PixelFormat = AV_PIX_FMT_YUV444P;
+        runner.Options().VideoOptions().SetFrameWidth(200);
+        runner.Options().VideoOptions().SetFrameHeight(150);
+        runner.Options().FilterOptions().SetVideoFilters(filters::FilterChainText({&flip}));
+        const std::string output = folder_ / ("threads-" + std::to_string(threads) + ".mkv");
+        const ConversionOutcome outcome = runner.Run(
+            {"testsrc2=size=320x240:rate=10:duration=0.3,format=yuv444p[out0]"}, {output});
+        EXPECT_EQ(outcome.errorMessage, "");
+        return DecodeVideoFrameRgb(output, 2);
+    };
+    const RgbFrame one = convert(1);
+    const RgbFrame three = convert(3);
+    EXPECT_EQ(one.width, 200);
+    EXPECT_EQ(one.height, 150);
+    EXPECT_TRUE(one.rgb == three.rgb);
+}
+
 }  // namespace
 }  // namespace tw::test

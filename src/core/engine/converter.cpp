@@ -166,6 +166,10 @@ void TAVConverter::EnterLoopState() {
 }
 
 void TAVConverter::WaitWhilePaused() {
+    // Every pass comes here: a running conversion passes without taking the lock.
+    if (state_.load() != RunState::Paused) {
+        return;
+    }
     std::unique_lock lock(pauseMutex_);
     pauseChanged_.wait(lock, [this] { return state_.load() != RunState::Paused; });
 }

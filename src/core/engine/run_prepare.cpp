@@ -282,6 +282,7 @@ void ConversionRun::SetupEncodedStream(OutputStream& ost, InputStream& ist, int 
             params.scalerFlags = libraryOptions_.ScalerFlags();
             params.deinterlace = options_.VideoOptions().Deinterlace();
             params.rotation = ist.rotation;
+            params.threads = options_.ThreadCount();
             params.userFilters =
                 filters::TranslateFilterChain(options_.FilterOptions().VideoFilters());
             ost.filters = std::make_unique<VideoFilterGraph>();

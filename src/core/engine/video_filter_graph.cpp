@@ -7,6 +7,7 @@ extern "C" {
 #include <libavutil/pixdesc.h>
 }
 
+#include <algorithm>
 #include <utility>
 
 #include "util/format.h"
@@ -32,8 +33,10 @@ int VideoFilterGraph::BuildVideoFilterGraph(const VideoFilterGraphParams& p) {
     if (!graph_) {
         return AVERROR(ENOMEM);
     }
-    // The graph runs on the worker thread that feeds it.
-    graph_->nb_threads = 1;
+    // The scaler and the filters that work in slices share the picture out among as many
+    // threads as the conversion may use.
+    const int threads = std::max(p.threads, 0);
+    graph_->nb_threads = threads;
 
     const AVRational sar = p.sampleAspect.num > 0 ? p.sampleAspect : AVRational{0, 1};
     std::string sourceArgs = FormatPrintf(
@@ -91,8 +94,8 @@ int VideoFilterGraph::BuildVideoFilterGraph(const VideoFilterGraphParams& p) {
     if (p.outWidth != width || p.outHeight != height) {
         AVFilterContext* scale = nullptr;
         result = AddFilter(graph_.get(), "scale", "scale",
-                           FormatPrintf("%d:%d:flags=0x%X", p.outWidth, p.outHeight,
-                                        static_cast<unsigned>(p.scalerFlags)),
+                           FormatPrintf("%d:%d:flags=0x%X:threads=%d", p.outWidth, p.outHeight,
+                                        static_cast<unsigned>(p.scalerFlags), threads),
                            &scale);
         if (result < 0 || (result = avfilter_link(last, 0, scale, 0)) < 0) {
             return result;
@@ -101,7 +104,9 @@ int VideoFilterGraph::BuildVideoFilterGraph(const VideoFilterGraphParams& p) {
     }
     // Scalers the graph inserts on its own (for the pixel format) use the same flags.
     av_opt_set(graph_.get(), "scale_sws_opts",
-               FormatPrintf("flags=0x%X", static_cast<unsigned>(p.scalerFlags)).c_str(), 0);
+               FormatPrintf("flags=0x%X:threads=%d", static_cast<unsigned>(p.scalerFlags), threads)
+                   .c_str(),
+               0);
 
     if (!p.userFilters.empty()) {
         media::FilterInOutPtr outputs(avfilter_inout_alloc());

@@ -26,6 +26,7 @@ struct VideoFilterGraphParams {
     bool deinterlace = false;
     int rotation = 0;         // clockwise quarter turns to apply first (0, 90, 180, 270 degrees)
     std::string userFilters;  // filter-graph syntax; empty = none
+    int threads = 1;          // the conversion's thread count; 0 = the libraries' own choice
 };
 
 class VideoFilterGraph {

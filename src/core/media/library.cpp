@@ -1,10 +1,9 @@
 #include "media/library.h"
 
+#include <atomic>
 #include <cstdarg>
 #include <cstdio>
 #include <mutex>
-#include <thread>
-#include <unordered_map>
 
 extern "C" {
 #include <libavdevice/avdevice.h>
@@ -19,18 +18,14 @@ namespace {
 std::mutex bindMutex;  // guards useCount
 int useCount = 0;
 
-std::mutex registryMutex;  // guards registry
-std::unordered_map<std::thread::id, LogSink*> registry;
-
-LogSink* SinkOfThisThread() {
-    std::lock_guard lock(registryMutex);
-    const auto found = registry.find(std::this_thread::get_id());
-    return found == registry.end() ? nullptr : found->second;
-}
+// The libraries log from inside codec calls, many times a second and from every conversion at
+// once: the lookup takes no lock that conversions would share.
+thread_local LogSink* threadSink = nullptr;
+std::atomic<size_t> registeredThreads{0};
 
 void LibraryLogCallback(void* /*context*/, int level, const char* format, va_list args) {
     try {
-        LogSink* sink = SinkOfThisThread();
+        LogSink* sink = threadSink;
         // The sink belongs to this very thread's running conversion, so it outlives this call.
         if (!sink || level > sink->LogLevel()) {
             return;
@@ -69,19 +64,22 @@ int LibraryUseCount() {
     return useCount;
 }
 
-ThreadLogRegistration::ThreadLogRegistration(LogSink& sink) {
-    std::lock_guard lock(registryMutex);
-    registry[std::this_thread::get_id()] = &sink;
+ThreadLogRegistration::ThreadLogRegistration(LogSink& sink) : previous_(threadSink) {
+    threadSink = &sink;
+    if (!previous_) {
+        ++registeredThreads;
+    }
 }
 
 ThreadLogRegistration::~ThreadLogRegistration() {
-    std::lock_guard lock(registryMutex);
-    registry.erase(std::this_thread::get_id());
+    threadSink = previous_;
+    if (!previous_) {
+        --registeredThreads;
+    }
 }
 
 size_t RegisteredLogThreads() {
-    std::lock_guard lock(registryMutex);
-    return registry.size();
+    return registeredThreads.load();
 }
 
 }  // namespace tw::media

@@ -36,13 +36,17 @@ public:
 };
 
 // Registers sink for the calling thread for the lifetime of this object; the entry is removed
-// however the scope is left.
+// however the scope is left (a registration inside another puts the outer one back). Create and
+// destroy it on the same thread.
 class ThreadLogRegistration {
 public:
     explicit ThreadLogRegistration(LogSink& sink);
     ~ThreadLogRegistration();
     ThreadLogRegistration(const ThreadLogRegistration&) = delete;
     ThreadLogRegistration& operator=(const ThreadLogRegistration&) = delete;
+
+private:
+    LogSink* previous_;
 };
 
 // Number of threads currently registered (tests check that runs leave none behind).

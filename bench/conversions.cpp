@@ -1,0 +1,428 @@
+// Conversion throughput, concurrency, thread use and memory of the engine on standard jobs, each
+// run as a task runs it (a converter with the options the wizard makes from a catalogue
+// profile) and each against the same job written straight on the media libraries.
+//
+//   build/bench/conversions [--reps N] [--jobs a,b,...] [--sections
+//   ratio,concurrency,threads,memory]
+//
+// Every run is a child process of its own, so that its processor time and peak memory are its
+// alone. One line per figure, "key=value" fields, medians over the repetitions; engine and
+// reference runs alternate. Sources are made once and kept (see bench_media.h).
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <map>
+#include <memory>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+extern "C" {
+#include <libavformat/avformat.h>
+}
+
+#include "engine/converter.h"
+#include "media/av_ptr.h"
+#include "platform/message_service.h"
+#include "platform/ui_dispatcher.h"
+#include "support/bench_media.h"
+#include "support/child_process.h"
+#include "support/jobs.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using namespace tw::bench;
+
+fs::path OutputFolder() {
+    return fs::temp_directory_path() / ("tidewell-bench-" + std::to_string(getpid()));
+}
+
+// ---- child side ------------------------------------------------------------------------------
+
+// The largest resident set of this process since it started: what the system's figure for a
+// child would be, were it not raised to the parent's size by the way children are started.
+double PeakMb() {
+    std::FILE* status = std::fopen("/proc/self/status", "r");
+    if (!status) {
+        return 0;
+    }
+    char line[256];
+    long kb = 0;
+    while (std::fgets(line, sizeof line, status)) {
+        if (std::sscanf(line, "VmHWM: %ld kB", &kb) == 1) {
+            break;
+        }
+    }
+    std::fclose(status);
+    return static_cast<double>(kb) / 1024.0;
+}
+
+double Seconds(std::chrono::steady_clock::time_point since) {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - since).count();
+}
+
+// count converters, all started at once (together) or one after another.
+int ChildEngine(const Job& job, const std::string& source, const fs::path& folder, int threads,
+                int count, bool together) {
+    tw::platform::LoopDispatcher dispatcher;
+    tw::TAVConvertOptions options;
+    ConfigureEngine(job, threads, options);
+    std::vector<std::unique_ptr<tw::TAVConverter>> converters;
+    // A task is done when its converter says so (its files are closed by then); the worker
+    // thread's own end comes a moment later and is nothing the user waits for.
+    std::set<const tw::TAVConverter*> ended;
+    const auto allDone = [&] { return ended.size() == converters.size(); };
+    const auto start = std::chrono::steady_clock::now();
+    for (int i = 0; i < count; ++i) {
+        auto converter = std::make_unique<tw::TAVConverter>(&dispatcher);
+        // A task's row reads the figures whenever progress arrives.
+        converter->SetOnProgress([](tw::TAVConverter& c) { (void)c.GetRemainingTime(); });
+        converter->SetOnComplete([&](tw::TAVConverter& c) { ended.insert(&c); });
+        converter->SetOnError([&](tw::TAVConverter& c) { ended.insert(&c); });
+        converter->SetInputFiles({source});
+        converter->SetOutputFiles(
+            {(folder / ("engine-" + job.name + "-" + std::to_string(i) + job.extension)).string()});
+        converter->SetConvertOptions(options);
+        converter->ConvertOptions().Engine = options.Engine;
+        converter->Start();
+        converters.push_back(std::move(converter));
+        if (!together) {
+            dispatcher.RunUntil(allDone, std::chrono::hours(2));
+        }
+    }
+    dispatcher.RunUntil(allDone, std::chrono::hours(2));
+    const double wall = Seconds(start);
+    for (const auto& c : converters) {
+        if (!c->ErrorMessage().empty()) {
+            std::fprintf(stderr, "engine failed: %s\n", c->ErrorMessage().c_str());
+            return 1;
+        }
+    }
+    std::printf("wall=%.4f peak=%.1f\n", wall, PeakMb());
+    return 0;
+}
+
+int ChildReference(const Job& job, const std::string& source, const fs::path& folder, int threads) {
+    ReferenceJob reference = job.reference;
+    reference.threads = threads;
+    const auto start = std::chrono::steady_clock::now();
+    try {
+        RunReference(source, (folder / ("reference-" + job.name + job.extension)).string(),
+                     reference);
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "reference failed: %s\n", e.what());
+        return 1;
+    }
+    std::printf("wall=%.4f peak=%.1f\n", Seconds(start), PeakMb());
+    return 0;
+}
+
+int Child(int argc, char** argv) {
+    // child engine|reference JOB SOURCE FOLDER THREADS [COUNT together|serial]
+    if (argc < 7) {
+        return 2;
+    }
+    const std::string runner = argv[2];
+    const Job* job = FindJob(argv[3]);
+    if (!job) {
+        return 2;
+    }
+    const int threads = std::atoi(argv[6]);
+    if (runner == "reference") {
+        return ChildReference(*job, argv[4], argv[5], threads);
+    }
+    tw::platform::StderrMessageService messages;
+    tw::platform::ScopedMessageService install(messages);
+    const int count = argc > 7 ? std::atoi(argv[7]) : 1;
+    const bool together = argc > 8 && std::string(argv[8]) == "together";
+    return ChildEngine(*job, argv[4], argv[5], threads, count, together);
+}
+
+// ---- parent side -----------------------------------------------------------------------------
+
+struct Sample {
+    double wall = 0;  // the conversion alone, as the child timed it
+    double cpu = 0;
+    double peak = 0;
+};
+
+double Median(std::vector<double> values) {
+    if (values.empty()) {
+        return 0;
+    }
+    std::sort(values.begin(), values.end());
+    const size_t n = values.size();
+    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
+}
+
+Sample Medians(const std::vector<Sample>& samples) {
+    std::vector<double> wall, cpu, peak;
+    for (const Sample& s : samples) {
+        wall.push_back(s.wall);
+        cpu.push_back(s.cpu);
+        peak.push_back(s.peak);
+    }
+    return {Median(wall), Median(cpu), Median(peak)};
+}
+
+Sample Measure(const std::vector<std::string>& arguments) {
+    const ChildRun run = RunSelf(arguments);
+    if (!run.succeeded) {
+        std::fprintf(stderr, "a run failed:");
+        for (const std::string& a : arguments) {
+            std::fprintf(stderr, " %s", a.c_str());
+        }
+        std::fprintf(stderr, "\n");
+        std::exit(1);
+    }
+    Sample sample;
+    sample.cpu = run.cpuSeconds;
+    if (std::sscanf(run.output.c_str(), "wall=%lf peak=%lf", &sample.wall, &sample.peak) != 2) {
+        std::fprintf(stderr, "a run said nothing of its figures\n");
+        std::exit(1);
+    }
+    return sample;
+}
+
+struct Bench {
+    fs::path folder;
+    int reps = 5;
+
+    std::string Source(const Job& job, int seconds) const {
+        SourceSpec spec = job.source;
+        spec.seconds = seconds;
+        return EnsureSource(spec);
+    }
+
+    Sample Engine(const Job& job, int seconds, int threads, int count = 1,
+                  bool together = false) const {
+        return Measure({"child", "engine", job.name, Source(job, seconds), folder.string(),
+                        std::to_string(threads), std::to_string(count),
+                        together ? "together" : "serial"});
+    }
+
+    Sample Reference(const Job& job, int seconds, int threads) const {
+        return Measure({"child", "reference", job.name, Source(job, seconds), folder.string(),
+                        std::to_string(threads)});
+    }
+};
+
+// Packets, bytes and a digest of the bytes per kind of stream in a file.
+struct Contents {
+    std::map<AVMediaType, int64_t> packets;
+    std::map<AVMediaType, int64_t> bytes;
+    std::map<AVMediaType, uint64_t> digest;
+
+    bool operator==(const Contents&) const = default;
+};
+
+Contents Inspect(const fs::path& file) {
+    Contents contents;
+    AVFormatContext* raw = nullptr;
+    if (avformat_open_input(&raw, file.c_str(), nullptr, nullptr) < 0) {
+        return contents;
+    }
+    tw::media::InputFormatPtr context(raw);
+    avformat_find_stream_info(context.get(), nullptr);
+    tw::media::PacketPtr packet = tw::media::MakePacket();
+    while (av_read_frame(context.get(), packet.get()) >= 0) {
+        const AVMediaType type = context->streams[packet->stream_index]->codecpar->codec_type;
+        ++contents.packets[type];
+        contents.bytes[type] += packet->size;
+        uint64_t& digest = contents.digest.try_emplace(type, 14695981039346656037ull).first->second;
+        for (int i = 0; i < packet->size; ++i) {
+            digest = (digest ^ packet->data[i]) * 1099511628211ull;  // FNV-1a
+        }
+        av_packet_unref(packet.get());
+    }
+    return contents;
+}
+
+// The frames a job writes: video pictures, or sound frames for a job without pictures.
+int64_t Frames(const Contents& c) {
+    const auto video = c.packets.find(AVMEDIA_TYPE_VIDEO);
+    if (video != c.packets.end()) {
+        return video->second;
+    }
+    const auto audio = c.packets.find(AVMEDIA_TYPE_AUDIO);
+    return audio == c.packets.end() ? 0 : audio->second;
+}
+
+void PrintRun(const Job& job, const char* runner, int threads, int64_t frames, const Sample& s,
+              int seconds) {
+    SourceSpec spec = job.source;
+    spec.seconds = seconds;
+    std::printf(
+        "run job=%s source=%s runner=%s threads=%d frames=%lld fps=%.1f cpu_s=%.2f wall_s=%.2f "
+        "peak_mb=%.1f\n",
+        job.name.c_str(), Describe(spec).c_str(), runner, threads, static_cast<long long>(frames),
+        s.wall > 0 ? static_cast<double>(frames) / s.wall : 0.0, s.cpu, s.wall, s.peak);
+    std::fflush(stdout);
+}
+
+void Ratio(const Bench& bench, const Job& job, int seconds) {
+    bench.Reference(job, seconds, 1);  // warms the file cache and the libraries
+    std::vector<Sample> engine, reference;
+    for (int i = 0; i < bench.reps; ++i) {
+        // Alternating which goes first evens out a machine that slowly gets busier.
+        if (i % 2 == 0) {
+            engine.push_back(bench.Engine(job, seconds, 1));
+            reference.push_back(bench.Reference(job, seconds, 1));
+        } else {
+            reference.push_back(bench.Reference(job, seconds, 1));
+            engine.push_back(bench.Engine(job, seconds, 1));
+        }
+    }
+    const Contents ours = Inspect(bench.folder / ("engine-" + job.name + "-0" + job.extension));
+    const Contents theirs = Inspect(bench.folder / ("reference-" + job.name + job.extension));
+    const Sample e = Medians(engine);
+    const Sample r = Medians(reference);
+    PrintRun(job, "engine", 1, Frames(ours), e, seconds);
+    PrintRun(job, "reference", 1, Frames(theirs), r, seconds);
+    std::printf("ratio job=%s engine_over_reference=%.3f target=1.02 met=%s identical_packets=%s\n",
+                job.name.c_str(), e.wall / r.wall, e.wall / r.wall <= 1.02 ? "yes" : "no",
+                ours == theirs ? "yes" : "no");
+    std::fflush(stdout);
+}
+
+void Concurrency(const Bench& bench, const Job& job, int seconds) {
+    std::vector<Sample> serial, together;
+    for (int i = 0; i < bench.reps; ++i) {
+        if (i % 2 == 0) {
+            serial.push_back(bench.Engine(job, seconds, 1, 2, false));
+            together.push_back(bench.Engine(job, seconds, 1, 2, true));
+        } else {
+            together.push_back(bench.Engine(job, seconds, 1, 2, true));
+            serial.push_back(bench.Engine(job, seconds, 1, 2, false));
+        }
+    }
+    const Sample s = Medians(serial);
+    const Sample t = Medians(together);
+    std::printf(
+        "concurrency job=%s one_after_another_s=%.2f two_at_once_s=%.2f ratio=%.3f target=0.53 "
+        "met=%s cpu_s=%.2f\n",
+        job.name.c_str(), s.wall, t.wall, t.wall / s.wall, t.wall / s.wall <= 0.53 ? "yes" : "no",
+        t.cpu);
+    std::fflush(stdout);
+}
+
+void Threads(const Bench& bench, const Job& job, int seconds) {
+    std::map<int, std::vector<Sample>> samples;
+    const int counts[] = {1, 0, 2};
+    for (int i = 0; i < bench.reps; ++i) {
+        for (int k = 0; k < 3; ++k) {
+            const int threads = counts[(k + i) % 3];
+            samples[threads].push_back(bench.Engine(job, seconds, threads));
+        }
+    }
+    const Sample one = Medians(samples[1]);
+    const Sample automatic = Medians(samples[0]);
+    const Sample two = Medians(samples[2]);
+    std::printf(
+        "threads job=%s t1_s=%.2f t0_s=%.2f t2_s=%.2f t0_over_t1=%.3f t0_over_t2=%.3f "
+        "target=t0<t1 met=%s cpu_t1_s=%.2f cpu_t0_s=%.2f cpu_t2_s=%.2f peak_t0_mb=%.1f\n",
+        job.name.c_str(), one.wall, automatic.wall, two.wall, automatic.wall / one.wall,
+        automatic.wall / two.wall, automatic.wall < one.wall ? "yes" : "no", one.cpu, automatic.cpu,
+        two.cpu, automatic.peak);
+    std::fflush(stdout);
+}
+
+void Memory(const Bench& bench, const Job& job) {
+    const Sample shortRun = bench.Engine(job, 10, 1);
+    const Sample longRun = bench.Engine(job, 60, 1);
+    const double growth = (longRun.peak - shortRun.peak) / shortRun.peak * 100.0;
+    std::printf(
+        "memory job=%s peak_10s_mb=%.1f peak_60s_mb=%.1f growth_pct=%.1f target=10 met=%s\n",
+        job.name.c_str(), shortRun.peak, longRun.peak, growth, growth <= 10.0 ? "yes" : "no");
+    std::fflush(stdout);
+}
+
+std::set<std::string> Split(const std::string& text) {
+    std::set<std::string> items;
+    std::istringstream in(text);
+    for (std::string item; std::getline(in, item, ',');) {
+        items.insert(item);
+    }
+    return items;
+}
+
+std::string LoadAverage() {
+    double load[3] = {};
+    if (getloadavg(load, 3) != 3) {
+        return "unknown";
+    }
+    char text[64];
+    std::snprintf(text, sizeof text, "%.2f/%.2f/%.2f", load[0], load[1], load[2]);
+    return text;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc > 1 && std::string(argv[1]) == "child") {
+        return Child(argc, argv);
+    }
+    Bench bench;
+    std::set<std::string> jobs;
+    std::set<std::string> sections = {"ratio", "concurrency", "threads", "memory"};
+    for (int i = 1; i + 1 < argc; i += 2) {
+        const std::string option = argv[i];
+        if (option == "--reps") {
+            bench.reps = std::max(1, std::atoi(argv[i + 1]));
+        } else if (option == "--jobs") {
+            jobs = Split(argv[i + 1]);
+        } else if (option == "--sections") {
+            sections = Split(argv[i + 1]);
+        } else {
+            std::fprintf(stderr, "unknown option %s\n", option.c_str());
+            return 2;
+        }
+    }
+    tw::platform::StderrMessageService messages;
+    tw::platform::ScopedMessageService install(messages);
+    bench.folder = OutputFolder();
+    fs::create_directories(bench.folder);
+
+    constexpr int kSeconds = 30;
+    std::vector<const Job*> chosen;
+    for (const Job& job : Jobs()) {
+        if (jobs.empty() || jobs.count(job.name)) {
+            chosen.push_back(&job);
+        }
+    }
+    // Made before anything is timed.
+    for (const Job* job : chosen) {
+        bench.Source(*job, kSeconds);
+        if (sections.count("memory")) {
+            bench.Source(*job, 10);
+            bench.Source(*job, 60);
+        }
+    }
+    std::printf("start load=%s reps=%d\n", LoadAverage().c_str(), bench.reps);
+    std::fflush(stdout);
+    for (const Job* chosenJob : chosen) {
+        const Job& job = *chosenJob;
+        if (sections.count("ratio")) {
+            Ratio(bench, job, kSeconds);
+        }
+        if (sections.count("concurrency")) {
+            Concurrency(bench, job, kSeconds);
+        }
+        if (sections.count("threads") && job.h264) {
+            Threads(bench, job, kSeconds);
+        }
+        if (sections.count("memory")) {
+            Memory(bench, job);
+        }
+    }
+    std::printf("end load=%s\n", LoadAverage().c_str());
+    fs::remove_all(bench.folder);
+    return 0;
+}
