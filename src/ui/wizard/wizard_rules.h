@@ -49,7 +49,7 @@ struct Cut {
 };
 Cut CutOfSelection(int startSeconds, int endSeconds);
 
-// Threads for a conversion: the configured count, or one per processor when that is 0.
+// Threads for a conversion: the configured count exactly; automatic (0) lets each library choose.
 int ConversionThreadCount(int configured);
 
 // What Finish does to the options before the wizard closes. filterChain: the filter page's chain
