@@ -196,9 +196,9 @@ struct Bench {
     int reps = 5;
 
     std::string Source(const Job& job, int seconds) const {
-        SourceSpec spec = job.source;
-        spec.seconds = seconds;
-        return EnsureSource(spec);
+        BenchSource source = job.source;
+        source.seconds = seconds;
+        return EnsureSource(source);
     }
 
     Sample Engine(const Job& job, int seconds, int threads, int count = 1,
@@ -257,12 +257,12 @@ int64_t Frames(const Contents& c) {
 
 void PrintRun(const Job& job, const char* runner, int threads, int64_t frames, const Sample& s,
               int seconds) {
-    SourceSpec spec = job.source;
-    spec.seconds = seconds;
+    BenchSource source = job.source;
+    source.seconds = seconds;
     std::printf(
         "run job=%s source=%s runner=%s threads=%d frames=%lld fps=%.1f cpu_s=%.2f wall_s=%.2f "
         "peak_mb=%.1f\n",
-        job.name.c_str(), Describe(spec).c_str(), runner, threads, static_cast<long long>(frames),
+        job.name.c_str(), Describe(source).c_str(), runner, threads, static_cast<long long>(frames),
         s.wall > 0 ? static_cast<double>(frames) / s.wall : 0.0, s.cpu, s.wall, s.peak);
     std::fflush(stdout);
 }

@@ -119,9 +119,9 @@ std::unique_ptr<TConversionSettings> Request(const bench::Job& job, const std::s
     return settings;
 }
 
-void Measure(TimedApplication& app, const bench::Job& job, const bench::SourceSpec& spec,
+void Measure(TimedApplication& app, const bench::Job& job, const bench::BenchSource& wanted,
              int taskCount, const fs::path& home) {
-    const std::string source = bench::EnsureSource(spec);
+    const std::string source = bench::EnsureSource(wanted);
     ui::QtUiDispatcher dispatcher;
     platform::ScopedDispatcher installDispatcher(dispatcher);
     ui::QtMessageService messages(dispatcher);
@@ -157,7 +157,7 @@ void Measure(TimedApplication& app, const bench::Job& job, const bench::SourceSp
         newConversion->trigger();
     }
     std::printf("tasks=%d job=%s source=%s threads=%d platform=%s\n", taskCount, job.name.c_str(),
-                bench::Describe(spec).c_str(), threads,
+                bench::Describe(wanted).c_str(), threads,
                 qPrintable(QGuiApplication::platformName()));
     std::fflush(stdout);
 
@@ -205,8 +205,8 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "no such converting job\n");
         return 2;
     }
-    bench::SourceSpec spec = job->source;
-    spec.seconds = argc > 3 ? std::max(1, std::atoi(argv[3])) : 60;
+    bench::BenchSource source = job->source;
+    source.seconds = argc > 3 ? std::max(1, std::atoi(argv[3])) : 60;
     const fs::path home =
         fs::temp_directory_path() / ("tidewell-gui-bench-" + std::to_string(getpid()));
     fs::create_directories(home);
@@ -214,7 +214,7 @@ int main(int argc, char** argv) {
     setenv("XDG_VIDEOS_DIR", (home / "videos").c_str(), 1);
     {
         TimedApplication app(argc, argv);
-        Measure(app, *job, spec, taskCount, home);
+        Measure(app, *job, source, taskCount, home);
     }
     std::error_code ignored;
     fs::remove_all(home, ignored);

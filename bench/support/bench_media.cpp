@@ -24,15 +24,15 @@ fs::path CacheFolder() {
     return fs::temp_directory_path() / "tidewell-bench";
 }
 
-std::string Describe(const SourceSpec& spec) {
-    return std::to_string(spec.width) + "x" + std::to_string(spec.height) + "-" +
-           std::to_string(spec.seconds) + "s";
+std::string Describe(const BenchSource& source) {
+    return std::to_string(source.width) + "x" + std::to_string(source.height) + "-" +
+           std::to_string(source.seconds) + "s";
 }
 
-std::string EnsureSource(const SourceSpec& spec) {
+std::string EnsureSource(const BenchSource& source) {
     const fs::path folder = CacheFolder();
     fs::create_directories(folder);
-    const fs::path file = folder / ("source-" + Describe(spec) + ".mp4");
+    const fs::path file = folder / ("source-" + Describe(source) + ".mp4");
     if (fs::exists(file) && fs::file_size(file) > 0) {
         return file.string();
     }
@@ -44,7 +44,7 @@ std::string EnsureSource(const SourceSpec& spec) {
     options.SetThreadCount(0);
     options.VideoOptions().SetEncoderVideoCodecName("libx264");
     // About what a camera or a download gives at these sizes.
-    options.VideoOptions().SetBitrate(spec.height >= 1080 ? 8'000'000 : 4'000'000);
+    options.VideoOptions().SetBitrate(source.height >= 1080 ? 8'000'000 : 4'000'000);
     options.AudioOptions().SetEncoderAudioCodecName("aac");
     options.AudioOptions().SetBitrate(128'000);
     options.SetCodecOption("preset", "veryfast");
@@ -54,9 +54,9 @@ std::string EnsureSource(const SourceSpec& spec) {
                   "testsrc2=size=%dx%d:rate=25:duration=%d,noise=alls=6:allf=t[out0];"
                   "anoisesrc=color=pink:amplitude=0.2:sample_rate=48000:duration=%d,"
                   "aformat=channel_layouts=stereo[out1]",
-                  spec.width, spec.height, spec.seconds, spec.seconds);
+                  source.width, source.height, source.seconds, source.seconds);
     converter.SetInputFiles({graph});
-    const fs::path partial = folder / ("source-" + Describe(spec) + ".partial.mp4");
+    const fs::path partial = folder / ("source-" + Describe(source) + ".partial.mp4");
     converter.SetOutputFiles({partial.string()});
     converter.Start();
     dispatcher.RunUntil([&] { return !converter.IsWorking(); }, std::chrono::hours(2));

@@ -9,7 +9,7 @@
 
 namespace tw::bench {
 
-struct SourceSpec {
+struct BenchSource {
     int width = 1280;
     int height = 720;
     int seconds = 30;
@@ -19,9 +19,9 @@ struct SourceSpec {
 std::filesystem::path CacheFolder();
 
 // "1280x720-30s"
-std::string Describe(const SourceSpec& spec);
+std::string Describe(const BenchSource& source);
 
 // The source's file, made first when the cache lacks it. Ends the program on failure.
-std::string EnsureSource(const SourceSpec& spec);
+std::string EnsureSource(const BenchSource& source);
 
 }  // namespace tw::bench

@@ -15,8 +15,8 @@ namespace tw::bench {
 
 namespace {
 
-constexpr SourceSpec k720p{1280, 720, 30};
-constexpr SourceSpec k1080p{1920, 1080, 30};
+constexpr BenchSource k720p{1280, 720, 30};
+constexpr BenchSource k1080p{1920, 1080, 30};
 
 // What the engine sets on its encoders and muxers for these jobs, as the libraries read it back
 // after opening them (options left at the libraries' defaults are not listed). The engine's

@@ -15,7 +15,7 @@ namespace tw::bench {
 
 struct Job {
     std::string name;
-    SourceSpec source;         // its length is the benchmark's choice
+    BenchSource source;         // its length is the benchmark's choice
     std::string profile;       // catalogue description; empty = copy both streams
     std::string extension;     // of the target file
     bool userFilters = false;  // a standard filter: horizontal flip and a drawn box

@@ -28,13 +28,13 @@ namespace {
 const QString& Clip() {
     static tw::test::TempFolder folder;
     static const QString clip = [] {
-        tw::test::ClipDescription spec;
-        spec.width = 160;
-        spec.height = 90;
-        spec.frameRate = {10, 1};
-        spec.durationSec = 12.0;
+        tw::test::ClipDescription source;
+        source.width = 160;
+        source.height = 90;
+        source.frameRate = {10, 1};
+        source.durationSec = 12.0;
         const std::string path = folder / "clip.mkv";
-        tw::test::GenerateClip(spec, path);
+        tw::test::GenerateClip(source, path);
         return QString::fromStdString(path);
     }();
     return clip;
