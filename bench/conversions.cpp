@@ -212,6 +212,12 @@ struct Bench {
         return Measure({"child", "reference", job.name, Source(job, seconds), folder.string(),
                         std::to_string(threads)});
     }
+
+    // A job over in well under a second swings by tens of percent with whatever else the
+    // machine does at that moment: its medians need many more repetitions to settle.
+    int RepsFor(double wallSeconds) const {
+        return wallSeconds < 1.0 ? std::max(reps, 21) : reps;
+    }
 };
 
 // Packets, bytes and a digest of the bytes per kind of stream in a file.
@@ -268,9 +274,10 @@ void PrintRun(const Job& job, const char* runner, int threads, int64_t frames, c
 }
 
 void Ratio(const Bench& bench, const Job& job, int seconds) {
-    bench.Reference(job, seconds, 1);  // warms the file cache and the libraries
+    // Warms the file cache and the libraries.
+    const int reps = bench.RepsFor(bench.Reference(job, seconds, 1).wall);
     std::vector<Sample> engine, reference;
-    for (int i = 0; i < bench.reps; ++i) {
+    for (int i = 0; i < reps; ++i) {
         // Alternating which goes first evens out a machine that slowly gets busier.
         if (i % 2 == 0) {
             engine.push_back(bench.Engine(job, seconds, 1));
@@ -286,15 +293,17 @@ void Ratio(const Bench& bench, const Job& job, int seconds) {
     const Sample r = Medians(reference);
     PrintRun(job, "engine", 1, Frames(ours), e, seconds);
     PrintRun(job, "reference", 1, Frames(theirs), r, seconds);
-    std::printf("ratio job=%s engine_over_reference=%.3f target=1.02 met=%s identical_packets=%s\n",
-                job.name.c_str(), e.wall / r.wall, e.wall / r.wall <= 1.02 ? "yes" : "no",
-                ours == theirs ? "yes" : "no");
+    std::printf(
+        "ratio job=%s engine_over_reference=%.3f target=1.02 met=%s identical_packets=%s reps=%d\n",
+        job.name.c_str(), e.wall / r.wall, e.wall / r.wall <= 1.02 ? "yes" : "no",
+        ours == theirs ? "yes" : "no", reps);
     std::fflush(stdout);
 }
 
 void Concurrency(const Bench& bench, const Job& job, int seconds) {
     std::vector<Sample> serial, together;
-    for (int i = 0; i < bench.reps; ++i) {
+    const int reps = bench.RepsFor(bench.Engine(job, seconds, 1).wall);
+    for (int i = 0; i < reps; ++i) {
         if (i % 2 == 0) {
             serial.push_back(bench.Engine(job, seconds, 1, 2, false));
             together.push_back(bench.Engine(job, seconds, 1, 2, true));
@@ -307,9 +316,9 @@ void Concurrency(const Bench& bench, const Job& job, int seconds) {
     const Sample t = Medians(together);
     std::printf(
         "concurrency job=%s one_after_another_s=%.2f two_at_once_s=%.2f ratio=%.3f target=0.53 "
-        "met=%s cpu_s=%.2f\n",
+        "met=%s cpu_s=%.2f reps=%d\n",
         job.name.c_str(), s.wall, t.wall, t.wall / s.wall, t.wall / s.wall <= 0.53 ? "yes" : "no",
-        t.cpu);
+        t.cpu, reps);
     std::fflush(stdout);
 }
 

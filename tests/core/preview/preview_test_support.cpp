@@ -142,6 +142,41 @@ void WriteSubtitledClip(const std::string& video, const std::string& path) {
     Check(av_write_trailer(muxer.get()), "trailer");
 }
 
+// Every stream of the given files in one Matroska file, in the files' order.
+void MergeClips(const std::vector<std::string>& parts, const std::string& path) {
+    AVFormatContext* raw = nullptr;
+    Check(avformat_alloc_output_context2(&raw, nullptr, "matroska", path.c_str()), "muxer");
+    media::OutputFormatPtr muxer(raw);
+    std::vector<media::InputFormatPtr> inputs;
+    std::vector<int> firstStream;
+    for (const std::string& part : parts) {
+        raw = nullptr;
+        Check(avformat_open_input(&raw, part.c_str(), nullptr, nullptr), "input");
+        inputs.emplace_back(raw);
+        Check(avformat_find_stream_info(raw, nullptr), "input");
+        firstStream.push_back(static_cast<int>(muxer->nb_streams));
+        for (unsigned i = 0; i < raw->nb_streams; ++i) {
+            AVStream* copy = avformat_new_stream(muxer.get(), nullptr);
+            Check(avcodec_parameters_copy(copy->codecpar, raw->streams[i]->codecpar), "stream");
+            copy->time_base = raw->streams[i]->time_base;
+        }
+    }
+    Check(avio_open(&muxer->pb, path.c_str(), AVIO_FLAG_WRITE), "file");
+    Check(avformat_write_header(muxer.get(), nullptr), "header");
+    media::PacketPtr packet = media::MakePacket();
+    for (size_t k = 0; k < inputs.size(); ++k) {
+        AVFormatContext* input = inputs[k].get();
+        while (av_read_frame(input, packet.get()) >= 0) {
+            AVStream* to = muxer->streams[firstStream[k] + packet->stream_index];
+            av_packet_rescale_ts(packet.get(), input->streams[packet->stream_index]->time_base,
+                                 to->time_base);
+            packet->stream_index = to->index;
+            Check(av_interleaved_write_frame(muxer.get(), packet.get()), "packet");
+        }
+    }
+    Check(av_write_trailer(muxer.get()), "trailer");
+}
+
 }  // namespace
 
 PreviewClips::PreviewClips() {
@@ -167,6 +202,14 @@ PreviewClips::PreviewClips() {
     tw::test::GenerateClip(video, videoOnly);
     subtitled = folder / "subtitled.mkv";
     WriteSubtitledClip(videoOnly, subtitled);
+
+    tw::test::ClipDescription small = video;
+    small.width = 96;
+    small.height = 64;
+    const std::string smallPictures = folder / "small.mkv";
+    tw::test::GenerateClip(small, smallPictures);
+    twoPictures = folder / "two-pictures.mkv";
+    MergeClips({audioVideo, smallPictures}, twoPictures);
 
     tw::test::ClipDescription audio = clip;
     audio.videoCodec.clear();

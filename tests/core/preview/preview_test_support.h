@@ -24,6 +24,7 @@ struct PreviewClips {
     std::string audioOnly;   // 1.5 s
     std::string variable;    // MPEG-4 video at a variable rate: kVariableStarts, no sound
     std::string subtitled;   // videoOnly with DVD subtitles: kSubtitleCues
+    std::string twoPictures; // audioVideo with a second, 96×64, 1.2 s picture stream
 
     PreviewClips();
     static const PreviewClips& Get();

@@ -267,6 +267,32 @@ TEST(PushSource, AnotherSoundStreamTakesOverWhileRunning) {
     EXPECT_EQ(block->Size(), block->SampleCount() * 2);
 }
 
+TEST(PushSource, AnotherPictureStreamTakesOverWhileRunning) {
+    auto source = LoadSource(PreviewClips::Get().twoPictures);
+    ASSERT_EQ(source->VideoStreamCount(), 2);
+    const SamplePtr first = NextPicture(*source);
+    ASSERT_TRUE(first);
+    EXPECT_EQ(first->Width(), 160);
+    source->SetVideoIndex(1);
+    EXPECT_EQ(source->VideoWidth(), 96);
+    EXPECT_EQ(source->VideoHeight(), 64);
+    // From here on every picture is the other stream's, in time order and within its 1.2 s,
+    // while the sound plays on to its own end.
+    const Drained rest = DrainSource(*source);
+    ASSERT_FALSE(rest.pictures.empty());
+    double previous = first->Start();
+    for (const SamplePtr& picture : rest.pictures) {
+        EXPECT_EQ(picture->Width(), 96);
+        EXPECT_EQ(picture->Height(), 64);
+        EXPECT_GE(picture->Stride(), 96 * 4);
+        EXPECT_GT(picture->Start(), previous);
+        EXPECT_LT(picture->Start(), 1.2);
+        previous = picture->Start();
+    }
+    ASSERT_FALSE(rest.sound.empty());
+    EXPECT_NEAR(rest.sound.back()->Stop(), 2.0, 0.05);
+}
+
 TEST(PushSource, BitmapSubtitlesAreDrawnWhileTheyAreShown) {
     const PreviewClips& clips = PreviewClips::Get();
     auto plain = LoadSource(clips.videoOnly);
