@@ -302,6 +302,7 @@ void Ratio(const Bench& bench, const Job& job, int seconds) {
 
 void Concurrency(const Bench& bench, const Job& job, int seconds) {
     std::vector<Sample> serial, together;
+    // One conversion alone, untimed otherwise: how long a job is decides how often to repeat it.
     const int reps = bench.RepsFor(bench.Engine(job, seconds, 1).wall);
     for (int i = 0; i < reps; ++i) {
         if (i % 2 == 0) {
