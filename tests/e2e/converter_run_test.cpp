@@ -15,17 +15,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// A generated file whose length the container states, so progress can be measured.
-std::string MakeSource(const TempFolder& folder, double seconds) {
-    ClipDescription clip;
-    clip.width = 160;
-    clip.height = 120;
-    clip.durationSec = seconds;
-    const std::string path = folder / "source.mkv";
-    GenerateClip(clip, path);
-    return path;
-}
-
 // The run reads its source in real time, so a test can act while it is under way.
 void UseRealTime(ConversionRunner& runner) {
     runner.Options().Engine.RateEmulation = true;
@@ -33,7 +22,7 @@ void UseRealTime(ConversionRunner& runner) {
 
 TEST(ConverterRun, ProgressRisesToOneHundred) {
     TempFolder folder;
-    const std::string source = MakeSource(folder, 4);
+    const std::string source = MakeClip(folder.Path(), "source.mkv", 4);
     ConversionRunner runner;
     std::vector<int> seen;
     runner.OnProgress([&seen](TAVConverter& c) { seen.push_back(c.GetProgress()); });
@@ -56,7 +45,7 @@ TEST(ConverterRun, ProgressRisesToOneHundred) {
 
 TEST(ConverterRun, ElapsedAndRemainingTimeFollowTheRun) {
     TempFolder folder;
-    const std::string source = MakeSource(folder, 3);
+    const std::string source = MakeClip(folder.Path(), "source.mkv", 3);
     ConversionRunner runner;
     UseRealTime(runner);
     int64_t elapsedSeen = 0;
@@ -84,7 +73,7 @@ TEST(ConverterRun, ElapsedAndRemainingTimeFollowTheRun) {
 TEST(ConverterRun, PauseHoldsTheOutputStillAndResumeGoesOn) {
     TempFolder folder;
     ConversionRunner runner;
-    const std::string source = MakeSource(folder, 4);
+    const std::string source = MakeClip(folder.Path(), "source.mkv", 4);
     UseRealTime(runner);
     const std::string out = folder / "pause.mkv";
     runner.Start({source}, {out});
@@ -114,7 +103,7 @@ TEST(ConverterRun, PauseHoldsTheOutputStillAndResumeGoesOn) {
 TEST(ConverterRun, StopEndsWithAFinishedFileAndNoCompletion) {
     TempFolder folder;
     ConversionRunner runner;
-    const std::string source = MakeSource(folder, 20);
+    const std::string source = MakeClip(folder.Path(), "source.mkv", 20);
     UseRealTime(runner);
     const std::string out = folder / "stopped.mp4";
     runner.Start({source}, {out});
@@ -167,7 +156,7 @@ TEST(ConverterRun, StopEndsALongRepeatOfOnePicture) {
 
 TEST(ConverterRun, PauseOrStopGivenWhileTheFilesOpenIsKept) {
     TempFolder folder;
-    const std::string source = MakeSource(folder, 2);
+    const std::string source = MakeClip(folder.Path(), "source.mkv", 2);
     ConversionRunner stopped;
     stopped.Start({source}, {folder / "stopped.mkv"});
     stopped.Converter().Stop();
@@ -187,7 +176,7 @@ TEST(ConverterRun, PauseOrStopGivenWhileTheFilesOpenIsKept) {
 TEST(ConverterRun, StopWhilePausedLeavesThePause) {
     TempFolder folder;
     ConversionRunner runner;
-    const std::string source = MakeSource(folder, 20);
+    const std::string source = MakeClip(folder.Path(), "source.mkv", 20);
     UseRealTime(runner);
     runner.Start({source}, {folder / "s.mkv"});
     ASSERT_TRUE(runner.Dispatcher().RunUntil(
@@ -204,7 +193,7 @@ TEST(ConverterRun, StopWhilePausedLeavesThePause) {
 
 TEST(ConverterRun, DestroyingARunningConverterStopsItsWorker) {
     TempFolder folder;
-    const std::string source = MakeSource(folder, 20);
+    const std::string source = MakeClip(folder.Path(), "source.mkv", 20);
     for (const int runMs : {500, 0}) {
         // Also while the run still opens its files: the 20 s in real time are never waited for.
         const auto begin = std::chrono::steady_clock::now();
@@ -221,7 +210,7 @@ TEST(ConverterRun, DestroyingARunningConverterStopsItsWorker) {
 
 TEST(ConverterRun, ControlFromTheUiThreadNeverDeadlocks) {
     TempFolder folder;
-    const std::string source = MakeSource(folder, 20);
+    const std::string source = MakeClip(folder.Path(), "source.mkv", 20);
     platform::LoopDispatcher dispatcher;
     std::vector<std::unique_ptr<TAVConverter>> converters;
     std::vector<int> stopped(3, 0);

@@ -15,16 +15,6 @@ namespace {
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 
-std::string MakeClip(const TempFolder& folder, const std::string& name, double seconds) {
-    ClipDescription clip;
-    clip.width = 160;
-    clip.height = 120;
-    clip.durationSec = seconds;
-    const std::string path = folder / name;
-    GenerateClip(clip, path);
-    return path;
-}
-
 std::unique_ptr<TConversionSettings> Request(const std::string& source, const std::string& target,
                                              int categoryId, bool realTime) {
     auto settings = std::make_unique<TConversionSettings>();
@@ -43,7 +33,7 @@ bool InLoop(const TAVTask& task) {
 
 TEST(TasksLifecycle, TwoTasksRunPauseStopRestartCompleteAndReload) {
     TempFolder home;
-    const std::string source = MakeClip(home, "source.mkv", 4);
+    const std::string source = MakeClip(home.Path(), "source.mkv", 4);
     const std::string targetA = home / "out/a.mp4";
     const std::string targetB = home / "out/b.mp4";
     int idA = 0;
@@ -178,7 +168,7 @@ TEST(TasksLifecycle, TwoTasksRunPauseStopRestartCompleteAndReload) {
 // Where a completed task goes depends on what the category tree shows at that moment.
 TEST(TasksLifecycle, CompletionFilesByWhatIsOnDisplay) {
     TempFolder home;
-    const std::string source = MakeClip(home, "source.mkv", 1);
+    const std::string source = MakeClip(home.Path(), "source.mkv", 1);
     TaskWorld world(home.Path().string());
     world.configuration.SetShowAlert(false);
     TConvertedNode& movies = world.tree->NewCategory(world.Category(1), "Movies", home / "m");
@@ -235,8 +225,8 @@ TEST(TasksLifecycle, CompletionFilesByWhatIsOnDisplay) {
 // back, a stopped run never fires it.
 TEST(TasksLifecycle, ShutdownWhenDoneWaitsForTheLastRunningTask) {
     TempFolder home;
-    const std::string longSource = MakeClip(home, "long.mkv", 3);
-    const std::string shortSource = MakeClip(home, "short.mkv", 1);
+    const std::string longSource = MakeClip(home.Path(), "long.mkv", 3);
+    const std::string shortSource = MakeClip(home.Path(), "short.mkv", 1);
     TaskWorld world(home.Path().string());
     world.configuration.SetShutdownWhenDone(true);
     world.explorer.Show(world.Converting(), world.list);

@@ -21,16 +21,6 @@ namespace {
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 
-std::string MakeSource(const TempFolder& folder, double seconds) {
-    ClipDescription clip;
-    clip.width = 160;
-    clip.height = 120;
-    clip.durationSec = seconds;
-    const std::string path = folder / "source.mkv";
-    GenerateClip(clip, path);
-    return path;
-}
-
 struct TaskEnd {
     TAVTaskStatus status = stRunning;
     std::string log;  // the task's log lines, one a line
@@ -86,7 +76,7 @@ private:
 
 TEST(OutputFaults, FullDeviceEndsWithAMessageAndLeavesTheDeviceAlone) {
     TempFolder home;
-    const std::string source = MakeSource(home, 2);
+    const std::string source = MakeClip(home.Path(), "source.mkv", 2);
     const Snapshot kept(source);
     TaskWorld world(home.Path().string());
     const TaskEnd end = RunTask(world, source, "/dev/full", [](TConversionSettings& s) {
@@ -103,7 +93,7 @@ TEST(OutputFaults, FullDeviceEndsWithAMessageAndLeavesTheDeviceAlone) {
 
 TEST(OutputFaults, DiskThatFillsUpEndsWithAMessage) {
     TempFolder home;
-    const std::string source = MakeSource(home, 4);
+    const std::string source = MakeClip(home.Path(), "source.mkv", 4);
     const Snapshot kept(source);
     // The file-size limit of a child process stands for a disk with 100 KB left: every write
     // past it fails as a full disk's would.
@@ -128,7 +118,7 @@ TEST(OutputFaults, DiskThatFillsUpEndsWithAMessage) {
 
 TEST(OutputFaults, FolderWithoutWritePermission) {
     TempFolder home;
-    const std::string source = MakeSource(home, 1);
+    const std::string source = MakeClip(home.Path(), "source.mkv", 1);
     ShareWithEveryone(home.Path().string(), true);
     fs::permissions(source, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
     fs::create_directories(home / "closed");
@@ -151,7 +141,7 @@ TEST(OutputFaults, FolderWithoutWritePermission) {
 
 TEST(OutputFaults, TargetThatIsAFolder) {
     TempFolder home;
-    const std::string source = MakeSource(home, 1);
+    const std::string source = MakeClip(home.Path(), "source.mkv", 1);
     const std::string target = home / "out.mkv";
     fs::create_directories(target);
     WriteFileBytes(target + "/inside.txt", "mine");
@@ -165,7 +155,7 @@ TEST(OutputFaults, TargetThatIsAFolder) {
 
 TEST(OutputFaults, TargetFolderDeletedDuringTheRun) {
     TempFolder home;
-    const std::string source = MakeSource(home, 3);
+    const std::string source = MakeClip(home.Path(), "source.mkv", 3);
     const Snapshot kept(source);
     const std::string folder = home / "gone";
     TaskWorld world(home.Path().string());

@@ -623,4 +623,14 @@ void WriteRandomFile(const std::string& path, std::size_t size, uint32_t seed) {
     WriteBytes(path, bytes);
 }
 
+std::string MakeClip(const std::filesystem::path& folder, const std::string& name, double seconds) {
+    ClipDescription clip;
+    clip.width = 160;
+    clip.height = 120;
+    clip.durationSec = seconds;
+    const std::string path = (folder / name).string();
+    GenerateClip(clip, path);
+    return path;
+}
+
 }  // namespace tw::test

@@ -13,6 +13,7 @@ extern "C" {
 
 #include <cstddef>
 #include <cstdint>
+#include <filesystem>
 #include <map>
 #include <optional>
 #include <string>
@@ -107,6 +108,10 @@ struct ClipDescription {
 // under another name), otherwise the call throws. A single image (".png", ".jpg" …) holds the last
 // frame; give a one-frame duration for an image of the first.
 void GenerateClip(const ClipDescription& clip, const std::string& path);
+
+// A small source: 160×120 test pictures with a tone, seconds long, written as folder/name.
+// Returns its path.
+std::string MakeClip(const std::filesystem::path& folder, const std::string& name, double seconds);
 
 // Bad-input helpers.
 void WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes);

@@ -29,16 +29,6 @@ ui::ScriptedDialogRunner::Handler Answer(QMessageBox::StandardButton button) {
     };
 }
 
-std::string MakeClip(const std::filesystem::path& folder, const std::string& name, double seconds) {
-    ClipDescription clip;
-    clip.width = 160;
-    clip.height = 120;
-    clip.durationSec = seconds;
-    const std::string path = (folder / name).string();
-    GenerateClip(clip, path);
-    return path;
-}
-
 std::unique_ptr<TConversionSettings> Request(const std::string& source, const std::string& target,
                                              int categoryId, bool realTime) {
     auto settings = std::make_unique<TConversionSettings>();

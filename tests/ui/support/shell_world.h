@@ -30,6 +30,7 @@
 #include "shell/frame_list.h"
 #include "shell/main_window.h"
 #include "shell/new_conversion.h"
+#include "support/media_generator.h"
 #include "support/scoped_env.h"
 #include "support/task_fakes.h"
 #include "tasks/configuration.h"
@@ -74,8 +75,6 @@ public:
 ui::ScriptedDialogRunner::Handler Click(const char* buttonName);
 ui::ScriptedDialogRunner::Handler Answer(QMessageBox::StandardButton button);
 
-// Source clips: small test pictures with a tone, seconds long.
-std::string MakeClip(const std::filesystem::path& folder, const std::string& name, double seconds);
 // A request as the wizard makes it. realTime: converts no faster than it plays, so that a test
 // can act while it runs.
 std::unique_ptr<TConversionSettings> Request(const std::string& source, const std::string& target,
