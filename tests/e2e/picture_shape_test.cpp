@@ -47,15 +47,6 @@ double ShapeOfPictureInside(const std::string& path) {
     return extent(columns) * pixel / extent(rows);
 }
 
-// The shape the source is shown with.
-double ShapeOfSource(const std::string& path) {
-    const StreamInfo video = InspectMedia(path).First(StreamKind::Video);
-    const double pixel = video.sampleAspectRatio.num > 0 ? av_q2d(video.sampleAspectRatio) : 1.0;
-    const double shape = video.width * pixel / video.height;
-    const bool quarterTurn = std::lround(video.rotationDeg) % 180 == 90;
-    return quarterTurn ? 1 / shape : shape;
-}
-
 // A source that is never darker than a middle grey, so that bars stand out.
 ClipDescription BrightClip(int width, int height) {
     ClipDescription clip;
@@ -69,7 +60,7 @@ ClipDescription BrightClip(int width, int height) {
 struct ShapeCase {
     const char* name;
     ClipDescription clip;
-    double shownShape;  // what the generated source is meant to be
+    double shownShape;  // the source's, pixel shape and turn included
     const char* profile;
     int frameWidth;
     int frameHeight;
@@ -98,7 +89,6 @@ TEST_P(PictureShape, IsKeptInsideTheDeviceFrame) {
     TempFolder folder;
     const std::string source = folder / "source.mp4";
     GenerateClip(c.clip, source);
-    ASSERT_NEAR(ShapeOfSource(source), c.shownShape, c.shownShape * 0.01);
 
     const auto catalogue = CreateBuiltInCatalogue();
     ConversionRunner runner;
