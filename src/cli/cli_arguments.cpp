@@ -77,6 +77,8 @@ Arguments ParseArguments(const std::vector<std::string>& args) {
             result.profile = value(arg);
         } else if (arg == "--list-profiles") {
             result.listProfiles = true;
+        } else if (arg == "--stretch") {
+            result.stretch = true;
         } else if (arg == "--filters") {
             result.filters = value(arg);
         } else if (arg == "--threads") {
@@ -149,7 +151,8 @@ std::string UsageText() {
            "       tidewell-convert --list-profiles | --dvd-titles PATH\n"
            "\n"
            "Converts INPUT into OUTPUT. Without options the container and codecs follow the\n"
-           "output name and the source's picture size and rates carry over.\n"
+           "output name and the source's picture size and rates carry over; a name like a\n"
+           "sound file's (.mp3, .m4a, .ogg ...) gets the sound only.\n"
            "\n"
            "Options:\n"
            "  --profile NAME       convert with a profile (see --list-profiles; any case)\n"
@@ -162,6 +165,8 @@ std::string UsageText() {
            "  --start SECONDS      start converting this far into the source\n"
            "  --duration SECONDS   convert at most this much\n"
            "  --filters TEXT       video filter chain text\n"
+           "  --stretch            fill a profile's frame with the picture whatever its shape\n"
+           "                       (default: keep the shape, with black bars)\n"
            "  --option NAME=VALUE  library option for the codecs and the container, e.g.\n"
            "                       --option g=25 --option maxrate=2000000\n"
            "  --set NAME=VALUE     set a conversion setting by name, e.g.\n"

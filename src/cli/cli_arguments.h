@@ -29,6 +29,7 @@ struct Arguments {
     std::string output;  // empty with --output-dir
     bool listProfiles = false;
     bool verbose = false;
+    bool stretch = false;  // the picture fills a frame of another shape
     bool help = false;
 };
 

@@ -114,6 +114,9 @@ void Configure(tw::TAVConverter& converter, const tw::cli::Arguments& arguments,
     if (profile) {
         profile->ApplyTo(options);
     }
+    if (arguments.stretch) {
+        options.VideoOptions().SetKeepPictureShape(false);
+    }
     if (arguments.threads) {
         options.SetThreadCount(*arguments.threads);
     }

@@ -164,6 +164,7 @@ StreamInfo DescribeStream(const AVStream* st) {
     StreamInfo info;
     info.index = st->index;
     info.kind = KindOf(par->codec_type);
+    info.attachedPicture = (st->disposition & AV_DISPOSITION_ATTACHED_PIC) != 0;
     info.codecName = avcodec_get_name(par->codec_id);
     info.codecTag = par->codec_tag;
     if (par->codec_tag != 0) {

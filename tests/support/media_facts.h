@@ -39,6 +39,7 @@ struct StreamInfo {
     int64_t bitRate = 0;
     AVRational timeBase{0, 1};
     Metadata metadata;
+    bool attachedPicture = false;  // a cover picture, not a moving one
 
     // Video.
     int width = 0;

@@ -201,7 +201,7 @@ Track MakeVideoTrack(const ClipDescription& clip, AVFormatContext* oc) {
     enc->pix_fmt = pixFmt;
     enc->time_base = clip.frameTimesSec.empty() ? av_inv_q(clip.frameRate) : kMillis;
     enc->framerate = clip.frameRate;
-    enc->sample_aspect_ratio = AVRational{1, 1};
+    enc->sample_aspect_ratio = clip.sampleAspect;
     enc->gop_size = clip.gopSize;
     if (clip.videoBitRate > 0) {
         enc->bit_rate = clip.videoBitRate;
@@ -221,6 +221,7 @@ Track MakeVideoTrack(const ClipDescription& clip, AVFormatContext* oc) {
 
     track.stream = AddStream(oc, enc, clip.videoMetadata);
     track.stream->avg_frame_rate = clip.frameRate;
+    track.stream->sample_aspect_ratio = clip.sampleAspect;
     if (!clip.videoCodecTag.empty()) {
         const std::string& t = clip.videoCodecTag;
         if (t.size() != 4) {
@@ -246,7 +247,8 @@ Track MakeVideoTrack(const ClipDescription& clip, AVFormatContext* oc) {
     if (!clip.videoFilter.empty()) {
         desc << "," << clip.videoFilter;
     }
-    desc << ",format=pix_fmts=" << av_get_pix_fmt_name(pixFmt);
+    desc << ",setsar=" << clip.sampleAspect.num << "/" << clip.sampleAspect.den
+         << ",format=pix_fmts=" << av_get_pix_fmt_name(pixFmt);
     BuildGraph(track, desc.str(), false);
     return track;
 }
@@ -403,6 +405,9 @@ private:
         if (oc->nb_streams == 0) {
             throw std::runtime_error("clip " + path_ + " would have no streams");
         }
+        if (!clip_.coverArtPath.empty()) {
+            AddCover(oc);
+        }
         AddChapters(clip_, oc);
         SetDict(&oc->metadata, clip_.containerMetadata);
         oc->output_ts_offset = std::llround(clip_.startOffsetSec * AV_TIME_BASE);
@@ -416,6 +421,33 @@ private:
             av_dict_set(&muxOptions.dict, "update", "1", 0);
         }
         Check(avformat_write_header(oc, &muxOptions.dict), "writing header of " + path_);
+        if (cover_) {
+            Check(av_interleaved_write_frame(oc, cover_.get()), "writing the cover of " + path_);
+        }
+    }
+
+    // The picture of the cover file, as one packet of a stream marked as the attached picture.
+    void AddCover(AVFormatContext* oc) {
+        AVFormatContext* raw = nullptr;
+        Check(avformat_open_input(&raw, clip_.coverArtPath.c_str(), nullptr, nullptr),
+              "opening cover " + clip_.coverArtPath);
+        InputFormatPtr image(raw);
+        Check(avformat_find_stream_info(image.get(), nullptr), "reading cover");
+        cover_ = MakePacket();
+        Check(av_read_frame(image.get(), cover_.get()), "reading cover");
+        AVStream* stream = avformat_new_stream(oc, nullptr);
+        if (stream == nullptr) {
+            throw std::runtime_error("avformat_new_stream failed");
+        }
+        Check(avcodec_parameters_copy(stream->codecpar,
+                                      image->streams[cover_->stream_index]->codecpar),
+              "copying cover parameters");
+        stream->codecpar->codec_tag = 0;
+        stream->disposition = AV_DISPOSITION_ATTACHED_PIC;
+        stream->time_base = AVRational{1, 90000};
+        cover_->stream_index = stream->index;
+        cover_->pts = cover_->dts = 0;
+        cover_->flags |= AV_PKT_FLAG_KEY;
     }
 
     // Pulls frames from whichever source is furthest behind so that the streams reach the muxer
@@ -573,6 +605,7 @@ private:
     std::vector<Track> tracks_;
     std::optional<SubtitleTrack> subtitles_;
     PacketPtr packet_ = MakePacket();
+    PacketPtr cover_;                // written right after the header
     std::size_t shownPictures_ = 0;  // of frameTimesSec
     std::mt19937 noise_{11};         // for videoUndecodable
 };

@@ -55,6 +55,7 @@ struct ClipDescription {
     double durationSec = 2.0;
     std::string videoCodec = "libx264";
     std::string pixelFormat = "yuv420p";  // empty = the encoder's first supported format
+    AVRational sampleAspect{1, 1};        // the shape of a pixel: 2/1 shows it twice as wide
     int gopSize = 12;
     int64_t videoBitRate = 0;    // 0 = encoder default
     std::string videoCodecTag;   // four characters (e.g. "XVID"); empty = the muxer's choice
@@ -92,6 +93,8 @@ struct ClipDescription {
 
     std::vector<ChapterDescription> chapters;
     Metadata containerMetadata;
+    // An image file (a clip made with one picture, ".png" or ".jpg") attached as the cover.
+    std::string coverArtPath;
 
     // Shifts every timestamp in the container by this much (the muxer's output offset).
     double startOffsetSec = 0.0;

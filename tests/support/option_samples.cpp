@@ -65,6 +65,7 @@ void FillEveryOption(TAVConvertOptions& options) {
     video.SetMaxFrames(500);
     video.SetBitrate(1150000);
     video.SetForceKeyFrames({"0", "10.5"});
+    video.SetKeepPictureShape(false);
     video.PixelFormat = 4;
 
     TMuxerOptions& muxer = options.MuxerOptions();

@@ -95,6 +95,8 @@ struct OutputFile {
     media::OutputFormatPtr context;
     media::DictionaryPtr muxerOptions;
     bool headerWritten = false;
+    // What went to a format that writes its own files (one per picture): their sizes' sum.
+    int64_t bytesMuxed = 0;
     // The file the run opened (name, device, inode), so that its end can tell whether the name
     // still leads there.
     struct Written {
@@ -196,6 +198,9 @@ private:
     void AddVideoStream(int fileIndex);
     void AddAudioStream(int fileIndex);
     void AddSubtitleStream(int fileIndex);
+    // The source's cover picture as the output's, where the output's container holds one.
+    void AddCoverArt(int fileIndex);
+    void WriteCoverArt();
     OutputStream& NewOutputStream(int fileIndex, AVMediaType type);
     // The encoder name to use for name: itself when this build has it, else a stand-in (with a
     // warning in the log); names that are no library's stay as they are and are refused later.
@@ -264,6 +269,13 @@ private:
     std::vector<OutputFile> outputFiles_;
     std::vector<std::unique_ptr<InputStream>> inputStreams_;
     std::vector<std::unique_ptr<OutputStream>> outputStreams_;
+    // Cover pictures: one packet each, written with the headers; the loop never sees them.
+    struct CoverArt {
+        int fileIndex = 0;
+        AVStream* stream = nullptr;
+        const AVStream* source = nullptr;
+    };
+    std::vector<CoverArt> coverArt_;
 
     // Working values: seeded by the inputs, overridden by the options before each output.
     int audioChannels_ = 0;
@@ -277,6 +289,7 @@ private:
     float requestedAspect_ = 0;
     bool frameRateChosen_ = false;
     TRational requestedFrameRate_;
+    bool videoAskedFor_ = false;  // the request names a video setting of its own
 
     int64_t runStartTime_ = 0;  // µs; 0 once the inputs are seeked
     media::PacketPtr packet_;

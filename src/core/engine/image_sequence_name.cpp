@@ -1,6 +1,12 @@
 #include "engine/image_sequence_name.h"
 
+#include <sys/stat.h>
+
 #include <cstdlib>
+
+extern "C" {
+#include <libavformat/avformat.h>
+}
 
 namespace tw::engine {
 
@@ -38,6 +44,43 @@ NumberedName ImageSequencePattern(const std::string& name) {
     result.pattern =
         EscapePercent(name.substr(0, digits)) + "%d" + EscapePercent(name.substr(stemEnd));
     return result;
+}
+
+std::vector<std::string> WrittenTargetFiles(const std::string& target,
+                                            const std::string& outputFormat) {
+    const AVOutputFormat* format = outputFormat.empty()
+                                       ? av_guess_format(nullptr, target.c_str(), nullptr)
+                                       : av_guess_format(outputFormat.c_str(), nullptr, nullptr);
+    struct stat info {};
+    if (!format || std::string(format->name) != "image2") {
+        if (stat(target.c_str(), &info) == 0 && S_ISREG(info.st_mode)) {
+            return {target};
+        }
+        return {};
+    }
+    NumberedName numbered{target, 1};
+    if (!av_filename_number_test(target.c_str())) {
+        numbered = ImageSequencePattern(target);
+    }
+    std::vector<std::string> files;
+    timespec first{};
+    for (int number = numbered.startNumber;; ++number) {
+        char name[4096];
+        if (av_get_frame_filename(name, sizeof name, numbered.pattern.c_str(), number) < 0 ||
+            stat(name, &info) != 0 || !S_ISREG(info.st_mode)) {
+            break;
+        }
+        // The pictures are written in order, so none of this run's is older than the first.
+        const timespec written = info.st_mtim;
+        if (files.empty()) {
+            first = written;
+        } else if (written.tv_sec < first.tv_sec ||
+                   (written.tv_sec == first.tv_sec && written.tv_nsec < first.tv_nsec)) {
+            break;
+        }
+        files.emplace_back(name);
+    }
+    return files;
 }
 
 }  // namespace tw::engine

@@ -6,6 +6,7 @@
 // numbered from 1 after its base name.
 
 #include <string>
+#include <vector>
 
 namespace tw::engine {
 
@@ -15,5 +16,12 @@ struct NumberedName {
 };
 
 NumberedName ImageSequencePattern(const std::string& name);
+
+// The files on disk that a conversion into target with the given OutputFormat wrote. An image
+// sequence (the image writer, named or chosen by the name) is every picture from its first
+// number on, up to the first one missing or older than the first (left from an earlier run);
+// any other target is itself, when it exists.
+std::vector<std::string> WrittenTargetFiles(const std::string& target,
+                                            const std::string& outputFormat);
 
 }  // namespace tw::engine

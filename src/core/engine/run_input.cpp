@@ -14,6 +14,7 @@ extern "C" {
 #include "engine/conversion_run.h"
 #include "util/av_error.h"
 #include "util/format.h"
+#include "util/settings_xml.h"
 
 namespace tw::engine {
 
@@ -81,6 +82,19 @@ AVRational PlausibleFrameRate(AVFormatContext* file, AVStream* stream) {
     return rate;
 }
 
+// Whether the request speaks of video itself: an encoder, a copy, filters, or any other video
+// setting than the switches for whether there is video and how it fits a frame.
+bool AsksForVideo(const TAVConvertOptions& options) {
+    const TVideoOptions& video = options.VideoOptions();
+    TVideoOptions asked;
+    asked.Assign(video);
+    asked.SetVideoDisable(false);
+    asked.SetKeepPictureShape(true);
+    return WriteSettingsXml(asked) != WriteSettingsXml(TVideoOptions()) ||
+           video.FrameRateChosen() || video.PixelFormat >= 0 ||
+           !options.FilterOptions().VideoFilters().empty();
+}
+
 }  // namespace
 
 ConversionRun::ConversionRun(RunHost& host, TAVConvertOptions& options, const TStringList& inputs,
@@ -114,6 +128,7 @@ void ConversionRun::Open() {
     requestedAspect_ = video.FrameAspectRatio();
     frameRateChosen_ = video.FrameRateChosen();
     requestedFrameRate_.Assign(video.FrameRate());
+    videoAskedFor_ = AsksForVideo(options_);
 
     SetupStreamMaps();
     ApplyCodecOptions();

@@ -1,4 +1,5 @@
 // Output side of a run: container format, streams, encoders and their parameters.
+#include <strings.h>
 #include <sys/stat.h>
 
 #include <cmath>
@@ -44,6 +45,32 @@ bool IsBitmapSubtitle(AVCodecID id) {
 bool PictureIsCoverArtOnly(const AVOutputFormat* format) {
     const std::string name = format->name;
     return name == "mp3" || name == "flac";
+}
+
+// Targets named like sound files: they get no moving picture unless the request asks for one,
+// even where their container could hold it (an .m4a is an MP4, an .ogg could carry Theora).
+bool NamedLikeAudio(const std::string& name) {
+    static const char* const kAudioExtensions[] = {"m4a", "mka", "oga", "ogg",  "opus",
+                                                   "mp3", "aac", "wav", "flac", "wma"};
+    const std::string extension = fs::path(name).extension().string();
+    for (const char* audio : kAudioExtensions) {
+        if (extension.size() == std::strlen(audio) + 1 &&
+            strcasecmp(extension.c_str() + 1, audio) == 0) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// Containers that store a cover picture beside the sound.
+bool HoldsCoverArt(const AVOutputFormat* format) {
+    static const char* const kCoverFormats[] = {"mp3", "flac", "ipod", "mp4", "mov"};
+    for (const char* name : kCoverFormats) {
+        if (std::strcmp(format->name, name) == 0) {
+            return true;
+        }
+    }
+    return false;
 }
 
 // Containers that store each picture's own time (and duration), so that a picture need not be
@@ -137,8 +164,9 @@ void ConversionRun::OpenOutput(int index) {
     const TVideoOptions& video = options_.VideoOptions();
     const TAudioOptions& audio = options_.AudioOptions();
     const TSubtitleOptions& subtitle = options_.SubtitleOptions();
-    const bool defaultVideo =
-        outputFormat_->video_codec != AV_CODEC_ID_NONE && !PictureIsCoverArtOnly(outputFormat_);
+    const bool defaultVideo = outputFormat_->video_codec != AV_CODEC_ID_NONE &&
+                              !PictureIsCoverArtOnly(outputFormat_) &&
+                              (videoAskedFor_ || !NamedLikeAudio(name));
     bool useVideo =
         defaultVideo || video.VideoStreamCopy() || !video.EncoderVideoCodecName().empty();
     bool useAudio = outputFormat_->audio_codec != AV_CODEC_ID_NONE || audio.AudioStreamCopy() ||
@@ -168,7 +196,14 @@ void ConversionRun::OpenOutput(int index) {
     if (useSubtitle) {
         AddSubtitleStream(index);
     }
+    if (!useVideo && streamMaps_.empty()) {
+        AddCoverArt(index);
+    }
 
+    // The source's own tags (title, artist, album …) come along; the request's lines win.
+    if (!inputFiles_.empty()) {
+        av_dict_copy(&context->metadata, inputFiles_[0].context->metadata, 0);
+    }
     for (const std::string& line : options_.MetaData()) {
         av_dict_set(&context->metadata, std::string(NamePart(line)).c_str(),
                     std::string(ValuePart(line)).c_str(), 0);
@@ -284,11 +319,17 @@ void ConversionRun::AddVideoStream(int fileIndex) {
     const TVideoOptions& video = options_.VideoOptions();
     const std::string& outputName = outputNames_[static_cast<size_t>(fileIndex)];
 
+    const bool imageFiles = std::strcmp(outputFormat_->name, "image2") == 0;
     AVCodecID codecId = AV_CODEC_ID_NONE;
     if (!video.VideoStreamCopy()) {
         if (video.EncoderVideoCodecName().empty()) {
             codecId = av_guess_codec(outputFormat_, nullptr, outputName.c_str(), nullptr,
                                      AVMEDIA_TYPE_VIDEO);
+            // The image writer knows no GIF name and would put its default, JPEG data, into
+            // files named .gif.
+            if (imageFiles && strcasecmp(fs::path(outputName).extension().c_str(), ".gif") == 0) {
+                codecId = AV_CODEC_ID_GIF;
+            }
             ost.codec = avcodec_find_encoder(codecId);
         } else {
             const std::string encoder =
@@ -322,6 +363,12 @@ void ConversionRun::AddVideoStream(int fileIndex) {
         AVDictionary* privateOptions = nullptr;
         for (const auto& [name, value] : libraryOptions_.VideoEncoderOptions()) {
             av_dict_set(&privateOptions, name.c_str(), value.c_str(), 0);
+        }
+        if (imageFiles && codecId == AV_CODEC_ID_GIF) {
+            // Every picture is a file of its own: each needs its header and the whole picture,
+            // not just what changed since the one before.
+            av_dict_set(&privateOptions, "gifimage", "1", AV_DICT_DONT_OVERWRITE);
+            av_dict_set(&privateOptions, "gifflags", "0", AV_DICT_DONT_OVERWRITE);
         }
         ost.encoderOptions.reset(privateOptions);
     }
@@ -365,6 +412,10 @@ void ConversionRun::AddVideoStream(int fileIndex) {
                                CarriesVariableTiming(outputFormat_) &&
                                !(ost.codec && ost.codec->supported_framerates);
         enc->pix_fmt = static_cast<AVPixelFormat>(video.PixelFormat);
+        if (imageFiles && codecId == AV_CODEC_ID_GIF && requestedPixelFormat_ < 0) {
+            // 256 colours chosen for each picture, not one fixed set for all.
+            enc->pix_fmt = AV_PIX_FMT_PAL8;
+        }
         if (ost.codec && ost.codec->pix_fmts) {
             bool listed = false;
             for (const AVPixelFormat* p = ost.codec->pix_fmts; *p != AV_PIX_FMT_NONE; ++p) {
@@ -592,6 +643,30 @@ void ConversionRun::AddSubtitleStream(int fileIndex) {
     SetLanguage(ost.stream, subtitle.SubtitleLanguage());
 }
 
+void ConversionRun::AddCoverArt(int fileIndex) {
+    if (!HoldsCoverArt(outputFormat_)) {
+        return;
+    }
+    for (const auto& ist : inputStreams_) {
+        const AVStream* source = ist->stream;
+        if (!ist->usable || !(source->disposition & AV_DISPOSITION_ATTACHED_PIC) ||
+            source->attached_pic.size <= 0) {
+            continue;
+        }
+        AVFormatContext* context = outputFiles_[static_cast<size_t>(fileIndex)].context.get();
+        AVStream* stream = avformat_new_stream(context, nullptr);
+        if (!stream || avcodec_parameters_copy(stream->codecpar, source->codecpar) < 0) {
+            throw EAVError("Could not alloc stream");
+        }
+        stream->codecpar->codec_tag = 0;
+        stream->disposition = AV_DISPOSITION_ATTACHED_PIC;
+        stream->time_base = source->time_base;
+        av_dict_copy(&stream->metadata, source->metadata, 0);
+        coverArt_.push_back({fileIndex, stream, source});
+        return;
+    }
+}
+
 std::vector<media::BsfPtr> ConversionRun::ParseBitstreamFilters(const TStringList& names) {
     std::vector<media::BsfPtr> chain;
     for (size_t i = 0; i < names.size(); ++i) {
@@ -610,8 +685,11 @@ std::vector<media::BsfPtr> ConversionRun::ParseBitstreamFilters(const TStringLis
 }
 
 int64_t ConversionRun::OutputSize() const {
-    if (outputFiles_.empty() || !outputFiles_[0].context->pb) {
+    if (outputFiles_.empty()) {
         return 0;
+    }
+    if (!outputFiles_[0].context->pb) {
+        return outputFiles_[0].bytesMuxed;
     }
     AVIOContext* pb = outputFiles_[0].context->pb;
     int64_t size = avio_size(pb);

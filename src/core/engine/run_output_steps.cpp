@@ -341,8 +341,9 @@ void ConversionRun::Mux(OutputStream& ost, AVPacket& packet) {
     } else if (packet.pts != AV_NOPTS_VALUE) {
         ost.lastDts = packet.pts + std::max<int64_t>(packet.duration, 0);
     }
-    AVFormatContext* context = outputFiles_[static_cast<size_t>(ost.fileIndex)].context.get();
-    if (av_interleaved_write_frame(context, &packet) < 0) {
+    OutputFile& file = outputFiles_[static_cast<size_t>(ost.fileIndex)];
+    file.bytesMuxed += packet.size;
+    if (av_interleaved_write_frame(file.context.get(), &packet) < 0) {
         throw EAVError("av_interleaved_write_frame() ");
     }
 }

@@ -5,8 +5,13 @@
 #include <filesystem>
 
 extern "C" {
+#include <libavutil/pixdesc.h>
 #include <libavutil/time.h>
 }
+
+#include <algorithm>
+#include <tuple>
+#include <utility>
 
 #include "engine/conversion_run.h"
 #include "engine/two_pass_log.h"
@@ -22,6 +27,27 @@ namespace {
 bool IsBestOfFile(AVFormatContext* file, const AVStream* stream) {
     const int best = av_find_best_stream(file, stream->codecpar->codec_type, -1, -1, nullptr, 0);
     return best == stream->index;
+}
+
+// The size a picture shown displayAspect wide to 1 high takes inside a frame whose pixels are
+// sampleAspect wide to 1 high: as large as fits without changing its shape, in whole chroma
+// samples of format.
+std::pair<int, int> FitInside(double displayAspect, int frameWidth, int frameHeight,
+                              AVRational sampleAspect, AVPixelFormat format) {
+    const double pixel = sampleAspect.num > 0 && sampleAspect.den > 0 ? av_q2d(sampleAspect) : 1.0;
+    double width = frameWidth;
+    double height = frameHeight;
+    if (displayAspect > frameWidth * pixel / frameHeight) {
+        height = frameWidth * pixel / displayAspect;
+    } else {
+        width = frameHeight * displayAspect / pixel;
+    }
+    const AVPixFmtDescriptor* descriptor = av_pix_fmt_desc_get(format);
+    const auto whole = [](double size, int step, int limit) {
+        return std::clamp(static_cast<int>(std::lround(size / step)) * step, step, limit);
+    };
+    return {whole(width, descriptor ? 1 << descriptor->log2_chroma_w : 1, frameWidth),
+            whole(height, descriptor ? 1 << descriptor->log2_chroma_h : 1, frameHeight)};
 }
 
 }  // namespace
@@ -279,6 +305,22 @@ void ConversionRun::SetupEncodedStream(OutputStream& ost, InputStream& ist, int 
             params.outWidth = enc->width;
             params.outHeight = enc->height;
             params.outPixelFormat = enc->pix_fmt;
+            // A device's frame with a display shape of its own: the picture keeps its shape
+            // (as shown, turned upright) inside it instead of being stretched over it.
+            const TVideoOptions& video = options_.VideoOptions();
+            if (video.KeepPictureShape() && video.FrameWidth() > 0 && video.FrameHeight() > 0 &&
+                requestedAspect_ > 0) {
+                double shape = static_cast<double>(dec->width) / dec->height;
+                if (params.sampleAspect.num > 0 && params.sampleAspect.den > 0) {
+                    shape *= av_q2d(params.sampleAspect);
+                }
+                if (ist.rotation == 90 || ist.rotation == 270) {
+                    shape = 1 / shape;
+                }
+                std::tie(params.pictureWidth, params.pictureHeight) = FitInside(
+                    shape, enc->width, enc->height, enc->sample_aspect_ratio, enc->pix_fmt);
+            }
+            params.palettePerPicture = enc->pix_fmt == AV_PIX_FMT_PAL8;
             params.scalerFlags = libraryOptions_.ScalerFlags();
             params.deinterlace = options_.VideoOptions().Deinterlace();
             params.rotation = ist.rotation;
@@ -465,6 +507,24 @@ void ConversionRun::WriteHeaders() {
                 "Could not write header for output file  (incorrect codec parameters ?)", result);
         }
         file.headerWritten = true;
+    }
+    WriteCoverArt();
+}
+
+void ConversionRun::WriteCoverArt() {
+    for (const CoverArt& cover : coverArt_) {
+        AVPacket* packet = copied_.get();
+        if (av_packet_ref(packet, &cover.source->attached_pic) < 0) {
+            throw EAVError("no memory");
+        }
+        packet->stream_index = cover.stream->index;
+        packet->pts = packet->dts = 0;
+        packet->duration = 0;
+        packet->flags |= AV_PKT_FLAG_KEY;
+        AVFormatContext* context = outputFiles_[static_cast<size_t>(cover.fileIndex)].context.get();
+        if (av_interleaved_write_frame(context, packet) < 0) {
+            throw EAVError("av_interleaved_write_frame() ");
+        }
     }
 }
 

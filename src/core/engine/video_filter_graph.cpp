@@ -91,10 +91,14 @@ int VideoFilterGraph::BuildVideoFilterGraph(const VideoFilterGraphParams& p) {
     if (result < 0) {
         return result;
     }
-    if (p.outWidth != width || p.outHeight != height) {
+    const bool bars = p.pictureWidth > 0 && p.pictureHeight > 0 &&
+                      (p.pictureWidth != p.outWidth || p.pictureHeight != p.outHeight);
+    const int scaledWidth = bars ? p.pictureWidth : p.outWidth;
+    const int scaledHeight = bars ? p.pictureHeight : p.outHeight;
+    if (scaledWidth != width || scaledHeight != height) {
         AVFilterContext* scale = nullptr;
         result = AddFilter(graph_.get(), "scale", "scale",
-                           FormatPrintf("%d:%d:flags=0x%X:threads=%d", p.outWidth, p.outHeight,
+                           FormatPrintf("%d:%d:flags=0x%X:threads=%d", scaledWidth, scaledHeight,
                                         static_cast<unsigned>(p.scalerFlags), threads),
                            &scale);
         if (result < 0 || (result = avfilter_link(last, 0, scale, 0)) < 0) {
@@ -102,11 +106,38 @@ int VideoFilterGraph::BuildVideoFilterGraph(const VideoFilterGraphParams& p) {
         }
         last = scale;
     }
+    if (bars) {
+        result = append(
+            "pad",
+            FormatPrintf("%d:%d:(ow-iw)/2:(oh-ih)/2:black", p.outWidth, p.outHeight).c_str());
+        if (result < 0) {
+            return result;
+        }
+    }
     // Scalers the graph inserts on its own (for the pixel format) use the same flags.
     av_opt_set(graph_.get(), "scale_sws_opts",
                FormatPrintf("flags=0x%X:threads=%d", static_cast<unsigned>(p.scalerFlags), threads)
                    .c_str(),
                0);
+
+    // Where the chain ends: the sink, or the palette stage in front of it.
+    AVFilterContext* end = sink_;
+    if (p.palettePerPicture) {
+        AVFilterContext* split = nullptr;
+        AVFilterContext* generate = nullptr;
+        AVFilterContext* use = nullptr;
+        if ((result = AddFilter(graph_.get(), "split", "palette_split", "", &split)) < 0 ||
+            (result = AddFilter(graph_.get(), "palettegen", "palettegen",
+                                "stats_mode=single:reserve_transparent=0", &generate)) < 0 ||
+            (result = AddFilter(graph_.get(), "paletteuse", "paletteuse", "new=1", &use)) < 0 ||
+            (result = avfilter_link(split, 0, use, 0)) < 0 ||
+            (result = avfilter_link(split, 1, generate, 0)) < 0 ||
+            (result = avfilter_link(generate, 0, use, 1)) < 0 ||
+            (result = avfilter_link(use, 0, sink_, 0)) < 0) {
+            return result;
+        }
+        end = split;
+    }
 
     if (!p.userFilters.empty()) {
         media::FilterInOutPtr outputs(avfilter_inout_alloc());
@@ -118,7 +149,7 @@ int VideoFilterGraph::BuildVideoFilterGraph(const VideoFilterGraphParams& p) {
         outputs->filter_ctx = last;
         outputs->pad_idx = 0;
         inputs->name = av_strdup("out");
-        inputs->filter_ctx = sink_;
+        inputs->filter_ctx = end;
         inputs->pad_idx = 0;
         AVFilterInOut* inputsRaw = inputs.release();
         AVFilterInOut* outputsRaw = outputs.release();
@@ -129,7 +160,7 @@ int VideoFilterGraph::BuildVideoFilterGraph(const VideoFilterGraphParams& p) {
         if (result < 0) {
             return result;
         }
-    } else if ((result = avfilter_link(last, 0, sink_, 0)) < 0) {
+    } else if ((result = avfilter_link(last, 0, end, 0)) < 0) {
         return result;
     }
     return avfilter_graph_config(graph_.get(), nullptr);

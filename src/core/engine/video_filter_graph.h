@@ -1,8 +1,9 @@
 #pragma once
 
 // The filter graph of one encoded video stream:
-//   buffer source -> [yadif] -> [turn upright] -> [scale to the encoder size]
-//                 -> [the user's filters] -> sink
+//   buffer source -> [yadif] -> [turn upright] -> [scale to the encoder size, or to the picture
+//                 inside it with black bars around] -> [the user's filters]
+//                 -> [a palette made for each picture] -> sink
 // The sink delivers the encoder's pixel format; the size that comes out of the user's filters
 // is the size the encoder gets.
 
@@ -22,6 +23,11 @@ struct VideoFilterGraphParams {
     int outWidth = 0;  // encoder size before the user's filters
     int outHeight = 0;
     int outPixelFormat = -1;
+    // The picture inside the encoder frame, centred on black; 0 = it fills the frame.
+    int pictureWidth = 0;
+    int pictureHeight = 0;
+    // Paletted output (outPixelFormat PAL8): each picture gets the 256 colours that suit it.
+    bool palettePerPicture = false;
     int scalerFlags = 4;
     bool deinterlace = false;
     int rotation = 0;         // clockwise quarter turns to apply first (0, 90, 180, 270 degrees)

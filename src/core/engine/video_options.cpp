@@ -97,6 +97,8 @@ const PropertyTable& TVideoOptions::Properties() const {
             .Integer("MaxFrames", &T::MaxFrames, &T::SetMaxFrames)
             .Integer("Bitrate", &T::Bitrate, &T::SetBitrate)
             .List("ForceKeyFrames", &T::ForceKeyFrames, &T::SetForceKeyFrames)
+            // Stored only when off, so that settings written before it existed read as on.
+            .Boolean("KeepPictureShape", &T::KeepPictureShape, &T::SetKeepPictureShape, true)
             .Build();
     return table;
 }
@@ -136,6 +138,7 @@ void TVideoOptions::Assign(const TPersistent& source) {
     SetForceKeyFrames(from->ForceKeyFrames());
     // The engine reads ForceFPS from its own copy of the tree, which only Assign fills.
     SetForceFPS(from->ForceFPS());
+    SetKeepPictureShape(from->KeepPictureShape());
 }
 
 }  // namespace tw

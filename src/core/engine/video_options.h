@@ -35,6 +35,9 @@ class TVideoOptions : public TPersistent {
     TW_VALUE_PROPERTY(int, MaxFrames, INT_MAX)
     TW_VALUE_PROPERTY(int, Bitrate, 0)
     TW_REF_PROPERTY(TStringList, ForceKeyFrames)
+    // With a frame size and a display shape both asked for: the picture keeps its own shape
+    // inside that frame, bordered by black; false stretches it over the whole frame.
+    TW_VALUE_PROPERTY(bool, KeepPictureShape, true)
 
 public:
     TVideoOptions() = default;

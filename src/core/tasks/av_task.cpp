@@ -2,7 +2,9 @@
 
 #include <cmath>
 #include <filesystem>
+#include <vector>
 
+#include "engine/image_sequence_name.h"
 #include "tasks/persistent_manager.h"
 #include "tasks/task_text.h"
 #include "util/format.h"
@@ -16,6 +18,12 @@ namespace {
 bool FileExists(const std::string& path) {
     std::error_code error;
     return !path.empty() && fs::is_regular_file(path, error);
+}
+
+// Every file the conversion wrote: an image sequence is all of its pictures.
+std::vector<std::string> TargetFiles(const TConversionSettings& settings) {
+    return engine::WrittenTargetFiles(settings.TargetFile(),
+                                      settings.ConvertOptions().OutputFormat());
 }
 
 }  // namespace
@@ -75,8 +83,10 @@ void TAVTask::Delete(bool deleteSource, bool deleteTarget) {
     if (deleteSource && FileExists(settings_->SourceFile())) {
         fs::remove(settings_->SourceFile(), error);
     }
-    if (deleteTarget && FileExists(settings_->TargetFile())) {
-        fs::remove(settings_->TargetFile(), error);
+    if (deleteTarget) {
+        for (const std::string& file : TargetFiles(*settings_)) {
+            fs::remove(file, error);
+        }
     }
     TNodeObject* category = category_;
     TW_ASSERT(category != nullptr);
@@ -140,8 +150,13 @@ std::string TConvertingTask::GetText(int column) {
         switch (column) {
             case 1:
                 return SizeText(settings.SourceFileSize());
-            case 3:
-                return SizeText(FileSizeOnDisk(settings.TargetFile()));
+            case 3: {
+                int64_t size = 0;
+                for (const std::string& file : TargetFiles(settings)) {
+                    size += FileSizeOnDisk(file);
+                }
+                return SizeText(size);
+            }
             case 5:
                 return TimeText(std::llround(settings.Duration()));
             case 6:

@@ -51,6 +51,7 @@ const PropertyTable& TAVConfiguration::Properties() const {
             .Boolean("ShutdownWhenDone", &T::ShutdownWhenDone, &T::SetShutdownWhenDone, false)
             .String("OutputFolder", &T::OutputFolder, &T::SetOutputFolder)
             .Boolean("ShowAlert", &T::ShowAlert, &T::SetShowAlert, true)
+            .Boolean("KeepPictureShape", &T::KeepPictureShape, &T::SetKeepPictureShape, true)
             .Build();
     return table;
 }
@@ -64,6 +65,7 @@ void TAVConfiguration::Assign(const TPersistent& source) {
     SetShutdownWhenDone(from->ShutdownWhenDone());
     SetOutputFolder(from->OutputFolder());
     SetShowAlert(from->ShowAlert());
+    SetKeepPictureShape(from->KeepPictureShape());
 }
 
 std::string TAVConfiguration::ConfigFolder() {

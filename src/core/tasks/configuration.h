@@ -23,6 +23,8 @@ class TAVConfiguration : public TPersistent {
     TW_VALUE_PROPERTY(bool, ShutdownWhenDone, false)
     TW_REF_PROPERTY(std::string, OutputFolder)
     TW_VALUE_PROPERTY(bool, ShowAlert, true)
+    // Handed to new conversions as their VideoOptions.KeepPictureShape.
+    TW_VALUE_PROPERTY(bool, KeepPictureShape, true)
 
 public:
     // Applies a priority level to the process; returns false with a reason when refused.

@@ -39,6 +39,7 @@ TFormOptions::TFormOptions(QWidget* parent)
       pages_(new QStackedWidget),
       edtOutputFolder_(new QLineEdit),
       chkAlert_(new QCheckBox(QStringLiteral("Show Alert When Conversion Completed"))),
+      chkKeepShape_(new QCheckBox(QStringLiteral("Keep the picture's shape (black bars)"))),
       tbPriority_(new QSlider(Qt::Horizontal)),
       cbbThreadCnt_(new QComboBox) {
     setObjectName(QStringLiteral("FormOptions"));
@@ -93,6 +94,10 @@ QWidget* TFormOptions::GeneralPage() {
     browse->setToolTip(QStringLiteral("Browse"));
     connect(browse, &QToolButton::clicked, this, &TFormOptions::BrowseOutputFolder);
     chkAlert_->setObjectName(QStringLiteral("chkAlert"));
+    chkKeepShape_->setObjectName(QStringLiteral("chkKeepShape"));
+    chkKeepShape_->setToolTip(
+        QStringLiteral("Where a profile's frame has another shape than the picture, the picture "
+                       "is fitted inside it and the rest is black; otherwise it is stretched."));
 
     auto* folderRow = new QHBoxLayout;
     folderRow->addWidget(edtOutputFolder_, 1);
@@ -104,6 +109,7 @@ QWidget* TFormOptions::GeneralPage() {
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(group);
     layout->addWidget(chkAlert_);
+    layout->addWidget(chkKeepShape_);
     layout->addStretch(1);
     return page;
 }
@@ -156,6 +162,7 @@ void TFormOptions::Load(const TAVConfiguration& configuration) {
         std::clamp(configuration.PerformanceOptions().ThreadPrority(), 0, kMaxPriority));
     edtOutputFolder_->setText(QString::fromStdString(configuration.OutputFolder()));
     chkAlert_->setChecked(configuration.ShowAlert());
+    chkKeepShape_->setChecked(configuration.KeepPictureShape());
 }
 
 void TFormOptions::Store(TAVConfiguration& configuration) const {
@@ -163,6 +170,7 @@ void TFormOptions::Store(TAVConfiguration& configuration) const {
     configuration.PerformanceOptions().SetThreadPrority(tbPriority_->value());
     configuration.SetOutputFolder(edtOutputFolder_->text().toStdString());
     configuration.SetShowAlert(chkAlert_->isChecked());
+    configuration.SetKeepPictureShape(chkKeepShape_->isChecked());
 }
 
 bool ExecuteOptions(QWidget* parent, TAVConfiguration& configuration) {

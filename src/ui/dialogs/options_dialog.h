@@ -1,8 +1,9 @@
 #pragma once
 
 // The options dialog ("Options"): a settings tree with the pages "General" (output folder,
-// completion alert) and "Performance" (process priority, encoder threads). On "Ok" the values
-// go into the configuration, which is saved; "Cancel" changes nothing.
+// completion alert, pictures kept in shape) and "Performance" (process priority, encoder
+// threads). On "Ok" the values go into the configuration, which is saved; "Cancel" changes
+// nothing.
 
 #include <QDialog>
 
@@ -37,6 +38,7 @@ private:
     QStackedWidget* pages_;
     QLineEdit* edtOutputFolder_;
     QCheckBox* chkAlert_;
+    QCheckBox* chkKeepShape_;
     QSlider* tbPriority_;
     QComboBox* cbbThreadCnt_;
 };

@@ -379,8 +379,9 @@ void TFormNewConversion::Finish() {
     }
     const std::optional<std::string> chain =
         OnFilterPage() ? std::optional<std::string>(filters_->ChainText()) : std::nullopt;
-    wizard::PrepareFinishOptions(
-        options_, chain, environment_.configuration->PerformanceOptions().ThreadCount(), *profile);
+    wizard::PrepareFinishOptions(options_, chain,
+                                 environment_.configuration->PerformanceOptions().ThreadCount(),
+                                 *profile, environment_.configuration->KeepPictureShape());
     accept();
 }
 

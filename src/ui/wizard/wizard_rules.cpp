@@ -92,13 +92,14 @@ int ConversionThreadCount(int configured) {
 }
 
 void PrepareFinishOptions(TAVConvertOptions& options, const std::optional<std::string>& filterChain,
-                          int configuredThreads, const TAVProfile& profile) {
+                          int configuredThreads, const TAVProfile& profile, bool keepPictureShape) {
     if (filterChain) {
         options.FilterOptions().SetVideoFilters(*filterChain);
     }
     options.SetInputFormat("");
     options.SetThreadCount(ConversionThreadCount(configuredThreads));
     profile.ApplyTo(options);
+    options.VideoOptions().SetKeepPictureShape(keepPictureShape);
 }
 
 }  // namespace tw::ui::wizard

@@ -54,7 +54,8 @@ int ConversionThreadCount(int configured);
 
 // What Finish does to the options before the wizard closes. filterChain: the filter page's chain
 // when finishing from that page; none leaves the options' filter chain as it was.
+// keepPictureShape: the preference for pictures of another shape than the profile's frame.
 void PrepareFinishOptions(TAVConvertOptions& options, const std::optional<std::string>& filterChain,
-                          int configuredThreads, const TAVProfile& profile);
+                          int configuredThreads, const TAVProfile& profile, bool keepPictureShape);
 
 }  // namespace tw::ui::wizard

@@ -19,6 +19,7 @@ ui::ScriptedDialogRunner::Handler ChangeAllAndClick(const char* button, const QS
         dialog.findChild<QSlider*>("tbPriority")->setValue(0);
         dialog.findChild<QLineEdit*>("edtOutputFolder")->setText(folder);
         dialog.findChild<QCheckBox*>("chkAlert")->setChecked(false);
+        dialog.findChild<QCheckBox*>("chkKeepShape")->setChecked(false);
         dialog.findChild<QAbstractButton*>(button)->click();
     };
 }
@@ -30,13 +31,15 @@ TEST(OptionsDialog, CancelLeavesTheFileAloneOkSavesEveryValue) {
     const std::string before = ReadFileBytes(file);
 
     world.dialogs.Push([](QDialog& dialog) {
-        // Shown as stored: automatic thread count, normal priority, the alert on.
+        // Shown as stored: automatic thread count, normal priority, the alert on, pictures kept
+        // in shape.
         EXPECT_EQ(dialog.windowTitle(), "Options");
         auto* threads = dialog.findChild<QComboBox*>("cbbThreadCnt");
         EXPECT_EQ(threads->count(), 33);
         EXPECT_EQ(threads->currentText(), "Automatic(use all CPU(s))");
         EXPECT_EQ(dialog.findChild<QSlider*>("tbPriority")->value(), 2);
         EXPECT_TRUE(dialog.findChild<QCheckBox*>("chkAlert")->isChecked());
+        EXPECT_TRUE(dialog.findChild<QCheckBox*>("chkKeepShape")->isChecked());
         ChangeAllAndClick("btnCancel", "/elsewhere")(dialog);
     });
     world.Trigger("actOptions");
@@ -62,6 +65,7 @@ TEST(OptionsDialog, CancelLeavesTheFileAloneOkSavesEveryValue) {
     EXPECT_EQ(reread.PerformanceOptions().ThreadPrority(), 0);
     EXPECT_EQ(reread.OutputFolder(), home / "converted");
     EXPECT_FALSE(reread.ShowAlert());
+    EXPECT_FALSE(reread.KeepPictureShape());
 }
 
 }  // namespace

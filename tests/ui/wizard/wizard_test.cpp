@@ -156,8 +156,12 @@ TEST_F(Wizard, RequestCarriesTheSourceTargetProfileAndTheMarkedCut) {
     EXPECT_EQ(options.VideoOptions().FrameWidth(), 320);
     // The configuration leaves the thread count automatic: the libraries choose.
     EXPECT_EQ(options.ThreadCount(), 0);
+    EXPECT_TRUE(options.VideoOptions().KeepPictureShape());
 
+    // The preference for pictures of another shape than the device's frame goes along.
+    world_.configuration.SetKeepPictureShape(false);
     const auto startOnly = finishWith(2, 0);
+    EXPECT_FALSE(startOnly->ConvertOptions().VideoOptions().KeepPictureShape());
     EXPECT_EQ(startOnly->ConvertOptions().StartTime(), 2000000);
     EXPECT_EQ(startOnly->ConvertOptions().RecordingTime(), INT64_MAX);
     const auto span = finishWith(1, 3);
