@@ -12,6 +12,7 @@ extern "C" {
 }
 
 #include "engine/conversion_run.h"
+#include "media/library_error.h"
 #include "util/av_error.h"
 #include "util/format.h"
 
@@ -269,11 +270,12 @@ void ConversionRun::OpenInput(int index) {
     AVDictionary* openOptions = parameterOwner.release();
     // From here the library owns the context, and frees it itself when opening fails.
     pending.release();
-    // On failure the library frees the context itself.
+    host_.WatchLibraryErrors();
     int result = avformat_open_input(&raw, name.c_str(), forcedInputFormat_, &openOptions);
     av_dict_free(&openOptions);
     if (result < 0) {
-        throw ELibraryFailure(FormatPrintf("Could not open file:%d!", result), result);
+        throw ERunFailure(FormatPrintf("Could not open file:%d!", result), LibraryReason(result),
+                          ERunFailure::Role::Source, name);
     }
     media::InputFormatPtr context(raw);
 
@@ -299,9 +301,11 @@ void ConversionRun::OpenInput(int index) {
         }
     }
 
+    host_.WatchLibraryErrors();
     result = avformat_find_stream_info(context.get(), nullptr);
     if (result < 0) {
-        throw ELibraryFailure(FormatPrintf("Could not find codec parameters:%d!", result), result);
+        throw ERunFailure(FormatPrintf("Could not find codec parameters:%d!", result),
+                          LibraryReason(result), ERunFailure::Role::Source, name);
     }
 
     // A source that holds more than is wanted (a DVD chapter range, whose first and last blocks
@@ -318,6 +322,24 @@ void ConversionRun::OpenInput(int index) {
         seekPosition += context->start_time;
     }
     file.trimStart = file.trimStart || options_.StartTime() > 0;
+    // A length guessed from the bit rate is too rough to hold the source to.
+    if (span) {
+        file.statedDurationUs = span->durationUs;
+    } else if (context->duration != AV_NOPTS_VALUE && context->duration > 0 &&
+               context->duration_estimation_method != AVFMT_DURATION_FROM_BITRATE) {
+        file.statedDurationUs = context->duration;
+    }
+    if (options_.StartTime() > 0 && options_.StartTime() >= file.statedDurationUs) {
+        // Nothing would be converted; the target is not even opened.
+        throw ERunFailure("The cut starts at or past the end of the source",
+                          FormatPrintf("it starts at %.1f s, the source lasts %.1f s",
+                                       static_cast<double>(options_.StartTime()) / AV_TIME_BASE,
+                                       static_cast<double>(file.statedDurationUs) / AV_TIME_BASE),
+                          ERunFailure::Role::Source, name);
+    }
+    if (context->pb) {
+        file.bytesAtOpen = avio_size(context->pb);
+    }
     runStartTime_ = options_.StartTime();
     if (runStartTime_ != 0) {
         av_seek_frame(context.get(), -1, seekPosition, AVSEEK_FLAG_BACKWARD);
@@ -480,6 +502,11 @@ bool ConversionRun::AnyInputHas(AVMediaType type) const {
         }
     }
     return false;
+}
+
+std::string ConversionRun::LibraryReason(int code) const {
+    std::string line = host_.WatchedLibraryError();
+    return line.empty() ? media::LibraryErrorText(code) : line;
 }
 
 int64_t ConversionRun::InputSize() const {

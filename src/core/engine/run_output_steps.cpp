@@ -9,6 +9,7 @@ extern "C" {
 
 #include "engine/conversion_run.h"
 #include "engine/sync_rules.h"
+#include "media/library_error.h"
 #include "util/av_error.h"
 #include "util/format.h"
 
@@ -341,10 +342,17 @@ void ConversionRun::Mux(OutputStream& ost, AVPacket& packet) {
     } else if (packet.pts != AV_NOPTS_VALUE) {
         ost.lastDts = packet.pts + std::max<int64_t>(packet.duration, 0);
     }
-    AVFormatContext* context = outputFiles_[static_cast<size_t>(ost.fileIndex)].context.get();
-    if (av_interleaved_write_frame(context, &packet) < 0) {
-        throw EAVError("av_interleaved_write_frame() ");
+    OutputFile& file = outputFiles_[static_cast<size_t>(ost.fileIndex)];
+    host_.WatchLibraryErrors();
+    if (const int result = av_interleaved_write_frame(file.context.get(), &packet); result < 0) {
+        // A failing byte layer has the system's reason: a full disk, a size limit.
+        AVIOContext* pb = file.context->pb;
+        throw ERunFailure(
+            "av_interleaved_write_frame() ",
+            pb && pb->error < 0 ? media::LibraryErrorText(pb->error) : LibraryReason(result),
+            ERunFailure::Role::Target, outputNames_[static_cast<size_t>(ost.fileIndex)]);
     }
+    ++file.packets;
 }
 
 }  // namespace tw::engine
