@@ -248,6 +248,8 @@ private:
     void ReportProgress(bool last);
     // Why reading ended with result, when that was no clean end of the file.
     std::optional<ERunFailure> ReadFailure(int inputIndex, int result) const;
+    // Throws when the run wrote nothing at all: an empty container is no conversion.
+    void RefuseEmptyOutputs() const;
     // Tells the host how much of the source the output holds, once the loop ran to its end.
     void ReportConvertedSpan();
     // Why a library call failed: the first error line it logged, else the words for its code.

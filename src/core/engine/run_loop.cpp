@@ -599,12 +599,13 @@ void ConversionRun::Finish() {
         throw *failure;
     }
     if (!stopped_) {
+        RefuseEmptyOutputs();
         ReportConvertedSpan();
     }
     ReportProgress(true);
 }
 
-void ConversionRun::ReportConvertedSpan() {
+void ConversionRun::RefuseEmptyOutputs() const {
     int64_t packets = 0;
     for (const OutputFile& file : outputFiles_) {
         packets += file.packets;
@@ -619,6 +620,9 @@ void ConversionRun::ReportConvertedSpan() {
                               : "the source gave no picture or sound that could be decoded",
                           ERunFailure::Role::Source, inputNames_.front());
     }
+}
+
+void ConversionRun::ReportConvertedSpan() {
     // The longest stream written against what the sources' headers say is there to convert.
     double converted = 0;
     int64_t expectedUs = 0;
