@@ -108,6 +108,8 @@ struct InputStream {
     double timestampScale = 0;
     int quality = 0;
     int rotation = 0;  // clockwise degrees the picture is to be turned for display: 0/90/180/270
+    int64_t statedDurationUs =
+        INT64_MAX;  // what the header says of this stream; INT64_MAX: nothing
 };
 
 struct OutputFile {

@@ -1,6 +1,7 @@
 // Input side of a run: stream maps, library options, forced formats, opening the inputs.
 #include <charconv>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <system_error>
@@ -80,6 +81,23 @@ AVRational PlausibleFrameRate(AVFormatContext* file, AVStream* stream) {
         av_reduce(&rate.num, &rate.den, rate.num, rate.den, 65535);
     }
     return rate;
+}
+
+// A stream's own length (µs) as its header gives it, in the stream's clock or as a Matroska
+// track's "DURATION" tag (H:MM:SS.fraction); INT64_MAX when it gives none.
+int64_t StatedDuration(const AVStream* stream) {
+    if (stream->duration != AV_NOPTS_VALUE && stream->duration > 0) {
+        return av_rescale_q(stream->duration, stream->time_base, AV_TIME_BASE_Q);
+    }
+    const AVDictionaryEntry* tag = av_dict_get(stream->metadata, "DURATION", nullptr, 0);
+    int hours = 0;
+    int minutes = 0;
+    double seconds = 0;
+    if (tag && std::sscanf(tag->value, "%d:%d:%lf", &hours, &minutes, &seconds) == 3 &&
+        std::isfinite(seconds) && hours >= 0 && minutes >= 0 && seconds >= 0) {
+        return std::llround(((hours * 60.0 + minutes) * 60.0 + seconds) * AV_TIME_BASE);
+    }
+    return INT64_MAX;
 }
 
 }  // namespace
@@ -366,6 +384,7 @@ void ConversionRun::OpenInput(int index) {
         }
         AVCodecContext* dec = ist->decoder.get();
         dec->pkt_timebase = st->time_base;
+        ist->statedDurationUs = StatedDuration(st);
         dec->thread_count = st->codecpar->codec_id == AV_CODEC_ID_SVQ3 ? 1 : options_.ThreadCount();
 
         // A stream the file declares but that brought no data to the analysis (a broadcast

@@ -631,11 +631,18 @@ void ConversionRun::ReportConvertedSpan() {
             continue;
         }
         converted = std::max(converted, OutputSeconds(*ost));
+        // The stream's own length where the header gives one: a sound track that ends before
+        // the pictures does not make an audio target short. A part of a disc is as long as
+        // the part.
         const InputFile& file = SourceFile(*ost);
-        if (file.statedDurationUs != INT64_MAX) {
+        int64_t statedUs = file.statedDurationUs;
+        if (statedUs != INT64_MAX && file.lengthUs == INT64_MAX) {
+            statedUs = std::min(statedUs,
+                                inputStreams_[static_cast<size_t>(ost->source)]->statedDurationUs);
+        }
+        if (statedUs != INT64_MAX) {
             expectedUs = std::max(
-                expectedUs,
-                std::min(options_.RecordingTime(), file.statedDurationUs - options_.StartTime()));
+                expectedUs, std::min(options_.RecordingTime(), statedUs - options_.StartTime()));
         }
     }
     const double expected = static_cast<double>(expectedUs) / AV_TIME_BASE;
