@@ -10,6 +10,7 @@
 #include <cstring>
 
 #include "app/scaling.h"
+#include "filters/filter_list.h"
 #include "preview/filtered_picture.h"
 
 namespace tw::ui {
@@ -85,8 +86,9 @@ QSpinBox* FilterDialog::SpinBox(const char* objectName, int low, int high) {
     return spin;
 }
 
-void FilterDialog::SetPicture(preview::SamplePtr picture) {
+void FilterDialog::SetPicture(preview::SamplePtr picture, std::vector<std::string> earlierFilters) {
     picture_ = std::move(picture);
+    earlierFilters_ = std::move(earlierFilters);
     if (picture_ && lblThumbnail_->isHidden()) {
         // The picture comes beside the fields, which keep their width.
         const int spacing = layout()->spacing();
@@ -106,9 +108,17 @@ void FilterDialog::DrawThumbnail() {
     if (!picture_) {
         return;
     }
-    // Values a filter cannot use yet (no font chosen) leave the picture as it is.
-    const media::FramePtr filtered =
-        preview::FilterPicture(picture_->Frame(), picture_->Start(), FilterText());
+    // Values a filter cannot use yet leave the picture as the filters before it make it.
+    std::vector<std::string> chain = earlierFilters_;
+    if (std::string own = FilterText(); !own.empty()) {
+        chain.push_back(std::move(own));
+    }
+    media::FramePtr filtered = preview::FilterPicture(picture_->Frame(), picture_->Start(),
+                                                      filters::JoinFilterItems(chain));
+    if (!filtered && !earlierFilters_.empty()) {
+        filtered = preview::FilterPicture(picture_->Frame(), picture_->Start(),
+                                          filters::JoinFilterItems(earlierFilters_));
+    }
     const AVFrame& shown = filtered ? *filtered : picture_->Frame();
     thumbnail_ = CopyPicture(shown);
     const double aspect = shown.sample_aspect_ratio.num > 0 && shown.sample_aspect_ratio.den > 0
