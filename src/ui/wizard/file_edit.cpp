@@ -24,6 +24,7 @@ FileEdit::FileEdit(const QString& objectName, Mode mode, QWidget* parent)
     layout->addWidget(edit_, 1);
     layout->addWidget(browse_);
     setFocusProxy(edit_);
+    setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
     connect(browse_, &QToolButton::clicked, this, &FileEdit::Browse);
     connect(edit_, &QLineEdit::textChanged, this, &FileEdit::textChanged);
     connect(edit_, &QLineEdit::editingFinished, this, &FileEdit::TakeTypedName);

@@ -282,21 +282,23 @@ void TFormNewConversion::FillOutputCategories() {
         return;
     }
     const QIcon folder = ThemeIcon(QStringLiteral("folder"));
-    const std::function<void(TNodeObject&, int)> add = [&](TNodeObject& node, int depth) {
+    // Each category by its place in the tree ("Default / Trips"), in tree order.
+    const std::function<void(TNodeObject&, const QString&)> add = [&](TNodeObject& node,
+                                                                      const QString& above) {
+        QString name = above;
         if (auto* category = dynamic_cast<TConvertedNode*>(&node)) {
-            edtCategory_->addItem(folder,
-                                  QString(depth * 4, QLatin1Char(' ')) +
-                                      QString::fromStdString(category->CategoryName()),
-                                  category->ID());
+            name += (above.isEmpty() ? QString() : QStringLiteral(" / ")) +
+                    QString::fromStdString(category->CategoryName());
+            edtCategory_->addItem(folder, name, category->ID());
             edtCategory_->setItemData(edtCategory_->count() - 1,
                                       QString::fromStdString(category->Path()), Qt::ToolTipRole);
         }
         for (TConvertedNode* child : categories_->Children(node)) {
-            add(*child, depth + 1);
+            add(*child, name);
         }
     };
     for (TNodeObject* root : categories_->Roots()) {
-        add(*root, 0);
+        add(*root, QString());
     }
     // Until the user picks one, the default category in the configured output folder.
     edtCategory_->setCurrentIndex(edtCategory_->findData(1));

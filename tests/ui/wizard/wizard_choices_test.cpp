@@ -43,7 +43,8 @@ TEST_F(WizardChoices, PickedCategoryTakesTheTargetIntoItsFolderAndFilesTheTask) 
     wizard.show();
     wizard.SetSourceFile(QString::fromStdString(clip_));
     auto* categories = Find<QComboBox>(&wizard, "edtCategory");
-    EXPECT_EQ(Items(categories), (QStringList{"Default", "    Trips", "        Alps"}));
+    EXPECT_EQ(Items(categories),
+              (QStringList{"Default", "Default / Trips", "Default / Trips / Alps"}));
     EXPECT_EQ(categories->currentText(), "Default");
     ChooseProfile(wizard, "IPod", "IPod 320x240 Video");
     EXPECT_EQ(Target(wizard)->text().toStdString(),

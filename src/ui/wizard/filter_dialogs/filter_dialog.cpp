@@ -55,8 +55,12 @@ FilterDialog::FilterDialog(const char* objectName, const char* caption, QWidget*
     lblThumbnail_->setObjectName(QStringLiteral("lblThumbnail"));
     lblThumbnail_->setAlignment(Qt::AlignTop | Qt::AlignHCenter);
     lblThumbnail_->hide();
+    // The fields keep to the top when a turned picture makes the dialog taller.
+    auto* fields = new QVBoxLayout;
+    fields->addLayout(form_);
+    fields->addStretch(1);
     auto* row = new QHBoxLayout;
-    row->addLayout(form_, 1);
+    row->addLayout(fields, 1);
     row->addWidget(lblThumbnail_);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(row, 1);
