@@ -88,14 +88,8 @@ std::string PictureFileProblem(const std::string& file) {
     if (std::string problem = AccessProblem("logo", file); !problem.empty()) {
         return problem;
     }
-    try {
-        TAVProbe probe;
-        probe.SetFileName(file);
-        probe.SetActive(true);
-        if (probe.HasVideo()) {
-            return {};
-        }
-    } catch (const EAVError&) {
+    if (HoldsStream(file, AVMEDIA_TYPE_VIDEO)) {
+        return {};
     }
     return FormatPrintf("The logo file %s is not a picture this program can read.", file.c_str());
 }

@@ -32,6 +32,20 @@ std::string ContainerText(const TAVCustomAudioProfile& profile, std::string_view
     return "Files ending in " + ExtensionOf(ContainerFileName(profile, targetName));
 }
 
+template <class Encoder>
+std::vector<Encoder> EncodersFor(const std::optional<std::string>& muxer, int count,
+                                 const char* (*codecOf)(Encoder)) {
+    std::vector<Encoder> encoders;
+    for (int i = 0; i < count; ++i) {
+        const auto encoder = static_cast<Encoder>(i);
+        const char* codec = codecOf(encoder);
+        if (media::HasEncoderFor(codec) && (!muxer || media::MuxerHolds(*muxer, codec))) {
+            encoders.push_back(encoder);
+        }
+    }
+    return encoders;
+}
+
 }  // namespace
 
 std::optional<std::string> ProfileMuxer(const TAVCustomAudioProfile& profile,
@@ -55,25 +69,11 @@ std::vector<TCustomAVFormat> AvailableFormats() {
 }
 
 std::vector<TCustomAudioEncoder> AudioEncodersFor(const std::optional<std::string>& muxer) {
-    std::vector<TCustomAudioEncoder> encoders;
-    for (int i = 0; i < kAudioEncoderCount; ++i) {
-        const char* codec = AudioCodecName(static_cast<TCustomAudioEncoder>(i));
-        if (media::HasEncoderFor(codec) && (!muxer || media::MuxerHolds(*muxer, codec))) {
-            encoders.push_back(static_cast<TCustomAudioEncoder>(i));
-        }
-    }
-    return encoders;
+    return EncodersFor<TCustomAudioEncoder>(muxer, kAudioEncoderCount, AudioCodecName);
 }
 
 std::vector<TCustomVideoEncoder> VideoEncodersFor(const std::optional<std::string>& muxer) {
-    std::vector<TCustomVideoEncoder> encoders;
-    for (int i = 0; i < kVideoEncoderCount; ++i) {
-        const char* codec = VideoCodecName(static_cast<TCustomVideoEncoder>(i));
-        if (media::HasEncoderFor(codec) && (!muxer || media::MuxerHolds(*muxer, codec))) {
-            encoders.push_back(static_cast<TCustomVideoEncoder>(i));
-        }
-    }
-    return encoders;
+    return EncodersFor<TCustomVideoEncoder>(muxer, kVideoEncoderCount, VideoCodecName);
 }
 
 std::string ProfileProblem(const TAVCustomAudioProfile& profile, std::string_view targetName) {

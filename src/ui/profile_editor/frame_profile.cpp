@@ -203,7 +203,6 @@ void TFrameProfile::FillCodecLists() {
     const auto* video = dynamic_cast<const TAVCustomVideoProfile*>(profile_);
     FillValues(cbbVideoEncoder_, VideoEncoderLabels(), profiles::VideoEncodersFor(muxer),
                video ? std::optional(video->VideoEncoder()) : std::nullopt);
-    ShowProblem();
 }
 
 void TFrameProfile::ShowProblem() {
@@ -234,27 +233,28 @@ void TFrameProfile::WriteBack() {
     }
     profile_->SetExtension(edtExtension_->text().trimmed().toStdString());
     profile_->SetDescription(edtDescript_->text().trimmed().toStdString());
-    auto* video = dynamic_cast<TAVCustomVideoProfile*>(profile_);
-    if (!video) {
-        ShowProblem();
-        return;
+    if (auto* video = dynamic_cast<TAVCustomVideoProfile*>(profile_)) {
+        WriteVideoBack(*video);
     }
+    ShowProblem();
+}
+
+void TFrameProfile::WriteVideoBack(TAVCustomVideoProfile& video) {
     if (cbbFrameSize_->currentIndex() >= 0) {
         const FrameSizeEntry& size =
             FrameSizes()[static_cast<size_t>(cbbFrameSize_->currentIndex())];
-        video->SetFrameWidth(size.width);
-        video->SetFrameHeight(size.height);
+        video.SetFrameWidth(size.width);
+        video.SetFrameHeight(size.height);
     }
     if (const auto encoder = Selected<TCustomVideoEncoder>(cbbVideoEncoder_)) {
-        video->SetVideoEncoder(*encoder);
+        video.SetVideoEncoder(*encoder);
     }
     if (cbbFrameRate_->currentIndex() >= 0) {
-        video->SetFrameRate(static_cast<TCustomFrameRate>(cbbFrameRate_->currentIndex()));
+        video.SetFrameRate(static_cast<TCustomFrameRate>(cbbFrameRate_->currentIndex()));
     }
     if (cbbVideoBitrate_->currentIndex() >= 0) {
-        video->SetVideoBitrate(cbbVideoBitrate_->currentText().toInt());
+        video.SetVideoBitrate(cbbVideoBitrate_->currentText().toInt());
     }
-    ShowProblem();
 }
 
 }  // namespace tw::ui

@@ -17,6 +17,7 @@ class QLineEdit;
 
 namespace tw {
 class TAVCustomAudioProfile;
+class TAVCustomVideoProfile;
 class TAVProfile;
 }  // namespace tw
 
@@ -40,6 +41,7 @@ signals:
 private:
     QComboBox* List(const char* objectName);
     void WriteBack();
+    void WriteVideoBack(TAVCustomVideoProfile& video);
     // The codecs the profile's container can hold (and those it holds now).
     void FillCodecLists();
     // Says what keeps the profile from working, if anything.
