@@ -272,11 +272,23 @@ void TFormNewConversion::ProfileChanged() {
         return;
     }
     const QString target = edtSavePath_->FileName();
-    if (!target.trimmed().isEmpty()) {
+    if (!target.isEmpty() && target.toStdString() == proposedTarget_) {
+        // Still the wizard's own proposal: proposed afresh for the new extension.
+        ProposeTarget(
+            ReplaceProfileExtension(proposalBase_, profileExtension_, profile->Extension()));
+    } else if (!target.trimmed().isEmpty()) {
         edtSavePath_->SetFileName(QString::fromStdString(ReplaceProfileExtension(
             target.toStdString(), profileExtension_, profile->Extension())));
     }
     profileExtension_ = profile->Extension();
+}
+
+void TFormNewConversion::ProposeTarget(const std::string& target) {
+    // Never a file that exists or that another task converts into; a file the user picks on
+    // purpose is another matter (the file dialog asks).
+    proposalBase_ = target;
+    proposedTarget_ = FreeTargetName(target, environment_.targetTaken);
+    edtSavePath_->SetFileName(QString::fromStdString(proposedTarget_));
 }
 
 void TFormNewConversion::SourceChanged() {
@@ -332,8 +344,7 @@ void TFormNewConversion::UpdateTargetName() {
         target = wizard::DvdSourceTarget(dvdSource_->ScannedDisc()->label, CurrentTitle()->number,
                                          extension);
     }
-    edtSavePath_->SetFileName(
-        QString::fromStdString(wizard::MoveIntoFolder(target, categoryPath_)));
+    ProposeTarget(wizard::MoveIntoFolder(target, categoryPath_));
 }
 
 void TFormNewConversion::UpdateReadyState() {
@@ -442,9 +453,14 @@ std::unique_ptr<TConversionSettings> ExecuteNewConversion(QWidget* parent,
     }
 }
 
-NewConversionHook NewConversionWizard(TAVProfileList& profiles, TAVConfiguration& configuration) {
-    return [&profiles, &configuration](QWidget* parent, const QString& sourceFile) {
-        return ExecuteNewConversion(parent, sourceFile, {&profiles, &configuration, {}});
+NewConversionHook NewConversionWizard(TAVProfileList& profiles, TAVConfiguration& configuration,
+                                      std::function<bool(const std::string&)> targetTaken) {
+    WizardEnvironment environment;
+    environment.profiles = &profiles;
+    environment.configuration = &configuration;
+    environment.targetTaken = std::move(targetTaken);
+    return [environment](QWidget* parent, const QString& sourceFile) {
+        return ExecuteNewConversion(parent, sourceFile, environment);
     };
 }
 

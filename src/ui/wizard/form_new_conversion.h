@@ -52,6 +52,8 @@ struct WizardEnvironment {
     TAVConfiguration* configuration = nullptr;
     // The optical drives with a DVD-Video; none: the system's.
     std::function<std::vector<dvd::DvdDrive>()> findDrives;
+    // Whether an unfinished task already converts into this file; none: no task does.
+    std::function<bool(const std::string& target)> targetTaken;
 };
 
 class TFormNewConversion : public QDialog {
@@ -94,6 +96,8 @@ private:
     std::string SourceName();
     void UpdatePreview();
     void UpdateTargetName();
+    // Shows target as the target, numbered past files that exist and other tasks' targets.
+    void ProposeTarget(const std::string& target);
     void EditProfile();
     void Finish();
 
@@ -103,6 +107,10 @@ private:
     std::string categoryPath_;
     int categoryId_ = 0;
     std::string profileExtension_;  // of the profile selected last
+    // The target the wizard proposed last, and what it was numbered from; a target the user
+    // typed or picked differs.
+    std::string proposedTarget_;
+    std::string proposalBase_;
     std::vector<int> previewStreams_;
 
     QStackedWidget* pages_;
@@ -130,7 +138,8 @@ std::unique_ptr<TConversionSettings> ExecuteNewConversion(QWidget* parent,
                                                           const QString& sourceFile,
                                                           const WizardEnvironment& environment);
 
-// The main window's hook that opens this wizard.
-NewConversionHook NewConversionWizard(TAVProfileList& profiles, TAVConfiguration& configuration);
+// The main window's hook that opens this wizard; targetTaken as in WizardEnvironment.
+NewConversionHook NewConversionWizard(TAVProfileList& profiles, TAVConfiguration& configuration,
+                                      std::function<bool(const std::string&)> targetTaken = {});
 
 }  // namespace tw::ui

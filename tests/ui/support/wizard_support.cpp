@@ -8,8 +8,11 @@
 namespace tw::test {
 
 ui::WizardEnvironment WizardEnvironmentOf(ShellWorld& world) {
-    return {&world.data->Profiles(), &world.configuration,
-            [] { return std::vector<dvd::DvdDrive>(); }};
+    ui::WizardEnvironment environment;
+    environment.profiles = &world.data->Profiles();
+    environment.configuration = &world.configuration;
+    environment.findDrives = [] { return std::vector<dvd::DvdDrive>(); };
+    return environment;
 }
 
 bool Choose(QComboBox* list, const QString& text) {
