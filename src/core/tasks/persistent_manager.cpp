@@ -23,6 +23,62 @@ std::string WithId(const char* statement, int64_t id) {
     return statement + std::to_string(id);
 }
 
+// One stored task as read, before anything is made of it.
+struct StoredRow {
+    int64_t id = 0;
+    std::string settings;
+    std::string date;
+    std::string log;
+    std::string endState;
+};
+
+std::vector<StoredRow> ReadRows(SqliteDatabase& db, const std::string& sql) {
+    std::vector<StoredRow> rows;
+    SqliteStatement query = db.Prepare(sql);
+    while (query.Step()) {
+        rows.push_back({query.Integer("ID"), query.Text("ConvertSettings"),
+                        query.Text("ConvertedDate"), query.Text("Log"), query.Text("EndState")});
+    }
+    return rows;
+}
+
+// A row whose settings text cannot be read is left in the file untouched and not listed.
+std::unique_ptr<TConversionSettings> ReadRowSettings(const StoredRow& row) {
+    auto settings = std::make_unique<TConversionSettings>();
+    try {
+        ReadSettingsXml(row.settings, *settings);
+    } catch (const EAVError& e) {
+        platform::Messages().ShowError(FormatPrintf("The stored task %lld could not be read: %s",
+                                                    static_cast<long long>(row.id), e.what()));
+        return nullptr;
+    }
+    return settings;
+}
+
+TaskEnd EndOf(const std::string& stored) {
+    if (stored == "Failed") {
+        return TaskEnd::Failed;
+    }
+    return stored == "Stopped" ? TaskEnd::Stopped : TaskEnd::Interrupted;
+}
+
+// What StoreUnfinished keeps of why a task is not converting; NULL while it converts and for a
+// task the program's end cut off.
+const char* EndStateText(const TAVTask& task) {
+    if (task.Status() != stError) {
+        return nullptr;
+    }
+    switch (task.End()) {
+        case TaskEnd::Stopped:
+            return "Stopped";
+        case TaskEnd::Failed:
+            return "Failed";
+        case TaskEnd::Interrupted:
+            break;
+    }
+    return nullptr;
+}
+
 }  // namespace
 
 TPersistentManager::TPersistentManager(const std::string& folder,
@@ -157,66 +213,6 @@ void TPersistentManager::CreateSchema(const std::string& defaultCategoryPath) {
         throw;
     }
 }
-
-namespace {
-
-// One stored task as read, before anything is made of it.
-struct StoredRow {
-    int64_t id = 0;
-    std::string settings;
-    std::string date;
-    std::string log;
-    std::string endState;
-};
-
-std::vector<StoredRow> ReadRows(SqliteDatabase& db, const std::string& sql) {
-    std::vector<StoredRow> rows;
-    SqliteStatement query = db.Prepare(sql);
-    while (query.Step()) {
-        rows.push_back({query.Integer("ID"), query.Text("ConvertSettings"),
-                        query.Text("ConvertedDate"), query.Text("Log"), query.Text("EndState")});
-    }
-    return rows;
-}
-
-// A row whose settings text cannot be read is left in the file untouched and not listed.
-std::unique_ptr<TConversionSettings> ReadRowSettings(const StoredRow& row) {
-    auto settings = std::make_unique<TConversionSettings>();
-    try {
-        ReadSettingsXml(row.settings, *settings);
-    } catch (const EAVError& e) {
-        platform::Messages().ShowError(FormatPrintf("The stored task %lld could not be read: %s",
-                                                    static_cast<long long>(row.id), e.what()));
-        return nullptr;
-    }
-    return settings;
-}
-
-TaskEnd EndOf(const std::string& stored) {
-    if (stored == "Failed") {
-        return TaskEnd::Failed;
-    }
-    return stored == "Stopped" ? TaskEnd::Stopped : TaskEnd::Interrupted;
-}
-
-// What StoreUnfinished keeps of why a task is not converting; NULL while it converts and for a
-// task the program's end cut off.
-const char* EndStateText(const TAVTask& task) {
-    if (task.Status() != stError) {
-        return nullptr;
-    }
-    switch (task.End()) {
-        case TaskEnd::Stopped:
-            return "Stopped";
-        case TaskEnd::Failed:
-            return "Failed";
-        case TaskEnd::Interrupted:
-            break;
-    }
-    return nullptr;
-}
-
-}  // namespace
 
 template <typename Operation>
 auto TPersistentManager::Guarded(Operation operation) -> decltype(operation()) {

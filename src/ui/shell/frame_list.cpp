@@ -10,10 +10,12 @@
 
 #include "app/scaling.h"
 #include "dialogs/delete_dialog.h"
+#include "platform/message_service.h"
 #include "shell/frame_info.h"
 #include "shell/new_conversion.h"
 #include "shell/percent_delegate.h"
 #include "tasks/configuration.h"
+#include "util/av_error.h"
 
 namespace tw::ui {
 
@@ -179,8 +181,14 @@ void TFrameList::DeleteSelectedTasks() {
         if (task->IsActive()) {
             task->Stop();
             RepaintRow(*task);
-        } else {
+            continue;
+        }
+        try {
             task->Delete(choice->deleteSource, choice->deleteTarget);
+        } catch (const EAVError& e) {
+            // The database refused; the task stays, and so do the others.
+            platform::Messages().ShowError(e.what());
+            return;
         }
     }
 }
