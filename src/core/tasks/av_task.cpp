@@ -109,7 +109,8 @@ bool TAVTask::IsWritingTarget() const {
     return IsActive() || (converter_ && converter_->IsWorking());
 }
 
-void TAVTask::MoveToCategory(TNodeObject& category, int categoryId) {
+void TAVTask::MoveToCategory(TConvertedNode& category) {
+    const int categoryId = category.ID();
     TW_ASSERT(isConverted_ && category_ != nullptr);
     if (&category == category_) {
         return;

@@ -91,7 +91,7 @@ public:
     // It leaves the list on display and is freed unless that category is the one on display:
     // the caller may not use it afterwards. Throws EAVError, changing nothing, when the
     // database refuses.
-    void MoveToCategory(TNodeObject& category, int categoryId);
+    void MoveToCategory(TConvertedNode& category);
 
     // Applies one log line handed over from the converter: the oldest lines go while more
     // than kLogKeep remain, the line is trimmed and appended, and the log pane follows when

@@ -224,7 +224,7 @@ bool TCategoryTree::DeleteCategory(TConvertedNode& node) {
 
 void TCategoryTree::MoveTask(TAVTask& task, TConvertedNode& category) {
     TW_ASSERT(FindEntry(category) != nullptr);
-    task.MoveToCategory(category, category.ID());
+    task.MoveToCategory(category);
 }
 
 void TCategoryTree::CollectInOrder(const std::vector<Entry>& entries, int depth,
