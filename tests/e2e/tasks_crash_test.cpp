@@ -68,6 +68,7 @@ TEST(TasksCrash, KilledMidConversionLeavesTaskUnfinishedInAnOpenableDatabase) {
     ASSERT_EQ(world.list.RowCount(), 1);
     TAVTask& task = *world.list.rows[0];
     EXPECT_EQ(task.Status(), stError);
+    EXPECT_EQ(task.StatusText(), "Interrupted");
     EXPECT_EQ(task.CategoryId(), 1);
     EXPECT_EQ(task.Settings().TargetFile(), home / "killed.mp4");
     auto rows = ReadStoredTasks(world.persistence->Database());

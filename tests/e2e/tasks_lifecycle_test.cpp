@@ -2,8 +2,13 @@
 // pause, stop and restart, completion and filing, and the program started again.
 #include <gtest/gtest.h>
 
-#include <filesystem>
+#include <sys/resource.h>
+#include <unistd.h>
 
+#include <filesystem>
+#include <fstream>
+
+#include "platform/process_priority.h"
 #include "support/media_facts.h"
 #include "support/media_generator.h"
 #include "support/scoped_env.h"
@@ -60,11 +65,11 @@ TEST(TasksLifecycle, TwoTasksRunPauseStopRestartCompleteAndReload) {
         ASSERT_EQ(stored.size(), 2u);
         EXPECT_TRUE(stored[0].converting && stored[1].converting);
 
-        // Both convert at once.
-        ASSERT_TRUE(world.RunUntil([&] { return InLoop(a) && InLoop(b); }, 20s));
+        // Both convert at once, and progress repaints the rows.
+        ASSERT_TRUE(world.RunUntil(
+            [&] { return InLoop(a) && InLoop(b) && world.list.RepaintsOf(&a) > 0; }, 20s));
         EXPECT_EQ(a.Converter().State(), TAVConverter::RunState::Running);
         EXPECT_EQ(b.Converter().State(), TAVConverter::RunState::Running);
-        EXPECT_GT(world.list.RepaintsOf(&a), 0);
 
         // Pausing one leaves the other going.
         a.Pause();
@@ -252,6 +257,37 @@ TEST(TasksLifecycle, ShutdownWhenDoneWaitsForTheLastRunningTask) {
     world.Pump(100ms);
     EXPECT_EQ(world.power.powerOffs, 1);
     EXPECT_EQ(world.alerts.alerts.size(), 2u);
+}
+
+// The priority chosen in the options is the conversions': the threads of a run take it from the
+// start, and the thread that runs the window keeps its own.
+TEST(TasksLifecycle, PriorityIsTheConversionsNotTheWindows) {
+    TempFolder home;
+    const std::string source = MakeClip(home.Path(), "source.mkv", 30);
+    TaskWorld world(home.Path().string());
+    const int windowNice = getpriority(PRIO_PROCESS, static_cast<id_t>(gettid()));
+    const int level = platform::ConversionPriority();
+    platform::SetConversionPriority(0);  // "Low"
+    TAVTask& task = world.Converting().AddTask(Request(source, home / "out.mp4", 0, true));
+    ASSERT_TRUE(world.RunUntil([&] { return InLoop(task); }, 20s));
+    platform::SetConversionPriority(level);
+
+    // The run's threads carry the worker's name (the codecs' threads inherit it).
+    int runThreads = 0;
+    for (const auto& entry : fs::directory_iterator("/proc/self/task")) {
+        std::ifstream comm(entry.path() / "comm");
+        std::string name;
+        std::getline(comm, name);
+        if (name.rfind("Converting", 0) == 0) {
+            ++runThreads;
+            const auto tid = static_cast<id_t>(std::stoi(entry.path().filename().string()));
+            EXPECT_EQ(getpriority(PRIO_PROCESS, tid), 19) << name;
+        }
+    }
+    EXPECT_GE(runThreads, 1);
+    EXPECT_EQ(getpriority(PRIO_PROCESS, static_cast<id_t>(gettid())), windowNice);
+    task.Stop();
+    ASSERT_TRUE(world.RunUntil([&] { return !task.Converter().IsWorking(); }, 20s));
 }
 
 }  // namespace

@@ -1,7 +1,9 @@
 #include "engine/converter.h"
 
+#include <malloc.h>
 #include <pthread.h>
 
+#include <algorithm>
 #include <cmath>
 #include <optional>
 #include <vector>
@@ -12,6 +14,7 @@ extern "C" {
 
 #include "engine/conversion_run.h"
 #include "platform/message_service.h"
+#include "platform/process_priority.h"
 #include "util/av_error.h"
 #include "util/format.h"
 #include "util/string_list.h"
@@ -69,13 +72,13 @@ public:
         const int64_t now = av_gettime();
         const int64_t previous = owner_.lastTime_.load();
         if (previous == 0) {
-            owner_.lastTime_.store(now);
+            owner_.MarkReportTime(now);
             return false;
         }
         if (now - previous < 500000) {
             return false;
         }
-        owner_.lastTime_.store(now);
+        owner_.MarkReportTime(now);
         return true;
     }
     void Converted() override {
@@ -157,6 +160,8 @@ bool TAVConverter::Start() {
     bitrate_.store(0);
     startTime_.store(0);
     lastTime_.store(0);
+    elapsedUs_.store(0);
+    pausedUs_ = 0;
     outputSize_.store(0);
     inputSize_.store(0);
     {
@@ -216,8 +221,23 @@ void TAVConverter::WaitWhilePaused() {
     if (state_.load() != RunState::Paused) {
         return;
     }
-    std::unique_lock lock(pauseMutex_);
-    pauseChanged_.wait(lock, [this] { return state_.load() != RunState::Paused; });
+    const int64_t pausedAt = av_gettime();
+    {
+        std::unique_lock lock(pauseMutex_);
+        pauseChanged_.wait(lock, [this] { return state_.load() != RunState::Paused; });
+    }
+    // Time spent paused is no time spent converting: neither used time nor the estimate
+    // counts it.
+    const int64_t now = av_gettime();
+    pausedUs_ += now - pausedAt;
+    if (lastTime_.load() != 0) {
+        MarkReportTime(now);
+    }
+}
+
+void TAVConverter::MarkReportTime(int64_t now) {
+    lastTime_.store(now);
+    elapsedUs_.store(std::max<int64_t>(0, now - startTime_.load() - pausedUs_));
 }
 
 bool TAVConverter::WaitForEnd(std::chrono::milliseconds timeout) {
@@ -241,6 +261,13 @@ void TAVConverter::Execute() {
     const std::string name =
         "Converting " + (inputFiles_.empty() ? std::string() : inputFiles_.front());
     pthread_setname_np(pthread_self(), name.substr(0, 15).c_str());
+    // The user's priority is for the conversion (and the codec threads it starts), never for
+    // the window that started it.
+    std::string priorityRefused;
+    if (!platform::ApplyConversionPriorityToThisThread(&priorityRefused)) {
+        DoLog(24, FormatPrintf("The conversion priority (level %d) could not be set: %s",
+                               platform::ConversionPriority(), priorityRefused.c_str()));
+    }
     bool transcodeBegan = false;
     bool failed = false;
     std::vector<engine::TargetOutcome> targets;
@@ -252,6 +279,8 @@ void TAVConverter::Execute() {
             run->Open();
             startTime_.store(0);
             lastTime_.store(0);
+            elapsedUs_.store(0);
+            pausedUs_ = 0;
             EnterLoopState();
             transcodeBegan = true;
             run->Transcode();
@@ -290,6 +319,10 @@ void TAVConverter::Execute() {
     if (transcodeBegan) {
         DoComplete(stopped);
     }
+    // The run's frames and buffers were freed into this thread's arena (and the codec threads'),
+    // which the allocator keeps for the process unless told: ten runs would leave gigabytes
+    // behind.
+    malloc_trim(0);
     working_.store(false);
 }
 
@@ -392,7 +425,7 @@ int TAVConverter::GetProgress() const {
 }
 
 int64_t TAVConverter::GetElapsedTime() const {
-    return (lastTime_.load() - startTime_.load()) / 1000000;
+    return elapsedUs_.load() / 1000000;
 }
 
 int64_t TAVConverter::GetRemainingTime() const {

@@ -79,6 +79,8 @@ public:
     RunState State() const { return state_.load(); }
     int GetProgress() const;
     int Progress() const { return GetProgress(); }
+    // Seconds spent converting up to the last report, time spent paused left out; the
+    // remaining time is estimated from it.
     int64_t GetElapsedTime() const;
     int64_t GetRemainingTime() const;
 
@@ -117,6 +119,8 @@ private:
     void DoComplete(bool stopped);
     void PostProgress();
     void WaitWhilePaused();
+    // Worker thread: a report at now (microseconds), and the converting time up to it.
+    void MarkReportTime(int64_t now);
     // Idle -> running as the loop begins, or paused or stopping as asked meanwhile.
     void EnterLoopState();
 
@@ -148,6 +152,8 @@ private:
     std::atomic<double> bitrate_{0};
     std::atomic<int64_t> startTime_{0};
     std::atomic<int64_t> lastTime_{0};
+    std::atomic<int64_t> elapsedUs_{0};  // lastTime_ - startTime_ - pausedUs_
+    int64_t pausedUs_ = 0;               // worker thread only while a run is on
     std::atomic<int64_t> outputSize_{0};
     std::atomic<int64_t> inputSize_{0};
     const int logLevel_ = 24;

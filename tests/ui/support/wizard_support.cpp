@@ -8,8 +8,12 @@
 namespace tw::test {
 
 ui::WizardEnvironment WizardEnvironmentOf(ShellWorld& world) {
-    return {&world.data->Profiles(), &world.configuration,
-            [] { return std::vector<dvd::DvdDrive>(); }, &world.data->Environment()};
+    ui::WizardEnvironment environment;
+    environment.profiles = &world.data->Profiles();
+    environment.configuration = &world.configuration;
+    environment.findDrives = [] { return std::vector<dvd::DvdDrive>(); };
+    environment.tasks = &world.data->Environment();
+    return environment;
 }
 
 bool Choose(QComboBox* list, const QString& text) {
