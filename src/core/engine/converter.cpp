@@ -277,6 +277,9 @@ void TAVConverter::Execute() {
         try {
             run.emplace(*worker_, options_, inputFiles_, outputFiles_);
             run->Open();
+            // The source's size is known from here on, also to a run stopped before its first
+            // report.
+            inputSize_.store(run->InputSize());
             startTime_.store(0);
             lastTime_.store(0);
             elapsedUs_.store(0);
