@@ -40,6 +40,8 @@ std::string TargetName(int round, int n) {
         settings->SetCategoryId(1);
         settings->ConvertOptions().SetInputFormat("lavfi");
         TAVTask& task = world.Converting().AddTask(std::move(settings));
+        // Stored once the database writer has it in the file.
+        world.persistence->Flush();
         Report(report, "A " + std::to_string(n) + "\n");
         switch (random() % 3) {
             case 0:
@@ -58,6 +60,7 @@ std::string TargetName(int round, int n) {
                 if (converting()) {
                     Report(report, "D " + std::to_string(n) + "\n");
                     task.Delete(false, true);
+                    world.persistence->Flush();
                     Report(report, "d " + std::to_string(n) + "\n");
                 }
                 break;

@@ -123,6 +123,8 @@ public:
           installMessages_(messages) {
         configuration.SetPriorityApplier([](int, std::string*) { return true; });
         configuration.Load();
+        // Every task converts at once unless a test sets a limit.
+        configuration.PerformanceOptions().SetMaxConversions(0);
         persistence = std::make_unique<TPersistentManager>(TAVConfiguration::ConfigFolder(),
                                                            configuration.OutputFolder());
         environment.Persistence = persistence.get();

@@ -1,8 +1,10 @@
 #include "tasks/configuration.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <system_error>
+#include <thread>
 
 #include "platform/message_service.h"
 #include "platform/paths.h"
@@ -22,8 +24,17 @@ const PropertyTable& TPerformanceOptions::Properties() const {
         PropertyTableBuilder<T>()
             .Integer("ThreadCount", &T::ThreadCount, &T::SetThreadCount)
             .Integer("ThreadPrority", &T::ThreadPrority, &T::SetThreadPrority)
+            .Integer("MaxConversions", &T::MaxConversions, &T::SetMaxConversions,
+                     kAsManyAsProcessors)
             .Build();
     return table;
+}
+
+int TPerformanceOptions::ConversionPlaces() const {
+    if (MaxConversions() == kAsManyAsProcessors) {
+        return static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+    }
+    return std::max(0, MaxConversions());
 }
 
 void TPerformanceOptions::Assign(const TPersistent& source) {
@@ -33,6 +44,7 @@ void TPerformanceOptions::Assign(const TPersistent& source) {
     }
     SetThreadCount(from->ThreadCount());
     SetThreadPrority(from->ThreadPrority());
+    SetMaxConversions(from->MaxConversions());
 }
 
 TAVConfiguration::TAVConfiguration()

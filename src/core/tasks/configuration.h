@@ -10,9 +10,15 @@ namespace tw {
 class TPerformanceOptions : public TPersistent {
     TW_VALUE_PROPERTY(int, ThreadCount, 0)    // 0 = one thread per processor
     TW_VALUE_PROPERTY(int, ThreadPrority, 2)  // process priority level 0..5
+    // How many files convert at once: kAsManyAsProcessors, 0 for any number, or a number.
+    TW_VALUE_PROPERTY(int, MaxConversions, kAsManyAsProcessors)
 
 public:
+    static constexpr int kAsManyAsProcessors = -1;
+
     TPerformanceOptions() = default;
+    // MaxConversions as a number of files (the processors counted); 0: any number.
+    int ConversionPlaces() const;
     const char* ClassName() const override { return "TPerformanceOptions"; }
     const PropertyTable& Properties() const override;
     void Assign(const TPersistent& source) override;
