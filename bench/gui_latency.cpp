@@ -136,9 +136,11 @@ void Measure(TimedApplication& app, const bench::Job& job, const bench::BenchSou
                             ? static_cast<int>(std::max(1u, std::thread::hardware_concurrency()))
                             : configuration.PerformanceOptions().ThreadCount();
     int made = 0;
-    ui::ScopedNewConversion wizard([&](QWidget*, const QString&) {
-        return Request(job, source, home / ("out-" + std::to_string(made++) + job.extension),
-                       threads);
+    ui::ScopedNewConversion wizard([&](QWidget*, const QStringList&) {
+        ui::ConversionRequests requests;
+        requests.push_back(Request(
+            job, source, home / ("out-" + std::to_string(made++) + job.extension), threads));
+        return requests;
     });
     ui::TdmGlobal data(configuration, ui::ShellServices{nullptr, nullptr, &dispatcher});
     ui::TFormMain window(data);

@@ -11,6 +11,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSlider>
+#include <QSpinBox>
 #include <QStackedWidget>
 #include <QToolButton>
 #include <QTreeWidget>
@@ -30,6 +31,7 @@ namespace {
 
 constexpr int kMaxThreadCount = 32;
 constexpr int kMaxPriority = 5;
+constexpr int kMostConversions = 64;
 
 }  // namespace
 
@@ -41,7 +43,8 @@ TFormOptions::TFormOptions(QWidget* parent)
       chkAlert_(new QCheckBox(QStringLiteral("Show Alert When Conversion Completed"))),
       chkKeepShape_(new QCheckBox(QStringLiteral("Keep the picture's shape (black bars)"))),
       tbPriority_(new QSlider(Qt::Horizontal)),
-      cbbThreadCnt_(new QComboBox) {
+      cbbThreadCnt_(new QComboBox),
+      spnMaxConversions_(new QSpinBox) {
     setObjectName(QStringLiteral("FormOptions"));
     setWindowTitle(QStringLiteral("Options"));
 
@@ -137,8 +140,23 @@ QWidget* TFormOptions::PerformancePage() {
     auto* count = new QGroupBox(QStringLiteral("Thread Count"));
     count->setLayout(countRow);
 
+    spnMaxConversions_->setObjectName(QStringLiteral("spnMaxConversions"));
+    spnMaxConversions_->setRange(0, kMostConversions);
+    spnMaxConversions_->setSpecialValueText(QStringLiteral("any number of"));
+    spnMaxConversions_->setToolTip(
+        QStringLiteral("Files beyond this number wait for their turn and start, in the order of "
+                       "the list, as others finish."));
+    auto* atOnceRow = new QHBoxLayout;
+    auto* atOnceLabel = new QLabel(QStringLiteral("Convert at &most"));
+    atOnceLabel->setBuddy(spnMaxConversions_);
+    atOnceRow->addWidget(atOnceLabel);
+    atOnceRow->addWidget(spnMaxConversions_);
+    atOnceRow->addWidget(new QLabel(QStringLiteral("files at once")));
+    atOnceRow->addStretch(1);
+
     auto* layout = new QVBoxLayout(page);
     layout->setContentsMargins(0, 0, 0, 0);
+    layout->addLayout(atOnceRow);
     layout->addWidget(priority);
     layout->addWidget(count);
     layout->addStretch(1);
@@ -163,6 +181,9 @@ void TFormOptions::Load(const TAVConfiguration& configuration) {
     edtOutputFolder_->setText(QString::fromStdString(configuration.OutputFolder()));
     chkAlert_->setChecked(configuration.ShowAlert());
     chkKeepShape_->setChecked(configuration.KeepPictureShape());
+    maxConversions_ = configuration.PerformanceOptions().MaxConversions();
+    spnMaxConversions_->setValue(
+        std::min(configuration.PerformanceOptions().ConversionPlaces(), kMostConversions));
 }
 
 void TFormOptions::Store(TAVConfiguration& configuration) const {
@@ -171,6 +192,12 @@ void TFormOptions::Store(TAVConfiguration& configuration) const {
     configuration.SetOutputFolder(edtOutputFolder_->text().toStdString());
     configuration.SetShowAlert(chkAlert_->isChecked());
     configuration.SetKeepPictureShape(chkKeepShape_->isChecked());
+    // The number of processors stays "as many as processors" unless the user changed it.
+    TPerformanceOptions& performance = configuration.PerformanceOptions();
+    if (maxConversions_ != TPerformanceOptions::kAsManyAsProcessors ||
+        spnMaxConversions_->value() != performance.ConversionPlaces()) {
+        performance.SetMaxConversions(spnMaxConversions_->value());
+    }
 }
 
 bool ExecuteOptions(QWidget* parent, TAVConfiguration& configuration) {

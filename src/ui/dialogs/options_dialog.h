@@ -1,9 +1,9 @@
 #pragma once
 
 // The options dialog ("Options"): a settings tree with the pages "General" (output folder,
-// completion alert, pictures kept in shape) and "Performance" (process priority, encoder
-// threads). On "Ok" the values go into the configuration, which is saved; "Cancel" changes
-// nothing.
+// completion alert, pictures kept in shape) and "Performance" (how many files convert at once,
+// process priority, encoder threads). On "Ok" the values go into the configuration, which is saved;
+// "Cancel" changes nothing.
 
 #include <QDialog>
 
@@ -11,6 +11,7 @@ class QCheckBox;
 class QComboBox;
 class QLineEdit;
 class QSlider;
+class QSpinBox;
 class QStackedWidget;
 class QTreeWidget;
 
@@ -41,6 +42,8 @@ private:
     QCheckBox* chkKeepShape_;
     QSlider* tbPriority_;
     QComboBox* cbbThreadCnt_;
+    QSpinBox* spnMaxConversions_;
+    int maxConversions_ = 0;  // as loaded
 };
 
 // True when "Ok" was pressed and the configuration saved. A failed save is shown as an error.

@@ -37,6 +37,8 @@ void ClickWhenOffered(QAbstractButton* button) {
 
 void ClickFinish(ui::TFormNewConversion& wizard) {
     ClickWhenOffered(Find<QAbstractButton>(&wizard, "btnFinish"));
+    // The files are checked off the UI thread first.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !wizard.Busy(); }, 30000));
     ASSERT_EQ(wizard.result(), QDialog::Accepted);
 }
 
