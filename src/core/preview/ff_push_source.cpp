@@ -7,6 +7,7 @@ extern "C" {
 
 #include <optional>
 
+#include "media/display_rotation.h"
 #include "util/av_error.h"
 #include "util/format.h"
 
@@ -225,6 +226,7 @@ PictureShape TFFPushSource::DecoderShape() const {
     shape.timeBase = stream->time_base;
     shape.sampleAspect = decoder->sample_aspect_ratio;
     shape.deinterlace = decoder->field_order == AV_FIELD_BB || decoder->field_order == AV_FIELD_BT;
+    shape.rotation = media::DisplayRotation(stream);
     return shape;
 }
 
