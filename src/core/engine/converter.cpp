@@ -171,7 +171,9 @@ void TAVConverter::WaitWhilePaused() {
         return;
     }
     std::unique_lock lock(pauseMutex_);
+    pauseHeld_.store(true);
     pauseChanged_.wait(lock, [this] { return state_.load() != RunState::Paused; });
+    pauseHeld_.store(false);
 }
 
 bool TAVConverter::WaitForEnd(std::chrono::milliseconds timeout) {
