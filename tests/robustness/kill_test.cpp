@@ -96,9 +96,17 @@ TEST(KilledProgram, DatabaseKeepsEveryStoredTaskOnceThroughManyKills) {
     for (int round = 0; round < kRounds; ++round) {
         ChildProcess child(
             [&](int report) -> int { LiveTasks(home.Path().string(), round, report); });
-        // The first task is stored once its line arrives; from then on any moment will do.
+        // The first task is stored once its line arrives. From then on any moment will do: a
+        // random number of further tasks stored (so that the rounds reach past the first task
+        // however slow the machine), then a random delay.
         std::string journalText = child.Read(4, 60s);
         ASSERT_EQ(journalText.rfind("A 0\n", 0), 0u) << journalText;
+        const int laterTasks = static_cast<int>(random() % 3);
+        while (ReadJournal(journalText).stored.size() <= static_cast<size_t>(laterTasks)) {
+            const std::string more = child.Read(1, 60s);
+            ASSERT_FALSE(more.empty()) << "the program stopped storing tasks:\n" << journalText;
+            journalText += more;
+        }
         std::uniform_int_distribution<int> delayMs(0, 900);
         journalText += child.Read(SIZE_MAX, std::chrono::milliseconds(delayMs(random)));
         child.Kill();
