@@ -41,17 +41,18 @@ std::string TargetName(int round, int n) {
         settings->ConvertOptions().SetInputFormat("lavfi");
         TAVTask& task = world.Converting().AddTask(std::move(settings));
         Report(report, "A " + std::to_string(n) + "\n");
+        // A task that completed is no longer in the list (and is freed); the list also holds
+        // the unfinished tasks of the programs killed before.
+        const auto converting = [&] {
+            const auto& tasks = world.Converting().Tasks();
+            return std::any_of(tasks.begin(), tasks.end(),
+                               [&](const auto& t) { return t.get() == &task; });
+        };
         switch (random() % 3) {
             case 0:
-                world.RunUntil([&] { return world.Converting().Tasks().empty(); }, 30s);
+                world.RunUntil([&] { return !converting() || !task.Converter().IsWorking(); }, 30s);
                 break;
-            case 1: {
-                // A task that completed meanwhile is no longer in the list to delete from.
-                const auto converting = [&] {
-                    const auto& tasks = world.Converting().Tasks();
-                    return std::any_of(tasks.begin(), tasks.end(),
-                                       [&](const auto& t) { return t.get() == &task; });
-                };
+            case 1:
                 world.RunUntil(
                     [&] { return !converting() || task.Converter().ConvertedDuration() > 0.1; },
                     30s);
@@ -61,7 +62,6 @@ std::string TargetName(int round, int n) {
                     Report(report, "d " + std::to_string(n) + "\n");
                 }
                 break;
-            }
             default:
                 world.dispatcher.ProcessPending();
                 break;
