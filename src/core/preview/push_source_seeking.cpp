@@ -192,8 +192,12 @@ void TFFPushSource::RestartLoop() {
         previous = fileDuration_ > 0 ? previousStart_ % fileDuration_ : previousStart_;
     }
     SeekFile(0, previous);
-    // The skip marks are presentation times: whatever they still hold back lies in this pass.
     videoClock_ = audioClock_ = 0.0;
+    // The skip marks are presentation times, so what they still hold back lies in this pass or a
+    // later one; without a known length every pass has the same times, and a pass starts afresh.
+    if (fileDuration_ <= 0) {
+        videoSkipUntil_ = audioSkipUntil_ = 0.0;
+    }
 }
 
 void TFFPushSource::SeekFile(int64_t position, int64_t previous) {
