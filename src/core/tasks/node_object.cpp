@@ -119,10 +119,12 @@ int TConvertingNode::Places() const {
     return configuration ? configuration->PerformanceOptions().ConversionPlaces() : 0;
 }
 
-bool TConvertingNode::HasFreePlace() const {
+bool TConvertingNode::HasFreePlace(const TAVTask* asking) const {
     const int places = Places();
-    return places == 0 || std::count_if(Tasks().begin(), Tasks().end(),
-                                        [](const auto& task) { return task->IsActive(); }) < places;
+    // A task just added has no run yet, whatever its status says.
+    return places == 0 || std::count_if(Tasks().begin(), Tasks().end(), [asking](const auto& task) {
+                              return task.get() != asking && task->IsActive();
+                          }) < places;
 }
 
 bool TConvertingNode::Enqueue(TAVTask& task) {
@@ -133,7 +135,7 @@ bool TConvertingNode::Enqueue(TAVTask& task) {
         }
         waitingBefore = waitingBefore || (other->Status() == stWaiting && other->Queued());
     }
-    if (queueHeld_ || waitingBefore || !HasFreePlace()) {
+    if (queueHeld_ || waitingBefore || !HasFreePlace(&task)) {
         task.Wait();
         task.RefreshRow();
         return true;

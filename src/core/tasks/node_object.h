@@ -107,7 +107,8 @@ public:
     bool HoldsTarget(const std::string& target) const;
 
 private:
-    bool HasFreePlace() const;
+    // Whether fewer than Places() tasks other than asking are active.
+    bool HasFreePlace(const TAVTask* asking = nullptr) const;
 
     bool loaded_ = false;
     bool queueHeld_ = false;

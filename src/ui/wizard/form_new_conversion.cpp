@@ -327,7 +327,8 @@ void TFormNewConversion::SetSourceFiles(const QStringList& names) {
     if (files.size() == 1) {
         SetSourceFile(files.front());
     } else if (files.size() > 1) {
-        sources_->SetFiles(files);
+        // The same file twice is one source.
+        TakeSourceFiles(files);
     }
     if (!folders.isEmpty()) {
         sources_->ListFolders(folders);
@@ -728,8 +729,9 @@ void TFormNewConversion::Finish() {
                 DiscardStreamOf(check.dvdStream);
                 return;
             }
-            std::vector<std::string> all = problems;
-            all.insert(all.end(), check.problems.begin(), check.problems.end());
+            // The files first, then the profile.
+            std::vector<std::string> all = check.problems;
+            all.insert(all.end(), problems.begin(), problems.end());
             self->Finished(all, check.dvdStream);
         });
 }

@@ -36,7 +36,9 @@ TEST(EventGuard, DatabaseWrittenOverWhileATaskConvertsLeavesTheWindowWorking) {
 
     const std::string file = home / "TidewellSoft/VideoConverter/av.cfg";
     WriteFileBytes(file, std::string(ReadFileBytes(file).size(), '\x5A'));
-    ASSERT_TRUE(world.WaitFor([&] { return world.Converting().Tasks().empty(); }));
+    // The completion is written, and the damage found and repaired, off the window's thread.
+    ASSERT_TRUE(world.WaitFor(
+        [&] { return world.Converting().Tasks().empty() && !world.Errors().empty(); }));
     ASSERT_EQ(world.Errors().size(), 1);
     EXPECT_TRUE(world.Errors()[0].contains("av.cfg.bad")) << world.Errors()[0].toStdString();
 

@@ -21,6 +21,7 @@
 #include <mutex>
 #include <thread>
 
+#include "dvd/dvd_navigator.h"
 #include "support/media_generator.h"
 #include "support/wizard_support.h"
 
