@@ -35,6 +35,8 @@ TEST(EventGuard, DatabaseWrittenOverWhileATaskConvertsLeavesTheWindowWorking) {
     ASSERT_TRUE(world.WaitFor([&] { return task.Converter().StartTime() > 0; }));
 
     const std::string file = home / "TidewellSoft/VideoConverter/av.cfg";
+    // Written over between two of the program's writes (they go on in a thread of their own).
+    world.data->Persistence().Flush();
     WriteFileBytes(file, std::string(ReadFileBytes(file).size(), '\x5A'));
     // The completion is written, and the damage found and repaired, off the window's thread.
     ASSERT_TRUE(world.WaitFor(
