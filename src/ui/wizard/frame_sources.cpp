@@ -50,6 +50,9 @@ TFrameSources::TFrameSources(platform::WorkPool& background, QWidget* parent)
     chkSubfolders_->setObjectName(QStringLiteral("chkSubfolders"));
     lstSources_->setObjectName(QStringLiteral("lstSources"));
     lstSources_->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    // A refusal's reason wraps under its file instead of running off to the side.
+    lstSources_->setWordWrap(true);
+    lstSources_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     btnRemove_->setObjectName(QStringLiteral("btnRemoveSource"));
     btnRemove_->setAutoDefault(false);
     btnRemove_->setEnabled(false);

@@ -36,8 +36,8 @@ QImage WizardManyFiles() {
     ui::TFormNewConversion wizard(environment, &Demo().Window());
     wizard.show();
     wizard.SetSourceFiles(files);
-    test::ChooseProfile(wizard, "Video", "MP4 Video");
-    QTest::qWaitFor([&] { return !wizard.Busy(); }, 60000);
+    test::ChooseProfile(wizard, "Video", "Matroska Video");
+    test::WaitUntilIdle(wizard);
     test::WaitForPreview(wizard);
     wizard.Preview().Playback().Pause();
     wizard.Preview().SeekTo(1);
