@@ -79,6 +79,8 @@ Arguments ParseArguments(const std::vector<std::string>& args) {
             result.listProfiles = true;
         } else if (arg == "--stretch") {
             result.stretch = true;
+        } else if (arg == "--in-process") {
+            result.inProcess = true;
         } else if (arg == "--filters") {
             result.filters = value(arg);
         } else if (arg == "--threads") {
@@ -160,6 +162,8 @@ std::string UsageText() {
            "  --output-dir DIR     convert each INPUT into DIR, named after the source with the\n"
            "                       profile's extension\n"
            "  --jobs N             how many of those inputs convert at once (default 1)\n"
+           "  --in-process         convert in this process rather than each conversion in a\n"
+           "                       worker process of its own\n"
            "  --threads N          decoder and encoder threads (default 0: each library's\n"
            "                       own choice)\n"
            "  --start SECONDS      start converting this far into the source\n"

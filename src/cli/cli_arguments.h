@@ -29,7 +29,8 @@ struct Arguments {
     std::string output;  // empty with --output-dir
     bool listProfiles = false;
     bool verbose = false;
-    bool stretch = false;  // the picture fills a frame of another shape
+    bool stretch = false;    // the picture fills a frame of another shape
+    bool inProcess = false;  // convert in this process, not in worker processes
     bool help = false;
 };
 

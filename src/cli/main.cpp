@@ -13,6 +13,7 @@
 #include "cli_arguments.h"
 #include "dvd_source.h"
 #include "engine/converter.h"
+#include "jobs/worker_loop.h"
 #include "platform/message_service.h"
 #include "platform/ui_dispatcher.h"
 #include "profile_lookup.h"
@@ -148,6 +149,10 @@ void Configure(tw::TAVConverter& converter, const tw::cli::Arguments& arguments,
 }  // namespace
 
 int main(int argc, char** argv) {
+    // A conversion for a program that runs each in a process of its own (docs/worker-protocol.md).
+    if (argc == 2 && std::string(argv[1]) == "--worker") {
+        return tw::jobs::RunWorker(STDIN_FILENO, STDOUT_FILENO);
+    }
     tw::cli::Arguments arguments;
     try {
         arguments = tw::cli::ParseArguments(std::vector<std::string>(argv + 1, argv + argc));
@@ -214,6 +219,8 @@ int main(int argc, char** argv) {
     std::chrono::steady_clock::time_point lastDraw;
     for (Job& job : jobs) {
         job.converter = std::make_unique<tw::TAVConverter>();
+        // A failure, even a crash of the libraries, ends that conversion alone.
+        job.converter->SetInOwnProcess(!arguments.inProcess);
         try {
             Configure(*job.converter, arguments, profile);
         } catch (const tw::EAVError& e) {

@@ -2,6 +2,7 @@
 
 #include <pthread.h>
 
+#include <algorithm>
 #include <cmath>
 
 extern "C" {
@@ -9,7 +10,9 @@ extern "C" {
 }
 
 #include "engine/conversion_run.h"
+#include "jobs/remote_run.h"
 #include "media/library_error.h"
+#include "media/stream_registry.h"
 #include "platform/message_service.h"
 #include "util/av_error.h"
 #include "util/format.h"
@@ -122,6 +125,10 @@ bool TAVConverter::Start() {
         lastLogMessage_.clear();
     }
     lastProgressPost_ = {};
+    const bool localSource = std::any_of(inputFiles_.begin(), inputFiles_.end(), [](const auto& n) {
+        return media::ParseStreamUrl(n).has_value();
+    });
+    remote_ = inOwnProcess_ && !localSource ? std::make_unique<RemoteRun>(*this) : nullptr;
     working_.store(true);
     thread_ = std::jthread([this] { Execute(); });
     return true;
@@ -134,6 +141,7 @@ void TAVConverter::Pause() {
     } else if (state_.load() == RunState::Idle && working_.load() && kept_ == Request::None) {
         kept_ = Request::Pause;
     }
+    WakeRemote();
 }
 
 void TAVConverter::Resume() {
@@ -144,6 +152,7 @@ void TAVConverter::Resume() {
     } else if (kept_ == Request::Pause) {
         kept_ = Request::None;
     }
+    WakeRemote();
 }
 
 void TAVConverter::Stop() {
@@ -154,6 +163,13 @@ void TAVConverter::Stop() {
         pauseChanged_.notify_all();
     } else if (current == RunState::Idle && working_.load()) {
         kept_ = Request::Stop;
+    }
+    WakeRemote();
+}
+
+void TAVConverter::WakeRemote() {
+    if (remote_) {
+        remote_->ControlChanged();
     }
 }
 
@@ -195,6 +211,11 @@ void TAVConverter::Execute() {
     const std::string name =
         "Converting " + (inputFiles_.empty() ? std::string() : inputFiles_.front());
     pthread_setname_np(pthread_self(), name.substr(0, 15).c_str());
+    if (remote_) {
+        remote_->Run();
+        working_.store(false);
+        return;
+    }
     bool transcodeBegan = false;
     bool failed = false;
     {
@@ -223,19 +244,21 @@ void TAVConverter::Execute() {
         if (failed) {
             DoError();
         }
-        bool stopped = false;
-        {
-            std::lock_guard lock(pauseMutex_);
-            stopped = state_.load() == RunState::StopRequested;
-            state_.store(RunState::Idle);
-            kept_ = Request::None;
-            pauseChanged_.notify_all();
-        }
+        const bool stopped = LeaveRun();
         if (transcodeBegan) {
             DoComplete(stopped);
         }
     }
     working_.store(false);
+}
+
+bool TAVConverter::LeaveRun() {
+    std::lock_guard lock(pauseMutex_);
+    const bool stopped = state_.load() == RunState::StopRequested;
+    state_.store(RunState::Idle);
+    kept_ = Request::None;
+    pauseChanged_.notify_all();
+    return stopped;
 }
 
 void TAVConverter::DoLog(int level, const std::string& text) {

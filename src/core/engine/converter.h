@@ -60,6 +60,15 @@ public:
     void SetOnStopped(TNotifyEvent handler) { onStopped_ = std::move(handler); }
     void SetOnError(TNotifyEvent handler) { onError_ = std::move(handler); }
 
+    // Where runs happen: each in a worker process of its own (tidewell-convert --worker, found
+    // as jobs::FindWorkerProgram says), or on the worker thread in this process. Events and
+    // figures are the same either way. In this process until set; a source that exists only in
+    // this process (a "stream:N" DVD title) always converts here.
+    bool InOwnProcess() const { return inOwnProcess_; }
+    void SetInOwnProcess(bool value) { inOwnProcess_ = value; }
+    // The priority level (0..5) a worker process runs at; -1 leaves it this process's.
+    void SetProcessPriority(int level) { processPriority_ = level; }
+
     // Starts a run on a new worker thread. Only when idle and no worker of an earlier run is
     // still winding down; returns false otherwise.
     bool Start();
@@ -101,6 +110,8 @@ public:
 private:
     class Worker;
     friend class Worker;
+    class RemoteRun;
+    friend class RemoteRun;
 
     void Execute();
     void DoLog(int level, const std::string& text);
@@ -111,6 +122,10 @@ private:
     void WaitWhilePaused();
     // Idle -> running as the loop begins, or paused or stopping as asked meanwhile.
     void EnterLoopState();
+    // Back to idle at the end of a run; whether a stop was requested.
+    bool LeaveRun();
+    // Passes a pause, resume or stop on to the run's worker process.
+    void WakeRemote();
 
     platform::UiDispatcher& Dispatcher() const;
 
@@ -153,6 +168,10 @@ private:
     std::atomic<bool> working_{false};
     std::shared_ptr<std::atomic<bool>> alive_;  // read by posted events; false once destroyed
     std::unique_ptr<Worker> worker_;
+    bool inOwnProcess_ = false;
+    int processPriority_ = -1;
+    // The current run's worker process, when it has one. Set by Start on the owner's thread.
+    std::unique_ptr<RemoteRun> remote_;
     std::jthread thread_;
 };
 

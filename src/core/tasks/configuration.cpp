@@ -22,6 +22,7 @@ const PropertyTable& TPerformanceOptions::Properties() const {
         PropertyTableBuilder<T>()
             .Integer("ThreadCount", &T::ThreadCount, &T::SetThreadCount)
             .Integer("ThreadPrority", &T::ThreadPrority, &T::SetThreadPrority)
+            .Boolean("RunInOwnProcess", &T::RunInOwnProcess, &T::SetRunInOwnProcess, true)
             .Build();
     return table;
 }
@@ -33,6 +34,7 @@ void TPerformanceOptions::Assign(const TPersistent& source) {
     }
     SetThreadCount(from->ThreadCount());
     SetThreadPrority(from->ThreadPrority());
+    SetRunInOwnProcess(from->RunInOwnProcess());
 }
 
 TAVConfiguration::TAVConfiguration()

@@ -10,6 +10,8 @@ namespace tw {
 class TPerformanceOptions : public TPersistent {
     TW_VALUE_PROPERTY(int, ThreadCount, 0)    // 0 = one thread per processor
     TW_VALUE_PROPERTY(int, ThreadPrority, 2)  // process priority level 0..5
+    // Each conversion in a worker process of its own, so that a fault of one ends only that one.
+    TW_VALUE_PROPERTY(bool, RunInOwnProcess, true)
 
 public:
     TPerformanceOptions() = default;

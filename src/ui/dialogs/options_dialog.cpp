@@ -41,7 +41,8 @@ TFormOptions::TFormOptions(QWidget* parent)
       chkAlert_(new QCheckBox(QStringLiteral("Show Alert When Conversion Completed"))),
       chkKeepShape_(new QCheckBox(QStringLiteral("Keep the picture's shape (black bars)"))),
       tbPriority_(new QSlider(Qt::Horizontal)),
-      cbbThreadCnt_(new QComboBox) {
+      cbbThreadCnt_(new QComboBox),
+      chkOwnProcess_(new QCheckBox(QStringLiteral("Run each conversion in its own process"))) {
     setObjectName(QStringLiteral("FormOptions"));
     setWindowTitle(QStringLiteral("Options"));
 
@@ -137,10 +138,16 @@ QWidget* TFormOptions::PerformancePage() {
     auto* count = new QGroupBox(QStringLiteral("Thread Count"));
     count->setLayout(countRow);
 
+    chkOwnProcess_->setObjectName(QStringLiteral("chkOwnProcess"));
+    chkOwnProcess_->setToolTip(
+        QStringLiteral("A conversion that fails badly, even one that crashes, then ends alone "
+                       "and leaves the program and the other conversions running."));
+
     auto* layout = new QVBoxLayout(page);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(priority);
     layout->addWidget(count);
+    layout->addWidget(chkOwnProcess_);
     layout->addStretch(1);
     return page;
 }
@@ -163,6 +170,7 @@ void TFormOptions::Load(const TAVConfiguration& configuration) {
     edtOutputFolder_->setText(QString::fromStdString(configuration.OutputFolder()));
     chkAlert_->setChecked(configuration.ShowAlert());
     chkKeepShape_->setChecked(configuration.KeepPictureShape());
+    chkOwnProcess_->setChecked(configuration.PerformanceOptions().RunInOwnProcess());
 }
 
 void TFormOptions::Store(TAVConfiguration& configuration) const {
@@ -171,6 +179,7 @@ void TFormOptions::Store(TAVConfiguration& configuration) const {
     configuration.SetOutputFolder(edtOutputFolder_->text().toStdString());
     configuration.SetShowAlert(chkAlert_->isChecked());
     configuration.SetKeepPictureShape(chkKeepShape_->isChecked());
+    configuration.PerformanceOptions().SetRunInOwnProcess(chkOwnProcess_->isChecked());
 }
 
 bool ExecuteOptions(QWidget* parent, TAVConfiguration& configuration) {

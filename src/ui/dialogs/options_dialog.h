@@ -2,8 +2,8 @@
 
 // The options dialog ("Options"): a settings tree with the pages "General" (output folder,
 // completion alert, pictures kept in shape) and "Performance" (process priority, encoder
-// threads). On "Ok" the values go into the configuration, which is saved; "Cancel" changes
-// nothing.
+// threads, each conversion in a process of its own). On "Ok" the values go into the configuration,
+// which is saved; "Cancel" changes nothing.
 
 #include <QDialog>
 
@@ -41,6 +41,7 @@ private:
     QCheckBox* chkKeepShape_;
     QSlider* tbPriority_;
     QComboBox* cbbThreadCnt_;
+    QCheckBox* chkOwnProcess_;
 };
 
 // True when "Ok" was pressed and the configuration saved. A failed save is shown as an error.
