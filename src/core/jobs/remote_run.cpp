@@ -39,6 +39,8 @@ void TAVConverter::RemoteRun::Run() {
 void TAVConverter::RemoteRun::Started(const jobs::RunFigures& figures) {
     Adopt(figures);
     owner_.EnterLoopState();
+    // The loop's first pass reports progress, as every pass does.
+    owner_.PostProgress();
 }
 
 void TAVConverter::RemoteRun::Progress(const jobs::RunFigures& figures) {

@@ -127,8 +127,8 @@ private:
                 child_.Kill();
             }
         } else if (!paused && death_.empty() && now >= lastHeard_ + silenceLimit_) {
-            GiveUp(FormatPrintf("no sign of life for %lld s",
-                                static_cast<long long>(silenceLimit_.count() / 1000)));
+            GiveUp(FormatPrintf("no sign of life for %g s",
+                                static_cast<double>(silenceLimit_.count()) / 1000.0));
         }
     }
 

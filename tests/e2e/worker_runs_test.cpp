@@ -1,0 +1,256 @@
+// Conversions in worker processes: a worker killed mid-run fails its own task alone, in words,
+// and the task starts again; pause, resume and stop through a worker give the figures a run in
+// this process gives; the command line's jobs run in workers unless told otherwise. No worker is
+// ever left unreaped.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+
+#include <cerrno>
+#include <cmath>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "support/conversion_runner.h"
+#include "support/media_facts.h"
+#include "support/media_generator.h"
+#include "support/scoped_env.h"
+#include "support/task_fakes.h"
+
+namespace tw::test {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+
+// The processes this one started and has not reaped.
+std::vector<pid_t> Children() {
+    std::vector<pid_t> children;
+    const std::string parent = "PPid:\t" + std::to_string(getpid());
+    for (const auto& entry : fs::directory_iterator("/proc")) {
+        const std::string name = entry.path().filename();
+        if (name.find_first_not_of("0123456789") != std::string::npos) {
+            continue;
+        }
+        std::ifstream status(entry.path() / "status");
+        for (std::string line; std::getline(status, line);) {
+            if (line == parent) {
+                children.push_back(std::stoi(name));
+            }
+        }
+    }
+    return children;
+}
+
+void ExpectNoChildLeft() {
+    int status = 0;
+    EXPECT_EQ(waitpid(-1, &status, WNOHANG), -1) << "a child was left unreaped";
+    EXPECT_EQ(errno, ECHILD);
+}
+
+std::unique_ptr<TConversionSettings> RealTimeRequest(const std::string& source,
+                                                     const std::string& target) {
+    auto settings = std::make_unique<TConversionSettings>();
+    settings->SetSourceFile(source);
+    settings->SetTargetFile(target);
+    settings->SetProfile("MP4");
+    // Real time, so that all of them are under way together.
+    settings->ConvertOptions().Engine.RateEmulation = true;
+    return settings;
+}
+
+void ExpectWholeConversion(const std::string& target) {
+    const MediaInfo info = InspectMedia(target);
+    EXPECT_NEAR(info.First(StreamKind::Video).durationSec, 3.0, 0.2) << target;
+    EXPECT_EQ(info.CountOf(StreamKind::Audio), 1) << target;
+}
+
+TEST(WorkerRuns, AKilledWorkerFailsOnlyItsOwnTaskWhichThenStartsAgain) {
+    TempFolder home;
+    const std::string source = MakeClip(home.Path(), "source.mkv", 3);
+    TaskWorld world(home.Path().string());
+    world.explorer.Show(world.Converting(), world.list);
+    std::vector<std::string> targets;
+    std::vector<TAVTask*> tasks;
+    for (const char* name : {"a.mp4", "b.mp4", "c.mp4"}) {
+        targets.push_back(home / name);
+        tasks.push_back(&world.Converting().AddTask(RealTimeRequest(source, targets.back())));
+    }
+    ASSERT_TRUE(world.RunUntil(
+        [&] {
+            return std::all_of(tasks.begin(), tasks.end(),
+                               [](TAVTask* t) { return t->Converter().StartTime() > 0; });
+        },
+        30s));
+    const std::vector<pid_t> workers = Children();
+    ASSERT_EQ(workers.size(), 3u);
+    ASSERT_EQ(kill(workers[1], SIGKILL), 0);
+
+    // The program goes on serving its loop while the other two convert to their end.
+    bool served = false;
+    world.dispatcher.Post([&served] { served = true; });
+    EXPECT_TRUE(world.RunUntil([&served] { return served; }, 5s));
+    ASSERT_TRUE(world.RunUntil(
+        [&] {
+            const auto& left = world.Converting().Tasks();
+            return left.size() == 1 && !left[0]->Converter().IsWorking();
+        },
+        60s));
+    ExpectNoChildLeft();
+
+    TAVTask& failed = *world.Converting().Tasks()[0];
+    EXPECT_EQ(failed.Status(), stError);
+    const std::string words =
+        "The conversion process ended unexpectedly: killed by signal 9 (Killed)";
+    ASSERT_FALSE(failed.Log().empty());
+    EXPECT_EQ(failed.Log().back().rfind(words, 0), 0u) << failed.Log().back();
+    const std::vector<std::string> errors = world.messages.Errors();
+    ASSERT_EQ(errors.size(), 1u);
+    EXPECT_EQ(errors[0].rfind(words, 0), 0u) << errors[0];
+    EXPECT_EQ(world.alerts.alerts.size(), 2u);
+    for (const std::string& target : targets) {
+        if (target != failed.Settings().TargetFile()) {
+            ExpectWholeConversion(target);
+        }
+    }
+
+    ASSERT_TRUE(failed.Start());
+    const std::string again = failed.Settings().TargetFile();
+    ASSERT_TRUE(world.RunUntil([&] { return world.Converting().Tasks().empty(); }, 60s));
+    ExpectWholeConversion(again);
+    EXPECT_EQ(world.messages.Errors().size(), 1u);
+    ExpectNoChildLeft();
+}
+
+struct Observed {
+    int stopped = 0;
+    int completed = 0;
+    int errors = 0;
+    double duration = 0;
+    double converted = 0;
+    int progress = 0;
+    int64_t outputSize = 0;
+    int64_t inputSize = 0;
+};
+
+Observed FiguresOf(const TAVConverter& converter, const ConversionOutcome& outcome) {
+    return {outcome.stoppedEvents,  outcome.completeEvents,        outcome.errorEvents,
+            converter.Duration(),   converter.ConvertedDuration(), converter.Progress(),
+            converter.OutputSize(), converter.InputSize()};
+}
+
+// A real-time run paused, resumed and stopped: the pause holds within half a second, the stop
+// finishes a playable target that holds what the figures say.
+Observed PausedResumedStopped(bool inWorker, const std::string& source, const std::string& target) {
+    ConversionRunner runner;
+    TAVConverter& converter = runner.Converter();
+    converter.SetInOwnProcess(inWorker);
+    runner.Options().Engine.RateEmulation = true;
+    platform::LoopDispatcher& loop = runner.Dispatcher();
+    runner.Start({source}, {target});
+    EXPECT_TRUE(loop.RunUntil([&] { return converter.ConvertedDuration() >= 0.5; }, 30s));
+    converter.Pause();
+    EXPECT_EQ(converter.State(), TAVConverter::RunState::Paused);
+    loop.RunUntil([] { return false; }, 500ms);
+    const double held = converter.ConvertedDuration();
+    loop.RunUntil([] { return false; }, 700ms);
+    EXPECT_EQ(converter.ConvertedDuration(), held);
+    converter.Resume();
+    EXPECT_EQ(converter.State(), TAVConverter::RunState::Running);
+    EXPECT_TRUE(loop.RunUntil([&] { return converter.ConvertedDuration() > held + 0.3; }, 30s));
+    converter.Stop();
+    const ConversionOutcome outcome = runner.Wait();
+    EXPECT_TRUE(outcome.finished);
+    const Observed figures = FiguresOf(converter, outcome);
+    EXPECT_EQ(figures.outputSize, static_cast<int64_t>(fs::file_size(target)));
+    EXPECT_NEAR(InspectMedia(target).First(StreamKind::Video).durationSec, figures.converted, 0.3);
+    EXPECT_EQ(converter.State(), TAVConverter::RunState::Idle);
+    return figures;
+}
+
+TEST(WorkerRuns, PauseResumeAndStopThroughAWorkerGiveTheFiguresOfARunInThisProcess) {
+    TempFolder home;
+    ScopedEnv worker("TIDEWELL_WORKER", TW_CLI_PATH);
+    const std::string source = MakeClip(home.Path(), "source.mkv", 3);
+
+    const Observed local = PausedResumedStopped(false, source, home / "local.mp4");
+    const Observed remote = PausedResumedStopped(true, source, home / "remote.mp4");
+    for (const Observed& f : {local, remote}) {
+        EXPECT_EQ(f.stopped, 1);
+        EXPECT_EQ(f.completed, 0);
+        EXPECT_EQ(f.errors, 0);
+        EXPECT_NEAR(f.duration, 3.0, 0.1);
+        EXPECT_EQ(f.progress, static_cast<int>(std::nearbyint(f.converted / f.duration * 100)));
+    }
+    EXPECT_EQ(remote.duration, local.duration);
+    EXPECT_EQ(remote.inputSize, local.inputSize);
+
+    // Run to their end, both say exactly the same.
+    Observed whole[2];
+    for (int inWorker = 0; inWorker < 2; ++inWorker) {
+        ConversionRunner runner;
+        runner.Converter().SetInOwnProcess(inWorker == 1);
+        const ConversionOutcome outcome =
+            runner.Run({source}, {home / ("whole" + std::to_string(inWorker) + ".mp4")});
+        whole[inWorker] = FiguresOf(runner.Converter(), outcome);
+    }
+    EXPECT_EQ(whole[1].completed, 1);
+    EXPECT_EQ(whole[1].progress, 100);
+    EXPECT_EQ(whole[1].completed, whole[0].completed);
+    EXPECT_EQ(whole[1].duration, whole[0].duration);
+    EXPECT_EQ(whole[1].converted, whole[0].converted);
+    EXPECT_EQ(whole[1].outputSize, whole[0].outputSize);
+    EXPECT_EQ(whole[1].inputSize, whole[0].inputSize);
+    ExpectNoChildLeft();
+}
+
+// Each start of the worker program, as seen through a wrapper that notes it.
+struct CountedWorker {
+    explicit CountedWorker(const TempFolder& folder)
+        : script(folder / "counted-worker.sh"), starts(folder / "starts.txt") {
+        std::ofstream(script) << "#!/bin/sh\necho started >> '" << starts << "'\nexec '"
+                              << TW_CLI_PATH << "' \"$@\"\n";
+        chmod(script.c_str(), 0755);
+    }
+    int Starts() const {
+        std::ifstream in(starts);
+        int count = 0;
+        for (std::string line; std::getline(in, line);) {
+            ++count;
+        }
+        return count;
+    }
+    std::string script;
+    std::string starts;
+};
+
+TEST(WorkerRuns, TheCommandLinesJobsRunInWorkersUnlessToldToStayInProcess) {
+    TempFolder home;
+    std::vector<std::string> sources;
+    for (const char* name : {"a.mkv", "b.mkv", "c.mkv"}) {
+        sources.push_back(MakeClip(home.Path(), name, 1));
+    }
+    CountedWorker worker(home);
+    ScopedEnv useIt("TIDEWELL_WORKER", worker.script);
+    for (const bool inProcess : {false, true}) {
+        const std::string folder = home / (inProcess ? "here" : "workers");
+        std::ostringstream command;
+        command << "'" << TW_CLI_PATH << "' --profile 'MP3 Audio' --jobs 2 --output-dir '" << folder
+                << "'" << (inProcess ? " --in-process" : "");
+        for (const std::string& source : sources) {
+            command << " '" << source << "'";
+        }
+        ASSERT_EQ(std::system(command.str().c_str()), 0) << command.str();
+        for (const char* name : {"a.mp3", "b.mp3", "c.mp3"}) {
+            EXPECT_NEAR(InspectMedia(folder + "/" + name).First(StreamKind::Audio).durationSec, 1.0,
+                        0.1);
+        }
+        EXPECT_EQ(worker.Starts(), 3) << (inProcess ? "--in-process" : "workers");
+    }
+}
+
+}  // namespace
+}  // namespace tw::test
