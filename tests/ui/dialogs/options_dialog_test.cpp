@@ -20,6 +20,7 @@ ui::ScriptedDialogRunner::Handler ChangeAllAndClick(const char* button, const QS
         dialog.findChild<QLineEdit*>("edtOutputFolder")->setText(folder);
         dialog.findChild<QCheckBox*>("chkAlert")->setChecked(false);
         dialog.findChild<QCheckBox*>("chkKeepShape")->setChecked(false);
+        dialog.findChild<QCheckBox*>("chkOwnProcess")->setChecked(false);
         dialog.findChild<QAbstractButton*>(button)->click();
     };
 }
@@ -32,7 +33,7 @@ TEST(OptionsDialog, CancelLeavesTheFileAloneOkSavesEveryValue) {
 
     world.dialogs.Push([](QDialog& dialog) {
         // Shown as stored: automatic thread count, normal priority, the alert on, pictures kept
-        // in shape.
+        // in shape, each conversion in a process of its own.
         EXPECT_EQ(dialog.windowTitle(), "Options");
         auto* threads = dialog.findChild<QComboBox*>("cbbThreadCnt");
         EXPECT_EQ(threads->count(), 33);
@@ -40,6 +41,7 @@ TEST(OptionsDialog, CancelLeavesTheFileAloneOkSavesEveryValue) {
         EXPECT_EQ(dialog.findChild<QSlider*>("tbPriority")->value(), 2);
         EXPECT_TRUE(dialog.findChild<QCheckBox*>("chkAlert")->isChecked());
         EXPECT_TRUE(dialog.findChild<QCheckBox*>("chkKeepShape")->isChecked());
+        EXPECT_TRUE(dialog.findChild<QCheckBox*>("chkOwnProcess")->isChecked());
         ChangeAllAndClick("btnCancel", "/elsewhere")(dialog);
     });
     world.Trigger("actOptions");
@@ -66,6 +68,7 @@ TEST(OptionsDialog, CancelLeavesTheFileAloneOkSavesEveryValue) {
     EXPECT_EQ(reread.OutputFolder(), home / "converted");
     EXPECT_FALSE(reread.ShowAlert());
     EXPECT_FALSE(reread.KeepPictureShape());
+    EXPECT_FALSE(reread.PerformanceOptions().RunInOwnProcess());
 }
 
 }  // namespace
