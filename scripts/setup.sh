@@ -7,7 +7,8 @@ packages=(
     build-essential cmake ninja-build pkg-config
     libavcodec-dev libavformat-dev libavfilter-dev libavdevice-dev libavutil-dev
     libswscale-dev libswresample-dev
-    libsqlite3-dev libpugixml-dev libdvdnav-dev libdvdread-dev nlohmann-json3-dev
+    libsqlite3-dev libpugixml-dev libdvdnav-dev libdvdread-dev libfontconfig-dev
+    nlohmann-json3-dev
     qt6-base-dev qt6-multimedia-dev qt6-svg-dev libqt6svg6
     libgtest-dev libgmock-dev libbenchmark-dev
     fonts-dejavu-core dvdauthor genisoimage

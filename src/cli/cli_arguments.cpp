@@ -1,6 +1,7 @@
 #include "cli_arguments.h"
 
 #include <charconv>
+#include <cmath>
 #include <stdexcept>
 
 namespace tw::cli {
@@ -29,8 +30,9 @@ int ParseInt(const std::string& option, const std::string& text, int minimum) {
 double ParseSeconds(const std::string& option, const std::string& text, bool allowZero) {
     double value = 0;
     const auto result = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (result.ec != std::errc{} || result.ptr != text.data() + text.size() || value < 0 ||
-        (!allowZero && value == 0) || value > 1e9) {
+    // "nan" and "inf" read as numbers, but no time is either.
+    if (result.ec != std::errc{} || result.ptr != text.data() + text.size() ||
+        !std::isfinite(value) || value < 0 || (!allowZero && value == 0) || value > 1e9) {
         throw std::invalid_argument(option + " expects seconds (for example 12.5), got \"" + text +
                                     "\"");
     }

@@ -252,7 +252,13 @@ int main(int argc, char** argv) {
             });
         }
         Job* self = &job;
-        job.converter->SetOnComplete([self](tw::TAVConverter&) { self->completed = true; });
+        job.converter->SetOnComplete([self, &messages](tw::TAVConverter& converter) {
+            self->completed = true;
+            // Converted, but less than the source's header promised.
+            if (const std::string note = converter.CompletionNote(); !note.empty()) {
+                messages.ShowInformation(self->output + ": " + note);
+            }
+        });
     }
 
     std::signal(SIGINT, OnSignal);

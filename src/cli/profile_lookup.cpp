@@ -77,7 +77,6 @@ std::vector<std::string> NearestProfileNames(const TAVProfileList& list, const s
 
 std::string ProfileListing(const TAVProfileList& list) {
     std::string text;
-    std::vector<const TAVProfile*> listed;
     for (const std::string& category : list.Categories()) {
         const auto profiles = list.ProfilesInCategory(category);
         if (profiles.empty()) {
@@ -86,15 +85,11 @@ std::string ProfileListing(const TAVProfileList& list) {
         text += category + "\n";
         for (const TAVProfile* profile : profiles) {
             text += "  " + profile->Description() + "\n";
-            listed.push_back(profile);
         }
     }
     std::string others;
-    for (int i = 0; i < list.Count(); ++i) {
-        const TAVProfile* profile = &list.Items(i);
-        if (std::find(listed.begin(), listed.end(), profile) == listed.end()) {
-            others += "  " + profile->Description() + "\n";
-        }
+    for (const TAVProfile* profile : list.ProfilesInNoCategory()) {
+        others += "  " + profile->Description() + "\n";
     }
     if (!others.empty()) {
         text += "Other\n" + others;

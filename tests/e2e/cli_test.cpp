@@ -9,6 +9,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <thread>
 #include <vector>
@@ -145,6 +146,8 @@ TEST(Cli, BadArgumentsExitTwo) {
     EXPECT_EQ(unknown.exitCode, 2);
     EXPECT_NE(unknown.errorOutput.find("VideoOptions.NoSuch"), std::string::npos);
     EXPECT_EQ(RunCli({"--set", "VideoOptions.FrameWidth=wide", "a", "b"}).exitCode, 2);
+    EXPECT_EQ(RunCli({"--start", "nan", "a", "b"}).exitCode, 2);
+    EXPECT_EQ(RunCli({"--duration", "inf", "a", "b"}).exitCode, 2);
     const CliResult help = RunCli({"--help"});
     EXPECT_EQ(help.exitCode, 0);
 }
@@ -155,6 +158,30 @@ TEST(Cli, FailedConversionExitsOneWithTheEngineMessage) {
     EXPECT_EQ(result.exitCode, 1);
     EXPECT_NE(result.errorOutput.find("Could not open file:-2!"), std::string::npos)
         << result.errorOutput;
+}
+
+TEST(Cli, FailuresNameTheFileAndWhy) {
+    TempFolder folder;
+    ClipDescription clip;
+    clip.durationSec = 2;
+    GenerateClip(clip, folder / "in.mkv");
+    // A start past the end is refused before the target is made, with the source's length.
+    const CliResult late = RunCli({"--start", "60", folder / "in.mkv", folder / "late.mp4"});
+    EXPECT_EQ(late.exitCode, 1);
+    EXPECT_NE(late.errorOutput.find("it starts at 60.0 s, the source lasts 2.0 s (source: " +
+                                    (folder / "in.mkv") + ")"),
+              std::string::npos)
+        << late.errorOutput;
+    EXPECT_FALSE(std::filesystem::exists(folder / "late.mp4"));
+    // In a batch, the failing input is the one named; the others still convert.
+    WriteBytes(folder / "broken.mp4", std::string(4096, '\0'));
+    const CliResult batch = RunCli({"--profile", "MP3 Audio", "--output-dir", folder / "music",
+                                    folder / "broken.mp4", folder / "in.mkv"});
+    EXPECT_EQ(batch.exitCode, 1);
+    EXPECT_NE(batch.errorOutput.find("(source: " + (folder / "broken.mp4") + ")"),
+              std::string::npos)
+        << batch.errorOutput;
+    EXPECT_TRUE(std::filesystem::exists(folder / "music/in.mp3"));
 }
 
 TEST(Cli, InterruptStopsAndStillFinishesTheFile) {

@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "engine/image_sequence_name.h"
+#include "profiles/custom_audio_profile.h"
 #include "profiles/profile_catalogue.h"
 #include "profiles/profile_list.h"
 #include "profiles/target_name.h"
@@ -171,6 +172,53 @@ INSTANTIATE_TEST_SUITE_P(AllBuiltIn, CatalogueProfiles, ::testing::Range(0, 56),
 
 TEST(Catalogue, HasFiftySixProfiles) {
     EXPECT_EQ(CreateBuiltInCatalogue()->Count(), 56);
+}
+
+// The containers and codecs a user profile may name beyond the built-in ones write what they
+// name.
+TEST(UserProfileCodecs, WebmOggAndFlacProfilesConvert) {
+    TempFolder folder;
+    const std::string source = MakeClip(folder.Path(), "clip.mkv", 1);
+    struct Case {
+        std::unique_ptr<TAVCustomAudioProfile> profile;
+        std::string target;
+        std::string video;  // empty: no video stream
+        std::string audio;
+    };
+    auto webm = std::make_unique<TAVCustomVideoProfile>();
+    webm->SetFormat(TCustomAVFormat::F_WEBM);
+    webm->SetVideoEncoder(TCustomVideoEncoder::VP9);
+    webm->SetAudioEncoder(TCustomAudioEncoder::OPUS);
+    webm->SetVideoBitrate(300);
+    auto ogg = std::make_unique<TAVCustomAudioProfile>();
+    ogg->SetFormat(TCustomAVFormat::F_OGG);
+    ogg->SetAudioEncoder(TCustomAudioEncoder::VORBIS);
+    auto flac = std::make_unique<TAVCustomAudioProfile>();
+    flac->SetAudioEncoder(TCustomAudioEncoder::FLAC);
+    std::vector<Case> cases;
+    cases.push_back({std::move(webm), folder / "clip.webm", "vp9", "opus"});
+    cases.push_back({std::move(ogg), folder / "clip.ogg", "", "vorbis"});
+    cases.push_back({std::move(flac), folder / "clip.flac", "", "flac"});
+    for (Case& c : cases) {
+        SCOPED_TRACE(c.target);
+        c.profile->SetSampleRate(44100);
+        c.profile->SetAudioChannels(TCustomAudioChannels::stereo2);
+        c.profile->SetAudioBitrate(96);
+        ConversionRunner runner;
+        c.profile->ApplyTo(runner.Options());
+        ASSERT_EQ(runner.Run({source}, {c.target}).errorMessage, "");
+        const MediaInfo info = InspectMedia(c.target);
+        if (c.video.empty()) {
+            EXPECT_EQ(info.CountOf(StreamKind::Video), 0);
+        } else {
+            ASSERT_EQ(info.CountOf(StreamKind::Video), 1);
+            EXPECT_EQ(info.First(StreamKind::Video).codecName, c.video);
+            EXPECT_GT(info.First(StreamKind::Video).decodedFrameCount, 20);
+        }
+        ASSERT_EQ(info.CountOf(StreamKind::Audio), 1);
+        EXPECT_EQ(info.First(StreamKind::Audio).codecName, c.audio);
+        EXPECT_NEAR(info.First(StreamKind::Audio).durationSec, 1.0, 0.1);
+    }
 }
 
 }  // namespace

@@ -63,7 +63,8 @@ void ExpectUnfinishedAndNotFiled(TaskWorld& world, TAVTask& task) {
 TEST(TasksFailure, RunFailingInTheLoopStaysUnfinished) {
     TempFolder home;
     const std::string source = MakeSourceThatFailsHalfWay(home);
-    const std::string target = home / "out.mp4";
+    // A transport stream plays without an end, so the failed run keeps what it wrote.
+    const std::string target = home / "out.ts";
     TaskWorld world(home.Path().string());
     world.configuration.SetShutdownWhenDone(true);
     world.explorer.Show(world.Converting(), world.list);

@@ -61,6 +61,9 @@ public:
     bool ReportDue(bool) override { return false; }
     void Report(int64_t, int64_t, double) override {}
     void Converted() override {}
+    void EndedEarly(double, double) override {}
+    void WatchLibraryErrors() override {}
+    std::string WatchedLibraryError() const override { return {}; }
 
 private:
     static constexpr int kPasses = 48;

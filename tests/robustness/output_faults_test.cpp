@@ -11,6 +11,7 @@
 
 #include "child_process.h"
 #include "media/library.h"
+#include "support/media_facts.h"
 #include "support/media_generator.h"
 #include "support/scoped_env.h"
 #include "support/task_fakes.h"
@@ -91,28 +92,51 @@ TEST(OutputFaults, FullDeviceEndsWithAMessageAndLeavesTheDeviceAlone) {
     EXPECT_EQ(media::RegisteredLogThreads(), 0u);
 }
 
-TEST(OutputFaults, DiskThatFillsUpEndsWithAMessage) {
+TEST(OutputFaults, DiskThatFillsUpNamesTheTargetAndRemovesWhatCannotPlay) {
     TempFolder home;
     const std::string source = MakeClip(home.Path(), "source.mkv", 4);
     const Snapshot kept(source);
-    // The file-size limit of a child process stands for a disk with 100 KB left: every write
-    // past it fails as a full disk's would.
-    ChildProcess child([&](int report) {
-        signal(SIGXFSZ, SIG_IGN);
-        TaskWorld world(home.Path().string());
-        const rlimit limit{100 * 1024, 100 * 1024};
-        setrlimit(RLIMIT_FSIZE, &limit);
-        const TaskEnd end = RunTask(world, source, home / "out.mkv", [](TConversionSettings& s) {
-            s.ConvertOptions().VideoOptions().SetBitrate(2000000);
+    // A Matroska file plays without its end; an MP4 file without its index does not.
+    for (const std::string name : {"out.mkv", "out.mp4"}) {
+        SCOPED_TRACE(name);
+        const std::string target = home / name;
+        // The file-size limit of a child process stands for a disk with 100 KB left: every write
+        // past it fails as a full disk's would, with the system's reason "File too large".
+        ChildProcess child([&](int report) {
+            signal(SIGXFSZ, SIG_IGN);
+            TaskWorld world(home.Path().string());
+            const rlimit limit{100 * 1024, 100 * 1024};
+            setrlimit(RLIMIT_FSIZE, &limit);
+            int progress = -1;
+            const TaskEnd end = RunTask(
+                world, source, target,
+                [](TConversionSettings& s) {
+                    s.ConvertOptions().VideoOptions().SetBitrate(2000000);
+                },
+                [&](TAVTask& task) {
+                    world.RunUntil([&] { return !task.Converter().IsWorking(); }, 60s);
+                    progress = task.Converter().Progress();
+                });
+            Report(report, std::string(end.ended ? "ended " : "hung ") +
+                               (end.status == stError ? "stError " : "other ") +
+                               std::to_string(progress) + "%\n" + end.log);
+            return 0;
         });
-        Report(report, std::string(end.ended ? "ended " : "hung ") +
-                           (end.status == stError ? "stError\n" : "other\n") + end.log);
-        return 0;
-    });
-    const std::string report = child.ReadAll(120s);
-    EXPECT_EQ(child.Wait(), 0) << report;
-    EXPECT_EQ(report.rfind("ended stError\n", 0), 0u) << report;
-    EXPECT_GT(report.size(), std::string("ended stError\n").size()) << "no message in the log";
+        const std::string report = child.ReadAll(120s);
+        EXPECT_EQ(child.Wait(), 0) << report;
+        EXPECT_EQ(report.rfind("ended stError ", 0), 0u) << report;
+        // Matroska holds its clusters until they are whole: its disk may fill only at the end.
+        EXPECT_NE(report.find("File too large"), std::string::npos) << report;
+        EXPECT_NE(report.find(target), std::string::npos) << report;
+        if (name == "out.mkv") {
+            EXPECT_GT(InspectMedia(target).First(StreamKind::Video).decodedFrameCount, 0);
+        } else {
+            EXPECT_FALSE(fs::exists(target));
+            EXPECT_NE(report.find("was removed"), std::string::npos) << report;
+            // The row shows what the target holds now, not how far the run came.
+            EXPECT_EQ(report.rfind("ended stError 0%", 0), 0u) << report;
+        }
+    }
     EXPECT_TRUE(kept.Unchanged());
 }
 

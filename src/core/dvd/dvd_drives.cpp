@@ -9,6 +9,7 @@
 #include <system_error>
 
 #include <dvdread/dvd_reader.h>
+#include <dvdread/ifo_read.h>
 
 #include "util/format.h"
 #include "util/ini_file.h"
@@ -28,6 +29,9 @@ struct DvdReaderDeleter {
 };
 struct DvdFileDeleter {
     void operator()(dvd_file_t* file) const { DVDCloseFile(file); }
+};
+struct IfoDeleter {
+    void operator()(ifo_handle_t* ifo) const { ifoClose(ifo); }
 };
 
 std::string Latin1ToUtf8(const char* text) {
@@ -207,6 +211,37 @@ std::optional<std::string> ReadDvdVideoLabel(const std::string& path) {
         label = Latin1ToUtf8(volume);
     }
     return label.empty() ? DiscNameOf(path) : label;
+}
+
+std::vector<int> TitlesWithVideoFiles(const std::string& path) {
+    std::error_code error;
+    if (path.empty() || !fs::exists(path, error)) {
+        return {};
+    }
+    std::unique_ptr<dvd_reader_t, DvdReaderDeleter> reader(
+        DVDOpen2(nullptr, &kQuietLogger, path.c_str()));
+    if (!reader) {
+        return {};
+    }
+    const std::unique_ptr<ifo_handle_t, IfoDeleter> manager(ifoOpen(reader.get(), 0));
+    if (!manager || !manager->tt_srpt) {
+        return {};
+    }
+    std::map<int, bool> setHasVideo;
+    std::vector<int> titles;
+    const tt_srpt_t& table = *manager->tt_srpt;
+    for (int i = 0; i < table.nr_of_srpts; ++i) {
+        const int set = table.title[i].title_set_nr;
+        if (!setHasVideo.count(set)) {
+            const std::unique_ptr<dvd_file_t, DvdFileDeleter> video(
+                DVDOpenFile(reader.get(), set, DVD_READ_TITLE_VOBS));
+            setHasVideo[set] = video && DVDFileSize(video.get()) > 0;
+        }
+        if (setHasVideo[set]) {
+            titles.push_back(i + 1);
+        }
+    }
+    return titles;
 }
 
 std::string DiscNameOf(const std::string& path) {

@@ -42,6 +42,11 @@ std::vector<DvdDrive> FindDvdDrives();
 // The label is the disc's UDF volume identifier, else its ISO 9660 one, else DiscNameOf(path).
 std::optional<std::string> ReadDvdVideoLabel(const std::string& path);
 
+// The numbers of the titles (from 1) whose title set has its video files on the disc at path; a
+// folder copied without its VTS_nn_m.VOB files has titles but nothing to play. Empty when the
+// disc does not open.
+std::vector<int> TitlesWithVideoFiles(const std::string& path);
+
 // A name for a disc that carries no volume label: an image's file name without extension, a
 // VIDEO_TS folder's parent folder name, a device's name ("sr0").
 std::string DiscNameOf(const std::string& path);

@@ -2,6 +2,7 @@
 
 #include <memory>
 
+#include "dvd/dvd_drives.h"
 #include "dvd/dvd_stream.h"
 #include "media/stream_registry.h"
 #include "platform/message_service.h"
@@ -21,8 +22,8 @@ std::vector<DvdTitle> ScanDiscTitles(const std::string& path) {
         throw EAVError("Can not open DVD");
     }
     std::vector<DvdTitle> titles;
-    const int count = navigator->TitleCount();
-    for (int number = 1; number <= count; ++number) {
+    const std::vector<int> playable = TitlesWithVideoFiles(path);
+    for (const int number : playable) {
         if (std::optional<DvdTitle> title = navigator->ScanTitle(number)) {
             titles.push_back(std::move(*title));
         }
@@ -44,6 +45,9 @@ bool ScanDvdTitles(const std::string& path, std::vector<DvdTitle>& titles, TStri
     } catch (const EAVError& error) {
         platform::Messages().ShowError(error.what());
         return false;
+    }
+    if (scanned.empty()) {
+        platform::Messages().ShowError(kNoVideoFilesMessage);
     }
     titles = std::move(scanned);
     choices.clear();

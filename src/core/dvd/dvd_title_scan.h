@@ -14,14 +14,17 @@ namespace tw::dvd {
 // "%d(%.2d:%.2d:%.2d)": the title number and its duration.
 std::string TitleChoiceText(const DvdTitle& title);
 
+inline constexpr char kNoVideoFilesMessage[] = "The disc has no video files";
+
 // Every title of the disc at path (a device, a mounted disc, a VIDEO_TS folder or its parent, or
-// an .iso image), in number order, with its angle count. Throws EAVError "Can not open DVD" when
-// the disc does not open.
+// an .iso image) whose video files are there, in number order, with its angle count. Throws
+// EAVError "Can not open DVD" when the disc does not open.
 std::vector<DvdTitle> ScanDiscTitles(const std::string& path);
 
 // The wizard's scan: on success replaces titles and choices (one choice text per title) and
-// returns true. When the disc does not open it shows the error box "Can not open DVD", leaves both
-// lists as they were and returns false.
+// returns true; a disc without a title to play says "The disc has no video files" (error box)
+// and leaves both lists empty. When the disc does not open it shows the error box "Can not open
+// DVD", leaves both lists as they were and returns false.
 bool ScanDvdTitles(const std::string& path, std::vector<DvdTitle>& titles, TStringList& choices);
 
 // Makes a stream over chapters firstChapter to lastChapter (positions from 1) of title in angle,

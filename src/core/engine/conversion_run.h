@@ -19,6 +19,7 @@
 
 #include "engine/convert_options.h"
 #include "engine/library_options.h"
+#include "engine/target_files.h"
 #include "engine/video_filter_graph.h"
 #include "media/av_ptr.h"
 #include "media/stream_registry.h"
@@ -26,15 +27,23 @@
 
 namespace tw::engine {
 
-// A failure caused by a media library error code. Where no library log line explains it, the
-// converter adds the library's own description of the code.
-class ELibraryFailure : public EAVError {
+// A failure with its cause: why it happened (the library's words where it gave any, else the
+// program's own) and, where one file of the run is at fault, which one and in what role. The
+// message stays the failure's fixed text; the converter shows the rest beside it.
+class ERunFailure : public EAVError {
 public:
-    ELibraryFailure(const std::string& message, int code) : EAVError(message), code_(code) {}
-    int Code() const { return code_; }
+    enum class Role { None, Source, Target };
+    ERunFailure(const std::string& message, std::string reason, Role role = Role::None,
+                std::string file = {})
+        : EAVError(message), reason_(std::move(reason)), role_(role), file_(std::move(file)) {}
+    const std::string& Reason() const { return reason_; }
+    Role FileRole() const { return role_; }
+    const std::string& File() const { return file_; }
 
 private:
-    int code_;
+    std::string reason_;
+    Role role_;
+    std::string file_;
 };
 
 // What a run needs from its converter. Called on the worker thread.
@@ -59,6 +68,13 @@ public:
     virtual void Report(int64_t outputSize, int64_t inputSize, double outputSeconds) = 0;
     // The loop ran to its natural end (not stopped): all that was asked for is converted.
     virtual void Converted() = 0;
+    // The loop ran to its natural end, but the source ended before the length its header
+    // states: only converted of expected seconds are in the output.
+    virtual void EndedEarly(double converted, double expected) = 0;
+    // Library lines at error level are watched from WatchLibraryErrors on: WatchedLibraryError
+    // gives the first since then (the cause of a failing call, where the library logged one).
+    virtual void WatchLibraryErrors() = 0;
+    virtual std::string WatchedLibraryError() const = 0;
 };
 
 struct InputFile {
@@ -67,6 +83,9 @@ struct InputFile {
     int64_t timestampOffset = 0;   // µs, added to every packet time of the file
     bool trimStart = false;        // what lies before the file's time 0 is left out (a cut)
     int64_t lengthUs = INT64_MAX;  // of the file's time wanted from 0 on
+    // What its header says it lasts (µs), where that can be relied on; INT64_MAX otherwise.
+    int64_t statedDurationUs = INT64_MAX;
+    int64_t bytesAtOpen = -1;  // -1: not a file of known size
     bool endOfFile = false;
     bool noPacket = false;  // the last read asked to try again
     int firstStream = 0;
@@ -89,6 +108,8 @@ struct InputStream {
     double timestampScale = 0;
     int quality = 0;
     int rotation = 0;  // clockwise degrees the picture is to be turned for display: 0/90/180/270
+    int64_t statedDurationUs =
+        INT64_MAX;  // what the header says of this stream; INT64_MAX: nothing
 };
 
 struct OutputFile {
@@ -97,14 +118,11 @@ struct OutputFile {
     bool headerWritten = false;
     // What went to a format that writes its own files (one per picture): their sizes' sum.
     int64_t bytesMuxed = 0;
-    // The file the run opened (name, device, inode), so that its end can tell whether the name
-    // still leads there.
-    struct Written {
-        std::string path;
-        dev_t device = 0;
-        ino_t inode = 0;
-    };
-    std::optional<Written> written;
+    bool finished = false;  // its trailer is written
+    int64_t packets = 0;    // written into it
+    // The regular file the run opened, so that its end can tell whether the name still leads
+    // there.
+    std::optional<TargetFile> written;
 };
 
 struct FileCloser {
@@ -172,6 +190,8 @@ public:
     // Facts for the host's progress report.
     int64_t OutputSize() const;
     int64_t InputSize() const;
+    // The regular files the run opened for writing, and how far it got with each.
+    std::vector<TargetOutcome> Targets() const;
 
     // The library's codec identifier for a name ("" gives none). Throws "Unknown Codec Name" /
     // "Invalid codec type".
@@ -233,6 +253,14 @@ private:
     void FlushEncoder(OutputStream& ost);
     void Finish();
     void ReportProgress(bool last);
+    // Why reading ended with result, when that was no clean end of the file.
+    std::optional<ERunFailure> ReadFailure(int inputIndex, int result) const;
+    // Throws when the run wrote nothing at all: an empty container is no conversion.
+    void RefuseEmptyOutputs() const;
+    // Tells the host how much of the source the output holds, once the loop ran to its end.
+    void ReportConvertedSpan();
+    // Why a library call failed: the first error line it logged, else the words for its code.
+    std::string LibraryReason(int code) const;
     // The host's pass control, once: false from the first stop on.
     bool KeepGoing();
     // Output steps
@@ -301,6 +329,8 @@ private:
     std::vector<uint8_t> subtitleBuffer_;
     int noPacketCount_ = 0;
     bool stopped_ = false;
+    bool limitReached_ = false;  // the loop ended at a limit asked for, not at the sources' end
+    std::optional<ERunFailure> readFailure_;  // ends the loop; raised once the outputs are finished
 };
 
 }  // namespace tw::engine

@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <optional>
+#include <vector>
 
 extern "C" {
 #include <libavutil/time.h>
@@ -11,11 +13,11 @@ extern "C" {
 
 #include "engine/conversion_run.h"
 #include "jobs/remote_run.h"
-#include "media/library_error.h"
 #include "media/stream_registry.h"
 #include "platform/message_service.h"
 #include "util/av_error.h"
 #include "util/format.h"
+#include "util/string_list.h"
 
 namespace tw {
 
@@ -27,12 +29,24 @@ public:
 
     int LogLevel() const override { return owner_.logLevel_; }
     void OnLibraryLog(int level, const std::string& text) override {
+        if (level <= AV_LOG_ERROR && watchedError_.empty()) {
+            watchedError_ = Trim(text);
+        }
         {
             std::lock_guard lock(owner_.textMutex_);
-            owner_.lastLogMessage_ = text;
+            // After a failure its cause stays, whatever the release of the run logs.
+            if (!owner_.failed_) {
+                owner_.lastLogMessage_ = text;
+            }
         }
         owner_.DoLog(level, text);
     }
+    void WatchLibraryErrors() override {
+        if (!watchedError_.empty()) {
+            watchedError_.clear();
+        }
+    }
+    std::string WatchedLibraryError() const override { return watchedError_; }
 
     void Log(int level, const std::string& text) override { owner_.DoLog(level, text); }
     void ShowError(const std::string& text) override {
@@ -77,6 +91,16 @@ public:
             owner_.convertedDuration_.store(std::max(0.0, std::min(span, limit)));
         }
     }
+    void EndedEarly(double converted, double expected) override {
+        const std::string note =
+            FormatPrintf("The source ended early: %.1f s of %.1f s converted", converted, expected);
+        owner_.convertedDuration_.store(converted);
+        {
+            std::lock_guard lock(owner_.textMutex_);
+            owner_.completionNote_ = note;
+        }
+        owner_.DoLog(AV_LOG_WARNING, note);
+    }
     void Report(int64_t outputSize, int64_t inputSize, double outputSeconds) override {
         owner_.outputSize_.store(outputSize);
         owner_.inputSize_.store(inputSize);
@@ -85,7 +109,26 @@ public:
 
 private:
     TAVConverter& owner_;
+    std::string watchedError_;  // worker thread only, as the lines it is taken from
 };
+
+namespace {
+
+// The failure as the user reads it: "<message>:<why>", and which file it concerns where the
+// message does not say so itself.
+std::string FailureTextOf(const std::string& message, const std::string& reason,
+                          engine::ERunFailure::Role role, const std::string& file) {
+    std::string text = reason.empty() ? message : message + ":" + reason;
+    if (role != engine::ERunFailure::Role::None && !file.empty() &&
+        message.find(file) == std::string::npos) {
+        text += FormatPrintf(" (%s: %s)",
+                             role == engine::ERunFailure::Role::Source ? "source" : "target",
+                             file.c_str());
+    }
+    return text;
+}
+
+}  // namespace
 
 TAVConverter::TAVConverter(platform::UiDispatcher* dispatcher)
     : dispatcher_(dispatcher),
@@ -123,6 +166,9 @@ bool TAVConverter::Start() {
         std::lock_guard lock(textMutex_);
         errorMessage_.clear();
         lastLogMessage_.clear();
+        failureText_.clear();
+        completionNote_.clear();
+        failed_ = false;
     }
     lastProgressPost_ = {};
     const bool localSource = std::any_of(inputFiles_.begin(), inputFiles_.end(), [](const auto& n) {
@@ -218,38 +264,51 @@ void TAVConverter::Execute() {
     }
     bool transcodeBegan = false;
     bool failed = false;
+    std::vector<engine::TargetOutcome> targets;
     {
         media::ThreadLogRegistration registration(*worker_);
+        std::optional<engine::ConversionRun> run;
         try {
-            engine::ConversionRun run(*worker_, options_, inputFiles_, outputFiles_);
-            run.Open();
+            run.emplace(*worker_, options_, inputFiles_, outputFiles_);
+            run->Open();
             startTime_.store(0);
             lastTime_.store(0);
             EnterLoopState();
             transcodeBegan = true;
-            run.Transcode();
+            run->Transcode();
         } catch (const std::exception& e) {
             // Our own errors carry the user's message; anything else still ends the run
             // visibly instead of taking the process down.
-            std::lock_guard lock(textMutex_);
-            errorMessage_ = e.what();
-            const auto* library = dynamic_cast<const engine::ELibraryFailure*>(&e);
-            if (library && lastLogMessage_.empty()) {
-                // A bare error number tells the user nothing.
-                lastLogMessage_ = media::LibraryErrorText(library->Code());
-            }
+            RecordFailure(e);
             failed = true;
         }
+        if (run && failed) {
+            targets = run->Targets();
+        }
         // Everything the run opened is released here, before the owner hears of the end.
-        if (failed) {
-            DoError();
-        }
-        const bool stopped = LeaveRun();
-        if (transcodeBegan) {
-            DoComplete(stopped);
-        }
+    }
+    if (failed) {
+        // Out of the log's reach: opening a target to see whether it plays is no news.
+        DiscardUnusableTargets(targets);
+        DoError();
+    }
+    const bool stopped = LeaveRun();
+    if (transcodeBegan) {
+        DoComplete(stopped);
     }
     working_.store(false);
+}
+
+void TAVConverter::DiscardUnusableTargets(const std::vector<engine::TargetOutcome>& targets) {
+    const std::vector<std::string> removed = engine::RemoveUnusableTargets(targets);
+    for (const std::string& line : removed) {
+        DoLog(AV_LOG_WARNING, line);
+    }
+    if (!removed.empty()) {
+        // The row shows what the target holds: nothing now.
+        convertedDuration_.store(0);
+        outputSize_.store(0);
+    }
 }
 
 bool TAVConverter::LeaveRun() {
@@ -259,6 +318,23 @@ bool TAVConverter::LeaveRun() {
     kept_ = Request::None;
     pauseChanged_.notify_all();
     return stopped;
+}
+
+void TAVConverter::RecordFailure(const std::exception& e) {
+    std::lock_guard lock(textMutex_);
+    failed_ = true;
+    errorMessage_ = e.what();
+    if (const auto* failure = dynamic_cast<const engine::ERunFailure*>(&e)) {
+        // The cause found where the failure happened explains it better than a later line.
+        if (!failure->Reason().empty()) {
+            lastLogMessage_ = failure->Reason();
+        }
+        failureText_ =
+            FailureTextOf(errorMessage_, failure->Reason(), failure->FileRole(), failure->File());
+    } else {
+        failureText_ =
+            FailureTextOf(errorMessage_, lastLogMessage_, engine::ERunFailure::Role::None, "");
+    }
 }
 
 void TAVConverter::DoLog(int level, const std::string& text) {
@@ -300,8 +376,7 @@ void TAVConverter::DoStopped() {
 }
 
 void TAVConverter::DoError() {
-    const std::string text =
-        FormatPrintf("%s:%s", ErrorMessage().c_str(), LastLogMessage().c_str());
+    const std::string text = FailureText();
     Dispatcher().RunBlocking([this, text, alive = alive_] {
         platform::Messages().ShowError(text);
         if (alive->load() && onError_) {
@@ -363,6 +438,16 @@ std::string TAVConverter::ErrorMessage() const {
 std::string TAVConverter::LastLogMessage() const {
     std::lock_guard lock(textMutex_);
     return lastLogMessage_;
+}
+
+std::string TAVConverter::FailureText() const {
+    std::lock_guard lock(textMutex_);
+    return failureText_;
+}
+
+std::string TAVConverter::CompletionNote() const {
+    std::lock_guard lock(textMutex_);
+    return completionNote_;
 }
 
 }  // namespace tw

@@ -7,8 +7,9 @@
 //   OnProgress  posted to the UI thread at most a few times a second (never more than one
 //               pending), from the passes of the loop and between the pictures of a long repeat;
 //   OnStopped   on the UI thread (the worker waits), when the loop sees a stop request;
-//   OnError     on the UI thread (the worker waits), after any failure, once its message has
-//               been shown through the message service ("<message>:<last library line>");
+//   OnError     on the UI thread (the worker waits), after any failure, once FailureText has
+//               been shown through the message service (and the targets that failure left
+//               useless are removed);
 //   OnComplete  on the UI thread (the worker waits), after a run that reached the main loop and
 //               was not stopped, also after an error in the loop.
 // Figures (Progress, Duration, Bitrate, sizes, times) are written by the worker and may be read
@@ -23,8 +24,10 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "engine/convert_options.h"
+#include "engine/target_files.h"
 #include "media/library.h"
 #include "platform/ui_dispatcher.h"
 #include "util/string_list.h"
@@ -103,6 +106,12 @@ public:
     int LogLevel() const { return logLevel_; }
     std::string ErrorMessage() const;
     std::string LastLogMessage() const;
+    // After a failure: the text shown for it, "<ErrorMessage>:<why>", naming the file at fault
+    // where the message does not.
+    std::string FailureText() const;
+    // After a run that completed, what the user should know of it besides: "The source ended
+    // early: ..." when the source held less than its header said. Empty otherwise.
+    std::string CompletionNote() const;
 
     // Remaining time shown without any progress (99:99:99 counted in seconds).
     static constexpr int64_t kUnknownRemaining = 362439;
@@ -114,6 +123,9 @@ private:
     friend class RemoteRun;
 
     void Execute();
+    void RecordFailure(const std::exception& e);
+    // After a failure, once the run's files are closed: removes the targets it left useless.
+    void DiscardUnusableTargets(const std::vector<engine::TargetOutcome>& targets);
     void DoLog(int level, const std::string& text);
     void DoStopped();
     void DoError();
@@ -159,9 +171,12 @@ private:
     std::atomic<int64_t> inputSize_{0};
     const int logLevel_ = 24;
 
-    mutable std::mutex textMutex_;  // guards errorMessage_ and lastLogMessage_
+    mutable std::mutex textMutex_;  // guards the texts below and failed_
     std::string errorMessage_;
     std::string lastLogMessage_;
+    std::string failureText_;
+    std::string completionNote_;
+    bool failed_ = false;  // the current run has failed; written by the worker only
 
     std::atomic<bool> progressPending_{false};
     std::chrono::steady_clock::time_point lastProgressPost_;  // worker thread only

@@ -1,6 +1,7 @@
 // Input side of a run: stream maps, library options, forced formats, opening the inputs.
 #include <charconv>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <system_error>
@@ -12,6 +13,7 @@ extern "C" {
 }
 
 #include "engine/conversion_run.h"
+#include "media/library_error.h"
 #include "util/av_error.h"
 #include "util/format.h"
 #include "util/settings_xml.h"
@@ -93,6 +95,23 @@ bool AsksForVideo(const TAVConvertOptions& options) {
     return WriteSettingsXml(asked) != WriteSettingsXml(TVideoOptions()) ||
            video.FrameRateChosen() || video.PixelFormat >= 0 ||
            !options.FilterOptions().VideoFilters().empty();
+}
+
+// A stream's own length (µs) as its header gives it, in the stream's clock or as a Matroska
+// track's "DURATION" tag (H:MM:SS.fraction); INT64_MAX when it gives none.
+int64_t StatedDuration(const AVStream* stream) {
+    if (stream->duration != AV_NOPTS_VALUE && stream->duration > 0) {
+        return av_rescale_q(stream->duration, stream->time_base, AV_TIME_BASE_Q);
+    }
+    const AVDictionaryEntry* tag = av_dict_get(stream->metadata, "DURATION", nullptr, 0);
+    int hours = 0;
+    int minutes = 0;
+    double seconds = 0;
+    if (tag && std::sscanf(tag->value, "%d:%d:%lf", &hours, &minutes, &seconds) == 3 &&
+        std::isfinite(seconds) && hours >= 0 && minutes >= 0 && seconds >= 0) {
+        return std::llround(((hours * 60.0 + minutes) * 60.0 + seconds) * AV_TIME_BASE);
+    }
+    return INT64_MAX;
 }
 
 }  // namespace
@@ -284,11 +303,12 @@ void ConversionRun::OpenInput(int index) {
     AVDictionary* openOptions = parameterOwner.release();
     // From here the library owns the context, and frees it itself when opening fails.
     pending.release();
-    // On failure the library frees the context itself.
+    host_.WatchLibraryErrors();
     int result = avformat_open_input(&raw, name.c_str(), forcedInputFormat_, &openOptions);
     av_dict_free(&openOptions);
     if (result < 0) {
-        throw ELibraryFailure(FormatPrintf("Could not open file:%d!", result), result);
+        throw ERunFailure(FormatPrintf("Could not open file:%d!", result), LibraryReason(result),
+                          ERunFailure::Role::Source, name);
     }
     media::InputFormatPtr context(raw);
 
@@ -314,9 +334,11 @@ void ConversionRun::OpenInput(int index) {
         }
     }
 
+    host_.WatchLibraryErrors();
     result = avformat_find_stream_info(context.get(), nullptr);
     if (result < 0) {
-        throw ELibraryFailure(FormatPrintf("Could not find codec parameters:%d!", result), result);
+        throw ERunFailure(FormatPrintf("Could not find codec parameters:%d!", result),
+                          LibraryReason(result), ERunFailure::Role::Source, name);
     }
 
     // A source that holds more than is wanted (a DVD chapter range, whose first and last blocks
@@ -333,6 +355,24 @@ void ConversionRun::OpenInput(int index) {
         seekPosition += context->start_time;
     }
     file.trimStart = file.trimStart || options_.StartTime() > 0;
+    // A length guessed from the bit rate is too rough to hold the source to.
+    if (span) {
+        file.statedDurationUs = span->durationUs;
+    } else if (context->duration != AV_NOPTS_VALUE && context->duration > 0 &&
+               context->duration_estimation_method != AVFMT_DURATION_FROM_BITRATE) {
+        file.statedDurationUs = context->duration;
+    }
+    if (options_.StartTime() > 0 && options_.StartTime() >= file.statedDurationUs) {
+        // Nothing would be converted; the target is not even opened.
+        throw ERunFailure("The cut starts at or past the end of the source",
+                          FormatPrintf("it starts at %.1f s, the source lasts %.1f s",
+                                       static_cast<double>(options_.StartTime()) / AV_TIME_BASE,
+                                       static_cast<double>(file.statedDurationUs) / AV_TIME_BASE),
+                          ERunFailure::Role::Source, name);
+    }
+    if (context->pb) {
+        file.bytesAtOpen = avio_size(context->pb);
+    }
     runStartTime_ = options_.StartTime();
     if (runStartTime_ != 0) {
         av_seek_frame(context.get(), -1, seekPosition, AVSEEK_FLAG_BACKWARD);
@@ -359,6 +399,7 @@ void ConversionRun::OpenInput(int index) {
         }
         AVCodecContext* dec = ist->decoder.get();
         dec->pkt_timebase = st->time_base;
+        ist->statedDurationUs = StatedDuration(st);
         dec->thread_count = st->codecpar->codec_id == AV_CODEC_ID_SVQ3 ? 1 : options_.ThreadCount();
 
         // A stream the file declares but that brought no data to the analysis (a broadcast
@@ -495,6 +536,11 @@ bool ConversionRun::AnyInputHas(AVMediaType type) const {
         }
     }
     return false;
+}
+
+std::string ConversionRun::LibraryReason(int code) const {
+    std::string line = host_.WatchedLibraryError();
+    return line.empty() ? media::LibraryErrorText(code) : line;
 }
 
 int64_t ConversionRun::InputSize() const {

@@ -1,7 +1,5 @@
 // The main loop of a run: which input to read next, timestamp correction, decoding, and the
 // end of the run (draining, trailers).
-#include <sys/stat.h>
-
 #include <chrono>
 #include <cmath>
 #include <thread>
@@ -99,6 +97,7 @@ void ConversionRun::MainLoop() {
         double outputMinimum = 0;
         const int chosen = ChooseInput(&limitReached, &outputMinimum);
         if (chosen < 0) {
+            limitReached_ = limitReached;
             if (limitReached || noPacketCount_ == 0) {
                 break;
             }
@@ -113,14 +112,17 @@ void ConversionRun::MainLoop() {
             host_.SetConvertedDuration(outputMinimum);
         }
         if (recordingSeconds <= outputMinimum) {
+            limitReached_ = true;
             break;
         }
         if (options_.Engine.FileSizeLimit != 0 && outputFiles_[0].context->pb &&
             avio_tell(outputFiles_[0].context->pb) >= options_.Engine.FileSizeLimit) {
+            limitReached_ = true;
             break;
         }
 
         InputFile& file = inputFiles_[static_cast<size_t>(chosen)];
+        host_.WatchLibraryErrors();
         const int result = av_read_frame(file.context.get(), packet_.get());
         if (result == AVERROR(EAGAIN)) {
             file.noPacket = true;
@@ -128,8 +130,14 @@ void ConversionRun::MainLoop() {
             continue;
         }
         if (result < 0) {
+            // What was read is still finished into a whole file before the run fails.
+            readFailure_ = ReadFailure(chosen, result);
+            if (readFailure_) {
+                break;
+            }
             file.endOfFile = true;
             if (options_.Engine.Shortest) {
+                limitReached_ = true;
                 break;
             }
             continue;
@@ -154,6 +162,35 @@ void ConversionRun::MainLoop() {
         av_packet_unref(packet_.get());
         ReportProgress(false);
     }
+}
+
+std::optional<ERunFailure> ConversionRun::ReadFailure(int index, int result) const {
+    const InputFile& file = inputFiles_[static_cast<size_t>(index)];
+    const std::string& name = inputNames_[static_cast<size_t>(index)];
+    AVIOContext* pb = file.context->pb;
+    // A clean end of the file leaves no error in its byte layer; where it holds one, the
+    // system's reason says more than the demuxer's complaint that followed.
+    if (pb && pb->error < 0) {
+        return ERunFailure("Could not read the source", media::LibraryErrorText(pb->error),
+                           ERunFailure::Role::Source, name);
+    }
+    if (result != AVERROR_EOF) {
+        return ERunFailure("Could not read the source", LibraryReason(result),
+                           ERunFailure::Role::Source, name);
+    }
+    // Shortened while it was read (overwritten, or a download started again): what came out is
+    // neither the source as it was nor as it is.
+    const int64_t bytesNow = pb ? avio_size(pb) : -1;
+    if (file.bytesAtOpen > 0 && bytesNow >= 0 && bytesNow < file.bytesAtOpen) {
+        const std::string line = host_.WatchedLibraryError();
+        return ERunFailure("The source was cut short while it was read",
+                           line.empty() ? FormatPrintf("it holds %lld of the %lld bytes it had",
+                                                       static_cast<long long>(bytesNow),
+                                                       static_cast<long long>(file.bytesAtOpen))
+                                        : line,
+                           ERunFailure::Role::Source, name);
+    }
+    return std::nullopt;
 }
 
 bool ConversionRun::KeepGoing() {
@@ -525,41 +562,97 @@ void ConversionRun::Finish() {
     }
     // The trailer also writes out what the byte layer still holds, so a disk that fills up at
     // the end shows here; a file left without its end is a failed run, whatever came before.
-    std::string failure;
+    std::optional<ERunFailure> failure;
     for (size_t i = 0; i < outputFiles_.size(); ++i) {
-        AVFormatContext* context = outputFiles_[i].context.get();
-        if (!outputFiles_[i].headerWritten) {
+        OutputFile& file = outputFiles_[i];
+        if (!file.headerWritten) {
             continue;
         }
-        int result = av_write_trailer(context);
-        if (result >= 0 && context->pb) {
-            avio_flush(context->pb);
-            result = context->pb->error;
+        int result = av_write_trailer(file.context.get());
+        if (result >= 0 && file.context->pb) {
+            avio_flush(file.context->pb);
+            result = file.context->pb->error;
         }
-        if (result < 0 && failure.empty()) {
-            failure =
+        file.finished = result >= 0;
+        if (result < 0 && !failure) {
+            failure = ERunFailure(
                 FormatPrintf("Could not finish the output file %s: %s", outputNames_[i].c_str(),
-                             media::LibraryErrorText(result).c_str());
+                             media::LibraryErrorText(result).c_str()),
+                "", ERunFailure::Role::Target, outputNames_[i]);
         }
     }
     // Every write succeeds into a file whose name (or folder) was removed meanwhile, yet the
     // user would find nothing: such a run has failed.
-    for (size_t i = 0; i < outputFiles_.size() && failure.empty(); ++i) {
+    for (size_t i = 0; i < outputFiles_.size() && !failure; ++i) {
         const auto& written = outputFiles_[i].written;
-        struct stat now {};
-        if (written && (stat(written->path.c_str(), &now) != 0 || now.st_dev != written->device ||
-                        now.st_ino != written->inode)) {
-            failure = FormatPrintf("The output file %s was removed while it was written",
-                                   outputNames_[i].c_str());
+        if (written && !written->StillThere()) {
+            failure =
+                ERunFailure(FormatPrintf("The output file %s was removed while it was written",
+                                         outputNames_[i].c_str()),
+                            "", ERunFailure::Role::Target, outputNames_[i]);
         }
     }
-    if (!failure.empty()) {
-        throw EAVError(failure);
+    if (!failure) {
+        failure = readFailure_;
+    }
+    if (failure) {
+        throw *failure;
     }
     if (!stopped_) {
-        host_.Converted();
+        RefuseEmptyOutputs();
+        ReportConvertedSpan();
     }
     ReportProgress(true);
+}
+
+void ConversionRun::RefuseEmptyOutputs() const {
+    int64_t packets = 0;
+    for (const OutputFile& file : outputFiles_) {
+        packets += file.packets;
+    }
+    if (packets == 0 && !inputNames_.empty()) {
+        // An empty container is no conversion, however cleanly it was closed.
+        const int64_t start = options_.StartTime();
+        throw ERunFailure("Nothing was converted",
+                          start > 0
+                              ? FormatPrintf("the source holds no picture or sound from %.1f s on",
+                                             static_cast<double>(start) / AV_TIME_BASE)
+                              : "the source gave no picture or sound that could be decoded",
+                          ERunFailure::Role::Source, inputNames_.front());
+    }
+}
+
+void ConversionRun::ReportConvertedSpan() {
+    // The longest stream written against what the sources' headers say is there to convert.
+    double converted = 0;
+    int64_t expectedUs = 0;
+    for (const auto& ost : outputStreams_) {
+        if (ost->type == AVMEDIA_TYPE_SUBTITLE) {
+            continue;
+        }
+        converted = std::max(converted, OutputSeconds(*ost));
+        // The stream's own length where the header gives one: a sound track that ends before
+        // the pictures does not make an audio target short. A part of a disc is as long as
+        // the part.
+        const InputFile& file = SourceFile(*ost);
+        int64_t statedUs = file.statedDurationUs;
+        if (statedUs != INT64_MAX && file.lengthUs == INT64_MAX) {
+            statedUs = std::min(statedUs,
+                                inputStreams_[static_cast<size_t>(ost->source)]->statedDurationUs);
+        }
+        if (statedUs != INT64_MAX) {
+            expectedUs = std::max(
+                expectedUs, std::min(options_.RecordingTime(), statedUs - options_.StartTime()));
+        }
+    }
+    const double expected = static_cast<double>(expectedUs) / AV_TIME_BASE;
+    // Streams end a little apart and headers round their lengths: only a clear shortfall of a
+    // run that no limit ended counts.
+    if (!limitReached_ && expected - converted > std::max(0.5, expected * 0.02)) {
+        host_.EndedEarly(converted, expected);
+    } else {
+        host_.Converted();
+    }
 }
 
 void ConversionRun::ReportProgress(bool last) {

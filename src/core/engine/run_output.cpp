@@ -1,6 +1,5 @@
 // Output side of a run: container format, streams, encoders and their parameters.
 #include <strings.h>
-#include <sys/stat.h>
 
 #include <cmath>
 #include <cstring>
@@ -139,8 +138,15 @@ void ConversionRun::OpenOutput(int index) {
     if (!outputFormat_) {
         outputFormat_ = av_guess_format(nullptr, name.c_str(), nullptr);
         if (!outputFormat_) {
-            throw EAVError(
-                FormatPrintf("Unable to find a suitable output format for %s", name.c_str()));
+            // The library gives no reason: the name's extension is all it goes by.
+            const std::string extension = fs::path(name).extension().string();
+            throw ERunFailure(
+                FormatPrintf("Unable to find a suitable output format for %s", name.c_str()),
+                extension.size() > 1
+                    ? FormatPrintf("no known container format is written as %s files",
+                                   extension.c_str())
+                    : "the name has no extension to tell the container format by",
+                ERunFailure::Role::Target, name);
         }
     }
     // One image per frame for image targets named like a single image.
@@ -220,14 +226,14 @@ void ConversionRun::OpenOutput(int index) {
         fs::create_directories(parent, ignored);
     }
     if (!(outputFormat_->flags & AVFMT_NOFILE)) {
+        host_.WatchLibraryErrors();
         if (const int result = avio_open(&context->pb, muxName.c_str(), AVIO_FLAG_WRITE);
             result < 0) {
-            throw ELibraryFailure("Could not open file", result);
+            throw ERunFailure("Could not open file", LibraryReason(result),
+                              ERunFailure::Role::Target, name);
         }
-        struct stat opened {};
-        if (stat(muxName.c_str(), &opened) == 0 && S_ISREG(opened.st_mode)) {
-            outputFiles_.back().written =
-                OutputFile::Written{muxName, opened.st_dev, opened.st_ino};
+        if (TargetFile opened; TargetFile::Identify(muxName, &opened)) {
+            outputFiles_.back().written = opened;
         }
     }
 
@@ -682,6 +688,16 @@ std::vector<media::BsfPtr> ConversionRun::ParseBitstreamFilters(const TStringLis
         chain.emplace_back(context);
     }
     return chain;
+}
+
+std::vector<TargetOutcome> ConversionRun::Targets() const {
+    std::vector<TargetOutcome> targets;
+    for (const OutputFile& file : outputFiles_) {
+        if (file.written) {
+            targets.push_back({*file.written, file.packets, file.finished});
+        }
+    }
+    return targets;
 }
 
 int64_t ConversionRun::OutputSize() const {

@@ -9,6 +9,7 @@ extern "C" {
 
 #include "engine/conversion_run.h"
 #include "engine/sync_rules.h"
+#include "media/library_error.h"
 #include "util/av_error.h"
 #include "util/format.h"
 
@@ -343,9 +344,16 @@ void ConversionRun::Mux(OutputStream& ost, AVPacket& packet) {
     }
     OutputFile& file = outputFiles_[static_cast<size_t>(ost.fileIndex)];
     file.bytesMuxed += packet.size;
-    if (av_interleaved_write_frame(file.context.get(), &packet) < 0) {
-        throw EAVError("av_interleaved_write_frame() ");
+    host_.WatchLibraryErrors();
+    if (const int result = av_interleaved_write_frame(file.context.get(), &packet); result < 0) {
+        // A failing byte layer has the system's reason: a full disk, a size limit.
+        AVIOContext* pb = file.context->pb;
+        throw ERunFailure(
+            "av_interleaved_write_frame() ",
+            pb && pb->error < 0 ? media::LibraryErrorText(pb->error) : LibraryReason(result),
+            ERunFailure::Role::Target, outputNames_[static_cast<size_t>(ost.fileIndex)]);
     }
+    ++file.packets;
 }
 
 }  // namespace tw::engine

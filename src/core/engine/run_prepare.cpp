@@ -328,8 +328,10 @@ void ConversionRun::SetupEncodedStream(OutputStream& ost, InputStream& ist, int 
             params.userFilters =
                 filters::TranslateFilterChain(options_.FilterOptions().VideoFilters());
             ost.filters = std::make_unique<VideoFilterGraph>();
-            if (ost.filters->BuildVideoFilterGraph(params) != 0) {
-                throw EAVError("Error opening filters!");
+            host_.WatchLibraryErrors();
+            // A filter that reads a file (subtitles, a logo) names it in its own error line.
+            if (const int result = ost.filters->BuildVideoFilterGraph(params); result != 0) {
+                throw ERunFailure("Error opening filters!", LibraryReason(result));
             }
             enc->width = ost.filters->OutputWidth();
             enc->height = ost.filters->OutputHeight();
@@ -406,12 +408,15 @@ void ConversionRun::OpenCodecs() {
             }
         }
         AVDictionary* encoderOptions = ost->encoderOptions.release();
+        host_.WatchLibraryErrors();
         const int result = avcodec_open2(enc, encoder, &encoderOptions);
         ost->encoderOptions.reset(encoderOptions);
         if (result < 0) {
-            throw EAVError(
+            throw ERunFailure(
                 "Error while opening codec for output stream - maybe incorrect parameters such "
-                "as bit_rate, rate, width or height");
+                "as bit_rate, rate, width or height",
+                LibraryReason(result), ERunFailure::Role::Target,
+                outputNames_[static_cast<size_t>(ost->fileIndex)]);
         }
         ost->encoderOpen = true;
         if (avcodec_parameters_from_context(ost->stream->codecpar, enc) < 0) {
@@ -498,13 +503,16 @@ void ConversionRun::WriteHeaders() {
     for (auto& ost : outputStreams_) {
         InitBitstreamFilters(*ost);
     }
-    for (OutputFile& file : outputFiles_) {
+    for (size_t i = 0; i < outputFiles_.size(); ++i) {
+        OutputFile& file = outputFiles_[i];
         AVDictionary* muxerOptions = file.muxerOptions.release();
+        host_.WatchLibraryErrors();
         const int result = avformat_write_header(file.context.get(), &muxerOptions);
         file.muxerOptions.reset(muxerOptions);
         if (result < 0) {
-            throw ELibraryFailure(
-                "Could not write header for output file  (incorrect codec parameters ?)", result);
+            throw ERunFailure(
+                "Could not write header for output file  (incorrect codec parameters ?)",
+                LibraryReason(result), ERunFailure::Role::Target, outputNames_[i]);
         }
         file.headerWritten = true;
     }

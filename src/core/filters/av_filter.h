@@ -32,14 +32,22 @@ TColor RgbToColor(uint32_t rgb);
 // Every backslash doubled.
 std::string DoubleBackslashes(const std::string& text);
 
+// A text as a filter's summary quotes it: in single quotes, its lines joined by blanks, cut to
+// a few words with "…" when long. A path is quoted by its file name.
+std::string SummaryQuote(const std::string& text);
+std::string SummaryFileName(const std::string& path);
+
 }  // namespace filters
 
 class TAVFilter : public TPersistent {
 public:
     // The filter's piece of filter-chain text.
     virtual std::string GetFilterText() const = 0;
-    // The name shown in the wizard's filter list.
+    // The filter's kind ("Logo Filter"), the caption of its dialog.
     virtual std::string GetCaption() const = 0;
+    // What the filter does, in a few words ("Rotate 90°", "Text 'Hello' at 100,600"): the
+    // wizard's filter list shows it.
+    virtual std::string GetSummary() const = 0;
 
 protected:
     TAVFilter() = default;

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "filters/av_filter.h"
+#include "filters/default_font.h"
 
 namespace tw {
 class TVideoStdFilter;
@@ -39,7 +40,7 @@ inline constexpr std::array<const char*, 4> kSubtitleFileExtensions = {".ssa", "
 // A regular file (or a link to one) exists under this name.
 bool FilterFileExists(const std::string& path);
 
-// "Standar Filters" dialog.
+// "Standard Filters" dialog.
 inline constexpr int kMinDegree = 0;
 inline constexpr int kMaxDegree = 359;
 struct StdFilterDialogValues {
@@ -71,6 +72,7 @@ void CopyTo(const LogoFilterDialogValues& values, TLogoFilter& filter);
 LogoFilterDialogValues ValuesOf(const TLogoFilter& filter);
 
 // "Overlay Text Filter" dialog (TrueType files offered). The background colour is not shown.
+// The font starts as the one the renderer would take by itself, so a text is all OK needs.
 inline constexpr int kMinFontSize = 1;
 inline constexpr int kMaxFontSize = 72;
 inline constexpr int kFontSizeStep = 16;
@@ -82,7 +84,7 @@ struct OverlayTextDialogValues {
     int y = 0;
     TColor fontColor = kColorYellow;
     TColor bgColor = kColorBlue;
-    std::string fontFile;
+    std::string fontFile = DefaultFontFile();
 };
 bool Accepts(const OverlayTextDialogValues& values);
 void CopyTo(const OverlayTextDialogValues& values, TOverlayTextFilter& filter);
@@ -91,7 +93,7 @@ OverlayTextDialogValues ValuesOf(const TOverlayTextFilter& filter);
 // "Subtitle Filter" dialog.
 struct SubtitleDialogValues {
     std::string subtitleFile;
-    std::string fontFile;
+    std::string fontFile = DefaultFontFile();
     TColor fontColor = kColorYellow;
     std::string codePage;  // chosen or typed; copied trimmed, empty allowed
 };

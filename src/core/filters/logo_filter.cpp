@@ -24,6 +24,10 @@ void TLogoFilter::Assign(const TPersistent& source) {
     SetLogoFile(from->LogoFile());
 }
 
+std::string TLogoFilter::GetSummary() const {
+    return FormatPrintf("Logo %s at %d,%d", filters::SummaryFileName(LogoFile()).c_str(), X(), Y());
+}
+
 std::string TLogoFilter::GetFilterText() const {
     return FormatPrintf("movie=0:png:%s [wm];[in][wm] overlay=%d:%d:1 [out]",
                         filters::DoubleBackslashes(LogoFile()).c_str(), X(), Y());

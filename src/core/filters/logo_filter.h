@@ -18,6 +18,7 @@ public:
 
     std::string GetFilterText() const override;
     std::string GetCaption() const override { return "Logo Filter"; }
+    std::string GetSummary() const override;
 };
 
 }  // namespace tw

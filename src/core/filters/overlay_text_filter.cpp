@@ -52,6 +52,10 @@ void TOverlayTextFilter::Assign(const TPersistent& source) {
     SetFontFile(from->FontFile());
 }
 
+std::string TOverlayTextFilter::GetSummary() const {
+    return FormatPrintf("Text %s at %d,%d", filters::SummaryQuote(Text()).c_str(), X(), Y());
+}
+
 std::string TOverlayTextFilter::GetFilterText() const {
     return FormatPrintf(
         "drawtext=fontfile=\\'%s\\'#text='%s'#x=%d#y=%d#fontsize=%d#fgcolor=0x%.6XFF#bgcolor=0x%."

@@ -22,6 +22,7 @@ public:
 
     std::string GetFilterText() const override;
     std::string GetCaption() const override { return "Overlay Text Filter"; }
+    std::string GetSummary() const override;
 };
 
 namespace filters {

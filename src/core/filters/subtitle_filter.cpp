@@ -27,6 +27,14 @@ void TSubtitleFilter::Assign(const TPersistent& source) {
     SetFontColor(from->FontColor());
 }
 
+std::string TSubtitleFilter::GetSummary() const {
+    std::string summary = "Subtitles " + filters::SummaryFileName(SubtitleFile());
+    if (!CodePage().empty()) {
+        summary += " (" + CodePage() + ")";
+    }
+    return summary;
+}
+
 std::string TSubtitleFilter::GetFilterText() const {
     const std::string subtitleFile = filters::DoubleBackslashes(SubtitleFile());
     const std::string fontFile = filters::DoubleBackslashes(FontFile());

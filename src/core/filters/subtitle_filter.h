@@ -20,6 +20,7 @@ public:
 
     std::string GetFilterText() const override;
     std::string GetCaption() const override { return "Hard Subtitle Filter"; }
+    std::string GetSummary() const override;
 };
 
 }  // namespace tw

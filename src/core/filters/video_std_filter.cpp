@@ -42,6 +42,34 @@ void TVideoStdFilter::Assign(const TPersistent& source) {
     SetBColor(from->BColor());
 }
 
+std::string TVideoStdFilter::GetSummary() const {
+    std::vector<std::string> parts;
+    if (VerticalFilp()) {
+        parts.emplace_back("Vertical flip");
+    }
+    if (HorizontalFilip()) {
+        parts.emplace_back("Horizontal flip");
+    }
+    if (DrawBox()) {
+        parts.push_back(FormatPrintf("%s box %dx%d at %d,%d", BColor().c_str(), BWidth(), BHeight(),
+                                     BX(), BY()));
+    }
+    if (Negate()) {
+        parts.emplace_back("Negate");
+    }
+    if (Rotate()) {
+        parts.push_back(FormatPrintf("Rotate %d\u00B0", Degree()));
+    }
+    if (parts.empty()) {
+        return GetCaption();
+    }
+    std::string summary = parts.front();
+    for (size_t i = 1; i < parts.size(); ++i) {
+        summary += ", " + parts[i];
+    }
+    return summary;
+}
+
 std::string TVideoStdFilter::GetFilterText() const {
     std::vector<std::string> items;
     if (VerticalFilp()) {

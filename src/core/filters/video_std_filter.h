@@ -27,7 +27,8 @@ public:
     void Assign(const TPersistent& source) override;
 
     std::string GetFilterText() const override;
-    std::string GetCaption() const override { return "Standar Filters"; }
+    std::string GetCaption() const override { return "Standard Filters"; }
+    std::string GetSummary() const override;
 };
 
 }  // namespace tw

@@ -10,19 +10,25 @@ void TAVConverter::RemoteRun::Run() {
                                           owner_.processPriority_};
     const jobs::WorkerOutcome outcome =
         supervisor_.Run(jobs::RequestLine(request, owner_.options_), *this);
+    if (!outcome.death.empty()) {
+        owner_.DiscardUnusableTargets(targets_);
+    }
     if (!outcome.refusal.empty() || !outcome.death.empty()) {
         {
             std::lock_guard lock(owner_.textMutex_);
             if (!outcome.refusal.empty()) {
                 owner_.errorMessage_ = outcome.refusal;
                 owner_.lastLogMessage_.clear();
+                owner_.failureText_ = outcome.refusal;
             } else {
                 owner_.errorMessage_ =
                     "The conversion process ended unexpectedly: " + outcome.death;
-                // Shown after the message, one line each.
-                owner_.lastLogMessage_.clear();
+                owner_.lastLogMessage_ =
+                    outcome.lastLines.empty() ? std::string() : outcome.lastLines.back();
+                // The words, then what it said last, a line each.
+                owner_.failureText_ = owner_.errorMessage_;
                 for (const std::string& line : outcome.lastLines) {
-                    owner_.lastLogMessage_ += "\n" + line;
+                    owner_.failureText_ += "\n" + line;
                 }
             }
         }
@@ -37,6 +43,7 @@ void TAVConverter::RemoteRun::Run() {
 }
 
 void TAVConverter::RemoteRun::Started(const jobs::RunFigures& figures) {
+    NoteTargets();
     Adopt(figures);
     owner_.EnterLoopState();
     // The loop's first pass reports progress, as every pass does.
@@ -108,6 +115,21 @@ void TAVConverter::RemoteRun::Adopt(const jobs::RunTexts& texts) {
     std::lock_guard lock(owner_.textMutex_);
     owner_.errorMessage_ = texts.errorMessage;
     owner_.lastLogMessage_ = texts.lastLogMessage;
+    owner_.failureText_ = texts.failureText;
+    owner_.completionNote_ = texts.completionNote;
+}
+
+void TAVConverter::RemoteRun::NoteTargets() {
+    // The loop begins once the worker has opened its targets: the files the names lead to now
+    // are its own.
+    for (const std::string& path : owner_.outputFiles_) {
+        engine::TargetOutcome target;
+        if (engine::TargetFile::Identify(path, &target.file)) {
+            // How much went in is the worker's knowledge; whether the file plays decides.
+            target.packets = 1;
+            targets_.push_back(target);
+        }
+    }
 }
 
 }  // namespace tw

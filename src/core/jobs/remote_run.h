@@ -32,9 +32,13 @@ public:
 private:
     void Adopt(const jobs::RunFigures& figures);
     void Adopt(const jobs::RunTexts& texts);
+    // A worker that died cannot finish or remove its targets; this side judges them as a failed
+    // run's, once it knows they are the worker's own.
+    void NoteTargets();
 
     TAVConverter& owner_;
     jobs::WorkerSupervisor supervisor_;
+    std::vector<engine::TargetOutcome> targets_;
 };
 
 }  // namespace tw

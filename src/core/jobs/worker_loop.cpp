@@ -178,7 +178,8 @@ RunFigures FiguresOf(const TAVConverter& converter) {
 }
 
 RunTexts TextsOf(const TAVConverter& converter) {
-    return {converter.ErrorMessage(), converter.LastLogMessage()};
+    return {converter.ErrorMessage(), converter.LastLogMessage(), converter.FailureText(),
+            converter.CompletionNote()};
 }
 
 // Before any thread starts: the threads made later (the run's, the codecs') inherit it.

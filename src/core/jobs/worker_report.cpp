@@ -96,7 +96,9 @@ std::string ReportLine(const Report& report) {
     }
     if (report.texts) {
         line["texts"] = {{"errorMessage", report.texts->errorMessage},
-                         {"lastLogMessage", report.texts->lastLogMessage}};
+                         {"lastLogMessage", report.texts->lastLogMessage},
+                         {"failureText", report.texts->failureText},
+                         {"completionNote", report.texts->completionNote}};
     }
     // The libraries' lines may carry file names in any encoding; they are only shown.
     return line.dump(-1, ' ', false, json::error_handler_t::replace);
@@ -143,7 +145,9 @@ Report ParseReport(std::string_view line) {
         if (value.contains("texts")) {
             const json& texts = value.at("texts");
             report.texts = RunTexts{texts.at("errorMessage").get<std::string>(),
-                                    texts.at("lastLogMessage").get<std::string>()};
+                                    texts.at("lastLogMessage").get<std::string>(),
+                                    texts.at("failureText").get<std::string>(),
+                                    texts.at("completionNote").get<std::string>()};
         }
     } catch (const json::exception& e) {
         throw EBadReport(e.what());

@@ -28,6 +28,8 @@ struct RunFigures {
 struct RunTexts {
     std::string errorMessage;
     std::string lastLogMessage;
+    std::string failureText;
+    std::string completionNote;
 };
 
 struct Report {

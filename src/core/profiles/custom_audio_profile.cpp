@@ -14,93 +14,6 @@ namespace tw {
 
 namespace {
 
-const char* AudioEncoderName(TCustomAudioEncoder encoder) {
-    switch (encoder) {
-        case TCustomAudioEncoder::AAC:
-            return "libfaac";
-        case TCustomAudioEncoder::WMAV2:
-            return "wmav2";
-        case TCustomAudioEncoder::AC3:
-            return "ac3";
-        case TCustomAudioEncoder::MP2:
-            return "mp2";
-        case TCustomAudioEncoder::MP3:
-            return "libmp3lame";
-        case TCustomAudioEncoder::PCM_S16LE:
-            return "pcm_s16le";
-        case TCustomAudioEncoder::RA1:
-            return "real_144";
-        case TCustomAudioEncoder::AMR_NB:
-            return "libopencore_amrnb";
-    }
-    TW_ASSERT(false && "audio encoder out of range");
-}
-
-// Null for F_NONE, which leaves the container to the target file's extension.
-const char* FormatName(TCustomAVFormat format) {
-    switch (format) {
-        case TCustomAVFormat::F_NONE:
-            return nullptr;
-        case TCustomAVFormat::F_RM:
-            return "rm";
-        case TCustomAVFormat::F_MP4:
-            return "mp4";
-        case TCustomAVFormat::F_ASF:
-            return "asf";
-        case TCustomAVFormat::F_AVI:
-            return "avi";
-        case TCustomAVFormat::F_3GP:
-            return "3gp";
-        case TCustomAVFormat::F_3GP2:
-            return "3g2";
-        case TCustomAVFormat::F_FLV:
-            return "flv";
-        case TCustomAVFormat::F_MOV:
-            return "mov";
-        case TCustomAVFormat::F_PSP:
-            return "psp";
-        case TCustomAVFormat::F_IPOD:
-            return "ipod";
-        case TCustomAVFormat::F_SVCD:
-            return "svcd";
-        case TCustomAVFormat::F_VCD:
-            return "vcd";
-        case TCustomAVFormat::F_VOB:
-            return "vob";
-        case TCustomAVFormat::F_DVD:
-            return "dvd";
-        case TCustomAVFormat::F_WEBM:
-            return "webm";
-        case TCustomAVFormat::F_AC3:
-            return "ac3";
-    }
-    TW_ASSERT(false && "format out of range");
-}
-
-const char* VideoEncoderName(TCustomVideoEncoder encoder) {
-    switch (encoder) {
-        case TCustomVideoEncoder::H263:
-            return "h263";
-        case TCustomVideoEncoder::H264:
-            return "libx264";
-        case TCustomVideoEncoder::MPEG4:
-            return "mpeg4";
-        case TCustomVideoEncoder::WMV2:
-            return "wmv2";
-        case TCustomVideoEncoder::MPEG2VIDEO:
-            return "mpeg2video";
-        case TCustomVideoEncoder::MSMPEGV3:
-            return "msmpeg4";
-        case TCustomVideoEncoder::RV20:
-            return "rv20";
-        case TCustomVideoEncoder::XVID:
-            return "libxvid";
-        case TCustomVideoEncoder::FLV:
-            return "flv";
-    }
-    TW_ASSERT(false && "video encoder out of range");
-}
-
 // kbit/s to bit/s, rounded; values no bit rate can have are kept inside the integer range
 // rather than wrapping.
 int KbitToBits(double kbit) {
@@ -138,12 +51,14 @@ const PropertyTable& TAVCustomAudioProfile::Properties() const {
             .String("Category", &T::Category, &T::SetCategory)
             .Integer("SampleRate", &T::SampleRate, &T::SetSampleRate)
             .Enum("AudioEncoder", &T::AudioEncoder, &T::SetAudioEncoder,
-                  {"AAC", "WMAV2", "AC3", "MP2", "MP3", "PCM_S16LE", "RA1", "AMR_NB"})
+                  {"AAC", "WMAV2", "AC3", "MP2", "MP3", "PCM_S16LE", "RA1", "AMR_NB", "VORBIS",
+                   "OPUS", "FLAC"})
             .Enum("AudioChannels", &T::AudioChannels, &T::SetAudioChannels, {"mono1", "stereo2"})
             .Double("AudioBitrate", &T::AudioBitrate, &T::SetAudioBitrate)
             .Enum("Format", &T::Format, &T::SetFormat,
-                  {"F_NONE", "F_RM", "F_MP4", "F_ASF", "F_AVI", "F_3GP", "F_3GP2", "F_FLV", "F_MOV",
-                   "F_PSP", "F_IPOD", "F_SVCD", "F_VCD", "F_VOB", "F_DVD", "F_WEBM", "F_AC3"})
+                  {"F_NONE", "F_RM",   "F_MP4", "F_ASF",  "F_AVI",  "F_3GP", "F_3GP2",
+                   "F_FLV",  "F_MOV",  "F_PSP", "F_IPOD", "F_SVCD", "F_VCD", "F_VOB",
+                   "F_DVD",  "F_WEBM", "F_AC3", "F_WAV",  "F_MP3",  "F_OGG"})
             .List("Options", &T::Options, &T::SetOptions)
             .Build();
     return table;
@@ -221,7 +136,7 @@ const PropertyTable& TAVCustomVideoProfile::Properties() const {
                 .Integer("FrameHeight", &T::FrameHeight, &T::SetFrameHeight)
                 .Enum("VideoEncoder", &T::VideoEncoder, &T::SetVideoEncoder,
                       {"H263", "H264", "MPEG4", "WMV2", "MPEG2VIDEO", "MSMPEGV3", "RV20", "XVID",
-                       "FLV"})
+                       "FLV", "VP8", "VP9"})
                 .Enum("FrameRate", &T::FrameRate, &T::SetFrameRate,
                       {"rOriginal", "r1499", "r20", "r2397", "r24", "r25", "r2997", "r30"})
                 .Integer("VideoBitrate", &T::VideoBitrate, &T::SetVideoBitrate)
@@ -289,6 +204,15 @@ bool TAVCustomVideoProfile::ApplyTo(TAVConvertOptions& options) const {
             options.SetCodecOption("level", "41");
             break;
         }
+        case TCustomVideoEncoder::VP8:
+        case TCustomVideoEncoder::VP9:
+            // The encoders' own defaults are for archiving: many times slower than playing.
+            options.SetCodecOption("deadline", "good");
+            options.SetCodecOption("cpu-used", "4");
+            if (VideoEncoder_ == TCustomVideoEncoder::VP9) {
+                options.SetCodecOption("row-mt", "1");
+            }
+            break;
         default:
             break;
     }

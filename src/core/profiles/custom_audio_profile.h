@@ -61,7 +61,8 @@ public:
     void SaveToIni(TIniFile& ini, int number) const override;
     void LoadFromIni(const TIniFile& ini, int number) override;
     // The audio settings, then the video encoder (H.264 with the basic preset, first pass,
-    // mbd=rd and level=41), size, bit rate, aspect ratio, Pass and frame rate.
+    // mbd=rd and level=41; VP8 and VP9 at a speed fit for converting), size, bit rate, aspect
+    // ratio, Pass and frame rate.
     bool ApplyTo(TAVConvertOptions& options) const override;
     using TAVProfile::ApplyTo;
 };

@@ -55,6 +55,18 @@ std::vector<TAVProfile*> TAVProfileList::ProfilesInCategory(std::string_view cat
     return result;
 }
 
+std::vector<TAVProfile*> TAVProfileList::ProfilesInNoCategory() const {
+    std::vector<TAVProfile*> result;
+    for (const auto& profile : items_) {
+        if (std::none_of(Categories_.begin(), Categories_.end(), [&](const std::string& category) {
+                return profile->InCategory(category);
+            })) {
+            result.push_back(profile.get());
+        }
+    }
+    return result;
+}
+
 TAVProfile& TAVProfileList::Add(std::unique_ptr<TAVProfile> profile) {
     TW_ASSERT(profile && profile->list_ == nullptr);
     profile->list_ = this;

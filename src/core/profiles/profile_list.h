@@ -36,6 +36,9 @@ public:
     TAVProfile* FindByDescription(std::string_view description) const;
     // The profiles listed under a category (Category equal ignoring case), in list order.
     std::vector<TAVProfile*> ProfilesInCategory(std::string_view category) const;
+    // The profiles no category lists (the disc and tape standards, or a Category no category
+    // has), in list order.
+    std::vector<TAVProfile*> ProfilesInNoCategory() const;
 
     // Appends profile, which must be in no list, and takes it over; returns it.
     TAVProfile& Add(std::unique_ptr<TAVProfile> profile);

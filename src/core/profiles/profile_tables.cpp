@@ -6,20 +6,22 @@ namespace tw {
 
 const std::array<std::string_view, kVideoEncoderCount>& VideoEncoderLabels() {
     static constexpr std::array<std::string_view, kVideoEncoderCount> labels = {
-        "H263", "H264", "MPEG4", "WMV2", "MPEG2VIDEO", "MSMPEGV3", "RV20", "XVID", "FLV"};
+        "H263", "H264", "MPEG4", "WMV2", "MPEG2VIDEO", "MSMPEGV3",
+        "RV20", "XVID", "FLV",   "VP8",  "VP9"};
     return labels;
 }
 
 const std::array<std::string_view, kAudioEncoderCount>& AudioEncoderLabels() {
     static constexpr std::array<std::string_view, kAudioEncoderCount> labels = {
-        "AAC", "WMAV2", "AC3", "MP2", "MP3", "PCM_S16LE", "RA1", "AMR_NB"};
+        "AAC", "WMAV2",  "AC3",    "MP2",  "MP3", "PCM_S16LE",
+        "RA1", "AMR_NB", "VORBIS", "OPUS", "FLAC"};
     return labels;
 }
 
 const std::array<std::string_view, kFormatCount>& FormatLabels() {
     static constexpr std::array<std::string_view, kFormatCount> labels = {
-        "NONE", "RM",   "MP4",  "ASF", "AVI", "3GP", "3GP2", "FLV", "MOV",
-        "PSP",  "IPOD", "SVCD", "VCD", "VOB", "DVD", "WEBM", "AC3"};
+        "NONE", "RM",   "MP4", "ASF", "AVI", "3GP",  "3GP2", "FLV", "MOV", "PSP",
+        "IPOD", "SVCD", "VCD", "VOB", "DVD", "WEBM", "AC3",  "WAV", "MP3", "OGG"};
     return labels;
 }
 
@@ -78,6 +80,52 @@ const std::array<FrameSizeEntry, kFrameSizeCount>& FrameSizes() {
         {F::fsMceHd, "1440x1080", 1440, 1080},
     }};
     return sizes;
+}
+
+namespace {
+
+template <class Enum, size_t N>
+const char* ByOrdinal(const std::array<const char*, N>& names, Enum value) {
+    const auto ordinal = static_cast<size_t>(value);
+    TW_ASSERT(ordinal < N && "profile value out of range");
+    return names[ordinal];
+}
+
+}  // namespace
+
+const char* AudioEncoderName(TCustomAudioEncoder encoder) {
+    static constexpr std::array<const char*, kAudioEncoderCount> names = {
+        "libfaac",           "wmav2",     "ac3",     "mp2", "libmp3lame", "pcm_s16le", "real_144",
+        "libopencore_amrnb", "libvorbis", "libopus", "flac"};
+    return ByOrdinal(names, encoder);
+}
+
+const char* AudioCodecName(TCustomAudioEncoder encoder) {
+    static constexpr std::array<const char*, kAudioEncoderCount> names = {
+        "aac",    "wmav2",  "ac3",    "mp2",  "mp3", "pcm_s16le",
+        "ra_144", "amr_nb", "vorbis", "opus", "flac"};
+    return ByOrdinal(names, encoder);
+}
+
+const char* VideoEncoderName(TCustomVideoEncoder encoder) {
+    static constexpr std::array<const char*, kVideoEncoderCount> names = {
+        "h263", "libx264", "mpeg4", "wmv2",   "mpeg2video", "msmpeg4",
+        "rv20", "libxvid", "flv",   "libvpx", "libvpx-vp9"};
+    return ByOrdinal(names, encoder);
+}
+
+const char* VideoCodecName(TCustomVideoEncoder encoder) {
+    static constexpr std::array<const char*, kVideoEncoderCount> names = {
+        "h263", "h264",  "mpeg4", "wmv2", "mpeg2video", "msmpeg4v3",
+        "rv20", "mpeg4", "flv1",  "vp8",  "vp9"};
+    return ByOrdinal(names, encoder);
+}
+
+const char* FormatName(TCustomAVFormat format) {
+    static constexpr std::array<const char*, kFormatCount> names = {
+        nullptr, "rm",   "mp4", "asf", "avi", "3gp",  "3g2", "flv", "mov", "psp",
+        "ipod",  "svcd", "vcd", "vob", "dvd", "webm", "ac3", "wav", "mp3", "ogg"};
+    return ByOrdinal(names, format);
 }
 
 TRational FrameRateOf(TCustomFrameRate rate) {

@@ -10,7 +10,21 @@
 
 namespace tw {
 
-enum class TCustomAudioEncoder { AAC, WMAV2, AC3, MP2, MP3, PCM_S16LE, RA1, AMR_NB };
+// Values after AMR_NB (and after F_AC3, after FLV below) extend the original lists; stored
+// profiles hold ordinals, so new values only ever go at the end.
+enum class TCustomAudioEncoder {
+    AAC,
+    WMAV2,
+    AC3,
+    MP2,
+    MP3,
+    PCM_S16LE,
+    RA1,
+    AMR_NB,
+    VORBIS,
+    OPUS,
+    FLAC
+};
 enum class TCustomAudioChannels { mono1, stereo2 };
 enum class TCustomAVFormat {
     F_NONE,
@@ -29,9 +43,24 @@ enum class TCustomAVFormat {
     F_VOB,
     F_DVD,
     F_WEBM,
-    F_AC3
+    F_AC3,
+    F_WAV,
+    F_MP3,
+    F_OGG
 };
-enum class TCustomVideoEncoder { H263, H264, MPEG4, WMV2, MPEG2VIDEO, MSMPEGV3, RV20, XVID, FLV };
+enum class TCustomVideoEncoder {
+    H263,
+    H264,
+    MPEG4,
+    WMV2,
+    MPEG2VIDEO,
+    MSMPEGV3,
+    RV20,
+    XVID,
+    FLV,
+    VP8,
+    VP9
+};
 enum class TCustomFrameRate { rOriginal, r1499, r20, r2397, r24, r25, r2997, r30 };
 enum class TAVAspectRatio { AR_NONE, AR4_3 };
 enum class TAVTarget { pal, ntsc, film };
@@ -91,10 +120,10 @@ enum class TAVFrameSize {
     fsMceHd
 };
 
-inline constexpr int kAudioEncoderCount = 8;
+inline constexpr int kAudioEncoderCount = 11;
 inline constexpr int kAudioChannelsCount = 2;
-inline constexpr int kFormatCount = 17;
-inline constexpr int kVideoEncoderCount = 9;
+inline constexpr int kFormatCount = 20;
+inline constexpr int kVideoEncoderCount = 11;
 inline constexpr int kFrameRateCount = 8;
 inline constexpr int kAspectRatioCount = 2;
 inline constexpr int kTargetCount = 3;
@@ -116,6 +145,16 @@ const std::array<std::string_view, kFormatCount>& FormatLabels();
 const std::array<std::string_view, kAudioChannelsCount>& ChannelLabels();
 const std::array<std::string_view, kFrameRateCount>& FrameRateLabels();
 const std::array<FrameSizeEntry, kFrameSizeCount>& FrameSizes();
+
+// What a value names in the libraries: the encoder a run asks for ("libmp3lame"), the codec
+// that encoder makes ("mp3"), and the container's muxer ("webm"; null for F_NONE, which leaves
+// the container to the target file's extension). A value outside its enumeration is a
+// programming error.
+const char* AudioEncoderName(TCustomAudioEncoder encoder);
+const char* AudioCodecName(TCustomAudioEncoder encoder);
+const char* VideoEncoderName(TCustomVideoEncoder encoder);
+const char* VideoCodecName(TCustomVideoEncoder encoder);
+const char* FormatName(TCustomAVFormat format);
 
 // The rate of a frame-rate value; rOriginal has none and is a programming error here.
 TRational FrameRateOf(TCustomFrameRate rate);

@@ -170,6 +170,11 @@ std::string TConvertingTask::GetText(int column) {
             if (settings_->SourceFileSize() == 0) {
                 settings_->SetSourceFileSize(converter_->InputSize());
             }
+            // A run that ended before it reported (it failed while opening, or never ran in
+            // this session) still has a source file to measure.
+            if (settings_->SourceFileSize() == 0 && settings_->SourceType() == stFile) {
+                settings_->SetSourceFileSize(FileSizeOnDisk(settings_->SourceFile()));
+            }
             return SizeText(settings_->SourceFileSize());
         case 3:
             return SizeText(converter_->OutputSize());

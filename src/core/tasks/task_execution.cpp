@@ -94,8 +94,7 @@ void TConvertingTask::OnConverterError(TAVConverter& sender) {
     }
     // The converter has shown the message; the task keeps it in its log and waits, unfinished,
     // to be started again or deleted.
-    AddLogLine(
-        FormatPrintf("%s:%s", sender.ErrorMessage().c_str(), sender.LastLogMessage().c_str()));
+    AddLogLine(sender.FailureText());
     SetStatus(stError);
     RefreshRow();
 }
@@ -135,6 +134,9 @@ void TConvertingTask::Complete() {
         TaskAlert alert;
         alert.header = "Task Completed";
         alert.message = FormatPrintf("%s was generated.", Settings().TargetFile().c_str());
+        if (const std::string note = Converter().CompletionNote(); !note.empty()) {
+            alert.message += "\n" + note + ".";
+        }
         alert.targetFile = Settings().TargetFile();
         environment.Alerts->ShowAlert(alert);
     }

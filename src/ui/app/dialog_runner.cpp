@@ -3,6 +3,8 @@
 #include <QDialog>
 #include <QMessageBox>
 
+#include "app/tab_order.h"
+
 namespace tw::ui {
 
 namespace {
@@ -10,12 +12,14 @@ DialogRunner* installed = nullptr;
 }  // namespace
 
 int QtDialogRunner::Exec(QDialog& dialog) {
+    FollowLayoutTabOrder(dialog);
     return dialog.exec();
 }
 
 int ScriptedDialogRunner::Exec(QDialog& dialog) {
     const auto* box = qobject_cast<const QMessageBox*>(&dialog);
     shown_.push_back({dialog.windowTitle(), box ? box->text() : QString()});
+    FollowLayoutTabOrder(dialog);
     dialog.setResult(QDialog::Rejected);
     dialog.show();
     if (!handlers_.empty()) {

@@ -3,7 +3,8 @@
 // How windows run a modal dialog. The program calls exec(); tests install a
 // ScriptedDialogRunner that shows the dialog, lets a handler act on it as a user would (fill
 // fields, click a button) and returns its result, so no test ever waits on a nested event loop.
-// Every dialog of the program, message boxes included, goes through Dialogs().Exec().
+// Every dialog of the program, message boxes included, goes through Dialogs().Exec(), which
+// also sets the dialog's tab order to its layout's (see tab_order.h).
 // UI thread only.
 
 #include <QString>

@@ -2,6 +2,8 @@
 
 #include <QFileDialog>
 
+#include "media/codec_support.h"
+
 namespace tw::ui {
 
 namespace {
@@ -14,9 +16,23 @@ QString JoinFilters(const QStringList& nameFilters) {
 
 }  // namespace
 
+QString MediaFilesFilter() {
+    // The demuxers do not change while the program runs.
+    static const QString filter = [] {
+        QStringList patterns;
+        for (const std::string& extension : media::MediaFileExtensions()) {
+            patterns << QStringLiteral("*.") + QString::fromStdString(extension);
+        }
+        return QStringLiteral("Media Files (%1)").arg(patterns.join(QLatin1Char(' ')));
+    }();
+    return filter;
+}
+
 QString QtFileDialogService::OpenFileName(QWidget* parent, const QString& caption,
                                           const QString& folder, const QStringList& nameFilters) {
-    return QFileDialog::getOpenFileName(parent, caption, folder, JoinFilters(nameFilters));
+    // The media filter's pattern list runs to hundreds of extensions: its name says enough.
+    return QFileDialog::getOpenFileName(parent, caption, folder, JoinFilters(nameFilters), nullptr,
+                                        QFileDialog::HideNameFilterDetails);
 }
 
 QString QtFileDialogService::SaveFileName(QWidget* parent, const QString& caption,

@@ -58,6 +58,10 @@ private:
     std::deque<Request> requests_;
 };
 
+// The name filter file dialogs offer first for media: "Media Files (*.3g2 *.3gp …)", every
+// extension the libraries open.
+QString MediaFilesFilter();
+
 // The installed service, else a process-wide QtFileDialogService.
 FileDialogService& FileDialogs();
 

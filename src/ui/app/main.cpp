@@ -78,7 +78,8 @@ int Run(SingleInstance& instance, const QString& sourceFile) {
         LogindPowerService logind(systemctl);
         CountdownPowerService power(logind);
         TdmGlobal data(configuration, ShellServices{&alerts, &power, &uiThread});
-        ScopedNewConversion wizard(NewConversionWizard(data.Profiles(), configuration));
+        ScopedNewConversion wizard(
+            NewConversionWizard(data.Profiles(), configuration, &data.Environment()));
         TFormMain window(data);
         QObject::connect(&instance, &SingleInstance::FileReceived, &window,
                          &TFormMain::OpenFromOutside);

@@ -142,11 +142,9 @@ void PlayerWindow::Pause() {
 }
 
 void PlayerWindow::ChooseFile() {
-    const QString file = FileDialogs().OpenFileName(
-        this, tr("Open"), QFileInfo(fileName_).absolutePath(),
-        {tr("Media files (*.avi *.mkv *.mp4 *.m4v *.mov *.mpg *.mpeg *.vob *.ts *.m2ts *.flv "
-            "*.webm *.wmv *.asf *.3gp *.ogv *.ogg *.mp3 *.m4a *.aac *.wav *.flac *.wma *.ac3)"),
-         tr("All files (*)")});
+    const QString file =
+        FileDialogs().OpenFileName(this, tr("Open"), QFileInfo(fileName_).absolutePath(),
+                                   {MediaFilesFilter(), tr("All files (*)")});
     if (!file.isEmpty() && OpenFile(file)) {
         playback_.Play();
     }

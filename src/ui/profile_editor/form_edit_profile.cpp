@@ -1,6 +1,7 @@
 #include "profile_editor/form_edit_profile.h"
 
 #include <QListWidget>
+#include <QMessageBox>
 #include <QSplitter>
 #include <QToolBar>
 #include <QVBoxLayout>
@@ -24,6 +25,7 @@ TFormEditProfile::TFormEditProfile(TAVProfileList& profiles, std::filesystem::pa
     : QDialog(parent),
       profiles_(profiles),
       userProfileFile_(std::move(userProfileFile)),
+      opened_(profiles),
       lstCategory_(new QListWidget),
       lstProfile_(new QListWidget),
       frame_(new TFrameProfile) {
@@ -92,6 +94,7 @@ TAVProfile* TFormEditProfile::ProfileAt(int row) const {
 
 void TFormEditProfile::OpenOn(TAVProfile& profile) {
     current_ = nullptr;
+    openedIndex_ = profiles_.IndexOf(&profile);
     const QList<QListWidgetItem*> category =
         lstCategory_->findItems(QString::fromStdString(profile.Category()), Qt::MatchFixedString);
     lstCategory_->setCurrentItem(category.isEmpty() ? nullptr : category.front());
@@ -138,9 +141,17 @@ void TFormEditProfile::NewProfile(const char* description) {
     if (!category) {
         return;
     }
+    const std::string joins =
+        profile_editor::CategoryForNewProfile(profiles_, category->text().trimmed().toStdString(),
+                                              std::is_same_v<Profile, TAVCustomVideoProfile>);
+    const QList<QListWidgetItem*> found =
+        lstCategory_->findItems(QString::fromStdString(joins), Qt::MatchFixedString);
+    if (!found.isEmpty() && found.front() != category) {
+        lstCategory_->setCurrentItem(found.front());
+    }
     auto created = std::make_unique<Profile>();
     created->SetDescription(description);
-    created->SetCategory(category->text().trimmed().toStdString());
+    created->SetCategory(joins);
     Profile& profile = profiles_.Add(std::move(created));
     auto* item = new QListWidgetItem(QString::fromLatin1(description));
     item->setData(Qt::UserRole, QVariant::fromValue(static_cast<void*>(&profile)));
@@ -175,13 +186,56 @@ void TFormEditProfile::DeleteProfile() {
 }
 
 void TFormEditProfile::SaveAndExit() {
+    if (Save()) {
+        QDialog::reject();
+    }
+}
+
+bool TFormEditProfile::Save() {
     try {
         SaveUserProfiles(profiles_, userProfileFile_);
     } catch (const EAVError& error) {
         platform::Messages().ShowError(error.what());
+        return false;
+    }
+    return true;
+}
+
+void TFormEditProfile::Discard() {
+    // Nothing may keep a profile once it is freed.
+    frame_->LoadProfile(nullptr);
+    {
+        const QSignalBlocker quiet(lstProfile_);
+        lstProfile_->clear();
+    }
+    opened_.Restore(profiles_);
+    current_ = openedIndex_ >= 0 && openedIndex_ < profiles_.Count()
+                   ? &profiles_.Items(openedIndex_)
+                   : nullptr;
+}
+
+void TFormEditProfile::reject() {
+    if (opened_.Matches(profiles_)) {
+        QDialog::reject();
         return;
     }
-    reject();
+    QMessageBox question(QMessageBox::Question, QStringLiteral("Warning"),
+                         QStringLiteral("Save changes to your profiles?"),
+                         QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, this);
+    question.setDefaultButton(QMessageBox::Save);
+    switch (Dialogs().Exec(question)) {
+        case QMessageBox::Save:
+            if (Save()) {
+                QDialog::reject();
+            }
+            break;
+        case QMessageBox::Discard:
+            Discard();
+            QDialog::reject();
+            break;
+        default:
+            break;
+    }
 }
 
 void TFormEditProfile::UpdateActions() {

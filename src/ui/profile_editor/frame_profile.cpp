@@ -4,10 +4,13 @@
 #include <QFormLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QLabel>
 #include <QLineEdit>
 #include <QSignalBlocker>
+#include <algorithm>
 
 #include "profiles/custom_audio_profile.h"
+#include "profiles/profile_codecs.h"
 #include "util/float_text.h"
 
 namespace tw::ui {
@@ -34,6 +37,32 @@ int Ordinal(Enum value) {
     return static_cast<int>(value);
 }
 
+// Fills a list of enumeration values: the offered ones and the one the profile holds (so that
+// it shows even where it cannot work), in enumeration order, each carrying its ordinal.
+template <class Enum, class Labels>
+void FillValues(QComboBox* list, const Labels& labels, std::vector<Enum> offered,
+                std::optional<Enum> held) {
+    if (held && std::find(offered.begin(), offered.end(), *held) == offered.end()) {
+        offered.insert(std::upper_bound(offered.begin(), offered.end(), *held), *held);
+    }
+    const QSignalBlocker quiet(list);
+    const QVariant selected = list->currentData();
+    list->clear();
+    for (const Enum value : offered) {
+        const std::string_view label = labels[static_cast<size_t>(value)];
+        list->addItem(QString::fromUtf8(label.data(), static_cast<int>(label.size())),
+                      Ordinal(value));
+    }
+    list->setCurrentIndex(held ? list->findData(Ordinal(*held)) : list->findData(selected));
+}
+
+template <class Enum>
+std::optional<Enum> Selected(const QComboBox* list) {
+    return list->currentIndex() < 0
+               ? std::nullopt
+               : std::optional<Enum>(static_cast<Enum>(list->currentData().toInt()));
+}
+
 }  // namespace
 
 TFrameProfile::TFrameProfile(QWidget* parent)
@@ -41,6 +70,7 @@ TFrameProfile::TFrameProfile(QWidget* parent)
       edtExtension_(new QLineEdit(this)),
       cbbFormat_(List("cbbFormat")),
       edtDescript_(new QLineEdit(this)),
+      lblProblem_(new QLabel(this)),
       grpAudio_(new QGroupBox(QStringLiteral("Audio Settings"), this)),
       cbbSampleRate_(List("cbbSampleRate")),
       cbbAudioEncoder_(List("cbbAudioEncoder")),
@@ -54,16 +84,17 @@ TFrameProfile::TFrameProfile(QWidget* parent)
     setObjectName(QStringLiteral("FrameProfile"));
     edtExtension_->setObjectName(QStringLiteral("edtExtension"));
     edtDescript_->setObjectName(QStringLiteral("edtDescript"));
-    AddLabels(cbbFormat_, FormatLabels());
+    lblProblem_->setObjectName(QStringLiteral("lblProblem"));
+    lblProblem_->setWordWrap(true);
+    lblProblem_->setStyleSheet(QStringLiteral("color: #b00020; font-weight: bold;"));
+    lblProblem_->hide();
     AddLabels(cbbSampleRate_, kSampleRates);
-    AddLabels(cbbAudioEncoder_, AudioEncoderLabels());
     AddLabels(cbbChannels_, ChannelLabels());
     AddLabels(cbbAudioBitrate_, kAudioBitrates);
     for (const FrameSizeEntry& size : FrameSizes()) {
         cbbFrameSize_->addItem(
             QString::fromUtf8(size.label.data(), static_cast<int>(size.label.size())));
     }
-    AddLabels(cbbVideoEncoder_, VideoEncoderLabels());
     AddLabels(cbbFrameRate_, FrameRateLabels());
     AddLabels(cbbVideoBitrate_, kVideoBitrates);
 
@@ -71,6 +102,7 @@ TFrameProfile::TFrameProfile(QWidget* parent)
     top->addRow(QStringLiteral("File Extension"), edtExtension_);
     top->addRow(QStringLiteral("File Format"), cbbFormat_);
     top->addRow(QStringLiteral("Description"), edtDescript_);
+    top->addRow(lblProblem_);
     auto* audio = new QFormLayout(grpAudio_);
     audio->addRow(QStringLiteral("Sample Rate"), cbbSampleRate_);
     audio->addRow(QStringLiteral("Audio Encoder"), cbbAudioEncoder_);
@@ -90,7 +122,12 @@ TFrameProfile::TFrameProfile(QWidget* parent)
     layout->addLayout(groups);
     layout->addStretch(1);
 
-    connect(edtExtension_, &QLineEdit::textChanged, this, &TFrameProfile::WriteBack);
+    // The format, and for no format the extension, decide which codecs the files can hold.
+    connect(edtExtension_, &QLineEdit::textChanged, this, [this] {
+        WriteBack();
+        FillCodecLists();
+    });
+    connect(cbbFormat_, &QComboBox::currentIndexChanged, this, &TFrameProfile::FillCodecLists);
     connect(edtDescript_, &QLineEdit::textChanged, this, [this](const QString& text) {
         WriteBack();
         if (!loading_ && profile_) {
@@ -111,12 +148,17 @@ void TFrameProfile::LoadProfile(TAVProfile* profile) {
     loading_ = true;
     profile_ = dynamic_cast<TAVCustomAudioProfile*>(profile);
     auto* video = dynamic_cast<TAVCustomVideoProfile*>(profile_);
+    FillValues(cbbFormat_, FormatLabels(), profiles::AvailableFormats(),
+               profile_ ? std::optional(profile_->Format()) : std::nullopt);
+    if (profile_) {
+        edtExtension_->setText(QString::fromStdString(profile_->Extension()));
+    }
+    FillCodecLists();
     if (video) {
         // A size the table lacks shows no entry, so that editing something else keeps it.
         const bool listed = video->FrameSize() != TAVFrameSize::fsOriginal ||
                             (video->FrameWidth() == 0 && video->FrameHeight() == 0);
         cbbFrameSize_->setCurrentIndex(listed ? Ordinal(video->FrameSize()) : -1);
-        cbbVideoEncoder_->setCurrentIndex(Ordinal(video->VideoEncoder()));
         cbbFrameRate_->setCurrentIndex(Ordinal(video->FrameRate()));
         cbbVideoBitrate_->setCurrentIndex(
             cbbVideoBitrate_->findText(QString::number(video->VideoBitrate())));
@@ -127,15 +169,12 @@ void TFrameProfile::LoadProfile(TAVProfile* profile) {
     }
     grpVideo_->setEnabled(video != nullptr);
     if (profile_) {
-        cbbAudioEncoder_->setCurrentIndex(Ordinal(profile_->AudioEncoder()));
         cbbChannels_->setCurrentIndex(Ordinal(profile_->AudioChannels()));
         cbbAudioBitrate_->setCurrentIndex(cbbAudioBitrate_->findText(
             QString::fromStdString(FloatToText(profile_->AudioBitrate()))));
         cbbSampleRate_->setCurrentIndex(
             cbbSampleRate_->findText(QString::number(profile_->SampleRate())));
         edtDescript_->setText(QString::fromStdString(profile_->Description()));
-        edtExtension_->setText(QString::fromStdString(profile_->Extension()));
-        cbbFormat_->setCurrentIndex(Ordinal(profile_->Format()));
     } else {
         for (QComboBox* list :
              {cbbAudioEncoder_, cbbChannels_, cbbAudioBitrate_, cbbSampleRate_, cbbFormat_}) {
@@ -149,6 +188,27 @@ void TFrameProfile::LoadProfile(TAVProfile* profile) {
         field->setEnabled(profile_ != nullptr);
     }
     loading_ = false;
+    ShowProblem();
+}
+
+void TFrameProfile::FillCodecLists() {
+    if (!profile_) {
+        FillValues<TCustomAudioEncoder>(cbbAudioEncoder_, AudioEncoderLabels(), {}, std::nullopt);
+        FillValues<TCustomVideoEncoder>(cbbVideoEncoder_, VideoEncoderLabels(), {}, std::nullopt);
+        return;
+    }
+    const std::optional<std::string> muxer = profiles::ProfileMuxer(*profile_);
+    FillValues(cbbAudioEncoder_, AudioEncoderLabels(), profiles::AudioEncodersFor(muxer),
+               std::optional(profile_->AudioEncoder()));
+    const auto* video = dynamic_cast<const TAVCustomVideoProfile*>(profile_);
+    FillValues(cbbVideoEncoder_, VideoEncoderLabels(), profiles::VideoEncodersFor(muxer),
+               video ? std::optional(video->VideoEncoder()) : std::nullopt);
+}
+
+void TFrameProfile::ShowProblem() {
+    const std::string problem = profile_ ? profiles::ProfileProblem(*profile_) : std::string();
+    lblProblem_->setText(QString::fromStdString(problem));
+    lblProblem_->setVisible(!problem.empty());
 }
 
 void TFrameProfile::WriteBack() {
@@ -158,9 +218,8 @@ void TFrameProfile::WriteBack() {
     if (cbbSampleRate_->currentIndex() >= 0) {
         profile_->SetSampleRate(cbbSampleRate_->currentText().toInt());
     }
-    if (cbbAudioEncoder_->currentIndex() >= 0) {
-        profile_->SetAudioEncoder(
-            static_cast<TCustomAudioEncoder>(cbbAudioEncoder_->currentIndex()));
+    if (const auto encoder = Selected<TCustomAudioEncoder>(cbbAudioEncoder_)) {
+        profile_->SetAudioEncoder(*encoder);
     }
     if (cbbChannels_->currentIndex() >= 0) {
         profile_->SetAudioChannels(static_cast<TCustomAudioChannels>(cbbChannels_->currentIndex()));
@@ -169,29 +228,32 @@ void TFrameProfile::WriteBack() {
         profile_->SetAudioBitrate(
             TextToFloat(cbbAudioBitrate_->currentText().toStdString()).value_or(0.0));
     }
-    if (cbbFormat_->currentIndex() >= 0) {
-        profile_->SetFormat(static_cast<TCustomAVFormat>(cbbFormat_->currentIndex()));
+    if (const auto format = Selected<TCustomAVFormat>(cbbFormat_)) {
+        profile_->SetFormat(*format);
     }
     profile_->SetExtension(edtExtension_->text().trimmed().toStdString());
     profile_->SetDescription(edtDescript_->text().trimmed().toStdString());
-    auto* video = dynamic_cast<TAVCustomVideoProfile*>(profile_);
-    if (!video) {
-        return;
+    if (auto* video = dynamic_cast<TAVCustomVideoProfile*>(profile_)) {
+        WriteVideoBack(*video);
     }
+    ShowProblem();
+}
+
+void TFrameProfile::WriteVideoBack(TAVCustomVideoProfile& video) {
     if (cbbFrameSize_->currentIndex() >= 0) {
         const FrameSizeEntry& size =
             FrameSizes()[static_cast<size_t>(cbbFrameSize_->currentIndex())];
-        video->SetFrameWidth(size.width);
-        video->SetFrameHeight(size.height);
+        video.SetFrameWidth(size.width);
+        video.SetFrameHeight(size.height);
     }
-    if (cbbVideoEncoder_->currentIndex() >= 0) {
-        video->SetVideoEncoder(static_cast<TCustomVideoEncoder>(cbbVideoEncoder_->currentIndex()));
+    if (const auto encoder = Selected<TCustomVideoEncoder>(cbbVideoEncoder_)) {
+        video.SetVideoEncoder(*encoder);
     }
     if (cbbFrameRate_->currentIndex() >= 0) {
-        video->SetFrameRate(static_cast<TCustomFrameRate>(cbbFrameRate_->currentIndex()));
+        video.SetFrameRate(static_cast<TCustomFrameRate>(cbbFrameRate_->currentIndex()));
     }
     if (cbbVideoBitrate_->currentIndex() >= 0) {
-        video->SetVideoBitrate(cbbVideoBitrate_->currentText().toInt());
+        video.SetVideoBitrate(cbbVideoBitrate_->currentText().toInt());
     }
 }
 

@@ -2,18 +2,22 @@
 
 // The profile editor's fields: extension, container format and description; the audio settings
 // (sample rate, encoder, channels, bit rate); the video settings (frame size, encoder, frame
-// rate, bit rate), disabled and empty for an audio profile. Every change goes straight into the
-// profile being edited; a list without a selection leaves its value alone. Filling the fields
-// from a profile writes nothing back. UI thread only.
+// rate, bit rate), disabled and empty for an audio profile. The formats offered are those this
+// build can write, the encoders those it has whose codec the chosen container holds (and the
+// profile's own, so that it shows); a pair that cannot work is said under the description. Every
+// change goes straight into the profile being edited; a list without a selection leaves its value
+// alone. Filling the fields from a profile writes nothing back. UI thread only.
 
 #include <QWidget>
 
 class QComboBox;
 class QGroupBox;
+class QLabel;
 class QLineEdit;
 
 namespace tw {
 class TAVCustomAudioProfile;
+class TAVCustomVideoProfile;
 class TAVProfile;
 }  // namespace tw
 
@@ -37,12 +41,18 @@ signals:
 private:
     QComboBox* List(const char* objectName);
     void WriteBack();
+    void WriteVideoBack(TAVCustomVideoProfile& video);
+    // The codecs the profile's container can hold (and those it holds now).
+    void FillCodecLists();
+    // Says what keeps the profile from working, if anything.
+    void ShowProblem();
 
     TAVCustomAudioProfile* profile_ = nullptr;
     bool loading_ = false;
     QLineEdit* edtExtension_;
     QComboBox* cbbFormat_;
     QLineEdit* edtDescript_;
+    QLabel* lblProblem_;
     QGroupBox* grpAudio_;
     QComboBox* cbbSampleRate_;
     QComboBox* cbbAudioEncoder_;

@@ -131,15 +131,15 @@ void TFormMain::CreateMenus() {
     file->addSeparator();
     file->addAction(actExit_);
 
-    QMenu* tools = menuBar()->addMenu(QStringLiteral("Tools"));
+    QMenu* tools = menuBar()->addMenu(QStringLiteral("&Tools"));
     tools->addAction(actPlayer_);
 
-    QMenu* options = menuBar()->addMenu(QStringLiteral("Options"));
+    QMenu* options = menuBar()->addMenu(QStringLiteral("&Options"));
     options->addAction(actShutdown_);
     options->addSeparator();
     options->addAction(actOptions_);
 
-    QMenu* help = menuBar()->addMenu(QStringLiteral("Help"));
+    QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
     help->addAction(actHome_);
     help->addAction(actBugreport_);
     help->addSeparator();

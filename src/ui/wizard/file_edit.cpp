@@ -6,6 +6,7 @@
 #include <QHBoxLayout>
 #include <QLineEdit>
 #include <QToolButton>
+#include <QUrl>
 
 #include "app/file_dialog_service.h"
 #include "app/icons.h"
@@ -23,8 +24,10 @@ FileEdit::FileEdit(const QString& objectName, Mode mode, QWidget* parent)
     layout->addWidget(edit_, 1);
     layout->addWidget(browse_);
     setFocusProxy(edit_);
+    setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
     connect(browse_, &QToolButton::clicked, this, &FileEdit::Browse);
     connect(edit_, &QLineEdit::textChanged, this, &FileEdit::textChanged);
+    connect(edit_, &QLineEdit::editingFinished, this, &FileEdit::TakeTypedName);
 }
 
 QString FileEdit::FileName() const {
@@ -33,6 +36,30 @@ QString FileEdit::FileName() const {
 
 void FileEdit::SetFileName(const QString& name) {
     edit_->setText(name);
+    taken_ = name;
+    emit nameTaken(name);
+}
+
+void FileEdit::TakeTypedName() {
+    if (taking_ || edit_->isReadOnly()) {
+        return;
+    }
+    QString typed = edit_->text();
+    if (const QUrl url(typed); url.isLocalFile()) {
+        typed = url.toLocalFile();
+    }
+    if (typed == taken_) {
+        edit_->setText(typed);
+        return;
+    }
+    taking_ = true;
+    const bool refused = !typed.isEmpty() && check_ && !check_(typed);
+    taking_ = false;
+    if (refused) {
+        edit_->setText(taken_);
+        return;
+    }
+    SetFileName(typed);
 }
 
 void FileEdit::SetTypingAllowed(bool allowed) {

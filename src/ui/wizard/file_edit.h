@@ -3,8 +3,10 @@
 // A file name field with a browse button, as the wizard and the filter dialogs use it. The
 // button asks the file-dialog service (open or save) with the field's name filters, starting
 // where the field's name points, and puts the answer into the field unless a check refuses it.
-// The field carries the object name given; the button the same name followed by "Browse".
-// UI thread only.
+// A name typed or pasted into the field is taken when the user is done with it (Return, or the
+// focus leaves): the check decides there too, and a refused name gives way to the name taken
+// before. The field carries the object name given; the button the same name followed by
+// "Browse". UI thread only.
 
 #include <QStringList>
 #include <QWidget>
@@ -23,15 +25,19 @@ public:
 
     FileEdit(const QString& objectName, Mode mode, QWidget* parent = nullptr);
 
+    // The field's text, as typed so far.
     QString FileName() const;
-    // Sets the field as typing would (textChanged follows).
+    // Sets and takes the name without asking the check (textChanged and nameTaken follow).
     void SetFileName(const QString& name);
+    // Takes the typed name now (as when the user leaves the field); a "file:" URL counts as
+    // its path.
+    void TakeTypedName();
 
     void SetDialogCaption(const QString& caption) { caption_ = caption; }
     void SetNameFilters(const QStringList& filters) { nameFilters_ = filters; }
     // Where the dialog opens while the field names no existing folder.
     void SetStartFolder(const QString& folder) { startFolder_ = folder; }
-    // Called with a name chosen in the dialog; false keeps the previous name.
+    // Called with a name chosen in the dialog or typed; false keeps the previous name.
     void SetChoiceCheck(std::function<bool(const QString&)> check) { check_ = std::move(check); }
     // Lets the user type (the default) or only choose through the dialog.
     void SetTypingAllowed(bool allowed);
@@ -42,7 +48,10 @@ public:
     QToolButton* BrowseButton() const { return browse_; }
 
 signals:
+    // At every change of the text, typing included.
     void textChanged(const QString& text);
+    // A name was set, chosen or typed and taken.
+    void nameTaken(const QString& name);
 
 private:
     void Browse();
@@ -54,6 +63,8 @@ private:
     QStringList nameFilters_;
     QString startFolder_;
     std::function<bool(const QString&)> check_;
+    QString taken_;
+    bool taking_ = false;  // the check's message box takes the focus, which must not ask again
 };
 
 }  // namespace tw::ui

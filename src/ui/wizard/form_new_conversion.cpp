@@ -13,6 +13,7 @@
 #include <QVBoxLayout>
 
 #include "app/dialog_runner.h"
+#include "app/file_dialog_service.h"
 #include "app/icons.h"
 #include "app/scaling.h"
 #include "dvd/dvd_navigator.h"
@@ -22,9 +23,11 @@
 #include "preview/frame_preview.h"
 #include "preview/video_view.h"
 #include "probe/av_probe.h"
+#include "probe/file_checks.h"
 #include "profile_editor/form_edit_profile.h"
 #include "profiles/custom_audio_profile.h"
 #include "profiles/profile_catalogue.h"
+#include "profiles/profile_codecs.h"
 #include "profiles/profile_list.h"
 #include "profiles/target_name.h"
 #include "tasks/configuration.h"
@@ -46,6 +49,9 @@ constexpr int kSourcePage = 0;
 constexpr int kFilterPage = 1;
 constexpr int kReadyIntervalMs = 300;
 constexpr const char* kPageTitles[] = {"Select Source File", "Filters Settings"};
+// The profile category listing the profiles no category lists.
+constexpr char kOtherProfiles[] = "Other";
+constexpr int kOtherProfilesRole = Qt::UserRole + 1;
 
 QPushButton* Button(const char* objectName, const char* caption, QWidget* parent) {
     auto* button = new QPushButton(QString::fromUtf8(caption), parent);
@@ -79,6 +85,13 @@ TFormNewConversion::TFormNewConversion(const WizardEnvironment& environment, QWi
     setSizeGripEnabled(true);
 
     categoryPath_ = environment_.configuration->OutputFolder();
+    if (environment_.tasks) {
+        // A tree of its own: the explorer's shows and selects, this one only lists.
+        categoryEnvironment_ = *environment_.tasks;
+        categoryEnvironment_.ExplorerTree = nullptr;
+        categories_ = std::make_unique<TCategoryTree>(categoryEnvironment_);
+        categories_->BuildTree(false);
+    }
     // No limit until the preview's selection says otherwise.
     options_.SetRecordingTime(INT64_MAX);
 
@@ -97,6 +110,13 @@ TFormNewConversion::TFormNewConversion(const WizardEnvironment& environment, QWi
     for (const std::string& category : environment_.profiles->Categories()) {
         cbbCategory_->addItem(QString::fromStdString(category));
     }
+    if (!environment_.profiles->ProfilesInNoCategory().empty()) {
+        cbbCategory_->addItem(QString::fromLatin1(kOtherProfiles));
+        cbbCategory_->setItemData(cbbCategory_->count() - 1, true, kOtherProfilesRole);
+    }
+    FillOutputCategories();
+    connect(edtCategory_, &QComboBox::currentIndexChanged, this,
+            &TFormNewConversion::OutputCategoryChanged);
     connect(cbbCategory_, &QComboBox::currentIndexChanged, this,
             &TFormNewConversion::CategoryChanged);
     connect(cbbProfile_, &QComboBox::currentIndexChanged, this,
@@ -110,8 +130,9 @@ TFormNewConversion::TFormNewConversion(const WizardEnvironment& environment, QWi
         UpdatePreview();
         UpdateTargetName();
     });
+    connect(dvdSource_, &TFrameDvdSource::rangeChanged, this, &TFormNewConversion::UpdatePreview);
     filters_->SetPictureSource([this] { return preview_->View()->Picture(); });
-    connect(edtSource_, &FileEdit::textChanged, this, &TFormNewConversion::SourceChanged);
+    connect(edtSource_, &FileEdit::nameTaken, this, &TFormNewConversion::SourceChanged);
     // Another sheet is another source.
     connect(pgcSource_, &QTabWidget::currentChanged, this, &TFormNewConversion::SourceChanged);
 
@@ -136,9 +157,9 @@ QWidget* TFormNewConversion::CreateSourcePage() {
     page->setObjectName(QStringLiteral("tsSource"));
 
     edtSource_ = new FileEdit(QStringLiteral("edtSource"), FileEdit::Mode::Open, page);
-    edtSource_->SetTypingAllowed(false);
     edtSource_->SetDialogCaption(QStringLiteral("Input File"));
-    edtSource_->SetNameFilters(QtNameFilters(wizard::kSourceFileFilter));
+    edtSource_->SetNameFilters(QStringList{MediaFilesFilter()} +
+                               QtNameFilters(wizard::kSourceFileFilter));
     edtSource_->SetStartFolder(QString::fromStdString(platform::VideosFolder()));
     edtSource_->SetChoiceCheck(
         [](const QString& name) { return probe::AcceptSourceFile(name.toStdString()); });
@@ -168,6 +189,10 @@ QWidget* TFormNewConversion::CreateSourcePage() {
     profileRow->addWidget(cbbProfile_, 1);
     profileRow->addWidget(btnEditProfile_);
 
+    edtCategory_ = new QComboBox;
+    edtCategory_->setObjectName(QStringLiteral("edtCategory"));
+    edtCategory_->setToolTip(QStringLiteral("The category the converted file is filed under"));
+
     edtSavePath_ = new FileEdit(QStringLiteral("edtSavePath"), FileEdit::Mode::Save, page);
     edtSavePath_->SetDialogCaption(QStringLiteral("Save to"));
     edtSavePath_->SetNameFilters({QStringLiteral("All Files (*)")});
@@ -178,6 +203,7 @@ QWidget* TFormNewConversion::CreateSourcePage() {
     auto* settingsRows = new QFormLayout(settings);
     settingsRows->setContentsMargins(0, 0, 0, 0);
     settingsRows->addRow(QStringLiteral("Profile:"), profileRow);
+    settingsRows->addRow(QStringLiteral("Category:"), edtCategory_);
     settingsRows->addRow(QStringLiteral("Save to:"), edtSavePath_);
     settingsRows->addRow(new QLabel(QStringLiteral("Profile Settings:")));
     settingsRows->addRow(frameInfo_);
@@ -249,12 +275,56 @@ void TFormNewConversion::SetSourceFile(const QString& name) {
     edtSource_->SetFileName(name);
 }
 
+void TFormNewConversion::FillOutputCategories() {
+    const QSignalBlocker quiet(edtCategory_);
+    edtCategory_->clear();
+    if (!categories_) {
+        return;
+    }
+    const QIcon folder = ThemeIcon(QStringLiteral("folder"));
+    // Each category by its place in the tree ("Default / Trips"), in tree order.
+    const std::function<void(TNodeObject&, const QString&)> add = [&](TNodeObject& node,
+                                                                      const QString& above) {
+        QString name = above;
+        if (auto* category = dynamic_cast<TConvertedNode*>(&node)) {
+            name += (above.isEmpty() ? QString() : QStringLiteral(" / ")) +
+                    QString::fromStdString(category->CategoryName());
+            edtCategory_->addItem(folder, name, category->ID());
+            edtCategory_->setItemData(edtCategory_->count() - 1,
+                                      QString::fromStdString(category->Path()), Qt::ToolTipRole);
+        }
+        for (TConvertedNode* child : categories_->Children(node)) {
+            add(*child, name);
+        }
+    };
+    for (TNodeObject* root : categories_->Roots()) {
+        add(*root, QString());
+    }
+    // Until the user picks one, the default category in the configured output folder.
+    edtCategory_->setCurrentIndex(edtCategory_->findData(1));
+}
+
+void TFormNewConversion::OutputCategoryChanged() {
+    const TConvertedNode* category =
+        categories_ ? categories_->FindCategory(edtCategory_->currentData().toInt()) : nullptr;
+    if (!category) {
+        return;
+    }
+    categoryId_ = category->ID();
+    categoryPath_ =
+        category->Path().empty() ? environment_.configuration->OutputFolder() : category->Path();
+    edtSavePath_->SetFileName(QString::fromStdString(
+        wizard::MoveIntoFolder(edtSavePath_->FileName().toStdString(), categoryPath_)));
+}
+
 void TFormNewConversion::CategoryChanged() {
     {
         const QSignalBlocker quiet(cbbProfile_);
         cbbProfile_->clear();
         const std::string category = cbbCategory_->currentText().toStdString();
-        for (TAVProfile* profile : environment_.profiles->ProfilesInCategory(category)) {
+        const bool others = cbbCategory_->currentData(kOtherProfilesRole).toBool();
+        for (TAVProfile* profile : others ? environment_.profiles->ProfilesInNoCategory()
+                                          : environment_.profiles->ProfilesInCategory(category)) {
             cbbProfile_->addItem(QString::fromStdString(profile->Description()),
                                  QVariant::fromValue(static_cast<void*>(profile)));
         }
@@ -370,11 +440,43 @@ void TFormNewConversion::EditProfile() {
     }
 }
 
+QStringList TFormNewConversion::FinishProblems(const TAVProfile& profile) const {
+    std::vector<std::string> problems;
+    if (!DvdSheetShown()) {
+        problems.push_back(probe::SourceFileProblem(edtSource_->FileName().toStdString()));
+    }
+    if (OnFilterPage()) {
+        for (int i = 0; i < filters_->Count(); ++i) {
+            for (std::string& problem : wizard::FilterFileProblems(filters_->FilterAt(i))) {
+                problems.push_back(std::move(problem));
+            }
+        }
+    }
+    if (const auto* custom = dynamic_cast<const TAVCustomAudioProfile*>(&profile)) {
+        problems.push_back(
+            profiles::ProfileProblem(*custom, edtSavePath_->FileName().trimmed().toStdString()));
+    }
+    QStringList lines;
+    for (const std::string& problem : problems) {
+        if (!problem.empty()) {
+            lines << QString::fromStdString(problem);
+        }
+    }
+    lines.removeDuplicates();
+    return lines;
+}
+
 void TFormNewConversion::Finish() {
+    // A name being typed counts as typed.
+    edtSource_->TakeTypedName();
     // The source may have gone since the last tick.
     UpdateReadyState();
     TAVProfile* profile = CurrentProfile();
     if (!btnFinish_->isEnabled() || !profile) {
+        return;
+    }
+    if (const QStringList problems = FinishProblems(*profile); !problems.isEmpty()) {
+        platform::Messages().ShowError(problems.join(QLatin1Char('\n')).toStdString());
         return;
     }
     const std::optional<std::string> chain =
@@ -443,9 +545,10 @@ std::unique_ptr<TConversionSettings> ExecuteNewConversion(QWidget* parent,
     }
 }
 
-NewConversionHook NewConversionWizard(TAVProfileList& profiles, TAVConfiguration& configuration) {
-    return [&profiles, &configuration](QWidget* parent, const QString& sourceFile) {
-        return ExecuteNewConversion(parent, sourceFile, {&profiles, &configuration, {}});
+NewConversionHook NewConversionWizard(TAVProfileList& profiles, TAVConfiguration& configuration,
+                                      const TTaskEnvironment* tasks) {
+    return [&profiles, &configuration, tasks](QWidget* parent, const QString& sourceFile) {
+        return ExecuteNewConversion(parent, sourceFile, {&profiles, &configuration, {}, tasks});
     };
 }
 

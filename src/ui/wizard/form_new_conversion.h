@@ -1,10 +1,13 @@
 #pragma once
 
 // The new-conversion wizard ("New Conversion Wizard"). Page "Select Source File": the source (a
-// file, or a title of a disc on the "Dvd" sheet), the profile by category and name, the target
-// ("Save to:"), the profile's facts and the preview with its start-end selection. Page "Filters
-// Settings": the video filters. Finish on either page makes the request; filters apply only when
-// finishing from the filter page.
+// file, typed or chosen, or a title of a disc on the "Dvd" sheet), the profile by category and
+// name (the profiles no category lists under "Other"), the category of converted files the task
+// is filed under ("Category:", whose folder the target moves into), the target ("Save to:"), the
+// profile's facts and the preview with its start-end selection. Page "Filters Settings": the
+// video filters. Finish on either page makes the request; filters apply only when finishing from
+// the filter page. Before it closes, Finish checks the files the conversion will read and the
+// profile's container and codecs, and says what is wrong instead of starting.
 //
 // The form holds an options tree that the chosen profile writes into and that the request
 // finally copies. Stream objects made for previewing disc titles and never opened are freed when
@@ -20,7 +23,9 @@
 #include "dvd/dvd_drives.h"
 #include "engine/convert_options.h"
 #include "shell/new_conversion.h"
+#include "tasks/category_tree.h"
 #include "tasks/conversion_settings.h"
+#include "tasks/task_environment.h"
 
 class QComboBox;
 class QLabel;
@@ -52,6 +57,9 @@ struct WizardEnvironment {
     TAVConfiguration* configuration = nullptr;
     // The optical drives with a DVD-Video; none: the system's.
     std::function<std::vector<dvd::DvdDrive>()> findDrives;
+    // Where the categories of converted files are read from; none: the picker offers none and
+    // tasks go to the default category.
+    const TTaskEnvironment* tasks = nullptr;
 };
 
 class TFormNewConversion : public QDialog {
@@ -85,6 +93,8 @@ private:
     QWidget* CreateButtons();
     void ShowPage(int page);
 
+    void FillOutputCategories();
+    void OutputCategoryChanged();
     void CategoryChanged();
     void ProfileChanged();
     void SourceChanged();
@@ -95,13 +105,18 @@ private:
     void UpdatePreview();
     void UpdateTargetName();
     void EditProfile();
+    // What keeps the conversion from starting, one line each; empty when nothing does.
+    QStringList FinishProblems(const TAVProfile& profile) const;
     void Finish();
 
     WizardEnvironment environment_;
     TAVConvertOptions options_;
-    // The category holder: new tasks go to this folder and category (0: the default one).
+    // The category holder: new tasks go to this folder and category (0: the default one, in the
+    // configured output folder, until the user picks one).
     std::string categoryPath_;
     int categoryId_ = 0;
+    TTaskEnvironment categoryEnvironment_;
+    std::unique_ptr<TCategoryTree> categories_;
     std::string profileExtension_;  // of the profile selected last
     std::vector<int> previewStreams_;
 
@@ -112,6 +127,7 @@ private:
     TFrameDvdSource* dvdSource_;
     QComboBox* cbbCategory_;
     QComboBox* cbbProfile_;
+    QComboBox* edtCategory_;
     QPushButton* btnEditProfile_;
     FileEdit* edtSavePath_;
     TFrameVideoInfo* frameInfo_;
@@ -130,7 +146,8 @@ std::unique_ptr<TConversionSettings> ExecuteNewConversion(QWidget* parent,
                                                           const QString& sourceFile,
                                                           const WizardEnvironment& environment);
 
-// The main window's hook that opens this wizard.
-NewConversionHook NewConversionWizard(TAVProfileList& profiles, TAVConfiguration& configuration);
+// The main window's hook that opens this wizard; tasks: where the categories are read from.
+NewConversionHook NewConversionWizard(TAVProfileList& profiles, TAVConfiguration& configuration,
+                                      const TTaskEnvironment* tasks = nullptr);
 
 }  // namespace tw::ui

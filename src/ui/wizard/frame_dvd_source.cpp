@@ -4,6 +4,7 @@
 #include <QComboBox>
 #include <QFormLayout>
 #include <QSignalBlocker>
+#include <algorithm>
 
 #include "dvd/dvd_title_scan.h"
 #include "util/format.h"
@@ -19,9 +20,9 @@ QComboBox* List(const char* objectName, QWidget* parent) {
     return list;
 }
 
-void FillNumbers(QComboBox* list, int count) {
+void FillNumbers(QComboBox* list, int first, int last) {
     list->clear();
-    for (int i = 1; i <= count; ++i) {
+    for (int i = first; i <= last; ++i) {
         list->addItem(QString::number(i));
     }
 }
@@ -54,9 +55,6 @@ TFrameDvdSource::TFrameDvdSource(QWidget* parent)
       cbbChapter_(List("cbbChapter", this)),
       cbbThrough_(List("cbbThrough", this)) {
     setObjectName(QStringLiteral("tsDvd"));
-    for (QComboBox* shown : {cbbAngle_, cbbChapter_, cbbThrough_}) {
-        shown->setEnabled(false);
-    }
     auto* form = new QFormLayout(this);
     form->addRow(QStringLiteral("Driver:"), cbbDvd_);
     form->addRow(QStringLiteral("Title:"), cbbTitle_);
@@ -65,6 +63,9 @@ TFrameDvdSource::TFrameDvdSource(QWidget* parent)
     form->addRow(QStringLiteral("Through:"), cbbThrough_);
     connect(cbbDvd_, &TDvdCombo::DiscSelected, this, &TFrameDvdSource::ScanDvd);
     connect(cbbTitle_, &QComboBox::currentIndexChanged, this, &TFrameDvdSource::OnTitleChanged);
+    connect(cbbChapter_, &QComboBox::currentIndexChanged, this, &TFrameDvdSource::OnChapterChanged);
+    connect(cbbThrough_, &QComboBox::currentIndexChanged, this, &TFrameDvdSource::rangeChanged);
+    connect(cbbAngle_, &QComboBox::currentIndexChanged, this, &TFrameDvdSource::rangeChanged);
 }
 
 const dvd::DvdTitle* TFrameDvdSource::CurrentTitle() const {
@@ -124,22 +125,47 @@ void TFrameDvdSource::ScanDvd(int index) {
     }
     if (!titles_.empty()) {
         cbbTitle_->setCurrentIndex(0);
+    } else {
+        // A disc without a title to convert leaves nothing to choose.
+        OnTitleChanged();
     }
 }
 
 void TFrameDvdSource::OnTitleChanged() {
     const dvd::DvdTitle* title = CurrentTitle();
     scanning_ = true;
-    FillNumbers(cbbAngle_, title ? title->angleCount : 0);
-    const int chapters = title ? static_cast<int>(title->chapters.size()) : 0;
-    FillNumbers(cbbChapter_, chapters);
-    FillNumbers(cbbThrough_, chapters);
-    if (chapters > 0) {
-        cbbChapter_->setCurrentIndex(0);
-        cbbThrough_->setCurrentIndex(chapters - 1);
+    {
+        const QSignalBlocker quietAngle(cbbAngle_);
+        const QSignalBlocker quietChapter(cbbChapter_);
+        const QSignalBlocker quietThrough(cbbThrough_);
+        FillNumbers(cbbAngle_, 1, title ? title->angleCount : 0);
+        const int chapters = title ? static_cast<int>(title->chapters.size()) : 0;
+        FillNumbers(cbbChapter_, 1, chapters);
+        FillNumbers(cbbThrough_, 1, chapters);
+        if (chapters > 0) {
+            cbbAngle_->setCurrentIndex(0);
+            cbbChapter_->setCurrentIndex(0);
+            cbbThrough_->setCurrentIndex(chapters - 1);
+        }
     }
     scanning_ = false;
     emit titleChanged();
+}
+
+void TFrameDvdSource::OnChapterChanged() {
+    const dvd::DvdTitle* title = CurrentTitle();
+    if (!title || scanning_) {
+        return;
+    }
+    // The range ends where it ended, or at the new first chapter if that lies after it.
+    const int first = Chapter();
+    const int through = std::max(Through(), first);
+    {
+        const QSignalBlocker quiet(cbbThrough_);
+        FillNumbers(cbbThrough_, first, static_cast<int>(title->chapters.size()));
+        cbbThrough_->setCurrentIndex(through - first);
+    }
+    emit rangeChanged();
 }
 
 }  // namespace tw::ui

@@ -3,8 +3,9 @@
 // The wizard's "Dvd" sheet: the disc list, and the title, angle, chapter and through lists of the
 // disc scanned last. Picking a disc scans it (unless it is the disc scanned last): the sheet is
 // disabled and the busy cursor shown meanwhile, and the first title is selected. A title change
-// fills the angle list and the chapter range with chapter 1 through the last chapter; the
-// angle, chapter and through lists only show what will be used. UI thread only.
+// fills the angle list and the chapter range with chapter 1 through the last chapter. The user
+// may then pick another angle and range; the through list offers only the chosen chapter and
+// those after it. UI thread only.
 
 #include <QWidget>
 #include <string>
@@ -47,10 +48,13 @@ signals:
     void scanStarting();
     // The selected title changed and its lists are filled.
     void titleChanged();
+    // The user picked another angle, first chapter or last chapter of the same title.
+    void rangeChanged();
 
 private:
     void ScanDvd(int index);
     void OnTitleChanged();
+    void OnChapterChanged();
 
     TDvdCombo* cbbDvd_;
     QComboBox* cbbTitle_;

@@ -40,8 +40,12 @@ TFrameFilters::TFrameFilters(QWidget* parent) : QWidget(parent), lstFilters_(new
         MakeAction(this, "actEditFilter", QStringLiteral("Edit Filter"), "document-edit");
     actDeleteFilter_ =
         MakeAction(this, "actDeleteFilter", QStringLiteral("Delete Filter"), "edit-delete");
+    actMoveUp_ = MakeAction(this, "actMoveFilterUp", QStringLiteral("Move Up"), "go-up");
+    actMoveDown_ = MakeAction(this, "actMoveFilterDown", QStringLiteral("Move Down"), "go-down");
     connect(actEditFilter_, &QAction::triggered, this, &TFrameFilters::EditSelectedFilter);
     connect(actDeleteFilter_, &QAction::triggered, this, &TFrameFilters::DeleteSelectedFilter);
+    connect(actMoveUp_, &QAction::triggered, this, [this] { MoveSelectedFilter(-1); });
+    connect(actMoveDown_, &QAction::triggered, this, [this] { MoveSelectedFilter(+1); });
 
     auto* bar = new QToolBar;
     bar->setObjectName(QStringLiteral("tbFilters"));
@@ -49,6 +53,9 @@ TFrameFilters::TFrameFilters(QWidget* parent) : QWidget(parent), lstFilters_(new
     bar->addWidget(newFilter);
     bar->addAction(actEditFilter_);
     bar->addAction(actDeleteFilter_);
+    bar->addSeparator();
+    bar->addAction(actMoveUp_);
+    bar->addAction(actMoveDown_);
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -78,28 +85,47 @@ std::string TFrameFilters::ChainText() const {
 }
 
 void TFrameFilters::AddFilter(std::unique_ptr<TAVFilter> filter) {
-    if (!SetupFilter(this, *filter, Picture())) {
+    if (!SetupFilter(this, *filter, Picture(), TextsBefore(Count()))) {
         return;
     }
     filters_.push_back(std::move(filter));
     lstFilters_->addItem(QString());
     ShowFilter(Count() - 1);
     lstFilters_->setCurrentRow(Count() - 1);
+    UpdateActions();
+}
+
+int TFrameFilters::SelectedRow() const {
+    const int row = lstFilters_->currentRow();
+    return row >= 0 && lstFilters_->currentItem()->isSelected() ? row : -1;
 }
 
 void TFrameFilters::EditSelectedFilter() {
-    const int row = lstFilters_->currentRow();
-    if (row < 0 || !lstFilters_->currentItem()->isSelected()) {
+    const int row = SelectedRow();
+    if (row < 0) {
         return;
     }
-    if (EditFilter(this, *filters_[static_cast<size_t>(row)], Picture())) {
+    if (EditFilter(this, *filters_[static_cast<size_t>(row)], Picture(), TextsBefore(row))) {
         ShowFilter(row);
     }
 }
 
+void TFrameFilters::MoveSelectedFilter(int step) {
+    const int row = SelectedRow();
+    const int other = row + step;
+    if (row < 0 || other < 0 || other >= Count()) {
+        return;
+    }
+    std::swap(filters_[static_cast<size_t>(row)], filters_[static_cast<size_t>(other)]);
+    ShowFilter(row);
+    ShowFilter(other);
+    lstFilters_->setCurrentRow(other);
+    UpdateActions();
+}
+
 void TFrameFilters::DeleteSelectedFilter() {
-    const int row = lstFilters_->currentRow();
-    if (row < 0 || !lstFilters_->currentItem()->isSelected()) {
+    const int row = SelectedRow();
+    if (row < 0) {
         return;
     }
     std::unique_ptr<QListWidgetItem> gone(lstFilters_->takeItem(row));
@@ -111,17 +137,27 @@ preview::SamplePtr TFrameFilters::Picture() const {
     return pictureSource_ ? pictureSource_() : nullptr;
 }
 
+std::vector<std::string> TFrameFilters::TextsBefore(int row) const {
+    std::vector<std::string> texts;
+    for (int i = 0; i < row; ++i) {
+        texts.push_back(FilterAt(i).GetFilterText());
+    }
+    return texts;
+}
+
 void TFrameFilters::ShowFilter(int row) {
     const TAVFilter& filter = *filters_[static_cast<size_t>(row)];
     QListWidgetItem* item = lstFilters_->item(row);
-    item->setText(QString::fromStdString(filter.GetCaption()));
-    item->setToolTip(QString::fromStdString(filter.GetFilterText()));
+    item->setText(QString::fromStdString(filter.GetSummary()));
+    item->setToolTip(QString::fromStdString(filter.GetCaption() + ": " + filter.GetFilterText()));
 }
 
 void TFrameFilters::UpdateActions() {
-    const bool selected = !lstFilters_->selectedItems().isEmpty();
-    actEditFilter_->setEnabled(selected);
-    actDeleteFilter_->setEnabled(selected);
+    const int row = SelectedRow();
+    actEditFilter_->setEnabled(row >= 0);
+    actDeleteFilter_->setEnabled(row >= 0);
+    actMoveUp_->setEnabled(row > 0);
+    actMoveDown_->setEnabled(row >= 0 && row + 1 < Count());
 }
 
 }  // namespace tw::ui

@@ -3,6 +3,10 @@
 #include <algorithm>
 
 #include "engine/convert_options.h"
+#include "filters/logo_filter.h"
+#include "filters/overlay_text_filter.h"
+#include "filters/subtitle_filter.h"
+#include "probe/file_checks.h"
 #include "profiles/av_profile.h"
 #include "profiles/target_name.h"
 #include "util/format.h"
@@ -83,6 +87,28 @@ Cut CutOfSelection(int startSeconds, int endSeconds) {
         return {int64_t{first} * kMicroseconds, std::nullopt};
     }
     return {int64_t{first} * kMicroseconds, int64_t{last - first} * kMicroseconds};
+}
+
+std::vector<std::string> FilterFileProblems(const TAVFilter& filter) {
+    std::vector<std::string> problems;
+    const auto add = [&](std::string problem) {
+        if (!problem.empty()) {
+            problems.push_back(std::move(problem));
+        }
+    };
+    if (const auto* logo = dynamic_cast<const TLogoFilter*>(&filter)) {
+        add(probe::PictureFileProblem(logo->LogoFile()));
+    } else if (const auto* text = dynamic_cast<const TOverlayTextFilter*>(&filter)) {
+        if (!text->FontFile().empty()) {
+            add(probe::FontFileProblem(text->FontFile()));
+        }
+    } else if (const auto* subtitles = dynamic_cast<const TSubtitleFilter*>(&filter)) {
+        add(probe::SubtitleFileProblem(subtitles->SubtitleFile()));
+        if (!subtitles->FontFile().empty()) {
+            add(probe::FontFileProblem(subtitles->FontFile()));
+        }
+    }
+    return problems;
 }
 
 int ConversionThreadCount(int configured) {

@@ -12,6 +12,7 @@
 
 namespace tw {
 class TAVConvertOptions;
+class TAVFilter;
 class TAVProfile;
 }  // namespace tw
 
@@ -48,6 +49,10 @@ struct Cut {
     std::optional<int64_t> recordingUs;
 };
 Cut CutOfSelection(int startSeconds, int endSeconds);
+
+// What is wrong with the files a filter reads (a logo's picture, a font, a subtitle file), one
+// text each; empty when they will do. A font left empty is the renderer's own and always does.
+std::vector<std::string> FilterFileProblems(const TAVFilter& filter);
 
 // Threads for a conversion: the configured count exactly; automatic (0) lets each library choose.
 int ConversionThreadCount(int configured);

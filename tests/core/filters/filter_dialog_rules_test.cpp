@@ -124,9 +124,19 @@ TEST_F(FileDialogs, OverlayTextNeedsTextAndFont) {
     EXPECT_EQ(ValuesOf(filter).fontFile, values.fontFile);
 }
 
+TEST_F(FileDialogs, TextAndSubtitlesStartWithTheFontTheRendererTakesByItself) {
+    OverlayTextDialogValues text;
+    EXPECT_FALSE(text.fontFile.empty());
+    EXPECT_EQ(text.fontFile, DefaultFontFile());
+    EXPECT_EQ(SubtitleDialogValues().fontFile, text.fontFile);
+    text.text = "Hello";
+    EXPECT_TRUE(Accepts(text));
+}
+
 TEST_F(FileDialogs, SubtitlesNeedBothFilesAndTakeTheCodePageTrimmed) {
     SubtitleDialogValues values;
     EXPECT_EQ(values.fontColor, kColorYellow);
+    values.fontFile = folder_ / "none.ttf";
     values.subtitleFile = folder_ / "film.srt";
     EXPECT_FALSE(Accepts(values));
     values.fontFile = folder_ / "font.ttf";

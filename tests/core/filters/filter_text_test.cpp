@@ -152,12 +152,43 @@ TEST(FilterListRule, TextsTheRuleCannotWriteAreRefused) {
               std::vector<std::string>{"[in]crop=10:10[out]"});
 }
 
+TEST(FilterClasses, SummariesSayWhatEachFilterDoes) {
+    TVideoStdFilter standard;
+    EXPECT_EQ(standard.GetSummary(), "Standard Filters");
+    standard.SetRotate(true);
+    standard.SetDegree(90);
+    EXPECT_EQ(standard.GetSummary(), "Rotate 90\u00B0");
+    standard.SetVerticalFilp(true);
+    standard.SetDrawBox(true);
+    standard.SetBX(10);
+    standard.SetBY(20);
+    standard.SetBWidth(100);
+    standard.SetBHeight(50);
+    standard.SetBColor("Red");
+    EXPECT_EQ(standard.GetSummary(), "Vertical flip, Red box 100x50 at 10,20, Rotate 90\u00B0");
+    TOverlayTextFilter text;
+    text.SetText("Hello\r\nworld");
+    text.SetX(100);
+    text.SetY(600);
+    EXPECT_EQ(text.GetSummary(), "Text 'Hello world' at 100,600");
+    text.SetText("A text far too long for a list entry to show");
+    EXPECT_EQ(text.GetSummary(), "Text 'A text far too long for \u2026' at 100,600");
+    TLogoFilter logo;
+    logo.SetLogoFile("/pictures/corner.png");
+    logo.SetX(5);
+    EXPECT_EQ(logo.GetSummary(), "Logo 'corner.png' at 5,0");
+    TSubtitleFilter subtitles;
+    subtitles.SetSubtitleFile("/films/film.srt");
+    subtitles.SetCodePage("cp1251");
+    EXPECT_EQ(subtitles.GetSummary(), "Subtitles 'film.srt' (cp1251)");
+}
+
 TEST(FilterClasses, CaptionsAndStoredPropertyNames) {
     TVideoStdFilter standard;
     TLogoFilter logo;
     TOverlayTextFilter text;
     TSubtitleFilter subtitles;
-    EXPECT_EQ(standard.GetCaption(), "Standar Filters");
+    EXPECT_EQ(standard.GetCaption(), "Standard Filters");
     EXPECT_EQ(logo.GetCaption(), "Logo Filter");
     EXPECT_EQ(text.GetCaption(), "Overlay Text Filter");
     EXPECT_EQ(subtitles.GetCaption(), "Hard Subtitle Filter");

@@ -117,7 +117,8 @@ TEST(WorkerSupervisor, AProperEndRefusalOrFailureIsNoDeath) {
     {
         RecordingEvents events;
         const std::string failure =
-            R"({"event":"error","text":"It broke","texts":{"errorMessage":"It broke","lastLogMessage":""}})";
+            R"({"event":"error","text":"It broke","texts":{"errorMessage":"It broke",)"
+            R"("lastLogMessage":"","failureText":"It broke","completionNote":""}})";
         const WorkerOutcome outcome =
             RunScript("echo '" + failure + "'\necho '" + DoneLine(true) + "'\nexit 1", events);
         EXPECT_TRUE(outcome.death.empty()) << outcome.death;

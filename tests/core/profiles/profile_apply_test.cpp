@@ -88,8 +88,8 @@ TEST_F(ProfileApply, AudioProfileWritesItsValuesAndDisablesVideoAndSubtitles) {
 
 TEST_F(ProfileApply, AudioEncoderAndContainerNames) {
     const std::vector<std::string> encoders = {
-        "libfaac",    "wmav2",     "ac3",      "mp2",
-        "libmp3lame", "pcm_s16le", "real_144", "libopencore_amrnb"};
+        "libfaac",           "wmav2",     "ac3",     "mp2", "libmp3lame", "pcm_s16le", "real_144",
+        "libopencore_amrnb", "libvorbis", "libopus", "flac"};
     for (int i = 0; i < kAudioEncoderCount; ++i) {
         TAVCustomAudioProfile profile;
         profile.SetAudioEncoder(static_cast<TCustomAudioEncoder>(i));
@@ -97,9 +97,9 @@ TEST_F(ProfileApply, AudioEncoderAndContainerNames) {
         profile.ApplyTo(options);
         EXPECT_EQ(options.AudioOptions().EncoderAudioCodecName(), encoders[i]) << i;
     }
-    const std::vector<std::string> formats = {"",    "rm",  "mp4", "asf",  "avi",  "3gp",
-                                              "3g2", "flv", "mov", "psp",  "ipod", "svcd",
-                                              "vcd", "vob", "dvd", "webm", "ac3"};
+    const std::vector<std::string> formats = {"",    "rm",   "mp4", "asf",  "avi",  "3gp", "3g2",
+                                              "flv", "mov",  "psp", "ipod", "svcd", "vcd", "vob",
+                                              "dvd", "webm", "ac3", "wav",  "mp3",  "ogg"};
     for (int i = 0; i < kFormatCount; ++i) {
         TAVCustomAudioProfile profile;
         profile.SetFormat(static_cast<TCustomAVFormat>(i));
@@ -198,9 +198,11 @@ TEST_F(ProfileApply, VideoProfileWritesAudioThenVideoValues) {
 }
 
 TEST_F(ProfileApply, VideoEncoderNamesAndSingleThreadEncoders) {
-    const std::vector<std::string> names = {"h263",    "libx264", "mpeg4",   "wmv2", "mpeg2video",
-                                            "msmpeg4", "rv20",    "libxvid", "flv"};
-    const std::vector<bool> oneThread = {true, false, false, true, false, false, true, false, true};
+    const std::vector<std::string> names = {"h263",       "libx264", "mpeg4",     "wmv2",
+                                            "mpeg2video", "msmpeg4", "rv20",      "libxvid",
+                                            "flv",        "libvpx",  "libvpx-vp9"};
+    const std::vector<bool> oneThread = {true, false, false, true,  false, false,
+                                         true, false, true,  false, false};
     for (int i = 0; i < kVideoEncoderCount; ++i) {
         TAVCustomVideoProfile profile;
         profile.SetVideoEncoder(static_cast<TCustomVideoEncoder>(i));

@@ -86,7 +86,7 @@ TEST(ProfileIni, MissingOrDamagedKeysKeepTheCurrentValues) {
         "Description0=Only a name\n"
         "AudioEncoder0=42\n"
         "Format0=-1\n"
-        "VideoEncoder0=9\n"
+        "VideoEncoder0=99\n"
         "FrameRate0=abc\n"
         "AudioBitrate0=nonsense\n"
         "SampleRate0=0x5622\n");

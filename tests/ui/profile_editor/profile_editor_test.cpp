@@ -4,9 +4,11 @@
 
 #include <QAction>
 #include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QTest>
+#include <filesystem>
 
 #include "app/dialog_runner.h"
 #include "platform/message_service.h"
@@ -40,6 +42,13 @@ protected:
         return item ? item->text() : QString();
     }
     void Trigger(const char* action) { Find<QAction>(&editor_, action)->trigger(); }
+    static QStringList Items(const QComboBox* list) {
+        QStringList items;
+        for (int i = 0; i < list->count(); ++i) {
+            items << list->itemText(i);
+        }
+        return items;
+    }
 
     TempFolder folder_;
     std::unique_ptr<TAVProfileList> profiles_ = CreateBuiltInCatalogue();
@@ -128,6 +137,91 @@ TEST_F(ProfileEditor, NewProfilesJoinTheCategoryAndSaveAndExitWritesThem) {
     ASSERT_NE(saved, nullptr);
     EXPECT_EQ(saved->Category(), "PSP");
     EXPECT_EQ(saved->Extension(), ".m4v");
+}
+
+TEST_F(ProfileEditor, ContainersOfferTheirCodecsAndAPairThatCannotWorkIsSaid) {
+    auto& film = dynamic_cast<TAVCustomVideoProfile&>(Profile("Matroska Video"));
+    editor_.show();
+    editor_.OpenOn(film);
+    auto* problem = Find<QLabel>(&editor_, "lblProblem");
+    EXPECT_FALSE(problem->isVisible());
+    auto* format = Find<QComboBox>(&editor_, "cbbFormat");
+    const QStringList formats = Items(format);
+    for (const char* offered : {"WEBM", "WAV", "MP3", "OGG"}) {
+        EXPECT_TRUE(formats.contains(offered)) << offered;
+    }
+    ASSERT_TRUE(Choose(format, "WEBM"));
+    EXPECT_EQ(film.Format(), TCustomAVFormat::F_WEBM);
+    // What the profile holds stays listed, so that it shows; the rest is what WEBM can hold.
+    EXPECT_EQ(Items(Find<QComboBox>(&editor_, "cbbVideoEncoder")),
+              (QStringList{"H264", "VP8", "VP9"}));
+    EXPECT_EQ(Items(Find<QComboBox>(&editor_, "cbbAudioEncoder")),
+              (QStringList{"MP3", "VORBIS", "OPUS"}));
+    EXPECT_TRUE(problem->isVisible());
+    EXPECT_EQ(problem->text(), "WEBM files cannot hold MP3 audio.");
+    Choose(Find<QComboBox>(&editor_, "cbbAudioEncoder"), "OPUS");
+    EXPECT_EQ(problem->text(), "WEBM files cannot hold H264 video.");
+    Choose(Find<QComboBox>(&editor_, "cbbVideoEncoder"), "VP9");
+    EXPECT_FALSE(problem->isVisible());
+    EXPECT_EQ(film.VideoEncoder(), TCustomVideoEncoder::VP9);
+    EXPECT_EQ(film.AudioEncoder(), TCustomAudioEncoder::OPUS);
+
+    // A new audio profile started from a video category joins an audio one.
+    Trigger("actNewMusic");
+    EXPECT_EQ(Current("lstCategory"), "Audio");
+    EXPECT_EQ(editor_.CurrentProfile()->Category(), "Audio");
+    EXPECT_EQ(Current("lstProfile"), "New Audio Profile");
+}
+
+TEST_F(ProfileEditor, ClosingWithChangesAsksAndOnlyWhatIsSavedStays) {
+    const std::filesystem::path file = folder_.Path() / "Profiles.ini";
+    TAVProfile* film = &Profile("Matroska Video");
+    const int bitrate = dynamic_cast<TAVCustomVideoProfile*>(film)->VideoBitrate();
+    // Changes the film's bit rate and deletes the first audio profile, then closes the window.
+    const auto editAndClose = [&](QMessageBox::StandardButton answer) {
+        dialogs_.Push([&, answer](QDialog& dialog) {
+            Choose(Find<QComboBox>(&dialog, "cbbVideoBitrate"), "5000");
+            dialogs_.Push(Answer(QMessageBox::Yes));
+            auto* categories = Find<QListWidget>(&dialog, "lstCategory");
+            categories->setCurrentItem(categories->findItems("Audio", Qt::MatchExactly).front());
+            Find<QAction>(&dialog, "actDelProfile")->trigger();
+            dialogs_.Push(Answer(answer));
+            dialog.close();
+            EXPECT_EQ(dialogs_.History().back().text, "Save changes to your profiles?");
+            EXPECT_EQ(dialog.isVisible(), answer == QMessageBox::Cancel);
+        });
+        return ui::ExecuteEditProfile(nullptr, *profiles_, *film, file);
+    };
+    const int count = profiles_->Count();
+    const std::string firstAudio = profiles_->ProfilesInCategory("Audio").front()->Description();
+
+    // Discard: everything as it was, the profile handed back included.
+    film = editAndClose(QMessageBox::Discard);
+    EXPECT_EQ(film->Description(), "Matroska Video");
+    auto& again = dynamic_cast<TAVCustomVideoProfile&>(*film);
+    EXPECT_EQ(again.VideoBitrate(), bitrate);
+    EXPECT_EQ(profiles_->Count(), count);
+    EXPECT_NE(profiles_->FindByDescription(firstAudio), nullptr);
+    EXPECT_FALSE(std::filesystem::exists(file));
+
+    // Cancel keeps the editor open with the changes; Save writes them.
+    editAndClose(QMessageBox::Cancel);
+    EXPECT_EQ(again.VideoBitrate(), 5000);
+    EXPECT_EQ(profiles_->Count(), count - 1);
+    again.SetVideoBitrate(bitrate);
+    editAndClose(QMessageBox::Save);
+    auto reloaded = CreateBuiltInCatalogue();
+    ASSERT_TRUE(LoadUserProfiles(*reloaded, file));
+    EXPECT_EQ(reloaded->Count(), count - 2);
+    EXPECT_EQ(dynamic_cast<TAVCustomVideoProfile*>(reloaded->FindByDescription("Matroska Video"))
+                  ->VideoBitrate(),
+              5000);
+
+    // Nothing changed: closing asks nothing.
+    const size_t asked = dialogs_.History().size();
+    dialogs_.Push([](QDialog& dialog) { dialog.close(); });
+    ui::ExecuteEditProfile(nullptr, *profiles_, again, file);
+    EXPECT_EQ(dialogs_.History().size(), asked + 1);
 }
 
 TEST_F(ProfileEditor, EmptyingTheCategoryStillHandsBackAProfileThatExists) {

@@ -9,7 +9,7 @@ namespace tw::test {
 
 ui::WizardEnvironment WizardEnvironmentOf(ShellWorld& world) {
     return {&world.data->Profiles(), &world.configuration,
-            [] { return std::vector<dvd::DvdDrive>(); }};
+            [] { return std::vector<dvd::DvdDrive>(); }, &world.data->Environment()};
 }
 
 bool Choose(QComboBox* list, const QString& text) {

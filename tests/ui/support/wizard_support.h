@@ -25,7 +25,8 @@ T* Find(const QObject* parent, const char* name) {
     return child;
 }
 
-// The wizard's environment over the world's catalogue and configuration, with no optical drive.
+// The wizard's environment over the world's catalogue, configuration and categories, with no
+// optical drive.
 ui::WizardEnvironment WizardEnvironmentOf(ShellWorld& world);
 
 // Selects the entry with that text, as a user picking it from the list; false when there is none.

@@ -7,6 +7,7 @@
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTabWidget>
+#include <filesystem>
 #include <fstream>
 
 #include "core/dvd/test_disc.h"
@@ -78,7 +79,6 @@ TEST(WizardDvd, DiscIsScannedOnceListsItsTitlesAndATitleConverts) {
         EXPECT_EQ(Items(through), (QStringList{"1", "2", "3"}));
         EXPECT_EQ(chapter->currentText(), "1");
         EXPECT_EQ(through->currentText(), "3");
-        EXPECT_FALSE(through->isEnabled());
         ChooseProfile(wizard, "IPod", "IPod 320x240 Video");
         auto* target = Find<QLineEdit>(&wizard, "edtSavePath");
         EXPECT_EQ(target->text().toStdString(), world.configuration.OutputFolder() + "/disc_1.mp4");
@@ -121,6 +121,73 @@ TEST(WizardDvd, DiscIsScannedOnceListsItsTitlesAndATitleConverts) {
     EXPECT_NEAR(converted.First(StreamKind::Audio).durationSec, kTitle2Seconds, 0.5);
     // Title 2 carries the 880 Hz tone.
     EXPECT_NEAR(EstimateFrequencyHz(DecodeAudioSamples(output), 0), 880.0, 20.0);
+}
+
+// Picks the disc folder in the wizard's disc list.
+void PickDisc(ShellWorld& world, ui::TFormNewConversion& wizard, const TestDisc& disc) {
+    Find<QTabWidget>(&wizard, "pgcSource")->setCurrentIndex(1);
+    world.fileDialogs.PushAnswer(QString::fromStdString((disc.videoTs / "VIDEO_TS.IFO").string()));
+    Find<ui::TDvdCombo>(&wizard, "cbbDvd")->setCurrentIndex(0);
+}
+
+TEST(WizardDvd, ChapterRangeAndAngleArePickedAndThroughNeverComesBeforeTheChapter) {
+    TempFolder home;
+    const TestDisc disc = AuthorTestDisc(home.Path());
+    ASSERT_EQ(disc.error, "");
+    ShellWorld world(home.Path());
+    std::unique_ptr<TConversionSettings> request;
+    {
+        ui::TFormNewConversion wizard(WizardEnvironmentOf(world));
+        wizard.show();
+        PickDisc(world, wizard, disc);
+        auto* chapter = Find<QComboBox>(&wizard, "cbbChapter");
+        auto* through = Find<QComboBox>(&wizard, "cbbThrough");
+        auto* angle = Find<QComboBox>(&wizard, "cbbAngle");
+        for (QComboBox* list : {chapter, through, angle}) {
+            EXPECT_TRUE(list->isEnabled()) << list->objectName().toStdString();
+        }
+        QSignalSpy previews(&wizard.DvdSource(), &ui::TFrameDvdSource::rangeChanged);
+        ASSERT_TRUE(Choose(chapter, "3"));
+        EXPECT_EQ(Items(through), QStringList{"3"});
+        ASSERT_TRUE(Choose(chapter, "2"));
+        EXPECT_EQ(Items(through), (QStringList{"2", "3"}));
+        EXPECT_EQ(through->currentText(), "3");
+        ASSERT_TRUE(Choose(through, "2"));
+        EXPECT_EQ(previews.count(), 3);
+        ChooseProfile(wizard, "IPod", "IPod 320x240 Video");
+        ASSERT_TRUE(WaitForPreview(wizard));
+        ClickFinish(wizard);
+        request = wizard.GetConversionSettings();
+    }
+    EXPECT_EQ(request->DvdTitle(), 1);
+    EXPECT_EQ(request->DvdChapter(), 2);
+    EXPECT_EQ(request->DvdThrough(), 2);
+    const std::string output = request->TargetFile();
+    world.AddTask(std::move(request));
+    ASSERT_TRUE(world.WaitFor([&] { return world.Converting().Tasks().empty(); }));
+    EXPECT_TRUE(world.Errors().empty()) << world.Errors().join("; ").toStdString();
+    // The second chapter alone.
+    EXPECT_NEAR(InspectMedia(output).First(StreamKind::Video).durationSec, kChapterSeconds[1], 0.5);
+}
+
+TEST(WizardDvd, FolderWithoutItsVideoFilesSaysSoAndOffersNoStart) {
+    TempFolder home;
+    const TestDisc disc = AuthorTestDisc(home.Path());
+    ASSERT_EQ(disc.error, "");
+    for (const auto& entry : std::filesystem::directory_iterator(disc.videoTs)) {
+        if (entry.path().extension() == ".VOB") {
+            std::filesystem::remove(entry.path());
+        }
+    }
+    ShellWorld world(home.Path());
+    ui::TFormNewConversion wizard(WizardEnvironmentOf(world));
+    wizard.show();
+    PickDisc(world, wizard, disc);
+    EXPECT_EQ(world.Errors(), QStringList{"The disc has no video files"});
+    EXPECT_EQ(Find<QComboBox>(&wizard, "cbbTitle")->count(), 0);
+    EXPECT_EQ(Find<QComboBox>(&wizard, "cbbChapter")->count(), 0);
+    wizard.UpdateReadyState();
+    EXPECT_FALSE(Find<QPushButton>(&wizard, "btnFinish")->isEnabled());
 }
 
 }  // namespace

@@ -109,12 +109,11 @@ TEST_F(Wizard, StartIsOfferedOnlyWithASourceATargetAndAProfile) {
     EXPECT_FALSE(finish->isEnabled());
 }
 
-TEST_F(Wizard, ChosenFileIsProbedAndARefusedOneKeepsThePreviousSource) {
+TEST_F(Wizard, ChosenOrTypedFileIsProbedAndARefusedOneKeepsThePreviousSource) {
     ui::TFormNewConversion wizard(environment_);
     wizard.show();
     wizard.SetSourceFile(QString::fromStdString(clip_));
     auto* source = Find<QLineEdit>(&wizard, "edtSource");
-    EXPECT_TRUE(source->isReadOnly());
     const std::string notes = home_ / "notes.mkv";
     WriteFileBytes(notes, "not a film at all");
     world_.fileDialogs.PushAnswer(QString::fromStdString(notes));
@@ -122,7 +121,12 @@ TEST_F(Wizard, ChosenFileIsProbedAndARefusedOneKeepsThePreviousSource) {
     EXPECT_EQ(source->text().toStdString(), clip_);
     EXPECT_EQ(world_.Errors(), QStringList{"Invalid Video/Audio File"});
     const QStringList offered = world_.fileDialogs.Requests().back().nameFilters;
-    EXPECT_EQ(offered.front(), "Video Files (*.flv *.wmv *.mp4 *.avi *.mkv *.mpg *.mpeg *.mov)");
+    // Every extension the libraries open comes first, then the usual groups.
+    ASSERT_TRUE(offered.front().startsWith("Media Files (")) << offered.front().toStdString();
+    for (const char* extension : {"*.webm ", "*.m2ts ", "*.vob ", "*.flac ", "*.m4a "}) {
+        EXPECT_TRUE(offered.front().contains(QString::fromLatin1(extension))) << extension;
+    }
+    EXPECT_EQ(offered[1], "Video Files (*.flv *.wmv *.mp4 *.avi *.mkv *.mpg *.mpeg *.mov)");
     EXPECT_EQ(offered.back(), "All Files (*)");
 
     const std::string other = MakeClip(home_.Path(), "other.mp4", 1);
@@ -131,6 +135,21 @@ TEST_F(Wizard, ChosenFileIsProbedAndARefusedOneKeepsThePreviousSource) {
     EXPECT_EQ(source->text().toStdString(), other);
     EXPECT_EQ(Target(wizard)->text().toStdString(),
               InOutputFolder("other" + wizard.CurrentProfile()->Extension()));
+
+    // A typed or pasted name is probed once the user is done with it.
+    EXPECT_FALSE(source->isReadOnly());
+    source->setFocus();
+    source->selectAll();
+    QTest::keyClicks(source, QString::fromStdString(notes));
+    QTest::keyClick(source, Qt::Key_Return);
+    EXPECT_EQ(source->text().toStdString(), other);
+    EXPECT_EQ(world_.Errors().size(), 2);
+    source->setText(QString::fromStdString("file://" + clip_));
+    QTest::keyClick(source, Qt::Key_Return);
+    EXPECT_EQ(source->text().toStdString(), clip_);
+    EXPECT_EQ(Target(wizard)->text().toStdString(),
+              InOutputFolder("holiday" + wizard.CurrentProfile()->Extension()));
+    EXPECT_EQ(world_.Errors().size(), 2);
 }
 
 TEST_F(Wizard, RequestCarriesTheSourceTargetProfileAndTheMarkedCut) {
@@ -205,8 +224,8 @@ TEST_F(Wizard, FiltersApplyOnlyWhenFinishingFromTheFilterPageInListOrder) {
     addFilters(back);
     auto* list = Find<QListWidget>(&back, "lstFilters");
     ASSERT_EQ(list->count(), 2);
-    EXPECT_EQ(list->item(0)->text(), "Standar Filters");
-    EXPECT_EQ(list->item(1)->text(), "Overlay Text Filter");
+    EXPECT_EQ(list->item(0)->text(), "Vertical flip");
+    EXPECT_EQ(list->item(1)->text(), "Text 'Hello' at 0,0");
     Button(back, "btnBack")->click();
     ClickFinish(back);
     EXPECT_EQ(back.GetConversionSettings()->ConvertOptions().FilterOptions().VideoFilters(), "");
@@ -237,6 +256,57 @@ TEST_F(Wizard, FiltersApplyOnlyWhenFinishingFromTheFilterPageInListOrder) {
     Find<QAction>(&onPage, "actDeleteFilter")->trigger();
     ASSERT_EQ(list->count(), 1);
     EXPECT_EQ(onPage.Filters().ChainText(), onPage.Filters().FilterAt(0).GetFilterText());
+}
+
+TEST_F(Wizard, FiltersMoveUpAndDownAndEachDialogShowsTheFiltersBeforeIt) {
+    ui::TFormNewConversion wizard(environment_);
+    wizard.show();
+    wizard.SetSourceFile(QString::fromStdString(clip_));
+    ASSERT_TRUE(WaitForPreview(wizard));
+    ClickWhenOffered(Button(wizard, "btnNext"));
+    const auto upright = [](QDialog& dialog) {
+        const QImage* thumbnail = dynamic_cast<ui::FilterDialog&>(dialog).Thumbnail();
+        EXPECT_NE(thumbnail, nullptr);
+        return thumbnail && thumbnail->width() > thumbnail->height();
+    };
+    world_.dialogs.Push([&](QDialog& dialog) {
+        EXPECT_TRUE(upright(dialog));
+        Find<QAbstractButton>(&dialog, "chkRotate")->click();
+        Find<QSpinBox>(&dialog, "edtDegree")->setValue(90);
+        Find<QPushButton>(&dialog, "btnOk")->click();
+    });
+    Find<QAction>(&wizard, "actNewStdFilter")->trigger();
+    // A text after the rotation is drawn on the turned picture; no font to look for first.
+    world_.dialogs.Push([&](QDialog& dialog) {
+        EXPECT_FALSE(upright(dialog));
+        Find<QPlainTextEdit>(&dialog, "edtText")->setPlainText("Hello");
+        Find<QSpinBox>(&dialog, "edtX")->setValue(10);
+        Find<QPushButton>(&dialog, "btnOk")->click();
+    });
+    Find<QAction>(&wizard, "actNewTextFilter")->trigger();
+    auto* list = Find<QListWidget>(&wizard, "lstFilters");
+    ASSERT_EQ(list->count(), 2);
+    EXPECT_EQ(list->item(0)->text(), "Rotate 90\u00B0");
+    EXPECT_EQ(list->item(1)->text(), "Text 'Hello' at 10,0");
+    QAction* up = Find<QAction>(&wizard, "actMoveFilterUp");
+    QAction* down = Find<QAction>(&wizard, "actMoveFilterDown");
+    EXPECT_TRUE(up->isEnabled());
+    EXPECT_FALSE(down->isEnabled());
+
+    up->trigger();
+    EXPECT_EQ(list->item(0)->text(), "Text 'Hello' at 10,0");
+    EXPECT_EQ(list->currentRow(), 0);
+    EXPECT_FALSE(up->isEnabled());
+    EXPECT_EQ(wizard.Filters().ChainText().rfind("drawtext=", 0), 0u);
+    // Now first, the text is shown on the upright picture.
+    world_.dialogs.Push([&](QDialog& dialog) {
+        EXPECT_TRUE(upright(dialog));
+        Find<QPushButton>(&dialog, "btnCancel")->click();
+    });
+    Find<QAction>(&wizard, "actEditFilter")->trigger();
+    down->trigger();
+    EXPECT_EQ(list->item(1)->text(), "Text 'Hello' at 10,0");
+    EXPECT_EQ(wizard.Filters().FilterAt(0).GetFilterText(), "rotate=90");
 }
 
 // The mean difference of two pictures' colour values over a rectangle.

@@ -10,6 +10,7 @@
 #include <cstring>
 
 #include "app/scaling.h"
+#include "filters/filter_list.h"
 #include "preview/filtered_picture.h"
 
 namespace tw::ui {
@@ -54,8 +55,12 @@ FilterDialog::FilterDialog(const char* objectName, const char* caption, QWidget*
     lblThumbnail_->setObjectName(QStringLiteral("lblThumbnail"));
     lblThumbnail_->setAlignment(Qt::AlignTop | Qt::AlignHCenter);
     lblThumbnail_->hide();
+    // The fields keep to the top when a turned picture makes the dialog taller.
+    auto* fields = new QVBoxLayout;
+    fields->addLayout(form_);
+    fields->addStretch(1);
     auto* row = new QHBoxLayout;
-    row->addLayout(form_, 1);
+    row->addLayout(fields, 1);
     row->addWidget(lblThumbnail_);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(row, 1);
@@ -85,8 +90,9 @@ QSpinBox* FilterDialog::SpinBox(const char* objectName, int low, int high) {
     return spin;
 }
 
-void FilterDialog::SetPicture(preview::SamplePtr picture) {
+void FilterDialog::SetPicture(preview::SamplePtr picture, std::vector<std::string> earlierFilters) {
     picture_ = std::move(picture);
+    earlierFilters_ = std::move(earlierFilters);
     if (picture_ && lblThumbnail_->isHidden()) {
         // The picture comes beside the fields, which keep their width.
         const int spacing = layout()->spacing();
@@ -106,9 +112,17 @@ void FilterDialog::DrawThumbnail() {
     if (!picture_) {
         return;
     }
-    // Values a filter cannot use yet (no font chosen) leave the picture as it is.
-    const media::FramePtr filtered =
-        preview::FilterPicture(picture_->Frame(), picture_->Start(), FilterText());
+    // Values a filter cannot use yet leave the picture as the filters before it make it.
+    std::vector<std::string> chain = earlierFilters_;
+    if (std::string own = FilterText(); !own.empty()) {
+        chain.push_back(std::move(own));
+    }
+    media::FramePtr filtered = preview::FilterPicture(picture_->Frame(), picture_->Start(),
+                                                      filters::JoinFilterItems(chain));
+    if (!filtered && !earlierFilters_.empty()) {
+        filtered = preview::FilterPicture(picture_->Frame(), picture_->Start(),
+                                          filters::JoinFilterItems(earlierFilters_));
+    }
     const AVFrame& shown = filtered ? *filtered : picture_->Frame();
     thumbnail_ = CopyPicture(shown);
     const double aspect = shown.sample_aspect_ratio.num > 0 && shown.sample_aspect_ratio.den > 0

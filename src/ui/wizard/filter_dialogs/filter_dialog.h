@@ -2,12 +2,14 @@
 
 // What the four filter dialogs share: the OK and Cancel buttons, with OK offered only while the
 // dialog's acceptance rule holds, the builders of their value fields, and a thumbnail of the
-// preview's picture with the filter as the values stand. UI thread only.
+// preview's picture with the filters before this one in the list and this one as the values
+// stand, so that it looks as it will in the file. UI thread only.
 
 #include <QDialog>
 #include <QTimer>
 #include <climits>
 #include <string>
+#include <vector>
 
 #include "preview/ff_sample.h"
 
@@ -25,8 +27,9 @@ class FilterDialog : public QDialog {
 public:
     QPushButton* OkButton() const { return btnOk_; }
 
-    // Shows this picture (the preview's) with the filter beside the values; none hides it.
-    void SetPicture(preview::SamplePtr picture);
+    // Shows this picture (the preview's) beside the values, through the filters that come before
+    // this one (their texts, in list order) and this one; no picture hides it.
+    void SetPicture(preview::SamplePtr picture, std::vector<std::string> earlierFilters = {});
     // The thumbnail as drawn last; null while none is shown.
     const QImage* Thumbnail() const;
 
@@ -55,6 +58,7 @@ private:
     QLabel* lblThumbnail_;
     QImage thumbnail_;
     preview::SamplePtr picture_;
+    std::vector<std::string> earlierFilters_;
     // Typing in a field changes the values at every key; the picture follows once it pauses.
     QTimer redraw_;
 };

@@ -15,13 +15,19 @@ namespace tw::ui {
 
 namespace {
 
+// What the dialog shows the filter on.
+struct Scene {
+    preview::SamplePtr picture;
+    std::vector<std::string> earlierFilters;
+};
+
 template <class Dialog, class Filter>
-bool RunDialog(QWidget* parent, Filter& filter, bool fromFilter, preview::SamplePtr picture) {
+bool RunDialog(QWidget* parent, Filter& filter, bool fromFilter, Scene scene) {
     Dialog dialog(parent);
     if (fromFilter) {
         dialog.SetValues(filters::ValuesOf(filter));
     }
-    dialog.SetPicture(std::move(picture));
+    dialog.SetPicture(std::move(scene.picture), std::move(scene.earlierFilters));
     if (Dialogs().Exec(dialog) != QDialog::Accepted) {
         return false;
     }
@@ -29,29 +35,31 @@ bool RunDialog(QWidget* parent, Filter& filter, bool fromFilter, preview::Sample
     return true;
 }
 
-bool Run(QWidget* parent, TAVFilter& filter, bool fromFilter, preview::SamplePtr picture) {
+bool Run(QWidget* parent, TAVFilter& filter, bool fromFilter, Scene scene) {
     if (auto* standard = dynamic_cast<TVideoStdFilter*>(&filter)) {
-        return RunDialog<TFormStdFilter>(parent, *standard, fromFilter, std::move(picture));
+        return RunDialog<TFormStdFilter>(parent, *standard, fromFilter, std::move(scene));
     }
     if (auto* logo = dynamic_cast<TLogoFilter*>(&filter)) {
-        return RunDialog<TFormLogoFilter>(parent, *logo, fromFilter, std::move(picture));
+        return RunDialog<TFormLogoFilter>(parent, *logo, fromFilter, std::move(scene));
     }
     if (auto* text = dynamic_cast<TOverlayTextFilter*>(&filter)) {
-        return RunDialog<TFormOverlayText>(parent, *text, fromFilter, std::move(picture));
+        return RunDialog<TFormOverlayText>(parent, *text, fromFilter, std::move(scene));
     }
     auto* subtitles = dynamic_cast<TSubtitleFilter*>(&filter);
     TW_ASSERT(subtitles != nullptr);
-    return RunDialog<TFormSubtitleFilter>(parent, *subtitles, fromFilter, std::move(picture));
+    return RunDialog<TFormSubtitleFilter>(parent, *subtitles, fromFilter, std::move(scene));
 }
 
 }  // namespace
 
-bool SetupFilter(QWidget* parent, TAVFilter& filter, preview::SamplePtr picture) {
-    return Run(parent, filter, false, std::move(picture));
+bool SetupFilter(QWidget* parent, TAVFilter& filter, preview::SamplePtr picture,
+                 std::vector<std::string> earlierFilters) {
+    return Run(parent, filter, false, {std::move(picture), std::move(earlierFilters)});
 }
 
-bool EditFilter(QWidget* parent, TAVFilter& filter, preview::SamplePtr picture) {
-    return Run(parent, filter, true, std::move(picture));
+bool EditFilter(QWidget* parent, TAVFilter& filter, preview::SamplePtr picture,
+                std::vector<std::string> earlierFilters) {
+    return Run(parent, filter, true, {std::move(picture), std::move(earlierFilters)});
 }
 
 }  // namespace tw::ui

@@ -15,7 +15,7 @@
 namespace tw::ui {
 
 TFormStdFilter::TFormStdFilter(QWidget* parent)
-    : FilterDialog("FormStdFilter", "Standar Filters", parent) {
+    : FilterDialog("FormStdFilter", "Standard Filters", parent) {
     chkVerticalFlip_ = Switch("chkVerticalFlip", "Vertical Flip");
     chkHorizontalFlip_ = Switch("chkHorizontalFlip", "Horizontal Flip");
     chkNegate_ = Switch("chkNegate", "Negate");

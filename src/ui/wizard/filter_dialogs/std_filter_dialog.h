@@ -1,6 +1,6 @@
 #pragma once
 
-// "Standar Filters": flips, negation, rotation by whole degrees and a drawn box. OK needs at
+// "Standard Filters": flips, negation, rotation by whole degrees and a drawn box. OK needs at
 // least one of the switches; the degrees are editable only while Rotate is ticked, the box's
 // place, size and colour only while Draw Box is.
 

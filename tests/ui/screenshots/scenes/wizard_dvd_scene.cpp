@@ -1,5 +1,5 @@
 // The new-conversion wizard on the "Dvd" sheet: a drive with a film disc, its titles listed and
-// the first title's chapters.
+// the first title's chapters; and the same with a chapter range picked.
 #include <QComboBox>
 #include <QTabWidget>
 
@@ -12,12 +12,17 @@
 namespace tw::screenshots {
 namespace {
 
-QImage WizardDvdSource() {
+const test::TestDisc& Disc() {
     static test::TempFolder folder;
-    const test::TestDisc disc = test::AuthorTestDisc(folder.Path());
+    static const test::TestDisc disc = test::AuthorTestDisc(folder.Path());
     if (!disc.error.empty()) {
         std::fprintf(stderr, "screenshots: %s\n", disc.error.c_str());
     }
+    return disc;
+}
+
+QImage WizardDvd(bool pickChapters) {
+    const test::TestDisc& disc = Disc();
     Demo().ShowConverting();
     // The authored disc stands in a drive.
     ui::WizardEnvironment environment = test::WizardEnvironmentOf(Demo().World());
@@ -29,12 +34,17 @@ QImage WizardDvdSource() {
     test::Find<QTabWidget>(&wizard, "pgcSource")->setCurrentIndex(1);
     test::ChooseProfile(wizard, "Video", "Matroska Video");
     test::Find<ui::TDvdCombo>(&wizard, "cbbDvd")->setCurrentIndex(0);
+    if (pickChapters) {
+        test::Choose(test::Find<QComboBox>(&wizard, "cbbChapter"), "2");
+        test::Choose(test::Find<QComboBox>(&wizard, "cbbThrough"), "2");
+    }
     test::WaitForPreview(wizard);
     wizard.UpdateReadyState();
     return Compose(Demo().Window(), wizard);
 }
 
-TW_SCREENSHOT_SCENE("wizard-dvd-source", WizardDvdSource);
+TW_SCREENSHOT_SCENE("wizard-dvd-source", [] { return WizardDvd(false); });
+TW_SCREENSHOT_SCENE("wizard-dvd-chapters", [] { return WizardDvd(true); });
 
 }  // namespace
 }  // namespace tw::screenshots

@@ -1,9 +1,12 @@
-// The wizard's filter page with a standard filter, a logo and a text overlay in the list.
+// The wizard's filter page with a standard filter, a logo, a text overlay and subtitles in the
+// list, the text selected.
 #include <QAbstractButton>
 #include <QAction>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QSpinBox>
 
 #include "screenshots/demo_world.h"
 #include "screenshots/scene_registry.h"
@@ -32,10 +35,18 @@ QImage WizardFilters() {
     test::Find<QAction>(&wizard, "actNewLogoFilter")->trigger();
     world.dialogs.Push([](QDialog& dialog) {
         test::Find<QPlainTextEdit>(&dialog, "edtText")->setPlainText("Sailing trip, 2023");
-        test::Find<QLineEdit>(&dialog, "edtFontFile")->setText(test::kTestFontFile);
+        test::Find<QSpinBox>(&dialog, "edtX")->setValue(24);
+        test::Find<QSpinBox>(&dialog, "edtY")->setValue(300);
         test::Find<QPushButton>(&dialog, "btnOk")->click();
     });
     test::Find<QAction>(&wizard, "actNewTextFilter")->trigger();
+    world.dialogs.Push([](QDialog& dialog) {
+        test::Find<QLineEdit>(&dialog, "edtSubtitleFile")
+            ->setText(QString::fromStdString(DemoSubtitles()));
+        test::Find<QPushButton>(&dialog, "btnOk")->click();
+    });
+    test::Find<QAction>(&wizard, "actNewSubtitleFilter")->trigger();
+    test::Find<QListWidget>(&wizard, "lstFilters")->setCurrentRow(2);
     wizard.UpdateReadyState();
     return Compose(Demo().Window(), wizard);
 }
