@@ -111,6 +111,8 @@ TEST(WorkerRuns, AKilledWorkerFailsOnlyItsOwnTaskWhichThenStartsAgain) {
     ASSERT_EQ(errors.size(), 1u);
     EXPECT_EQ(errors[0].rfind(words, 0), 0u) << errors[0];
     EXPECT_EQ(world.alerts.alerts.size(), 2u);
+    // Its target, an MP4 without its index, plays not: it is removed, as after any failure.
+    EXPECT_FALSE(fs::exists(failed.Settings().TargetFile()));
     for (const std::string& target : targets) {
         if (target != failed.Settings().TargetFile()) {
             ExpectWholeConversion(target);

@@ -11,7 +11,8 @@ TEST(WorkerReport, LinesCarryFiguresAndTextsAndRefuseWhatIsNoReport) {
     Report done;
     done.kind = Report::Kind::Done;
     done.figures = {12.5, 6.25, 812.5, 1700000000123456, 1700000004123456, 1 << 20, 3 << 20, 50, 4};
-    done.texts = RunTexts{"Could not open file", "No such file or directory"};
+    done.texts = RunTexts{"Could not open file", "No such file or directory",
+                          "Could not open file:No such file or directory", ""};
     done.completed = true;
     const Report read = ParseReport(ReportLine(done));
     EXPECT_EQ(read.kind, Report::Kind::Done);
@@ -20,6 +21,7 @@ TEST(WorkerReport, LinesCarryFiguresAndTextsAndRefuseWhatIsNoReport) {
     EXPECT_EQ(read.figures.inputSize, 3 << 20);
     ASSERT_TRUE(read.texts);
     EXPECT_EQ(read.texts->lastLogMessage, "No such file or directory");
+    EXPECT_EQ(read.texts->failureText, "Could not open file:No such file or directory");
     EXPECT_TRUE(read.completed);
     EXPECT_FALSE(read.failed);
 

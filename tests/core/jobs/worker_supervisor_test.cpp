@@ -44,7 +44,10 @@ std::string DoneLine(bool failed) {
     done.kind = Report::Kind::Done;
     done.completed = !failed;
     done.failed = failed;
-    done.texts = RunTexts{failed ? "It broke" : "", ""};
+    done.texts.emplace();
+    if (failed) {
+        done.texts->errorMessage = done.texts->failureText = "It broke";
+    }
     return ReportLine(done);
 }
 
