@@ -390,6 +390,7 @@ void WorkerStartup(int reps) {
         void Progress(const tw::jobs::RunFigures&) override {}
         void Log(int, const std::string&) override {}
         void Message(tw::jobs::Report::MessageKind, const std::string&) override {}
+        void PauseHeld(bool, const tw::jobs::RunFigures&) override {}
         void Stopped(const tw::jobs::RunFigures&) override {}
         void Failed(const tw::jobs::RunTexts&) override {}
         void Done(const tw::jobs::RunFigures&, const tw::jobs::RunTexts&) override {}

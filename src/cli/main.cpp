@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <iostream>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -15,6 +16,8 @@
 #include "engine/converter.h"
 #include "jobs/worker_loop.h"
 #include "platform/message_service.h"
+#include "platform/paths.h"
+#include "platform/process_priority.h"
 #include "platform/ui_dispatcher.h"
 #include "profile_lookup.h"
 #include "profiles/target_name.h"
@@ -206,15 +209,32 @@ int main(int argc, char** argv) {
         }
         jobs.push_back({dvd->Url(), arguments.output, nullptr});
     } else if (arguments.outputDir) {
+        // Two inputs of one name (a.mkv and a.avi) would both write a.mp4 and leave it broken:
+        // the later one is named apart, "a (2).mp4".
+        std::set<std::string> claimed;
         for (const std::string& input : arguments.inputs) {
-            jobs.push_back({input,
-                            tw::TargetFileName(input, profile->Extension(), *arguments.outputDir),
-                            nullptr});
+            const std::string output =
+                tw::TargetFileName(input, profile->Extension(), *arguments.outputDir);
+            std::string named = output;
+            for (int number = 2; claimed.count(tw::platform::ComparablePath(named)); ++number) {
+                named = tw::NumberedFileName(output, number);
+            }
+            claimed.insert(tw::platform::ComparablePath(named));
+            if (named != output) {
+                std::fprintf(stderr,
+                             "tidewell-convert: %s: %s is written from an earlier input; "
+                             "writing %s instead\n",
+                             input.c_str(), output.c_str(), named.c_str());
+            }
+            jobs.push_back({input, named, nullptr});
         }
     } else {
         jobs.push_back({arguments.inputs[0], arguments.output, nullptr});
     }
 
+    // This program has no priority of its own: its conversions run at the one it was started
+    // with (`nice`).
+    tw::platform::SetConversionPriority(-1);
     const bool terminal = isatty(STDERR_FILENO);
     std::chrono::steady_clock::time_point lastDraw;
     for (Job& job : jobs) {

@@ -108,10 +108,19 @@ TEST(CliProfiles, OutputFolderWithSeveralInputsAndJobs) {
     GenerateClip(clip, folder / "one.mkv");
     GenerateClip(clip, folder / "two.avi");
     GenerateClip(clip, folder / "three.mp4");
-    const Result r =
-        Cli(folder, {"--profile", "MP3 Audio", "--output-dir", folder / "out", "--jobs", "2",
-                     folder / "one.mkv", folder / "two.avi", folder / "three.mp4"});
+    // A second source of the same name, converted at the same time: named apart, not written
+    // into the first one's target.
+    clip.durationSec = 2;
+    GenerateClip(clip, folder / "one.avi");
+    const Result r = Cli(
+        folder, {"--profile", "MP3 Audio", "--output-dir", folder / "out", "--jobs", "2",
+                 folder / "one.mkv", folder / "one.avi", folder / "two.avi", folder / "three.mp4"});
     ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_NE(r.err.find("writing " + (folder / "out/one (2).mp3")), std::string::npos) << r.err;
+    EXPECT_NEAR(InspectMedia(folder / "out/one.mp3").First(StreamKind::Audio).durationSec, 1.0,
+                0.1);
+    EXPECT_NEAR(InspectMedia(folder / "out/one (2).mp3").First(StreamKind::Audio).durationSec, 2.0,
+                0.1);
     for (const char* name : {"one.mp3", "two.mp3", "three.mp3"}) {
         const MediaInfo info = InspectMedia((folder.Path() / "out" / name).string());
         EXPECT_EQ(info.First(StreamKind::Audio).codecName, "mp3") << name;

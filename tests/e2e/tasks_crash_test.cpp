@@ -28,7 +28,7 @@ using namespace std::chrono_literals;
         settings->ConvertOptions().Engine.RateEmulation = true;
         TAVTask& task = world.Converting().AddTask(std::move(settings));
         const bool converting =
-            world.RunUntil([&] { return task.Converter().ConvertedDuration() > 0.5; }, 30s);
+            world.RunUntil([&] { return task.Converter().ConvertedDuration() > 0.5; }, 60s);
         const char answer = converting ? 'y' : 'n';
         if (write(readyFd, &answer, 1) != 1 || !converting) {
             _exit(2);
@@ -68,6 +68,7 @@ TEST(TasksCrash, KilledMidConversionLeavesTaskUnfinishedInAnOpenableDatabase) {
     ASSERT_EQ(world.list.RowCount(), 1);
     TAVTask& task = *world.list.rows[0];
     EXPECT_EQ(task.Status(), stError);
+    EXPECT_EQ(task.StatusText(), "Interrupted");
     EXPECT_EQ(task.CategoryId(), 1);
     EXPECT_EQ(task.Settings().TargetFile(), home / "killed.mp4");
     auto rows = ReadStoredTasks(world.persistence->Database());

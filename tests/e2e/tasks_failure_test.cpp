@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <stdexcept>
 
 #include "support/media_generator.h"
 #include "support/scoped_env.h"
@@ -40,7 +41,7 @@ std::string MakeSourceThatFailsHalfWay(const TempFolder& folder) {
 
 void ExpectUnfinishedAndNotFiled(TaskWorld& world, TAVTask& task) {
     EXPECT_EQ(task.Status(), stError);
-    EXPECT_EQ(task.GetImageIndex(), 2);
+    EXPECT_EQ(task.GetImageIndex(), TAVTask::kFailedImage);
     ASSERT_EQ(world.Converting().Tasks().size(), 1u);
     EXPECT_EQ(world.Converting().Tasks()[0].get(), &task);
     EXPECT_TRUE(world.list.HasRow(&task));
@@ -122,6 +123,77 @@ TEST(TasksFailure, RunFailingBeforeTheLoopIsShownAndMarked) {
     ASSERT_TRUE(world.RunUntil([&] { return world.Converting().Tasks().empty(); }, 60s));
     EXPECT_EQ(world.power.powerOffs, 1);
     EXPECT_EQ(world.alerts.alerts.size(), 1u);
+}
+
+// Why a run failed, and what the runs found out, survive the program; failed, stopped and
+// cut-off tasks each say which they are.
+TEST(TasksFailure, FailedStoppedAndCutOffTasksKeepTheirStoryAcrossARestart) {
+    TempFolder home;
+    const std::string broken = MakeSourceThatFailsHalfWay(home);
+    const std::string clip = MakeClip(home.Path(), "clip.mkv", 30);
+    auto realTime = [&](const std::string& target) {
+        auto settings = Request(clip, target);
+        settings->ConvertOptions().Engine.RateEmulation = true;
+        return settings;
+    };
+    int failedId = 0;
+    int stoppedId = 0;
+    int cutOffId = 0;
+    std::string reason;
+    {
+        TaskWorld world(home.Path().string());
+        world.explorer.Show(world.Converting(), world.list);
+        TAVTask& failed = world.Converting().AddTask(Request(broken, home / "f.mp4"));
+        TAVTask& stopped = world.Converting().AddTask(realTime(home / "s.mp4"));
+        TAVTask& cutOff = world.Converting().AddTask(realTime(home / "c.mp4"));
+        failedId = failed.ID();
+        stoppedId = stopped.ID();
+        cutOffId = cutOff.ID();
+        ASSERT_TRUE(world.RunUntil(
+            [&] {
+                return failed.Status() == stError && !failed.Converter().IsWorking() &&
+                       stopped.Converter().StartTime() > 0 && cutOff.Converter().StartTime() > 0;
+            },
+            60s));
+        stopped.Stop();
+        reason = failed.Log().back();
+        EXPECT_EQ(failed.GetImageIndex(), TAVTask::kFailedImage);
+        EXPECT_EQ(failed.GetText(6), "Failed");
+        EXPECT_EQ(stopped.GetImageIndex(), 2);
+        EXPECT_EQ(stopped.GetText(6), "Stopped");
+        ASSERT_TRUE(world.RunUntil([&] { return !stopped.Converter().IsWorking(); }, 20s));
+        // The program ends here with the third one converting.
+    }
+
+    TaskWorld world(home.Path().string());
+    world.explorer.Show(world.Converting(), world.list);
+    ASSERT_EQ(world.list.RowCount(), 3);
+    auto row = [&](int id) -> TAVTask& {
+        for (TAVTask* task : world.list.rows) {
+            if (task->ID() == id) {
+                return *task;
+            }
+        }
+        throw std::runtime_error("task not listed");
+    };
+    TAVTask& failed = row(failedId);
+    EXPECT_EQ(failed.StatusText(), "Failed");
+    EXPECT_EQ(failed.GetImageIndex(), TAVTask::kFailedImage);
+    ASSERT_FALSE(failed.Log().empty());
+    EXPECT_EQ(failed.Log().back(), reason);
+    TAVTask& stopped = row(stoppedId);
+    EXPECT_EQ(stopped.StatusText(), "Stopped");
+    EXPECT_EQ(stopped.GetText(5), "0:0:30");  // the length its run found
+    EXPECT_GT(stopped.Settings().SourceFileSize(), 0);
+    EXPECT_EQ(row(cutOffId).StatusText(), "Interrupted");
+    EXPECT_EQ(row(cutOffId).GetImageIndex(), 2);
+
+    // Started again, the earlier story goes, in the file too.
+    ASSERT_TRUE(failed.Start());
+    EXPECT_EQ(failed.StatusText(), "Converting");
+    EXPECT_TRUE(failed.Log().empty());
+    EXPECT_EQ(FindStoredTask(world.persistence->Database(), failedId)->log, "");
+    ASSERT_TRUE(world.RunUntil([&] { return !failed.Converter().IsWorking(); }, 60s));
 }
 
 }  // namespace

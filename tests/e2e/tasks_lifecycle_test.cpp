@@ -2,8 +2,13 @@
 // pause, stop and restart, completion and filing, and the program started again.
 #include <gtest/gtest.h>
 
-#include <filesystem>
+#include <sys/resource.h>
+#include <unistd.h>
 
+#include <filesystem>
+#include <fstream>
+
+#include "platform/process_priority.h"
 #include "support/media_facts.h"
 #include "support/media_generator.h"
 #include "support/scoped_env.h"
@@ -60,26 +65,26 @@ TEST(TasksLifecycle, TwoTasksRunPauseStopRestartCompleteAndReload) {
         ASSERT_EQ(stored.size(), 2u);
         EXPECT_TRUE(stored[0].converting && stored[1].converting);
 
-        // Both convert at once.
-        ASSERT_TRUE(world.RunUntil([&] { return InLoop(a) && InLoop(b); }, 20s));
+        // Both convert at once, and progress repaints the rows.
+        ASSERT_TRUE(world.RunUntil(
+            [&] { return InLoop(a) && InLoop(b) && world.list.RepaintsOf(&a) > 0; }, 60s));
         EXPECT_EQ(a.Converter().State(), TAVConverter::RunState::Running);
         EXPECT_EQ(b.Converter().State(), TAVConverter::RunState::Running);
-        EXPECT_GT(world.list.RepaintsOf(&a), 0);
 
         // Pausing one leaves the other going.
         a.Pause();
         EXPECT_EQ(a.Status(), stPaused);
-        world.Pump(300ms);
+        ASSERT_TRUE(world.RunUntil([&] { return a.Converter().PauseHeld(); }, 60s));
         const double heldA = a.Converter().ConvertedDuration();
         const double beforeB = b.Converter().ConvertedDuration();
-        world.Pump(800ms);
+        ASSERT_TRUE(
+            world.RunUntil([&] { return b.Converter().ConvertedDuration() > beforeB + 0.3; }, 60s));
         EXPECT_EQ(a.Converter().ConvertedDuration(), heldA);
-        EXPECT_GT(b.Converter().ConvertedDuration(), beforeB + 0.3);
 
         // Stopped: no completion, still listed and stored as unfinished.
         b.Stop();
         EXPECT_EQ(b.Status(), stError);
-        ASSERT_TRUE(world.RunUntil([&] { return !b.Converter().IsWorking(); }, 20s));
+        ASSERT_TRUE(world.RunUntil([&] { return !b.Converter().IsWorking(); }, 60s));
         world.Pump(100ms);
         EXPECT_EQ(b.Status(), stError);
         EXPECT_TRUE(world.list.HasRow(&b));
@@ -92,7 +97,7 @@ TEST(TasksLifecycle, TwoTasksRunPauseStopRestartCompleteAndReload) {
         EXPECT_TRUE(b.Log().empty());
         EXPECT_EQ(b.Converter().InputFiles(), TStringList{source});
         EXPECT_EQ(b.Converter().OutputFiles(), TStringList{targetB});
-        ASSERT_TRUE(world.RunUntil([&] { return InLoop(b); }, 20s));
+        ASSERT_TRUE(world.RunUntil([&] { return InLoop(b); }, 60s));
         EXPECT_LT(b.Converter().ConvertedDuration(), 1.5);
 
         a.Resume();
@@ -133,10 +138,10 @@ TEST(TasksLifecycle, TwoTasksRunPauseStopRestartCompleteAndReload) {
         c.Stop();
         ASSERT_TRUE(c.Start());
         EXPECT_EQ(c.Status(), stRunning);
-        ASSERT_TRUE(world.RunUntil([&] { return InLoop(c); }, 20s));
+        ASSERT_TRUE(world.RunUntil([&] { return InLoop(c); }, 60s));
         EXPECT_EQ(c.Converter().State(), TAVConverter::RunState::Running);
         c.Stop();
-        ASSERT_TRUE(world.RunUntil([&] { return !c.Converter().IsWorking(); }, 20s));
+        ASSERT_TRUE(world.RunUntil([&] { return !c.Converter().IsWorking(); }, 60s));
         world.Pump(100ms);
         EXPECT_EQ(c.Status(), stError);
         EXPECT_EQ(world.Converting().Tasks().size(), 1u);
@@ -225,14 +230,15 @@ TEST(TasksLifecycle, CompletionFilesByWhatIsOnDisplay) {
 // back, a stopped run never fires it.
 TEST(TasksLifecycle, ShutdownWhenDoneWaitsForTheLastRunningTask) {
     TempFolder home;
-    const std::string longSource = MakeClip(home.Path(), "long.mkv", 3);
+    // Long enough in real time that the quick one, however busy the machine, ends first.
+    const std::string longSource = MakeClip(home.Path(), "long.mkv", 6);
     const std::string shortSource = MakeClip(home.Path(), "short.mkv", 1);
     TaskWorld world(home.Path().string());
     world.configuration.SetShutdownWhenDone(true);
     world.explorer.Show(world.Converting(), world.list);
 
     TAVTask& paused = world.Converting().AddTask(Request(longSource, home / "p.mp4", 0, true));
-    ASSERT_TRUE(world.RunUntil([&] { return InLoop(paused); }, 20s));
+    ASSERT_TRUE(world.RunUntil([&] { return InLoop(paused); }, 60s));
     paused.Pause();
     TAVTask& slow = world.Converting().AddTask(Request(longSource, home / "s.mp4", 0, true));
     world.Converting().AddTask(Request(shortSource, home / "f.mp4", 0, false));
@@ -248,10 +254,67 @@ TEST(TasksLifecycle, ShutdownWhenDoneWaitsForTheLastRunningTask) {
     EXPECT_EQ(world.alerts.alerts.size(), 2u);
 
     paused.Stop();
-    ASSERT_TRUE(world.RunUntil([&] { return !paused.Converter().IsWorking(); }, 20s));
+    ASSERT_TRUE(world.RunUntil([&] { return !paused.Converter().IsWorking(); }, 60s));
     world.Pump(100ms);
     EXPECT_EQ(world.power.powerOffs, 1);
     EXPECT_EQ(world.alerts.alerts.size(), 2u);
+}
+
+// The threads of a process whose name begins with prefix (every one for an empty prefix).
+std::vector<id_t> ThreadsOf(const fs::path& process, const std::string& prefix) {
+    std::vector<id_t> threads;
+    for (const auto& entry : fs::directory_iterator(process / "task")) {
+        std::ifstream comm(entry.path() / "comm");
+        std::string name;
+        std::getline(comm, name);
+        if (name.rfind(prefix, 0) == 0) {
+            threads.push_back(static_cast<id_t>(std::stoi(entry.path().filename().string())));
+        }
+    }
+    return threads;
+}
+
+// The priority chosen in the options is the conversions': the threads of a run take it from the
+// start, in this process or in the worker process it runs in (all of whose threads convert),
+// and the thread that runs the window keeps its own.
+TEST(TasksLifecycle, PriorityIsTheConversionsNotTheWindows) {
+    TempFolder home;
+    const std::string source = MakeClip(home.Path(), "source.mkv", 30);
+    TaskWorld world(home.Path().string());
+    const int windowNice = getpriority(PRIO_PROCESS, static_cast<id_t>(gettid()));
+    const int level = platform::ConversionPriority();
+    platform::SetConversionPriority(0);  // "Low"
+    for (const bool inWorker : {false, true}) {
+        if (inWorker && !kWorkerProgram) {
+            continue;
+        }
+        world.configuration.PerformanceOptions().SetRunInOwnProcess(inWorker);
+        const std::string target = home / (inWorker ? "worker.mp4" : "here.mp4");
+        TAVTask& task = world.Converting().AddTask(Request(source, target, 0, true));
+        ASSERT_TRUE(world.RunUntil([&] { return InLoop(task); }, 20s));
+
+        std::vector<id_t> runThreads = ThreadsOf("/proc/self", "Converting");
+        if (inWorker) {
+            // The worker is the one child of this process.
+            std::vector<pid_t> workers;
+            for (const id_t thread : ThreadsOf("/proc/self", "")) {
+                std::ifstream children("/proc/self/task/" + std::to_string(thread) + "/children");
+                for (pid_t child = 0; children >> child;) {
+                    workers.push_back(child);
+                }
+            }
+            ASSERT_EQ(workers.size(), 1u);
+            runThreads = ThreadsOf("/proc/" + std::to_string(workers[0]), "");
+        }
+        EXPECT_GE(runThreads.size(), 1u);
+        for (const id_t thread : runThreads) {
+            EXPECT_EQ(getpriority(PRIO_PROCESS, thread), 19) << thread;
+        }
+        EXPECT_EQ(getpriority(PRIO_PROCESS, static_cast<id_t>(gettid())), windowNice);
+        task.Stop();
+        ASSERT_TRUE(world.RunUntil([&] { return !task.Converter().IsWorking(); }, 20s));
+    }
+    platform::SetConversionPriority(level);
 }
 
 }  // namespace

@@ -13,7 +13,11 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <string>
+#include <vector>
 
+#include "jobs/conversion_request.h"
+#include "jobs/worker_report.h"
 #include "support/conversion_runner.h"
 #include "support/media_facts.h"
 #include "support/media_generator.h"
@@ -127,6 +131,61 @@ TEST(WorkerRuns, AKilledWorkerFailsOnlyItsOwnTaskWhichThenStartsAgain) {
     ExpectNoChildLeft();
 }
 
+// The worker program's whole answer to one request line.
+struct Answer {
+    int status = -1;
+    std::vector<std::string> lines;
+};
+
+Answer AskWorker(const TempFolder& folder, const std::string& request) {
+    const std::string in = folder / "request.json";
+    const std::string out = folder / "answer.jsonl";
+    std::ofstream(in) << request << "\n";
+    const std::string command =
+        std::string("'") + TW_CLI_PATH + "' --worker < '" + in + "' > '" + out + "'";
+    const int status = std::system(command.c_str());
+    Answer answer;
+    answer.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    std::ifstream read(out);
+    for (std::string line; std::getline(read, line);) {
+        answer.lines.push_back(line);
+    }
+    return answer;
+}
+
+TEST(WorkerRuns, ARequestTheWorkerCannotCarryOutGetsOneErrorLineAndTheTaskShowsIt) {
+    TempFolder home;
+    const std::string missing = home / "gone.mkv";
+    const std::string target = home / "out.mp4";
+    const std::string good = jobs::RequestLine({{missing}, {target}, 24, -1}, TAVConvertOptions());
+    std::string later = good;
+    later.replace(later.find("\"protocol\":1"), 12, "\"protocol\":7");
+    std::string said;
+    for (const std::string& request : {std::string("convert gone.mkv"), later, good}) {
+        const Answer answer = AskWorker(home, request);
+        EXPECT_EQ(answer.status, 2) << request;
+        ASSERT_EQ(answer.lines.size(), 1u) << request;
+        const jobs::Report report = jobs::ParseReport(answer.lines[0]);
+        EXPECT_EQ(report.kind, jobs::Report::Kind::Error);
+        EXPECT_FALSE(report.texts.has_value());
+        said = report.text;
+    }
+    // A missing source is said in the words a run in this process uses.
+    const std::string words =
+        "Could not open file:-2!:No such file or directory (source: " + missing + ")";
+    EXPECT_EQ(said, words);
+
+    TaskWorld world(home.Path().string());
+    TAVTask& task = world.Converting().AddTask(RealTimeRequest(missing, target));
+    ASSERT_TRUE(world.RunUntil(
+        [&] { return task.Status() == stError && !task.Converter().IsWorking(); }, 30s));
+    ASSERT_FALSE(task.Log().empty());
+    EXPECT_EQ(task.Log().back(), words);
+    EXPECT_EQ(world.messages.Errors(), std::vector<std::string>{words});
+    EXPECT_FALSE(fs::exists(target));
+    ExpectNoChildLeft();
+}
+
 struct Observed {
     int stopped = 0;
     int completed = 0;
@@ -156,13 +215,18 @@ Observed PausedResumedStopped(bool inWorker, const std::string& source, const st
     EXPECT_TRUE(loop.RunUntil([&] { return converter.ConvertedDuration() >= 0.5; }, 30s));
     converter.Pause();
     EXPECT_EQ(converter.State(), TAVConverter::RunState::Paused);
-    loop.RunUntil([] { return false; }, 500ms);
+    // Once the run holds at the pause, nothing moves however long it lasts.
+    EXPECT_TRUE(loop.RunUntil([&] { return converter.PauseHeld(); }, 30s));
     const double held = converter.ConvertedDuration();
-    loop.RunUntil([] { return false; }, 700ms);
+    const auto heldSize = fs::file_size(target);
+    loop.RunUntil([] { return false; }, 500ms);
+    EXPECT_TRUE(converter.PauseHeld());
     EXPECT_EQ(converter.ConvertedDuration(), held);
+    EXPECT_EQ(fs::file_size(target), heldSize);
     converter.Resume();
     EXPECT_EQ(converter.State(), TAVConverter::RunState::Running);
     EXPECT_TRUE(loop.RunUntil([&] { return converter.ConvertedDuration() > held + 0.3; }, 30s));
+    EXPECT_FALSE(converter.PauseHeld());
     converter.Stop();
     const ConversionOutcome outcome = runner.Wait();
     EXPECT_TRUE(outcome.finished);

@@ -7,6 +7,7 @@
 #include <filesystem>
 
 #include "child_process.h"
+#include "support/media_generator.h"
 #include "support/scoped_env.h"
 #include "support/task_fakes.h"
 
@@ -160,6 +161,50 @@ TEST(DatabaseFaults, ConfigurationFolderWithoutWritePermissionStillStarts) {
     EXPECT_NE(report.find("Database " + DatabaseFile(home) + " does not exist"), std::string::npos)
         << report;
     EXPECT_TRUE(fs::is_empty(home.Path()));
+}
+
+// The file written over or cut short while a task converts: the program says so once, keeps the
+// damaged file aside, and goes on with a new one holding its categories and tasks; the task is
+// filed, and the categories show.
+TEST(DatabaseFaults, DamagedWhileATaskConvertsTheProgramGoesOn) {
+    for (const bool cutShort : {false, true}) {
+        SCOPED_TRACE(cutShort ? "cut short" : "written over");
+        TempFolder home;
+        const std::string source = MakeClip(home.Path(), "clip.mkv", 2);
+        TaskWorld world(home.Path().string());
+        world.configuration.SetShowAlert(false);
+        TConvertedNode& kept = world.tree->NewCategory(world.Category(1), "Kept", home / "kept");
+        world.explorer.Show(world.Converting(), world.list);
+        auto settings = std::make_unique<TConversionSettings>();
+        settings->SetSourceFile(source);
+        settings->SetTargetFile(home / "out.mp4");
+        settings->SetCategoryId(kept.ID());
+        settings->ConvertOptions().Engine.RateEmulation = true;
+        TAVTask& task = world.Converting().AddTask(std::move(settings));
+        const int id = task.ID();
+        ASSERT_TRUE(world.RunUntil([&] { return task.Converter().StartTime() > 0; }, 20s));
+
+        const std::string file = DatabaseFile(home);
+        const std::string before = ReadFileBytes(file);
+        WriteFileBytes(file, cutShort ? std::string() : std::string(before.size(), '\x5A'));
+        ASSERT_TRUE(world.RunUntil([&] { return world.Converting().Tasks().empty(); }, 60s));
+
+        ASSERT_EQ(world.messages.Errors().size(), 1u) << JoinedErrors(world);
+        EXPECT_NE(world.messages.Errors()[0].find("av.cfg.bad"), std::string::npos)
+            << world.messages.Errors()[0];
+        EXPECT_EQ(ReadFileBytes(file + ".bad").size(), cutShort ? 0u : before.size());
+        EXPECT_TRUE(HasCategory(world, "Kept"));
+        auto row = FindStoredTask(world.persistence->Database(), id);
+        ASSERT_TRUE(row);
+        EXPECT_FALSE(row->converting);
+        EXPECT_EQ(row->categoryId, kept.ID());
+
+        world.explorer.Show(kept, world.list);
+        ASSERT_EQ(world.list.RowCount(), 1);
+        EXPECT_EQ(world.list.rows[0]->ID(), id);
+        EXPECT_FALSE(world.persistence->SessionOnly());
+        EXPECT_EQ(world.messages.Errors().size(), 1u) << JoinedErrors(world);
+    }
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 #include "engine/converter.h"
 
+#include <malloc.h>
 #include <pthread.h>
 
 #include <algorithm>
@@ -15,6 +16,7 @@ extern "C" {
 #include "jobs/remote_run.h"
 #include "media/stream_registry.h"
 #include "platform/message_service.h"
+#include "platform/process_priority.h"
 #include "util/av_error.h"
 #include "util/format.h"
 #include "util/string_list.h"
@@ -72,13 +74,13 @@ public:
         const int64_t now = av_gettime();
         const int64_t previous = owner_.lastTime_.load();
         if (previous == 0) {
-            owner_.lastTime_.store(now);
+            owner_.MarkReportTime(now);
             return false;
         }
         if (now - previous < 500000) {
             return false;
         }
-        owner_.lastTime_.store(now);
+        owner_.MarkReportTime(now);
         return true;
     }
     void Converted() override {
@@ -112,24 +114,6 @@ private:
     std::string watchedError_;  // worker thread only, as the lines it is taken from
 };
 
-namespace {
-
-// The failure as the user reads it: "<message>:<why>", and which file it concerns where the
-// message does not say so itself.
-std::string FailureTextOf(const std::string& message, const std::string& reason,
-                          engine::ERunFailure::Role role, const std::string& file) {
-    std::string text = reason.empty() ? message : message + ":" + reason;
-    if (role != engine::ERunFailure::Role::None && !file.empty() &&
-        message.find(file) == std::string::npos) {
-        text += FormatPrintf(" (%s: %s)",
-                             role == engine::ERunFailure::Role::Source ? "source" : "target",
-                             file.c_str());
-    }
-    return text;
-}
-
-}  // namespace
-
 TAVConverter::TAVConverter(platform::UiDispatcher* dispatcher)
     : dispatcher_(dispatcher),
       alive_(std::make_shared<std::atomic<bool>>(true)),
@@ -160,6 +144,8 @@ bool TAVConverter::Start() {
     bitrate_.store(0);
     startTime_.store(0);
     lastTime_.store(0);
+    elapsedUs_.store(0);
+    pausedUs_ = 0;
     outputSize_.store(0);
     inputSize_.store(0);
     {
@@ -232,8 +218,25 @@ void TAVConverter::WaitWhilePaused() {
     if (state_.load() != RunState::Paused) {
         return;
     }
-    std::unique_lock lock(pauseMutex_);
-    pauseChanged_.wait(lock, [this] { return state_.load() != RunState::Paused; });
+    const int64_t pausedAt = av_gettime();
+    {
+        std::unique_lock lock(pauseMutex_);
+        pauseHeld_.store(true);
+        pauseChanged_.wait(lock, [this] { return state_.load() != RunState::Paused; });
+        pauseHeld_.store(false);
+    }
+    // Time spent paused is no time spent converting: neither used time nor the estimate
+    // counts it.
+    const int64_t now = av_gettime();
+    pausedUs_ += now - pausedAt;
+    if (lastTime_.load() != 0) {
+        MarkReportTime(now);
+    }
+}
+
+void TAVConverter::MarkReportTime(int64_t now) {
+    lastTime_.store(now);
+    elapsedUs_.store(std::max<int64_t>(0, now - startTime_.load() - pausedUs_));
 }
 
 bool TAVConverter::WaitForEnd(std::chrono::milliseconds timeout) {
@@ -258,9 +261,17 @@ void TAVConverter::Execute() {
         "Converting " + (inputFiles_.empty() ? std::string() : inputFiles_.front());
     pthread_setname_np(pthread_self(), name.substr(0, 15).c_str());
     if (remote_) {
+        // The worker process takes the conversion priority itself, before it starts a thread.
         remote_->Run();
         working_.store(false);
         return;
+    }
+    // The user's priority is for the conversion (and the codec threads it starts), never for
+    // the window that started it.
+    std::string priorityRefused;
+    if (!platform::ApplyConversionPriorityToThisThread(&priorityRefused)) {
+        DoLog(24, FormatPrintf("The conversion priority (level %d) could not be set: %s",
+                               platform::ConversionPriority(), priorityRefused.c_str()));
     }
     bool transcodeBegan = false;
     bool failed = false;
@@ -271,8 +282,13 @@ void TAVConverter::Execute() {
         try {
             run.emplace(*worker_, options_, inputFiles_, outputFiles_);
             run->Open();
+            // The source's size is known from here on, also to a run stopped before its first
+            // report.
+            inputSize_.store(run->InputSize());
             startTime_.store(0);
             lastTime_.store(0);
+            elapsedUs_.store(0);
+            pausedUs_ = 0;
             EnterLoopState();
             transcodeBegan = true;
             run->Transcode();
@@ -296,6 +312,10 @@ void TAVConverter::Execute() {
     if (transcodeBegan) {
         DoComplete(stopped);
     }
+    // The run's frames and buffers were freed into this thread's arena (and the codec threads'),
+    // which the allocator keeps for the process unless told: ten runs would leave gigabytes
+    // behind.
+    malloc_trim(0);
     working_.store(false);
 }
 
@@ -329,11 +349,9 @@ void TAVConverter::RecordFailure(const std::exception& e) {
         if (!failure->Reason().empty()) {
             lastLogMessage_ = failure->Reason();
         }
-        failureText_ =
-            FailureTextOf(errorMessage_, failure->Reason(), failure->FileRole(), failure->File());
+        failureText_ = failure->Text();
     } else {
-        failureText_ =
-            FailureTextOf(errorMessage_, lastLogMessage_, engine::ERunFailure::Role::None, "");
+        failureText_ = engine::ERunFailure(errorMessage_, lastLogMessage_).Text();
     }
 }
 
@@ -419,7 +437,7 @@ int TAVConverter::GetProgress() const {
 }
 
 int64_t TAVConverter::GetElapsedTime() const {
-    return (lastTime_.load() - startTime_.load()) / 1000000;
+    return elapsedUs_.load() / 1000000;
 }
 
 int64_t TAVConverter::GetRemainingTime() const {

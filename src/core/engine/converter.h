@@ -69,8 +69,6 @@ public:
     // this process (a "stream:N" DVD title) always converts here.
     bool InOwnProcess() const { return inOwnProcess_; }
     void SetInOwnProcess(bool value) { inOwnProcess_ = value; }
-    // The priority level (0..5) a worker process runs at; -1 leaves it this process's.
-    void SetProcessPriority(int level) { processPriority_ = level; }
 
     // Starts a run on a new worker thread. Only when idle and no worker of an earlier run is
     // still winding down; returns false otherwise.
@@ -88,8 +86,13 @@ public:
     bool IsWorking() const { return working_.load(); }
 
     RunState State() const { return state_.load(); }
+    // The worker has come to a pause and waits in it: from here until Resume or Stop the run
+    // writes nothing and its figures stand still.
+    bool PauseHeld() const { return pauseHeld_.load(); }
     int GetProgress() const;
     int Progress() const { return GetProgress(); }
+    // Seconds spent converting up to the last report, time spent paused left out; the
+    // remaining time is estimated from it.
     int64_t GetElapsedTime() const;
     int64_t GetRemainingTime() const;
 
@@ -132,6 +135,8 @@ private:
     void DoComplete(bool stopped);
     void PostProgress();
     void WaitWhilePaused();
+    // Worker thread: a report at now (microseconds), and the converting time up to it.
+    void MarkReportTime(int64_t now);
     // Idle -> running as the loop begins, or paused or stopping as asked meanwhile.
     void EnterLoopState();
     // Back to idle at the end of a run; whether a stop was requested.
@@ -161,12 +166,15 @@ private:
     std::mutex pauseMutex_;
     std::condition_variable pauseChanged_;
     Request kept_ = Request::None;  // asked for while the run opened its files
+    std::atomic<bool> pauseHeld_{false};
 
     std::atomic<double> convertedDuration_{0};
     std::atomic<double> duration_{0};
     std::atomic<double> bitrate_{0};
     std::atomic<int64_t> startTime_{0};
     std::atomic<int64_t> lastTime_{0};
+    std::atomic<int64_t> elapsedUs_{0};  // lastTime_ - startTime_ - pausedUs_
+    int64_t pausedUs_ = 0;               // worker thread only while a run is on
     std::atomic<int64_t> outputSize_{0};
     std::atomic<int64_t> inputSize_{0};
     const int logLevel_ = 24;
@@ -184,7 +192,6 @@ private:
     std::shared_ptr<std::atomic<bool>> alive_;  // read by posted events; false once destroyed
     std::unique_ptr<Worker> worker_;
     bool inOwnProcess_ = false;
-    int processPriority_ = -1;
     // The current run's worker process, when it has one. Set by Start on the owner's thread.
     std::unique_ptr<RemoteRun> remote_;
     std::jthread thread_;

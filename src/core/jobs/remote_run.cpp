@@ -2,14 +2,16 @@
 
 #include "jobs/conversion_request.h"
 #include "platform/message_service.h"
+#include "platform/process_priority.h"
 
 namespace tw {
 
 void TAVConverter::RemoteRun::Run() {
     const jobs::ConversionRequest request{owner_.inputFiles_, owner_.outputFiles_, owner_.logLevel_,
-                                          owner_.processPriority_};
+                                          platform::ConversionPriority()};
     const jobs::WorkerOutcome outcome =
         supervisor_.Run(jobs::RequestLine(request, owner_.options_), *this);
+    owner_.pauseHeld_.store(false);
     if (!outcome.death.empty()) {
         owner_.DiscardUnusableTargets(targets_);
     }
@@ -69,6 +71,11 @@ void TAVConverter::RemoteRun::Message(jobs::Report::MessageKind kind, const std:
     });
 }
 
+void TAVConverter::RemoteRun::PauseHeld(bool held, const jobs::RunFigures& figures) {
+    Adopt(figures);
+    owner_.pauseHeld_.store(held);
+}
+
 void TAVConverter::RemoteRun::Stopped(const jobs::RunFigures& figures) {
     Adopt(figures);
     owner_.DoStopped();
@@ -109,6 +116,8 @@ void TAVConverter::RemoteRun::Adopt(const jobs::RunFigures& figures) {
     owner_.lastTime_.store(figures.lastTime);
     owner_.outputSize_.store(figures.outputSize);
     owner_.inputSize_.store(figures.inputSize);
+    // Whole seconds are what the owner reads of it.
+    owner_.elapsedUs_.store(figures.elapsed * 1000000);
 }
 
 void TAVConverter::RemoteRun::Adopt(const jobs::RunTexts& texts) {

@@ -24,6 +24,7 @@ public:
     void Progress(const jobs::RunFigures& figures) override;
     void Log(int level, const std::string& text) override;
     void Message(jobs::Report::MessageKind kind, const std::string& text) override;
+    void PauseHeld(bool held, const jobs::RunFigures& figures) override;
     void Stopped(const jobs::RunFigures& figures) override;
     void Failed(const jobs::RunTexts& texts) override;
     void Done(const jobs::RunFigures& figures, const jobs::RunTexts& texts) override;

@@ -3,6 +3,7 @@
 #include <poll.h>
 #include <sys/eventfd.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -13,10 +14,16 @@
 #include <string>
 #include <thread>
 
+extern "C" {
+#include <libavutil/error.h>
+}
+
+#include "engine/conversion_run.h"
 #include "engine/converter.h"
 #include "jobs/conversion_request.h"
 #include "jobs/worker_process.h"
 #include "jobs/worker_report.h"
+#include "media/library_error.h"
 #include "platform/message_service.h"
 #include "platform/process_priority.h"
 #include "platform/ui_dispatcher.h"
@@ -182,21 +189,26 @@ RunTexts TextsOf(const TAVConverter& converter) {
             converter.CompletionNote()};
 }
 
-// Before any thread starts: the threads made later (the run's, the codecs') inherit it.
+// Before any thread starts: the threads made later (the run's, the codecs') inherit it, and
+// the run's own finds it set already.
 void ApplyPriority(int level, ReportWriter& out) {
-    if (level < 0) {
-        return;
-    }
-    errno = 0;
-    const int current = getpriority(PRIO_PROCESS, 0);
-    if (errno == 0 && current == platform::NiceValueForLevel(level)) {
-        return;
-    }
+    platform::SetConversionPriority(level);
     std::string reason;
-    if (!platform::ApplyProcessPriority(level, &reason)) {
+    if (!platform::ApplyConversionPriorityToThisThread(&reason)) {
         out.Log(24, FormatPrintf("The conversion priority (level %d) could not be set: %s", level,
                                  reason.c_str()));
     }
+}
+
+// A name of a local file that is not there. Names of the libraries' protocols ("pipe:0",
+// "http://...") are theirs to judge.
+bool IsMissingFile(const std::string& name) {
+    const size_t colon = name.find(':');
+    if (colon != std::string::npos && colon < name.find('/')) {
+        return false;
+    }
+    struct stat status {};
+    return stat(name.c_str(), &status) != 0 && errno == ENOENT;
 }
 
 }  // namespace
@@ -232,6 +244,14 @@ int RunWorker(int inputFd, int outputFd) {
         ParseRequest(line, &request, converter.ConvertOptions());
     } catch (const ERequestError& e) {
         return refuse(e.what());
+    }
+    for (const std::string& input : request.inputs) {
+        if (IsMissingFile(input)) {
+            // In the words a run that tried to open it would have used.
+            const int code = AVERROR(ENOENT);
+            return refuse(
+                engine::SourceOpenFailure(code, media::LibraryErrorText(code), input).Text());
+        }
     }
     ApplyPriority(request.priority, out);
     converter.SetInputFiles(request.inputs);
@@ -295,8 +315,18 @@ int RunWorker(int inputFd, int outputFd) {
     });
 
     converter.Start();
+    bool held = false;  // as last reported
     while (converter.IsWorking()) {
-        dispatcher.RunUntil([&converter] { return !converter.IsWorking(); }, kAliveInterval);
+        dispatcher.RunUntil([&] { return !converter.IsWorking() || converter.PauseHeld() != held; },
+                            kAliveInterval);
+        if (converter.PauseHeld() != held) {
+            held = !held;
+            Report pause;
+            pause.kind = Report::Kind::Paused;
+            pause.held = held;
+            pause.figures = FiguresOf(converter);
+            out.Write(pause);
+        }
         if (Clock::now() - out.LastWrite() >= kAliveInterval) {
             Report alive;
             alive.kind = Report::Kind::Alive;

@@ -10,12 +10,13 @@ namespace {
 
 using nlohmann::json;
 
-constexpr std::array<std::pair<Report::Kind, const char*>, 9> kKinds{{
+constexpr std::array<std::pair<Report::Kind, const char*>, 10> kKinds{{
     {Report::Kind::Started, "started"},
     {Report::Kind::Progress, "progress"},
     {Report::Kind::Alive, "alive"},
     {Report::Kind::Log, "log"},
     {Report::Kind::Message, "message"},
+    {Report::Kind::Paused, "paused"},
     {Report::Kind::Stopped, "stopped"},
     {Report::Kind::Error, "error"},
     {Report::Kind::Done, "done"},
@@ -64,7 +65,8 @@ RunFigures FiguresFrom(const json& v) {
 
 bool HasFigures(Report::Kind kind) {
     return kind == Report::Kind::Started || kind == Report::Kind::Progress ||
-           kind == Report::Kind::Stopped || kind == Report::Kind::Done;
+           kind == Report::Kind::Paused || kind == Report::Kind::Stopped ||
+           kind == Report::Kind::Done;
 }
 
 }  // namespace
@@ -83,6 +85,9 @@ std::string ReportLine(const Report& report) {
             line["kind"] =
                 report.messageKind == Report::MessageKind::Error ? "error" : "information";
             line["text"] = report.text;
+            break;
+        case Report::Kind::Paused:
+            line["held"] = report.held;
             break;
         case Report::Kind::Error:
             line["text"] = report.text;
@@ -132,6 +137,9 @@ Report ParseReport(std::string_view line) {
                 value.at("text").get_to(report.text);
                 break;
             }
+            case Report::Kind::Paused:
+                value.at("held").get_to(report.held);
+                break;
             case Report::Kind::Error:
                 value.at("text").get_to(report.text);
                 break;

@@ -39,6 +39,7 @@ struct Report {
         Alive,     // nothing else went out for a while; the worker is there
         Log,       // level, text
         Message,   // an error or information box shown while the run goes on: messageKind, text
+        Paused,    // the run came to a pause and holds it (held), or left it: figures
         Stopped,   // the loop saw the stop: figures
         Error,     // with texts: the run failed (its box came as a message); without: the
                    // request was refused, text says why
@@ -53,6 +54,7 @@ struct Report {
     int level = 0;
     std::string text;
     MessageKind messageKind = MessageKind::Error;
+    bool held = false;       // Paused: the pause holds now
     bool completed = false;  // the run completed (OnComplete): finished, or failed in its loop
     bool failed = false;     // the run failed
 };

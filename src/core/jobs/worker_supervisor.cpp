@@ -280,6 +280,9 @@ private:
             case Report::Kind::Message:
                 events_.Message(report.messageKind, report.text);
                 break;
+            case Report::Kind::Paused:
+                events_.PauseHeld(report.held, report.figures);
+                break;
             case Report::Kind::Stopped:
                 events_.Stopped(report.figures);
                 break;

@@ -23,6 +23,8 @@ public:
     virtual void Progress(const RunFigures& figures) = 0;
     virtual void Log(int level, const std::string& text) = 0;
     virtual void Message(Report::MessageKind kind, const std::string& text) = 0;
+    // The run came to a pause and holds it (held), or left it.
+    virtual void PauseHeld(bool held, const RunFigures& figures) = 0;
     virtual void Stopped(const RunFigures& figures) = 0;
     // The run failed; the worker has shown its message already (as a Message).
     virtual void Failed(const RunTexts& texts) = 0;

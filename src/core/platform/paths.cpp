@@ -1,5 +1,7 @@
 #include "platform/paths.h"
 
+#include <filesystem>
+
 #include <pwd.h>
 #include <unistd.h>
 
@@ -78,6 +80,16 @@ std::string VideosFolder() {
         videos.pop_back();
     }
     return videos;
+}
+
+std::string ComparablePath(const std::string& path) {
+    std::error_code error;
+    std::filesystem::path absolute = std::filesystem::absolute(path, error);
+    if (error) {
+        return path;
+    }
+    const std::filesystem::path resolved = std::filesystem::weakly_canonical(absolute, error);
+    return (error ? absolute.lexically_normal() : resolved).string();
 }
 
 }  // namespace tw::platform

@@ -12,6 +12,10 @@ std::string ConfigBase();
 // the XDG configuration folder, else ~/Videos.
 std::string VideosFolder();
 
+// A path in the form two paths naming one file compare equal in: absolute, with links and
+// "." and ".." resolved as far as the path exists.
+std::string ComparablePath(const std::string& path);
+
 // The home folder ($HOME, else the password database).
 std::string HomeFolder();
 

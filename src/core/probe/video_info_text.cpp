@@ -5,6 +5,13 @@
 
 namespace tw::probe {
 
+namespace {
+
+// A value of 0 means the target takes the source's.
+constexpr char kFollowsSource[] = "Original";
+
+}  // namespace
+
 VideoInfoPanelText ClearedInfoText() {
     return {};
 }
@@ -16,13 +23,17 @@ VideoInfoPanelText ProfileInfoText(const ProfileInfoValues& profile) {
     if (profile.hasAudio) {
         text.audioEncoder = profile.audioEncoder;
         text.audioChannels = profile.audioChannels <= 0 ? "mono" : "stereo";
-        text.sampleRate = std::to_string(profile.sampleRate);
+        text.sampleRate =
+            profile.sampleRate > 0 ? std::to_string(profile.sampleRate) : kFollowsSource;
         text.audioBitrate = FloatToText(profile.audioBitrate);
     }
     if (profile.hasVideo) {
         text.videoEncoder = profile.videoEncoder;
-        text.frameSize = FormatPrintf("%dx%d", profile.frameWidth, profile.frameHeight);
-        text.frameRate = FormatPrintf("%.2f", profile.frameRate);
+        text.frameSize = profile.frameWidth > 0 && profile.frameHeight > 0
+                             ? FormatPrintf("%dx%d", profile.frameWidth, profile.frameHeight)
+                             : kFollowsSource;
+        text.frameRate =
+            profile.frameRate > 0 ? FormatPrintf("%.2f", profile.frameRate) : kFollowsSource;
         text.videoBitrate = std::to_string(profile.videoBitrate);
     }
     return text;

@@ -1,5 +1,7 @@
 #include "profiles/target_name.h"
 
+#include <filesystem>
+
 #include "util/ini_file.h"
 
 namespace tw {
@@ -50,6 +52,31 @@ std::string ReplaceProfileExtension(std::string_view target, std::string_view ol
                std::string(newExtension);
     }
     return ChangeFileExt(target, newExtension);
+}
+
+std::string NumberedFileName(std::string_view path, int number) {
+    const size_t nameStart = NameStart(path);
+    const size_t dot = path.find_last_of('.');
+    const size_t baseEnd = dot != std::string_view::npos && dot > nameStart ? dot : path.size();
+    return std::string(path.substr(0, baseEnd)) + " (" + std::to_string(number) + ")" +
+           std::string(path.substr(baseEnd));
+}
+
+std::string FreeTargetName(const std::string& path,
+                           const std::function<bool(const std::string&)>& taken) {
+    const auto isFree = [&taken](const std::string& candidate) {
+        std::error_code error;
+        return !std::filesystem::exists(candidate, error) && !(taken && taken(candidate));
+    };
+    if (path.empty() || isFree(path)) {
+        return path;
+    }
+    for (int number = 2;; ++number) {
+        std::string candidate = NumberedFileName(path, number);
+        if (isFree(candidate)) {
+            return candidate;
+        }
+    }
 }
 
 }  // namespace tw

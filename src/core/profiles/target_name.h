@@ -4,6 +4,7 @@
 // the profile's Extension. An image profile's extension carries a number ("1.jpg"), so a source
 // movie.avi gives movie1.jpg, the first file of the numbered sequence.
 
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -23,5 +24,13 @@ std::string TargetFileName(std::string_view sourceFile, std::string_view extensi
 // than movie11.png; otherwise as ChangeFileExt.
 std::string ReplaceProfileExtension(std::string_view target, std::string_view oldExtension,
                                     std::string_view newExtension);
+
+// The path with " (number)" after its file name's base: "/v/movie (2).mp4".
+std::string NumberedFileName(std::string_view path, int number);
+
+// The target to propose: path itself when no file of that name exists and taken(path) is false,
+// else the first such NumberedFileName from 2 on.
+std::string FreeTargetName(const std::string& path,
+                           const std::function<bool(const std::string&)>& taken);
 
 }  // namespace tw

@@ -1,12 +1,14 @@
 #include "tasks/av_task.h"
 
 #include <cmath>
+#include <cstdio>
 #include <filesystem>
 #include <vector>
 
 #include "engine/image_sequence_name.h"
 #include "tasks/persistent_manager.h"
 #include "tasks/task_text.h"
+#include "util/av_error.h"
 #include "util/format.h"
 
 namespace tw {
@@ -45,7 +47,32 @@ TAVTask::~TAVTask() {
 
 int TAVTask::GetImageIndex() const {
     TW_ASSERT(status_ >= stRunning && status_ <= stFinished);
+    if (status_ == stError && end_ == TaskEnd::Failed) {
+        return kFailedImage;
+    }
     return static_cast<int>(status_);
+}
+
+std::string TAVTask::StatusText() const {
+    switch (status_) {
+        case stRunning:
+            return "Converting";
+        case stPaused:
+            return "Paused";
+        case stFinished:
+            return "Finished";
+        case stError:
+            break;
+    }
+    switch (end_) {
+        case TaskEnd::Failed:
+            return "Failed";
+        case TaskEnd::Interrupted:
+            return "Interrupted";
+        case TaskEnd::Stopped:
+            break;
+    }
+    return "Stopped";
 }
 
 void TAVTask::ShowInfo(InfoTreeView* infoTree, LogListView* logList) {
@@ -60,8 +87,11 @@ void TAVTask::ShowInfo(InfoTreeView* infoTree, LogListView* logList) {
 
 bool TAVTask::Start() {
     status_ = stRunning;
+    end_ = TaskEnd::Stopped;
     log_.clear();
     ShowLogIfSelected();
+    // The stored log and reason of an earlier run go too.
+    StoreUnfinished();
     return true;
 }
 
@@ -75,6 +105,85 @@ void TAVTask::Resume() {
 
 void TAVTask::Stop() {
     status_ = stError;
+    end_ = TaskEnd::Stopped;
+}
+
+void TAVTask::Interrupt() {
+    status_ = stError;
+    end_ = TaskEnd::Interrupted;
+}
+
+bool TAVTask::IsWritingTarget() const {
+    return IsActive() || (converter_ && converter_->IsWorking());
+}
+
+void TAVTask::MoveToCategory(TConvertedNode& category) {
+    const int categoryId = category.ID();
+    TW_ASSERT(isConverted_ && category_ != nullptr);
+    if (&category == category_) {
+        return;
+    }
+    // The stored settings name the category too; they change only once the record has moved.
+    const int previous = settings_->CategoryId();
+    settings_->SetCategoryId(categoryId);
+    try {
+        Environment().Persistence->MoveTask(*this, categoryId);
+    } catch (...) {
+        settings_->SetCategoryId(previous);
+        throw;
+    }
+    TNodeObject* from = category_;
+    std::unique_ptr<TAVTask> self = from->ExtractTask(*this);
+    if (from->IsDisplayed() && from->ListView()) {
+        from->ListView()->RemoveRow(*this);
+    }
+    if (!category.IsDisplayed()) {
+        self.reset();  // listed from the database when that category is shown
+        return;
+    }
+    categoryId_ = categoryId;
+    category_ = &category;
+    listView_ = category.ListView();
+    category.AppendTask(std::move(self));
+    if (listView_) {
+        listView_->AddRow(*this);
+    }
+}
+
+void TAVTask::StoreUnfinished() {
+    if (id_ <= 0 || isConverted_) {
+        return;
+    }
+    try {
+        Environment().Persistence->StoreUnfinished(*this);
+        logUnstored_ = false;
+        logStoredAt_ = std::chrono::steady_clock::now();
+    } catch (const EAVError& e) {
+        // Stored again at the next line or end of the run; a box per line would drown the user.
+        std::fprintf(stderr, "The state of task %d could not be stored: %s\n", id_, e.what());
+    }
+}
+
+void TAVTask::StoreLogIfDue() {
+    // Lines may come in bursts; the database is written at most about once a second for them.
+    constexpr auto kLogStoreInterval = std::chrono::seconds(1);
+    if (logUnstored_ && std::chrono::steady_clock::now() - logStoredAt_ >= kLogStoreInterval) {
+        StoreUnfinished();
+    }
+}
+
+bool TAVTask::TakeFigures() {
+    bool changed = false;
+    const double duration = converter_->Duration();
+    if (duration > 0 && duration != settings_->Duration()) {
+        settings_->SetDuration(duration);
+        changed = true;
+    }
+    if (settings_->SourceFileSize() == 0 && converter_->InputSize() > 0) {
+        settings_->SetSourceFileSize(converter_->InputSize());
+        changed = true;
+    }
+    return changed;
 }
 
 void TAVTask::Delete(bool deleteSource, bool deleteTarget) {
@@ -125,13 +234,20 @@ void TAVTask::AddLogLine(const std::string& text) {
         log_.erase(log_.begin());
     }
     log_.emplace_back(Trim(text));
+    logUnstored_ = true;
     ShowLogIfSelected();
+    StoreLogIfDue();
 }
 
 void TAVTask::ShowLogIfSelected() {
     if (logList_ && listView_ && listView_->IsRowSelected(*this)) {
         logList_->SetLines(log_);
     }
+}
+
+double TAVTask::CutSpan(double sourceSeconds) const {
+    const TAVConvertOptions& options = settings_->ConvertOptions();
+    return CutSpanSeconds(sourceSeconds, options.StartTime(), options.RecordingTime());
 }
 
 std::string TConvertingTask::GetText(int column) {
@@ -158,7 +274,7 @@ std::string TConvertingTask::GetText(int column) {
                 return SizeText(size);
             }
             case 5:
-                return TimeText(std::llround(settings.Duration()));
+                return TimeText(std::llround(CutSpan(settings.Duration())));
             case 6:
                 return DateTimeText(Date());
             default:
@@ -178,14 +294,24 @@ std::string TConvertingTask::GetText(int column) {
             return SizeText(settings_->SourceFileSize());
         case 3:
             return SizeText(converter_->OutputSize());
-        case 5:
-            return TimeText(std::llround(converter_->Duration()));
+        case 5: {
+            // A run that has not opened its source yet shows what an earlier one found.
+            const double source =
+                converter_->Duration() > 0 ? converter_->Duration() : settings_->Duration();
+            return TimeText(std::llround(CutSpan(source)));
+        }
         case 6:
+            if (!IsActive()) {
+                return StatusText();
+            }
             return std::to_string(converter_->Progress()) + "%";
         case 7:
             return BitrateText(converter_->Bitrate());
-        case 8:
-            return TimeText(converter_->GetRemainingTime());
+        case 8: {
+            const int64_t left = converter_->GetRemainingTime();
+            return IsActive() && left != TAVConverter::kUnknownRemaining ? TimeText(left)
+                                                                         : kNoEstimateText;
+        }
         case 9:
             return TimeText(converter_->GetElapsedTime());
         default:

@@ -18,6 +18,10 @@ namespace tw {
 
 enum TAVTaskStatus { stRunning, stPaused, stError, stFinished };
 
+// Why a task that is neither converting nor finished (stError) is not: the user stopped it, its
+// run failed, or the program ended while it converted.
+enum class TaskEnd { Stopped, Failed, Interrupted };
+
 class TAVTask : public TNodeObject {
 public:
     using Clock = std::chrono::system_clock;
@@ -43,6 +47,12 @@ public:
     void SetLog(const TStringList& lines) { log_ = lines; }
     TNodeObject* Category() const { return category_; }
     void SetCategory(TNodeObject* node) { category_ = node; }
+    // Meaningful while Status is stError.
+    TaskEnd End() const { return end_; }
+    void SetEnd(TaskEnd end) { end_ = end; }
+    // What the list shows of the status: "Converting", "Paused", "Stopped", "Failed",
+    // "Interrupted" or "Finished".
+    std::string StatusText() const;
 
     TConversionSettings& Settings() { return *settings_; }
     const TConversionSettings& Settings() const { return *settings_; }
@@ -50,7 +60,9 @@ public:
     TAVConverter& Converter() { return *converter_; }
     const TAVConverter& Converter() const { return *converter_; }
 
+    // The ordinal of Status; a failed task has a picture of its own, kFailedImage.
     int GetImageIndex() const override;
+    static constexpr int kFailedImage = 4;
     void ShowInfo(InfoTreeView* infoTree, LogListView* logList) override;
 
     // Starts (or restarts from the beginning) the conversion. False when it could not start.
@@ -58,6 +70,8 @@ public:
     virtual void Pause();
     virtual void Resume();
     virtual void Stop();
+    // Stops a converting or paused task because the program ends: it comes back "Interrupted".
+    virtual void Interrupt();
 
     // Removes the task's record, the chosen files and its row, and frees the task: nothing may
     // use it afterwards.
@@ -70,14 +84,33 @@ public:
 
     // Converting (not finished) and not stopped: what holds a shutdown back.
     bool IsActive() const { return status_ == stRunning || status_ == stPaused; }
+    // Active, or stopped while its run still finishes the target file.
+    bool IsWritingTarget() const;
+
+    // "Move to Category": files a converted task under another category, in the database too.
+    // It leaves the list on display and is freed unless that category is the one on display:
+    // the caller may not use it afterwards. Throws EAVError, changing nothing, when the
+    // database refuses.
+    void MoveToCategory(TConvertedNode& category);
 
     // Applies one log line handed over from the converter: the oldest lines go while more
     // than kLogKeep remain, the line is trimmed and appended, and the log pane follows when
     // this task's row is selected. UI thread only.
     void AddLogLine(const std::string& text);
 
+    // Stores what an unfinished task has gathered (its figures, its log, why it is not
+    // converting) so that a restart shows it; a failure to store is reported on stderr only.
+    void StoreUnfinished();
+
 protected:
     void ShowLogIfSelected();
+    // Stores the log when lines came since it was last stored, unless that was just now.
+    void StoreLogIfDue();
+    // The part of a source of this length that the task's cut converts.
+    double CutSpan(double sourceSeconds) const;
+    // Takes the source's length and size from the run when they become known; true if either
+    // changed.
+    bool TakeFigures();
 
     std::unique_ptr<TConversionSettings> settings_;
     std::unique_ptr<TAVConverter> converter_;
@@ -90,6 +123,10 @@ private:
     bool isConverted_ = false;
     TStringList log_;
     TNodeObject* category_ = nullptr;
+    TaskEnd end_ = TaskEnd::Stopped;
+    // The log has lines the database lacks; when it last got them.
+    bool logUnstored_ = false;
+    std::chrono::steady_clock::time_point logStoredAt_{};
 };
 
 // The class of every task the program creates; IsConverted picks its set of columns. It drives
@@ -108,15 +145,19 @@ public:
     void Pause() override;
     void Resume() override;
     void Stop() override;
+    void Interrupt() override;
 
     static constexpr std::chrono::seconds kWindDownLimit{60};
 
 private:
     void BindEvents(TAVConverter& converter);
+    void StopRun(TaskEnd end);
     void OnConverterProgress(TAVConverter& sender);
     void OnConverterLog(const std::string& text);
     void OnConverterError(TAVConverter& sender);
     void OnConverterComplete(TAVConverter& sender);
+    // The run failed: stopped, marked failed and stored so.
+    void Fail();
     // The completion steps of a run that ended well.
     void Complete();
 

@@ -3,6 +3,7 @@
 #include <filesystem>
 
 #include "platform/message_service.h"
+#include "tasks/av_task.h"
 #include "tasks/persistent_manager.h"
 #include "util/av_error.h"
 #include "util/format.h"
@@ -12,6 +13,10 @@ namespace tw {
 TCategoryTree::TCategoryTree(TTaskEnvironment& environment) : environment_(environment) {}
 
 TCategoryTree::~TCategoryTree() {
+    if (converting_ && environment_.Converting == converting_) {
+        environment_.Converting = nullptr;
+        environment_.Persistence->SetHeldTasks(nullptr);
+    }
     // Children before parents, the last first, as the tree view frees its nodes.
     while (!roots_.empty()) {
         roots_.pop_back();
@@ -26,6 +31,10 @@ void TCategoryTree::BuildTree(bool withConvertingNode) {
         auto node = std::make_unique<TConvertingNode>(environment_);
         converting_ = node.get();
         roots_.insert(roots_.begin(), Entry{std::move(node), {}});
+        if (!environment_.Converting) {
+            environment_.Converting = converting_;
+            environment_.Persistence->SetHeldTasks(this);
+        }
     }
     LoadLevel(-1, roots_, nullptr);
     if (environment_.ExplorerTree) {
@@ -168,13 +177,36 @@ bool TCategoryTree::DeleteCategory(TConvertedNode& node) {
     if (!node.CanDelete()) {
         return false;
     }
-    if (!platform::Messages().AskQuestion("Do you want to delete the selected category?")) {
-        return false;
-    }
     Entry* entry = FindEntry(node);
     TW_ASSERT(entry != nullptr);
     std::vector<TConvertedNode*> doomed;
     CollectCategories(*entry, doomed);
+    int filed = 0;
+    for (TConvertedNode* category : doomed) {
+        filed += environment_.Persistence->CountConverted(category->ID());
+    }
+    std::string question = "Do you want to delete the selected category?";
+    if (doomed.size() == 2) {
+        question += " Its sub-category goes with it.";
+    } else if (doomed.size() > 2) {
+        question +=
+            FormatPrintf(" Its %d sub-categories go with it.", static_cast<int>(doomed.size() - 1));
+    }
+    const TConvertedNode* fallback = DefaultCategory();
+    const std::string fallbackName = fallback ? fallback->CategoryName() : std::string("Default");
+    if (filed == 0) {
+        question += " No converted files are filed there.";
+    } else {
+        question += FormatPrintf(
+            filed == 1 ? "\n\n%d converted file is filed there. It will be listed under \"%s\"; "
+                         "the file stays on disk."
+                       : "\n\n%d converted files are filed there. They will be listed under "
+                         "\"%s\"; the files stay on disk.",
+            filed, fallbackName.c_str());
+    }
+    if (!platform::Messages().AskQuestion(question)) {
+        return false;
+    }
     for (TConvertedNode* category : doomed) {
         environment_.Persistence->DeleteCategory(*category);
     }
@@ -188,6 +220,47 @@ bool TCategoryTree::DeleteCategory(TConvertedNode& node) {
         environment_.ExplorerTree->NodesChanged();
     }
     return true;
+}
+
+void TCategoryTree::MoveTask(TAVTask& task, TConvertedNode& category) {
+    TW_ASSERT(FindEntry(category) != nullptr);
+    task.MoveToCategory(category);
+}
+
+void TCategoryTree::CollectInOrder(const std::vector<Entry>& entries, int depth,
+                                   std::vector<std::pair<TConvertedNode*, int>>& into) {
+    for (const Entry& entry : entries) {
+        auto* category = dynamic_cast<TConvertedNode*>(entry.node.get());
+        if (category) {
+            into.emplace_back(category, depth);
+        }
+        CollectInOrder(entry.children, category ? depth + 1 : depth, into);
+    }
+}
+
+std::vector<std::pair<TConvertedNode*, int>> TCategoryTree::CategoriesInOrder() const {
+    std::vector<std::pair<TConvertedNode*, int>> all;
+    CollectInOrder(roots_, 0, all);
+    return all;
+}
+
+void TCategoryTree::WriteEntries(const std::vector<Entry>& entries, int parentId,
+                                 TPersistentManager& into) {
+    for (const Entry& entry : entries) {
+        int below = parentId;
+        if (auto* category = dynamic_cast<TConvertedNode*>(entry.node.get())) {
+            into.RestoreCategory(*category, parentId);
+            below = category->ID();
+        }
+        for (const auto& task : entry.node->Tasks()) {
+            into.RestoreTask(*task);
+        }
+        WriteEntries(entry.children, below, into);
+    }
+}
+
+void TCategoryTree::WriteHeld(TPersistentManager& into) {
+    WriteEntries(roots_, -1, into);
 }
 
 }  // namespace tw

@@ -38,8 +38,9 @@ void TPerformanceOptions::Assign(const TPersistent& source) {
 }
 
 TAVConfiguration::TAVConfiguration()
-    : applyPriority_([](int level, std::string* error) {
-          return platform::ApplyProcessPriority(level, error);
+    : applyPriority_([](int level, std::string*) {
+          platform::SetConversionPriority(level);
+          return true;
       }) {
     OutputFolder_ = InitialOutputFolder();
 }
@@ -54,6 +55,8 @@ const PropertyTable& TAVConfiguration::Properties() const {
             .String("OutputFolder", &T::OutputFolder, &T::SetOutputFolder)
             .Boolean("ShowAlert", &T::ShowAlert, &T::SetShowAlert, true)
             .Boolean("KeepPictureShape", &T::KeepPictureShape, &T::SetKeepPictureShape, true)
+            .Boolean("DeleteSourceFile", &T::DeleteSourceFile, &T::SetDeleteSourceFile, false)
+            .Boolean("DeleteTargetFile", &T::DeleteTargetFile, &T::SetDeleteTargetFile, false)
             .Build();
     return table;
 }
@@ -68,6 +71,8 @@ void TAVConfiguration::Assign(const TPersistent& source) {
     SetOutputFolder(from->OutputFolder());
     SetShowAlert(from->ShowAlert());
     SetKeepPictureShape(from->KeepPictureShape());
+    SetDeleteSourceFile(from->DeleteSourceFile());
+    SetDeleteTargetFile(from->DeleteTargetFile());
 }
 
 std::string TAVConfiguration::ConfigFolder() {
@@ -83,6 +88,11 @@ std::string TAVConfiguration::InitialOutputFolder() {
 }
 
 void TAVConfiguration::Save() {
+    ApplyPriority();
+    Write();
+}
+
+void TAVConfiguration::Write() {
     const fs::path file = ConfigFileName();
     std::error_code error;
     fs::create_directories(file.parent_path(), error);
@@ -90,21 +100,30 @@ void TAVConfiguration::Save() {
         throw EAVError(FormatPrintf("Unable to create directory \"%s\": %s",
                                     file.parent_path().c_str(), error.message().c_str()));
     }
-    std::string reason;
-    const int level = performance_.ThreadPrority();
-    if (applyPriority_ && !applyPriority_(level, &reason)) {
-        std::fprintf(stderr, "Could not set the process priority to level %d: %s\n", level,
-                     reason.c_str());
-    }
     SaveSettingsXmlFile(*this, file);
 }
 
 void TAVConfiguration::Load() {
+    Read();
+    // Every run of a conversion takes the stored priority, not only those after the next save.
+    ApplyPriority();
+}
+
+void TAVConfiguration::ApplyPriority() {
+    std::string reason;
+    const int level = performance_.ThreadPrority();
+    if (applyPriority_ && !applyPriority_(level, &reason)) {
+        std::fprintf(stderr, "Could not set the conversion priority to level %d: %s\n", level,
+                     reason.c_str());
+    }
+}
+
+void TAVConfiguration::Read() {
     const fs::path file = ConfigFileName();
     std::error_code error;
     if (!fs::exists(file, error)) {
         try {
-            Save();
+            Write();
         } catch (const EAVError& e) {
             // A folder the user may not write must not keep the program from starting.
             platform::Messages().ShowError(FormatPrintf(
@@ -141,7 +160,7 @@ void TAVConfiguration::Load() {
         }
         std::string saved = "the default settings were restored";
         try {
-            Save();
+            Write();
         } catch (const EAVError& saveError) {
             saved = FormatPrintf("the default settings are used, but could not be saved (%s)",
                                  saveError.what());

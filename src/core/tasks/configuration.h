@@ -27,9 +27,12 @@ class TAVConfiguration : public TPersistent {
     TW_VALUE_PROPERTY(bool, ShowAlert, true)
     // Handed to new conversions as their VideoOptions.KeepPictureShape.
     TW_VALUE_PROPERTY(bool, KeepPictureShape, true)
+    // The delete confirmation's boxes as the user left them last.
+    TW_VALUE_PROPERTY(bool, DeleteSourceFile, false)
+    TW_VALUE_PROPERTY(bool, DeleteTargetFile, false)
 
 public:
-    // Applies a priority level to the process; returns false with a reason when refused.
+    // Applies a priority level to conversions; returns false with a reason when refused.
     using PriorityApplier = std::function<bool(int level, std::string* error)>;
 
     TAVConfiguration();
@@ -53,15 +56,22 @@ public:
     // their values. Never fails: a file that cannot be read keeps the initial values; one that
     // does not parse is kept aside (KeepAside) and the initial values are written afresh; a file
     // that cannot be written leaves the initial values in use. The user is told each time.
+    // Applies the priority level read.
     void Load();
     // Creates the folder, applies the priority level, writes the file. Throws EAVError when the
     // folder or the file cannot be written.
     void Save();
 
-    // Replaces the process-priority step (tests record it instead of renicing themselves).
+    // Replaces the priority step, which by default sets the level every conversion run starts
+    // with (platform::SetConversionPriority); tests record it instead.
     void SetPriorityApplier(PriorityApplier applier) { applyPriority_ = std::move(applier); }
 
 private:
+    void Read();
+    // Save without applying the priority.
+    void Write();
+    void ApplyPriority();
+
     TPerformanceOptions performance_;
     PriorityApplier applyPriority_;
 };

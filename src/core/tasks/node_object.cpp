@@ -2,8 +2,11 @@
 
 #include <algorithm>
 
+#include "platform/paths.h"
 #include "tasks/av_task.h"
 #include "tasks/persistent_manager.h"
+#include "tasks/task_text.h"
+#include "util/av_error.h"
 #include "util/format.h"
 
 namespace tw {
@@ -89,6 +92,7 @@ void TConvertingNode::ShowTasks(TaskListView& view) {
 
 TAVTask& TConvertingNode::AddTask(std::unique_ptr<TConversionSettings> settings) {
     TW_ASSERT(settings != nullptr);
+    CheckTargetFree(settings->TargetFile(), nullptr);
     const int categoryId = settings->CategoryId();
     auto owned = std::make_unique<TConvertingTask>(std::move(settings), ListView(), Environment());
     TAVTask& task = *owned;
@@ -106,6 +110,26 @@ TAVTask& TConvertingNode::AddTask(std::unique_ptr<TConversionSettings> settings)
 bool TConvertingNode::HasRunningTask() const {
     return std::any_of(Tasks().begin(), Tasks().end(),
                        [](const auto& task) { return task->Status() == stRunning; });
+}
+
+void TConvertingNode::CheckTargetFree(const std::string& target, const TAVTask* except) const {
+    const std::string wanted = platform::ComparablePath(target);
+    for (const auto& task : Tasks()) {
+        if (task.get() != except && task->IsWritingTarget() &&
+            platform::ComparablePath(task->Settings().TargetFile()) == wanted) {
+            throw EAVError(FormatPrintf(
+                "%s is already being written by the task converting %s. Choose another target "
+                "file, or wait until that task has ended.",
+                target.c_str(), SourceText(task->Settings()).c_str()));
+        }
+    }
+}
+
+bool TConvertingNode::HoldsTarget(const std::string& target) const {
+    const std::string wanted = platform::ComparablePath(target);
+    return std::any_of(Tasks().begin(), Tasks().end(), [&wanted](const auto& task) {
+        return platform::ComparablePath(task->Settings().TargetFile()) == wanted;
+    });
 }
 
 void TConvertedNode::ShowTasks(TaskListView& view) {

@@ -77,12 +77,19 @@ public:
     // Ten columns; the unfinished tasks are loaded from the database on the first display.
     void ShowTasks(TaskListView& view) override;
 
-    // Creates, shows, starts and stores a task for the settings; returns it.
+    // Creates, shows, starts and stores a task for the settings; returns it. Throws EAVError,
+    // adding nothing, when another task is writing the same target file.
     TAVTask& AddTask(std::unique_ptr<class TConversionSettings> settings);
 
     bool Loaded() const { return loaded_; }
     // Whether any task here is converting right now.
     bool HasRunningTask() const;
+
+    // Throws EAVError naming the file and the task when a task here other than except is
+    // writing target (two runs writing one file would leave it broken).
+    void CheckTargetFree(const std::string& target, const TAVTask* except) const;
+    // Whether an unfinished task here converts into target, running or not.
+    bool HoldsTarget(const std::string& target) const;
 
 private:
     bool loaded_ = false;

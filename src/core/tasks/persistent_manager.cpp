@@ -23,25 +23,67 @@ std::string WithId(const char* statement, int64_t id) {
     return statement + std::to_string(id);
 }
 
+// One stored task as read, before anything is made of it.
+struct StoredRow {
+    int64_t id = 0;
+    std::string settings;
+    std::string date;
+    std::string log;
+    std::string endState;
+};
+
+std::vector<StoredRow> ReadRows(SqliteDatabase& db, const std::string& sql) {
+    std::vector<StoredRow> rows;
+    SqliteStatement query = db.Prepare(sql);
+    while (query.Step()) {
+        rows.push_back({query.Integer("ID"), query.Text("ConvertSettings"),
+                        query.Text("ConvertedDate"), query.Text("Log"), query.Text("EndState")});
+    }
+    return rows;
+}
+
 // A row whose settings text cannot be read is left in the file untouched and not listed.
-std::unique_ptr<TConversionSettings> ReadRowSettings(const SqliteStatement& row) {
+std::unique_ptr<TConversionSettings> ReadRowSettings(const StoredRow& row) {
     auto settings = std::make_unique<TConversionSettings>();
     try {
-        ReadSettingsXml(row.Text("ConvertSettings"), *settings);
+        ReadSettingsXml(row.settings, *settings);
     } catch (const EAVError& e) {
         platform::Messages().ShowError(FormatPrintf("The stored task %lld could not be read: %s",
-                                                    static_cast<long long>(row.Integer("ID")),
-                                                    e.what()));
+                                                    static_cast<long long>(row.id), e.what()));
         return nullptr;
     }
     return settings;
+}
+
+TaskEnd EndOf(const std::string& stored) {
+    if (stored == "Failed") {
+        return TaskEnd::Failed;
+    }
+    return stored == "Stopped" ? TaskEnd::Stopped : TaskEnd::Interrupted;
+}
+
+// What StoreUnfinished keeps of why a task is not converting; NULL while it converts and for a
+// task the program's end cut off.
+const char* EndStateText(const TAVTask& task) {
+    if (task.Status() != stError) {
+        return nullptr;
+    }
+    switch (task.End()) {
+        case TaskEnd::Stopped:
+            return "Stopped";
+        case TaskEnd::Failed:
+            return "Failed";
+        case TaskEnd::Interrupted:
+            break;
+    }
+    return nullptr;
 }
 
 }  // namespace
 
 TPersistentManager::TPersistentManager(const std::string& folder,
                                        const std::string& defaultCategoryPath)
-    : file_(folder + "/" + kFileName) {
+    : file_(folder + "/" + kFileName), folder_(folder), defaultCategoryPath_(defaultCategoryPath) {
     if (sqlite3_initialize() != SQLITE_OK) {
         throw EAVError(FormatPrintf("Could not load SQLite library(%s)", "libsqlite3.so.0"));
     }
@@ -149,6 +191,16 @@ void TPersistentManager::CreateSchema(const std::string& defaultCategoryPath) {
         "create table if not exists Categories(ID integer primary key autoincrement, "
         "Category varchar(255), Path varchar(1024), Parent integer);");
     try {
+        // Why an unfinished task is not converting ("Stopped", "Failed"; empty: it was cut off).
+        // Added to files of earlier versions; their readers skip it.
+        bool hasEndState = false;
+        SqliteStatement columns = db_->Prepare("pragma table_info(Conversions)");
+        while (columns.Step()) {
+            hasEndState = hasEndState || columns.Text("name") == "EndState";
+        }
+        if (!hasEndState) {
+            db_->ExecuteScript("alter table Conversions add column EndState varchar(16)");
+        }
         SqliteStatement insert = db_->Prepare(
             "insert into Categories(ID, Category, Path, Parent) select 1, ?, ?, -1 "
             "where not exists (select ID from Categories where ID=1)");
@@ -162,10 +214,23 @@ void TPersistentManager::CreateSchema(const std::string& defaultCategoryPath) {
     }
 }
 
+template <typename Operation>
+auto TPersistentManager::Guarded(Operation operation) -> decltype(operation()) {
+    try {
+        return operation();
+    } catch (const ESqliteError& e) {
+        if (!Recover(e)) {
+            throw;
+        }
+    }
+    return operation();
+}
+
 void TPersistentManager::LoadConverting(TConvertingNode& node) {
-    SqliteStatement rows = db_->Prepare("select * from Conversions where Converting=1");
-    while (rows.Step()) {
-        std::unique_ptr<TConversionSettings> settings = ReadRowSettings(rows);
+    const std::vector<StoredRow> rows =
+        Guarded([this] { return ReadRows(*db_, "select * from Conversions where Converting=1"); });
+    for (const StoredRow& row : rows) {
+        std::unique_ptr<TConversionSettings> settings = ReadRowSettings(row);
         if (!settings) {
             continue;
         }
@@ -173,9 +238,10 @@ void TPersistentManager::LoadConverting(TConvertingNode& node) {
         const int categoryId = settings->CategoryId();
         auto task = std::make_unique<TConvertingTask>(std::move(settings), node.ListView(),
                                                       node.Environment());
-        task->SetID(static_cast<int>(rows.Integer("ID")));
-        task->SetLog(SplitLog(rows.Text("Log")));
+        task->SetID(static_cast<int>(row.id));
+        task->SetLog(SplitLog(row.log));
         task->SetStatus(stError);
+        task->SetEnd(EndOf(row.endState));
         task->SetCategory(&node);
         task->SetCategoryId(categoryId);
         node.AppendTask(std::move(task));
@@ -183,21 +249,23 @@ void TPersistentManager::LoadConverting(TConvertingNode& node) {
 }
 
 void TPersistentManager::LoadConverted(TConvertedNode& node) {
+    // Read before the node lets go of its tasks: a damaged file is replaced by one holding them.
+    const std::vector<StoredRow> rows = Guarded([this, &node] {
+        return ReadRows(*db_, FormatPrintf("select * from Conversions where Converting=0 and "
+                                           "CategoryId=%d order by ConvertedDate desc",
+                                           node.ID()));
+    });
     node.ClearTasks();
-    SqliteStatement rows = db_->Prepare(FormatPrintf(
-        "select * from Conversions where Converting=0 and CategoryId=%d order by ConvertedDate "
-        "desc",
-        node.ID()));
-    while (rows.Step()) {
-        std::unique_ptr<TConversionSettings> settings = ReadRowSettings(rows);
+    for (const StoredRow& row : rows) {
+        std::unique_ptr<TConversionSettings> settings = ReadRowSettings(row);
         if (!settings) {
             continue;
         }
         auto task = std::make_unique<TConvertingTask>(std::move(settings), node.ListView(),
                                                       node.Environment());
-        task->SetID(static_cast<int>(rows.Integer("ID")));
-        task->SetDate(ParseDate(rows.Text("ConvertedDate")));
-        task->SetLog(SplitLog(rows.Text("Log")));
+        task->SetID(static_cast<int>(row.id));
+        task->SetDate(ParseDate(row.date));
+        task->SetLog(SplitLog(row.log));
         task->SetCategoryId(node.ID());
         task->SetStatus(stFinished);
         task->SetCategory(&node);
@@ -209,21 +277,37 @@ void TPersistentManager::LoadConverted(TConvertedNode& node) {
 void TPersistentManager::LoadCategories(int parentId, TTaskEnvironment& environment,
                                         std::vector<std::unique_ptr<TConvertedNode>>* list) {
     TW_ASSERT(list != nullptr);
-    SqliteStatement rows = db_->Prepare(WithId("select * from Categories where Parent=", parentId));
-    while (rows.Step()) {
-        list->push_back(std::make_unique<TConvertedNode>(environment,
-                                                         static_cast<int>(rows.Integer("ID")),
-                                                         rows.Text("Category"), rows.Text("Path")));
+    struct Row {
+        int id;
+        std::string name;
+        std::string path;
+    };
+    const std::vector<Row> rows = Guarded([this, parentId] {
+        std::vector<Row> read;
+        SqliteStatement query =
+            db_->Prepare(WithId("select * from Categories where Parent=", parentId));
+        while (query.Step()) {
+            read.push_back({static_cast<int>(query.Integer("ID")), query.Text("Category"),
+                            query.Text("Path")});
+        }
+        return read;
+    });
+    for (const Row& row : rows) {
+        list->push_back(std::make_unique<TConvertedNode>(environment, row.id, row.name, row.path));
     }
 }
 
 void TPersistentManager::InsertTask(TAVTask& task) {
     TW_ASSERT(task.HasConverter());
-    SqliteStatement insert =
-        db_->Prepare("insert into Conversions(Converting, ConvertSettings) values(1, ?)");
-    insert.Bind(1, WriteSettingsXml(task.Settings()));
-    insert.Execute();
-    task.SetID(static_cast<int>(db_->LastInsertRowId()));
+    const std::string settings = WriteSettingsXml(task.Settings());
+    const int64_t id = Guarded([this, &settings] {
+        SqliteStatement insert =
+            db_->Prepare("insert into Conversions(Converting, ConvertSettings) values(1, ?)");
+        insert.Bind(1, settings);
+        insert.Execute();
+        return db_->LastInsertRowId();
+    });
+    task.SetID(static_cast<int>(id));
 }
 
 int TPersistentManager::MarkConverted(TAVTask& task) {
@@ -233,59 +317,237 @@ int TPersistentManager::MarkConverted(TAVTask& task) {
     if (task.Settings().SourceFileSize() == 0) {
         task.Settings().SetSourceFileSize(task.Converter().InputSize());
     }
-    SqliteStatement update = db_->Prepare(WithId(
-        "update conversions set Converting=0, ConvertSettings=?, ConvertedDate=?, CategoryId=?, "
-        "Log=? where ID=",
-        task.ID()));
-    TW_ASSERT(update.ParameterCount() == 4);
     const auto now = std::chrono::system_clock::now();
-    const std::optional<int64_t> found =
-        db_->QueryInteger(WithId("select ID from Categories where ID=", task.CategoryId()));
-    const int categoryId = found ? static_cast<int>(*found) : 1;
-    update.Bind(1, WriteSettingsXml(task.Settings()));
-    update.Bind(2, DateText(now));
-    update.Bind(3, int64_t{categoryId});
-    update.Bind(4, JoinLog(task.Log()));
-    update.Execute();
+    const int categoryId = Guarded([this, &task, now] {
+        SqliteStatement update = db_->Prepare(
+            WithId("update conversions set Converting=0, ConvertSettings=?, ConvertedDate=?, "
+                   "CategoryId=?, Log=? where ID=",
+                   task.ID()));
+        TW_ASSERT(update.ParameterCount() == 4);
+        const std::optional<int64_t> found =
+            db_->QueryInteger(WithId("select ID from Categories where ID=", task.CategoryId()));
+        const int filedUnder = found ? static_cast<int>(*found) : 1;
+        update.Bind(1, WriteSettingsXml(task.Settings()));
+        update.Bind(2, DateText(now));
+        update.Bind(3, int64_t{filedUnder});
+        update.Bind(4, JoinLog(task.Log()));
+        update.Execute();
+        return filedUnder;
+    });
     task.SetDate(now);
     return categoryId;
 }
 
 void TPersistentManager::ClearStoredLog(const TAVTask& task) {
-    SqliteStatement update =
-        db_->Prepare(WithId("update conversions set Log=NULL where ID=", task.ID()));
-    TW_ASSERT(update.ParameterCount() == 0);
-    update.Execute();
+    Guarded([this, &task] {
+        SqliteStatement update =
+            db_->Prepare(WithId("update conversions set Log=NULL where ID=", task.ID()));
+        TW_ASSERT(update.ParameterCount() == 0);
+        update.Execute();
+    });
 }
 
 void TPersistentManager::DeleteTask(const TAVTask& task) {
-    db_->Prepare(WithId("delete from conversions where ID=", task.ID())).Execute();
+    Guarded([this, &task] {
+        db_->Prepare(WithId("delete from conversions where ID=", task.ID())).Execute();
+    });
+}
+
+void TPersistentManager::StoreUnfinished(const TAVTask& task) {
+    const std::string settings = WriteSettingsXml(task.Settings());
+    const std::string log = JoinLog(task.Log());
+    const char* endState = EndStateText(task);
+    Guarded([&] {
+        SqliteStatement update = db_->Prepare(FormatPrintf(
+            "update conversions set ConvertSettings=?, Log=?, EndState=? where ID=%d and "
+            "Converting=1",
+            task.ID()));
+        update.Bind(1, settings);
+        update.Bind(2, log);
+        if (endState) {
+            update.Bind(3, std::string(endState));
+        } else {
+            update.BindNull(3);
+        }
+        update.Execute();
+    });
+}
+
+void TPersistentManager::MoveTask(const TAVTask& task, int categoryId) {
+    const std::string settings = WriteSettingsXml(task.Settings());
+    Guarded([&] {
+        SqliteStatement update = db_->Prepare(
+            FormatPrintf("update conversions set CategoryId=%d, ConvertSettings=? where ID=%d and "
+                         "Converting=0",
+                         categoryId, task.ID()));
+        update.Bind(1, settings);
+        update.Execute();
+    });
+}
+
+int TPersistentManager::CountConverted(int categoryId) {
+    return Guarded([this, categoryId] {
+        return static_cast<int>(
+            db_->QueryInteger(WithId("select count(*) from Conversions where Converting=0 and "
+                                     "CategoryId=",
+                                     categoryId))
+                .value_or(0));
+    });
 }
 
 void TPersistentManager::InsertCategory(TConvertedNode& node, int parentId) {
-    SqliteStatement insert =
-        db_->Prepare("insert into categories(Category, Path, Parent) values(?, ?, ?)");
-    TW_ASSERT(insert.ParameterCount() == 3);
-    insert.Bind(1, node.CategoryName());
-    insert.Bind(2, node.Path());
-    insert.Bind(3, int64_t{parentId});
-    insert.Execute();
-    node.SetID(static_cast<int>(db_->LastInsertRowId()));
+    const int64_t id = Guarded([this, &node, parentId] {
+        SqliteStatement insert =
+            db_->Prepare("insert into categories(Category, Path, Parent) values(?, ?, ?)");
+        TW_ASSERT(insert.ParameterCount() == 3);
+        insert.Bind(1, node.CategoryName());
+        insert.Bind(2, node.Path());
+        insert.Bind(3, int64_t{parentId});
+        insert.Execute();
+        return db_->LastInsertRowId();
+    });
+    node.SetID(static_cast<int>(id));
 }
 
 void TPersistentManager::UpdateCategory(const TConvertedNode& node) {
-    SqliteStatement update =
-        db_->Prepare(WithId("update categories set category=?, path=? where ID=", node.ID()));
-    TW_ASSERT(update.ParameterCount() == 2);
-    update.Bind(1, node.CategoryName());
-    update.Bind(2, node.Path());
-    update.Execute();
+    Guarded([this, &node] {
+        SqliteStatement update =
+            db_->Prepare(WithId("update categories set category=?, path=? where ID=", node.ID()));
+        TW_ASSERT(update.ParameterCount() == 2);
+        update.Bind(1, node.CategoryName());
+        update.Bind(2, node.Path());
+        update.Execute();
+    });
 }
 
 void TPersistentManager::DeleteCategory(const TConvertedNode& node) {
     TW_ASSERT(node.ID() != 1);
-    db_->Prepare(WithId("delete from categories where ID=", node.ID())).Execute();
-    db_->Prepare(WithId("delete from conversions where CategoryID=", node.ID())).Execute();
+    Guarded([this, &node] {
+        db_->Prepare(WithId("delete from categories where ID=", node.ID())).Execute();
+        db_->Prepare(WithId("update conversions set CategoryId=1 where CategoryId=", node.ID()))
+            .Execute();
+    });
+}
+
+void TPersistentManager::RestoreCategory(const TConvertedNode& node, int parentId) {
+    SqliteStatement insert =
+        db_->Prepare(FormatPrintf("insert or replace into Categories(ID, Category, Path, Parent) "
+                                  "values(%d, ?, ?, %d)",
+                                  node.ID(), parentId));
+    insert.Bind(1, node.CategoryName());
+    insert.Bind(2, node.Path());
+    insert.Execute();
+}
+
+void TPersistentManager::RestoreTask(const TAVTask& task) {
+    if (task.ID() <= 0) {
+        return;  // not stored yet: its insert comes later
+    }
+    SqliteStatement insert = db_->Prepare(
+        "insert or replace into Conversions(ID, Converting, ConvertSettings, ConvertedDate, "
+        "CategoryId, Log, EndState) values(?, ?, ?, ?, ?, ?, ?)");
+    insert.Bind(1, int64_t{task.ID()});
+    insert.Bind(2, int64_t{task.IsConverted() ? 0 : 1});
+    insert.Bind(3, WriteSettingsXml(task.Settings()));
+    if (task.IsConverted()) {
+        insert.Bind(4, DateText(task.Date()));
+        insert.Bind(5, int64_t{task.CategoryId()});
+        insert.BindNull(7);
+    } else {
+        insert.BindNull(4);
+        insert.BindNull(5);
+        if (const char* endState = EndStateText(task)) {
+            insert.Bind(7, std::string(endState));
+        } else {
+            insert.BindNull(7);
+        }
+    }
+    insert.Bind(6, JoinLog(task.Log()));
+    insert.Execute();
+}
+
+std::string TPersistentManager::FileDamage() const {
+    try {
+        SqliteDatabase fresh(file_, SqliteDatabase::Mode::ReadOnly, "Can not open Database");
+        SqliteStatement check = fresh.Prepare("pragma quick_check");
+        if (check.Step() && check.Text("quick_check") != "ok") {
+            return check.Text("quick_check");
+        }
+        const std::optional<int64_t> tables = fresh.QueryInteger(
+            "select count(*) from sqlite_master where type='table' and name in ('Conversions', "
+            "'Categories')");
+        if (tables.value_or(0) != 2) {
+            return "the file no longer holds the task tables";
+        }
+    } catch (const ESqliteError& e) {
+        if (e.IsDamage()) {
+            return e.what();
+        }
+    } catch (const EAVError&) {
+    }
+    return {};
+}
+
+bool TPersistentManager::Recover(const ESqliteError& failure) {
+    if (sessionOnly_ || recovering_) {
+        return false;
+    }
+    std::string damage = failure.IsDamage() ? failure.what() : FileDamage();
+    if (damage.empty()) {
+        return false;
+    }
+    recovering_ = true;
+    struct Done {
+        bool& flag;
+        ~Done() { flag = false; }
+    } done{recovering_};
+    db_.reset();
+    const fs::path kept = KeepAside(file_);
+    std::string problem;
+    if (kept.empty()) {
+        problem = FormatPrintf("The task database %s was damaged (%s) and could not be moved aside",
+                               file_.c_str(), damage.c_str());
+    } else {
+        try {
+            OpenFile(folder_, defaultCategoryPath_);
+        } catch (const EAVError& e) {
+            problem = FormatPrintf(
+                "The task database %s was damaged (%s) and was kept as %s; a new one could not "
+                "be made (%s)",
+                file_.c_str(), damage.c_str(), kept.c_str(), e.what());
+        }
+    }
+    if (problem.empty()) {
+        try {
+            if (held_) {
+                held_->WriteHeld(*this);
+            }
+        } catch (const EAVError& e) {
+            problem = FormatPrintf(
+                "The task database %s was damaged (%s) and was kept as %s; the tasks could not "
+                "be written into a new one (%s)",
+                file_.c_str(), damage.c_str(), kept.c_str(), e.what());
+        }
+    }
+    if (!problem.empty()) {
+        // What the program holds stays usable for this session.
+        db_ = std::make_unique<SqliteDatabase>(":memory:", SqliteDatabase::Mode::ReadWriteCreate,
+                                               "Can not open Database in memory");
+        sessionOnly_ = true;
+        CreateSchema(defaultCategoryPath_);
+        if (held_) {
+            held_->WriteHeld(*this);
+        }
+        platform::Messages().ShowError(FormatPrintf(
+            "%s. The tasks are kept for this session, but changes made now will not be kept.",
+            problem.c_str()));
+    } else {
+        platform::Messages().ShowError(FormatPrintf(
+            "The task database %s was damaged while the program ran (%s). It was kept as %s and "
+            "a new one was made with the categories and tasks shown now.",
+            file_.c_str(), damage.c_str(), kept.c_str()));
+    }
+    return true;
 }
 
 std::string TPersistentManager::DateText(std::chrono::system_clock::time_point time) {

@@ -19,7 +19,16 @@ namespace tw {
 class TAVTask;
 class TConvertingNode;
 class TConvertedNode;
+class TPersistentManager;
 struct TTaskEnvironment;
+
+// What the program holds in memory (categories, unfinished tasks, converted tasks loaded), written
+// into a database made anew when the file was damaged while the program ran.
+class HeldTasks {
+public:
+    virtual ~HeldTasks() = default;
+    virtual void WriteHeld(TPersistentManager& into) = 0;
+};
 
 class TPersistentManager {
 public:
@@ -34,7 +43,15 @@ public:
     //    session only (SessionOnly()), holding what the file holds when it can be read.
     // The user is told through the message service in both cases. Only a library that cannot
     // start raises EAVError: "Could not load SQLite library(<name>)".
+    //
+    // A file damaged while the program runs (written over, cut short) is noticed when an
+    // operation fails: it is kept aside as at the start, a new one is made, what the program
+    // holds (SetHeldTasks) is written into it, the user is told once, and the operation is
+    // carried out on the new file. Other failures raise ESqliteError.
     TPersistentManager(const std::string& folder, const std::string& defaultCategoryPath);
+
+    // Who holds the categories and tasks in memory; none: nothing is written back after damage.
+    void SetHeldTasks(HeldTasks* held) { held_ = held; }
 
     const std::string& FileName() const { return file_; }
     // True when nothing done now reaches the file (see above).
@@ -57,12 +74,23 @@ public:
     int MarkConverted(TAVTask& task);
     void ClearStoredLog(const TAVTask& task);
     void DeleteTask(const TAVTask& task);
+    // Stores an unfinished task's settings (with the figures known so far), its log and why it
+    // is not converting, so that they survive the program.
+    void StoreUnfinished(const TAVTask& task);
+    // Files a converted task under another category (its settings carry the new id already).
+    void MoveTask(const TAVTask& task, int categoryId);
+    // How many converted records are filed under the category.
+    int CountConverted(int categoryId);
+
+    // Writing back what the program holds into a new database: the rows keep their ids.
+    void RestoreCategory(const TConvertedNode& node, int parentId);
+    void RestoreTask(const TAVTask& task);
 
     // Stores a new category under parentId and sets its ID.
     void InsertCategory(TConvertedNode& node, int parentId);
     void UpdateCategory(const TConvertedNode& node);
-    // Deletes one category and its converted records (not its sub-categories: the tree
-    // walks those).
+    // Deletes one category (not its sub-categories: the tree walks those). Its converted records
+    // are filed under the default category; the files stay where they are.
     void DeleteCategory(const TConvertedNode& node);
 
     // The stored form of ConvertedDate: UTC, fixed width, so that text order is time order.
@@ -83,9 +111,23 @@ private:
     void OpenForSessionOnly(const std::string& defaultCategoryPath, const std::string& problem);
     void CreateSchema(const std::string& defaultCategoryPath);
 
+    // Runs operation; when it fails because the file was damaged meanwhile, replaces the file
+    // (Recover) and runs it once more.
+    template <typename Operation>
+    auto Guarded(Operation operation) -> decltype(operation());
+    // Whether the failure came from a damaged file; if so the file is replaced. False leaves
+    // everything as it was.
+    bool Recover(const ESqliteError& failure);
+    // What is wrong with the file as a fresh connection sees it; empty when nothing is.
+    std::string FileDamage() const;
+
     std::string file_;
+    std::string folder_;
+    std::string defaultCategoryPath_;
     std::unique_ptr<SqliteDatabase> db_;
     bool sessionOnly_ = false;
+    HeldTasks* held_ = nullptr;
+    bool recovering_ = false;
 };
 
 }  // namespace tw

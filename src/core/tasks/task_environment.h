@@ -12,6 +12,7 @@ namespace tw {
 
 class TPersistentManager;
 class TAVConfiguration;
+class TConvertingNode;
 
 struct TTaskEnvironment {
     TPersistentManager* Persistence = nullptr;     // required
@@ -20,6 +21,8 @@ struct TTaskEnvironment {
     AlertService* Alerts = nullptr;                // none: completions show no alert
     platform::PowerService* Power = nullptr;       // none: shutdown-when-done does nothing
     platform::UiDispatcher* Dispatcher = nullptr;  // none: the installed dispatcher
+    // The program's node of unfinished tasks, set by the category tree that holds it.
+    TConvertingNode* Converting = nullptr;
 
     platform::UiDispatcher& UiThread() const {
         return Dispatcher ? *Dispatcher : platform::Dispatcher();

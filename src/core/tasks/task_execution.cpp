@@ -32,6 +32,9 @@ void TConvertingTask::BindEvents(TAVConverter& converter) {
 }
 
 bool TConvertingTask::Start() {
+    if (auto* converting = dynamic_cast<TConvertingNode*>(Category())) {
+        converting->CheckTargetFree(Settings().TargetFile(), this);
+    }
     if (converterUsed_) {
         // A converter carries out one run. The old one goes only once its worker has ended:
         // a stopped run still writes its trailer into the same target the new run will open.
@@ -51,7 +54,6 @@ bool TConvertingTask::Start() {
     converter_->ConvertOptions().Engine = Settings().ConvertOptions().Engine;
     const TPerformanceOptions& performance = Environment().Configuration->PerformanceOptions();
     converter_->SetInOwnProcess(performance.RunInOwnProcess());
-    converter_->SetProcessPriority(performance.ThreadPrority());
     converterUsed_ = true;
     return converter_->Start();
 }
@@ -67,8 +69,22 @@ void TConvertingTask::Resume() {
 }
 
 void TConvertingTask::Stop() {
-    TAVTask::Stop();
+    StopRun(TaskEnd::Stopped);
+}
+
+void TConvertingTask::Interrupt() {
+    StopRun(TaskEnd::Interrupted);
+}
+
+void TConvertingTask::StopRun(TaskEnd end) {
+    if (end == TaskEnd::Interrupted) {
+        TAVTask::Interrupt();
+    } else {
+        TAVTask::Stop();
+    }
     converter_->Stop();
+    TakeFigures();
+    StoreUnfinished();
 }
 
 void TConvertingTask::OnConverterProgress(TAVConverter& sender) {
@@ -76,6 +92,11 @@ void TConvertingTask::OnConverterProgress(TAVConverter& sender) {
         return;
     }
     RefreshRow();
+    if (TakeFigures()) {
+        StoreUnfinished();
+    } else {
+        StoreLogIfDue();
+    }
 }
 
 void TConvertingTask::OnConverterLog(const std::string& text) {
@@ -95,7 +116,15 @@ void TConvertingTask::OnConverterError(TAVConverter& sender) {
     // The converter has shown the message; the task keeps it in its log and waits, unfinished,
     // to be started again or deleted.
     AddLogLine(sender.FailureText());
+    Fail();
+}
+
+void TConvertingTask::Fail() {
     SetStatus(stError);
+    SetEnd(TaskEnd::Failed);
+    TakeFigures();
+    // Why it failed survives a restart.
+    StoreUnfinished();
     RefreshRow();
 }
 
@@ -105,8 +134,7 @@ void TConvertingTask::OnConverterComplete(TAVConverter& sender) {
     }
     if (!sender.ErrorMessage().empty()) {
         // A run that failed in its loop is no conversion: nothing is filed.
-        SetStatus(stError);
-        RefreshRow();
+        Fail();
         return;
     }
     Complete();

@@ -1,6 +1,8 @@
 #include "tasks/task_text.h"
 
+#include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <ctime>
 #include <filesystem>
 #include <locale>
@@ -30,6 +32,18 @@ std::string TimeText(int64_t seconds) {
     return FormatPrintf("%lld:%lld:%lld", static_cast<long long>(seconds / 3600),
                         static_cast<long long>((seconds / 60) % 60),
                         static_cast<long long>(seconds % 60));
+}
+
+double CutSpanSeconds(double sourceSeconds, int64_t startUs, int64_t recordingUs) {
+    if (sourceSeconds <= 0) {
+        return 0;
+    }
+    double span = std::max(
+        0.0, sourceSeconds - static_cast<double>(std::max<int64_t>(startUs, 0)) / 1000000.0);
+    if (recordingUs < INT64_MAX) {
+        span = std::min(span, static_cast<double>(std::max<int64_t>(recordingUs, 0)) / 1000000.0);
+    }
+    return span;
 }
 
 std::string BitrateText(double kbits) {

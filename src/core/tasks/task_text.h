@@ -18,6 +18,11 @@ std::string FileNamePart(const std::string& path);
 std::string SizeText(int64_t bytes);
 // Hours (not limited to 24), minutes and seconds as "%d:%d:%d", without leading zeros.
 std::string TimeText(int64_t seconds);
+// The left time of a run that has no estimate yet.
+inline constexpr char kNoEstimateText[] = "--:--:--";
+// The part of a source of sourceSeconds that a cut from startUs lasting recordingUs (INT64_MAX:
+// to the end) converts; 0 while the source's length is unknown.
+double CutSpanSeconds(double sourceSeconds, int64_t startUs, int64_t recordingUs);
 // The pattern "###,###.0#": thousands grouped, one or two decimals, no leading zero, with the
 // separators of the global C++ locale.
 std::string BitrateText(double kbits);

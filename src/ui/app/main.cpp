@@ -10,8 +10,8 @@
 #include <QFileInfo>
 #include <QTimer>
 #include <QUrl>
-#include <cstdio>
 
+#include "app/guarded_application.h"
 #include "app/icons.h"
 #include "app/program_info.h"
 #include "app/qt_message_service.h"
@@ -20,11 +20,11 @@
 #include "desktop/notification_bus.h"
 #include "desktop/power_off.h"
 #include "desktop/task_alerts.h"
-#include "platform/process_priority.h"
 #include "preview/player_window.h"
 #include "shell/data_module.h"
 #include "shell/main_window.h"
 #include "tasks/configuration.h"
+#include "tasks/node_object.h"
 #include "util/av_error.h"
 #include "wizard/form_new_conversion.h"
 
@@ -45,14 +45,6 @@ QString SourceArgument(const QCommandLineParser& parser) {
     return QFileInfo(file).absoluteFilePath();
 }
 
-// A refused priority change is worth a line, not a stop.
-bool ApplyPriority(int level, std::string* error) {
-    if (!platform::ApplyProcessPriority(level, error)) {
-        std::fprintf(stderr, "Process priority not changed: %s\n", error->c_str());
-    }
-    return true;
-}
-
 int RunPlayer(const QString& file) {
     QtUiDispatcher uiThread;
     platform::ScopedDispatcher installDispatcher(uiThread);
@@ -68,8 +60,8 @@ int Run(SingleInstance& instance, const QString& sourceFile) {
     QtMessageService messages(uiThread);
     platform::ScopedMessageService installMessages(messages);
 
+    // Its priority is the conversions' (each run's worker takes it); the window keeps its own.
     TAVConfiguration configuration;
-    configuration.SetPriorityApplier(ApplyPriority);
     try {
         configuration.Load();
         DBusNotificationBus notifications;
@@ -105,7 +97,7 @@ int Run(SingleInstance& instance, const QString& sourceFile) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    QApplication app(argc, argv);
+    GuardedApplication app(argc, argv);
     QApplication::setApplicationName(QString::fromLatin1(kProgramTitle));
     // No display name: X11 would append it to every caption, and the main window's caption
     // already starts with the program title.

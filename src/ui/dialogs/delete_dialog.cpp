@@ -11,7 +11,7 @@
 
 namespace tw::ui {
 
-TFormDelete::TFormDelete(QWidget* parent)
+TFormDelete::TFormDelete(const DeleteChoice& initial, QWidget* parent)
     : QDialog(parent),
       chkDeleteSource_(new QCheckBox(QStringLiteral("Delete Source File"))),
       chkDeleteTarget_(new QCheckBox(QStringLiteral("Delete Target File"))) {
@@ -27,9 +27,9 @@ TFormDelete::TFormDelete(QWidget* parent)
     text->setTextFormat(Qt::PlainText);
 
     chkDeleteSource_->setObjectName(QStringLiteral("chkDeleteSource"));
-    chkDeleteSource_->setChecked(false);
+    chkDeleteSource_->setChecked(initial.deleteSource);
     chkDeleteTarget_->setObjectName(QStringLiteral("chkDeleteTarget"));
-    chkDeleteTarget_->setChecked(true);
+    chkDeleteTarget_->setChecked(initial.deleteTarget);
 
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Yes | QDialogButtonBox::No);
     buttons->button(QDialogButtonBox::Yes)->setObjectName(QStringLiteral("btnYes"));
@@ -56,8 +56,8 @@ DeleteChoice TFormDelete::Choice() const {
     return {chkDeleteSource_->isChecked(), chkDeleteTarget_->isChecked()};
 }
 
-std::optional<DeleteChoice> ExecuteDeleteDialog(QWidget* parent) {
-    TFormDelete dialog(parent);
+std::optional<DeleteChoice> ExecuteDeleteDialog(QWidget* parent, const DeleteChoice& initial) {
+    TFormDelete dialog(initial, parent);
     if (Dialogs().Exec(dialog) != QDialog::Accepted) {
         return std::nullopt;
     }

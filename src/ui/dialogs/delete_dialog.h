@@ -1,7 +1,9 @@
 #pragma once
 
 // The delete confirmation ("Confirm to delete"): whether to delete the selected tasks, and
-// whether their source and target files go too.
+// whether their source and target files go too. Both boxes start as the caller says (the
+// program: as the user left them last, at first both clear), so that Enter never deletes a
+// file the user did not tick.
 
 #include <QDialog>
 #include <optional>
@@ -12,14 +14,14 @@ namespace tw::ui {
 
 struct DeleteChoice {
     bool deleteSource = false;
-    bool deleteTarget = true;
+    bool deleteTarget = false;
 };
 
 class TFormDelete : public QDialog {
     Q_OBJECT
 
 public:
-    explicit TFormDelete(QWidget* parent = nullptr);
+    explicit TFormDelete(const DeleteChoice& initial = {}, QWidget* parent = nullptr);
 
     DeleteChoice Choice() const;
 
@@ -29,6 +31,6 @@ private:
 };
 
 // None on "No"; the ticked boxes on "Yes".
-std::optional<DeleteChoice> ExecuteDeleteDialog(QWidget* parent);
+std::optional<DeleteChoice> ExecuteDeleteDialog(QWidget* parent, const DeleteChoice& initial = {});
 
 }  // namespace tw::ui

@@ -26,6 +26,12 @@ bool CanDeleteTasks(const TaskSelection& selection) {
     return !selection.selected.empty();
 }
 
+bool CanMoveTasks(const TaskSelection& selection) {
+    return !selection.selected.empty() &&
+           std::all_of(selection.selected.begin(), selection.selected.end(),
+                       [](const TAVTask* task) { return task->IsConverted(); });
+}
+
 bool CanOpenSource(const TaskSelection& selection) {
     return selection.selected.size() == 1 && selection.focused && selection.focused->HasSource();
 }

@@ -34,6 +34,9 @@ bool CanOpenSource(const TaskSelection& selection);
 // target on disk.
 bool CanOpenConverted(const TaskSelection& selection);
 
+// Move to Category, and dragging rows onto a category: tasks selected, all converted.
+bool CanMoveTasks(const TaskSelection& selection);
+
 // The category popup's Delete: a category other than the default one.
 bool CanDeleteCategory(const TNodeObject* focused);
 

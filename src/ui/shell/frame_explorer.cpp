@@ -1,5 +1,6 @@
 #include "shell/frame_explorer.h"
 
+#include <QDropEvent>
 #include <QHeaderView>
 #include <QMenu>
 #include <QTreeView>
@@ -7,6 +8,9 @@
 
 #include "platform/message_service.h"
 #include "shell/frame_list.h"
+#include "shell/task_list_model.h"
+#include "tasks/av_task.h"
+#include "util/av_error.h"
 
 namespace tw::ui {
 
@@ -24,6 +28,8 @@ TFrameExplorer::TFrameExplorer(TTaskEnvironment& environment, QWidget* parent)
     view_->setUniformRowHeights(true);
     view_->setEditTriggers(QAbstractItemView::NoEditTriggers);
     view_->setContextMenuPolicy(Qt::CustomContextMenu);
+    view_->setAcceptDrops(true);
+    view_->viewport()->installEventFilter(this);
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -103,6 +109,71 @@ void TFrameExplorer::OnContextMenu(const QPoint& pos) {
     TNodeObject* node = FocusedNode();
     if (node && node->GetPopupMenu() == TNodeObject::PopupMenu::Category && categoryMenu_) {
         categoryMenu_->popup(view_->viewport()->mapToGlobal(pos));
+    }
+}
+
+void TFrameExplorer::MoveTasks(const std::vector<TAVTask*>& tasks, TConvertedNode& category) {
+    // Backwards, as deleting does: each moved task leaves the list.
+    for (auto it = tasks.rbegin(); it != tasks.rend(); ++it) {
+        TAVTask* task = *it;
+        if (!task->IsConverted() || task->Category() == &category) {
+            continue;
+        }
+        try {
+            tree_->MoveTask(*task, category);
+        } catch (const EAVError& e) {
+            platform::Messages().ShowError(e.what());
+            return;
+        }
+    }
+}
+
+TConvertedNode* TFrameExplorer::DropTarget(const QDropEvent& event) const {
+    if (!event.mimeData()->hasFormat(QString::fromLatin1(TaskListModel::kTaskIdsMimeType))) {
+        return nullptr;
+    }
+    auto* category =
+        dynamic_cast<TConvertedNode*>(model_.NodeAt(view_->indexAt(event.position().toPoint())));
+    return category != displayed_ ? category : nullptr;
+}
+
+bool TFrameExplorer::eventFilter(QObject* watched, QEvent* event) {
+    if (watched != view_->viewport()) {
+        return false;
+    }
+    switch (event->type()) {
+        case QEvent::DragEnter:
+        case QEvent::DragMove:
+        case QEvent::Drop: {
+            auto* drop = static_cast<QDropEvent*>(event);
+            TConvertedNode* category = DropTarget(*drop);
+            if (event->type() == QEvent::DragEnter &&
+                drop->mimeData()->hasFormat(QString::fromLatin1(TaskListModel::kTaskIdsMimeType))) {
+                // Taken so that the moves over the categories follow.
+                drop->acceptProposedAction();
+                return true;
+            }
+            if (!category) {
+                drop->ignore();
+                return true;
+            }
+            drop->setDropAction(Qt::MoveAction);
+            drop->accept();
+            if (event->type() == QEvent::Drop && displayed_) {
+                std::vector<TAVTask*> tasks;
+                for (const int id : TaskListModel::TaskIds(*drop->mimeData())) {
+                    for (const auto& task : displayed_->Tasks()) {
+                        if (task->ID() == id) {
+                            tasks.push_back(task.get());
+                        }
+                    }
+                }
+                MoveTasks(tasks, *category);
+            }
+            return true;
+        }
+        default:
+            return false;
     }
 }
 

@@ -10,9 +10,12 @@
 
 #include "app/scaling.h"
 #include "dialogs/delete_dialog.h"
+#include "platform/message_service.h"
 #include "shell/frame_info.h"
 #include "shell/new_conversion.h"
 #include "shell/percent_delegate.h"
+#include "tasks/configuration.h"
+#include "util/av_error.h"
 
 namespace tw::ui {
 
@@ -43,6 +46,8 @@ TFrameList::TFrameList(QWidget* parent)
     view_->setContextMenuPolicy(Qt::CustomContextMenu);
     view_->setAcceptDrops(true);
     view_->setDropIndicatorShown(false);
+    // Converted rows may be dragged onto a category of the category tree.
+    view_->setDragEnabled(true);
     view_->header()->setStretchLastSection(true);
     view_->header()->setSectionsMovable(false);
     view_->installEventFilter(this);
@@ -154,9 +159,17 @@ void TFrameList::DeleteSelectedTasks() {
     if (selection.selected.empty()) {
         return;
     }
-    const std::optional<DeleteChoice> choice = ExecuteDeleteDialog(this);
+    DeleteChoice last;
+    if (configuration_) {
+        last = {configuration_->DeleteSourceFile(), configuration_->DeleteTargetFile()};
+    }
+    const std::optional<DeleteChoice> choice = ExecuteDeleteDialog(this, last);
     if (!choice) {
         return;
+    }
+    if (configuration_) {
+        configuration_->SetDeleteSourceFile(choice->deleteSource);
+        configuration_->SetDeleteTargetFile(choice->deleteTarget);
     }
     // Backwards: each deleted task leaves the list. A task freed meanwhile (a run completing
     // while another task waits for its stopped run to end) is no longer listed and is skipped.
@@ -168,8 +181,14 @@ void TFrameList::DeleteSelectedTasks() {
         if (task->IsActive()) {
             task->Stop();
             RepaintRow(*task);
-        } else {
+            continue;
+        }
+        try {
             task->Delete(choice->deleteSource, choice->deleteTarget);
+        } catch (const EAVError& e) {
+            // The database refused; the task stays, and so do the others.
+            platform::Messages().ShowError(e.what());
+            return;
         }
     }
 }

@@ -14,6 +14,10 @@
 
 class QMenu;
 
+namespace tw {
+class TAVConfiguration;
+}
+
 namespace tw::ui {
 
 class TFrameInfo;
@@ -38,6 +42,8 @@ public:
     // The log pane that shows the focused task; it is told when a task leaves the list.
     void SetInfoFrame(TFrameInfo* info) { info_ = info; }
     void SetPopupMenu(QMenu* menu) { popup_ = menu; }
+    // Where the delete confirmation's last choice is kept; none: it starts with both boxes clear.
+    void SetConfiguration(TAVConfiguration* configuration) { configuration_ = configuration; }
 
     TAVTask* FocusedTask() const;
     TaskSelection Selection() const;
@@ -46,8 +52,9 @@ public:
     void ShowNodeTasks(TNodeObject& node);
     // Stops every selected task that is converting or paused, the last selected first.
     void StopSelectedTasks();
-    // Asks the delete question; on Yes stops the selected active tasks and deletes the others
-    // with the files ticked, walking the selection backwards.
+    // Asks the delete question (its boxes as the user left them last, kept on Yes); on Yes
+    // stops the selected active tasks and deletes the others with the files ticked, walking the
+    // selection backwards.
     void DeleteSelectedTasks();
     // Selects the row and makes it the focused one.
     void SelectTask(TAVTask& task, bool addToSelection = false);
@@ -75,6 +82,7 @@ private:
     PercentDelegate* percent_;
     TFrameInfo* info_ = nullptr;
     QMenu* popup_ = nullptr;
+    TAVConfiguration* configuration_ = nullptr;
 };
 
 }  // namespace tw::ui

@@ -40,8 +40,9 @@ TFormMain::TFormMain(TdmGlobal& data, QWidget* parent)
     resize(ScaledPixels(*this, 744), ScaledPixels(*this, 510));
 
     list_->SetInfoFrame(info_);
+    list_->SetConfiguration(&data_.Configuration());
     explorer_->SetTaskList(list_);
-    taskCommands_ = new TaskCommands(*list_, this);
+    taskCommands_ = new TaskCommands(*list_, *explorer_, this);
     categoryCommands_ = new CategoryCommands(*explorer_, data_.Configuration(), this);
     list_->SetPopupMenu(taskCommands_->Menu());
     explorer_->SetCategoryMenu(categoryCommands_->Menu());
@@ -236,9 +237,16 @@ void TFormMain::StartTask() {
     TAVTask& task = *selection.focused;
     if (StartResumes(task)) {
         task.Resume();
-    } else if (!task.Start()) {
-        platform::Messages().ShowError(
-            "The task could not be started: its previous run has not ended yet.");
+    } else {
+        try {
+            if (!task.Start()) {
+                platform::Messages().ShowError(
+                    "The task could not be started: its previous run has not ended yet.");
+            }
+        } catch (const EAVError& e) {
+            // Another task is writing its target now.
+            platform::Messages().ShowError(e.what());
+        }
     }
     list_->RepaintRow(task);
     ScheduleUpdate();
@@ -261,14 +269,14 @@ void TFormMain::StopTask() {
     ScheduleUpdate();
 }
 
-void TFormMain::StopActiveTasks() {
+void TFormMain::InterruptActiveTasks() {
     TConvertingNode* converting = explorer_->Tree().ConvertingNode();
     if (!converting) {
         return;
     }
     for (auto it = converting->Tasks().rbegin(); it != converting->Tasks().rend(); ++it) {
         if ((*it)->IsActive()) {
-            (*it)->Stop();
+            (*it)->Interrupt();
             list_->RepaintRow(**it);
         }
     }
@@ -281,13 +289,13 @@ void TFormMain::closeEvent(QCloseEvent* event) {
             event->ignore();
             return;
         }
-        StopActiveTasks();
+        InterruptActiveTasks();
     }
     event->accept();
 }
 
 void TFormMain::ReleaseTasks() {
-    StopActiveTasks();
+    InterruptActiveTasks();
     // A stopped run still finishes its file; completions arriving meanwhile are handled as
     // usual, so the list is looked at afresh after every wait.
     if (TConvertingNode* converting = explorer_->Tree().ConvertingNode()) {

@@ -51,8 +51,9 @@ private:
     void StartTask();
     void PauseTask();
     void StopTask();
-    // Stops the unfinished tasks that are converting or paused.
-    void StopActiveTasks();
+    // Stops the unfinished tasks that are converting or paused, as the program ends: they
+    // come back "Interrupted".
+    void InterruptActiveTasks();
     // Lets every run end and frees the tasks while the views still stand.
     void ReleaseTasks();
 

@@ -24,8 +24,8 @@ std::vector<QIcon> Icons(std::initializer_list<const char*> names) {
 }  // namespace
 
 std::vector<QIcon> TaskStatusIcons() {
-    return Icons(
-        {"media-playback-start", "media-playback-pause", "media-playback-stop", "emblem-default"});
+    return Icons({"media-playback-start", "media-playback-pause", "media-playback-stop",
+                  "emblem-default", "dialog-error"});
 }
 
 std::vector<QIcon> NodeIcons() {

@@ -114,6 +114,48 @@ QVariant TaskListModel::data(const QModelIndex& index, int role) const {
     }
 }
 
+Qt::ItemFlags TaskListModel::flags(const QModelIndex& index) const {
+    Qt::ItemFlags flags = QAbstractTableModel::flags(index);
+    if (const TAVTask* task = TaskAt(index.row()); task && task->IsConverted()) {
+        flags |= Qt::ItemIsDragEnabled;
+    }
+    return flags;
+}
+
+QStringList TaskListModel::mimeTypes() const {
+    return {QString::fromLatin1(kTaskIdsMimeType)};
+}
+
+QMimeData* TaskListModel::mimeData(const QModelIndexList& indexes) const {
+    QStringList ids;
+    for (const QModelIndex& index : indexes) {
+        const TAVTask* task = TaskAt(index.row());
+        const QString id = task ? QString::number(task->ID()) : QString();
+        if (task && task->IsConverted() && !ids.contains(id)) {
+            ids << id;
+        }
+    }
+    if (ids.isEmpty()) {
+        return nullptr;
+    }
+    auto* data = new QMimeData;
+    data->setData(QString::fromLatin1(kTaskIdsMimeType), ids.join(u',').toLatin1());
+    return data;
+}
+
+std::vector<int> TaskListModel::TaskIds(const QMimeData& data) {
+    std::vector<int> ids;
+    const QByteArray text = data.data(QString::fromLatin1(kTaskIdsMimeType));
+    for (const QByteArray& part : text.split(',')) {
+        bool ok = false;
+        const int id = part.toInt(&ok);
+        if (ok && id > 0) {
+            ids.push_back(id);
+        }
+    }
+    return ids;
+}
+
 QVariant TaskListModel::headerData(int section, Qt::Orientation orientation, int role) const {
     if (orientation != Qt::Horizontal || section < 0 || section >= columnCount()) {
         return {};

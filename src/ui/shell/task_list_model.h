@@ -7,6 +7,7 @@
 
 #include <QAbstractTableModel>
 #include <QIcon>
+#include <QMimeData>
 #include <string>
 #include <vector>
 
@@ -20,6 +21,11 @@ class TaskListModel : public QAbstractTableModel {
     Q_OBJECT
 
 public:
+    // What a drag of converted rows carries: their tasks' ids, separated by commas.
+    static constexpr char kTaskIdsMimeType[] = "application/x-tidewell-task-ids";
+    // The ids a drag carries; empty when it carries none.
+    static std::vector<int> TaskIds(const QMimeData& data);
+
     explicit TaskListModel(QObject* parent = nullptr);
 
     void Clear();
@@ -39,6 +45,11 @@ public:
     int columnCount(const QModelIndex& parent = {}) const override;
     QVariant data(const QModelIndex& index, int role) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+    // Converted tasks may be dragged onto a category.
+    Qt::ItemFlags flags(const QModelIndex& index) const override;
+    QStringList mimeTypes() const override;
+    QMimeData* mimeData(const QModelIndexList& indexes) const override;
+    Qt::DropActions supportedDragActions() const override { return Qt::MoveAction; }
 
 private:
     bool IsFigure(int column) const;

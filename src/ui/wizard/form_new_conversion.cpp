@@ -31,6 +31,7 @@
 #include "profiles/profile_list.h"
 #include "profiles/target_name.h"
 #include "tasks/configuration.h"
+#include "tasks/node_object.h"
 #include "util/av_error.h"
 #include "util/format.h"
 #include "util/ini_file.h"
@@ -342,11 +343,23 @@ void TFormNewConversion::ProfileChanged() {
         return;
     }
     const QString target = edtSavePath_->FileName();
-    if (!target.trimmed().isEmpty()) {
+    if (!target.isEmpty() && target.toStdString() == proposedTarget_) {
+        // Still the wizard's own proposal: proposed afresh for the new extension.
+        ProposeTarget(
+            ReplaceProfileExtension(proposalBase_, profileExtension_, profile->Extension()));
+    } else if (!target.trimmed().isEmpty()) {
         edtSavePath_->SetFileName(QString::fromStdString(ReplaceProfileExtension(
             target.toStdString(), profileExtension_, profile->Extension())));
     }
     profileExtension_ = profile->Extension();
+}
+
+void TFormNewConversion::ProposeTarget(const std::string& target) {
+    // Never a file that exists or that another task converts into; a file the user picks on
+    // purpose is another matter (the file dialog asks).
+    proposalBase_ = target;
+    proposedTarget_ = FreeTargetName(target, environment_.targetTaken);
+    edtSavePath_->SetFileName(QString::fromStdString(proposedTarget_));
 }
 
 void TFormNewConversion::SourceChanged() {
@@ -402,8 +415,7 @@ void TFormNewConversion::UpdateTargetName() {
         target = wizard::DvdSourceTarget(dvdSource_->ScannedDisc()->label, CurrentTitle()->number,
                                          extension);
     }
-    edtSavePath_->SetFileName(
-        QString::fromStdString(wizard::MoveIntoFolder(target, categoryPath_)));
+    ProposeTarget(wizard::MoveIntoFolder(target, categoryPath_));
 }
 
 void TFormNewConversion::UpdateReadyState() {
@@ -547,8 +559,17 @@ std::unique_ptr<TConversionSettings> ExecuteNewConversion(QWidget* parent,
 
 NewConversionHook NewConversionWizard(TAVProfileList& profiles, TAVConfiguration& configuration,
                                       const TTaskEnvironment* tasks) {
-    return [&profiles, &configuration, tasks](QWidget* parent, const QString& sourceFile) {
-        return ExecuteNewConversion(parent, sourceFile, {&profiles, &configuration, {}, tasks});
+    WizardEnvironment environment;
+    environment.profiles = &profiles;
+    environment.configuration = &configuration;
+    environment.tasks = tasks;
+    if (tasks) {
+        environment.targetTaken = [tasks](const std::string& file) {
+            return tasks->Converting && tasks->Converting->HoldsTarget(file);
+        };
+    }
+    return [environment](QWidget* parent, const QString& sourceFile) {
+        return ExecuteNewConversion(parent, sourceFile, environment);
     };
 }
 

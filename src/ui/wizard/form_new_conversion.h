@@ -60,6 +60,8 @@ struct WizardEnvironment {
     // Where the categories of converted files are read from; none: the picker offers none and
     // tasks go to the default category.
     const TTaskEnvironment* tasks = nullptr;
+    // Whether an unfinished task already converts into this file; none: no task does.
+    std::function<bool(const std::string& target)> targetTaken;
 };
 
 class TFormNewConversion : public QDialog {
@@ -104,6 +106,8 @@ private:
     std::string SourceName();
     void UpdatePreview();
     void UpdateTargetName();
+    // Shows target as the target, numbered past files that exist and other tasks' targets.
+    void ProposeTarget(const std::string& target);
     void EditProfile();
     // What keeps the conversion from starting, one line each; empty when nothing does.
     QStringList FinishProblems(const TAVProfile& profile) const;
@@ -118,6 +122,10 @@ private:
     TTaskEnvironment categoryEnvironment_;
     std::unique_ptr<TCategoryTree> categories_;
     std::string profileExtension_;  // of the profile selected last
+    // The target the wizard proposed last, and what it was numbered from; a target the user
+    // typed or picked differs.
+    std::string proposedTarget_;
+    std::string proposalBase_;
     std::vector<int> previewStreams_;
 
     QStackedWidget* pages_;
@@ -146,7 +154,8 @@ std::unique_ptr<TConversionSettings> ExecuteNewConversion(QWidget* parent,
                                                           const QString& sourceFile,
                                                           const WizardEnvironment& environment);
 
-// The main window's hook that opens this wizard; tasks: where the categories are read from.
+// The main window's hook that opens this wizard; tasks: where the categories are read from, and
+// whose unfinished tasks' targets a proposed target steps past.
 NewConversionHook NewConversionWizard(TAVProfileList& profiles, TAVConfiguration& configuration,
                                       const TTaskEnvironment* tasks = nullptr);
 

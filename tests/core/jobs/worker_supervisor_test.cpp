@@ -24,6 +24,7 @@ struct RecordingEvents : SupervisorEvents {
     void Message(Report::MessageKind, const std::string& text) override {
         messages.push_back(text);
     }
+    void PauseHeld(bool, const RunFigures&) override {}
     void Stopped(const RunFigures&) override { ++stopped; }
     void Failed(const RunTexts& texts) override { failures.push_back(texts.errorMessage); }
     void Done(const RunFigures&, const RunTexts&) override { ++done; }

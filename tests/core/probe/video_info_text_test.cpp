@@ -30,6 +30,18 @@ TEST(VideoInfoText, ShowsAudioAndVideoFactsOfAProfile) {
     EXPECT_EQ(text.videoBitrate, "768");
 }
 
+TEST(VideoInfoText, SizeAndRatesThatFollowTheSourceReadOriginal) {
+    ProfileInfoValues profile;
+    profile.hasAudio = true;
+    profile.hasVideo = true;
+    const VideoInfoPanelText text = ProfileInfoText(profile);
+    EXPECT_EQ(text.frameSize, "Original");
+    EXPECT_EQ(text.frameRate, "Original");
+    EXPECT_EQ(text.sampleRate, "Original");
+    profile.frameWidth = 320;  // half a size is no size
+    EXPECT_EQ(ProfileInfoText(profile).frameSize, "Original");
+}
+
 TEST(VideoInfoText, MonoAtZeroOrLessAndNoStaleGroups) {
     ProfileInfoValues audioOnly;
     audioOnly.hasAudio = true;

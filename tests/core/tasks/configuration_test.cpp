@@ -95,7 +95,7 @@ TEST_F(Configuration, FirstLoadWritesTheInitialFile) {
     again.Load();
     EXPECT_TRUE(again.ShowAlert());
     EXPECT_FALSE(again.ShutdownWhenDone());
-    EXPECT_TRUE(levels_.empty()) << "loading an existing file keeps the priority as it is";
+    EXPECT_EQ(levels_, std::vector<int>{2}) << "loading applies the stored priority level";
 }
 
 TEST_F(Configuration, SwitchesAreWrittenOnlyAwayFromTheirDefaults) {

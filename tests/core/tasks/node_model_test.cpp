@@ -89,7 +89,10 @@ TEST(TaskModel, ReloadedTasksKeepStatusCategoryAndTexts) {
         TaskWorld world(home.Path().string());
         TConvertedNode& sub = world.tree->NewCategory(world.Category(1), "Sub", "/v");
         ASSERT_EQ(sub.ID(), 2);
-        StoreTask(world, Settings("/in/waiting.avi", "/out/w.mp4", 2), false, {"kept?"});
+        auto waiting = Settings("/in/waiting.avi", "/out/w.mp4", 2);
+        waiting->SetDuration(100);
+        waiting->ConvertOptions().SetStartTime(40000000);
+        StoreTask(world, std::move(waiting), false, {"kept?"});
         auto settings = Settings("/in/done.avi", target, 2);
         settings->SetSourceFileSize(1536);
         settings->SetDuration(3725.4);
@@ -105,8 +108,10 @@ TEST(TaskModel, ReloadedTasksKeepStatusCategoryAndTexts) {
     // The category the user chose is kept for the filing.
     EXPECT_EQ(waiting.CategoryId(), 2);
     EXPECT_EQ(waiting.GetText(0), "waiting.avi");
-    EXPECT_EQ(waiting.GetText(6), "0%");
-    EXPECT_EQ(waiting.GetText(8), "100:40:39");
+    // Cut short by the program's end; its length as found before, cut from 40 s on.
+    EXPECT_EQ(waiting.GetText(5), "0:1:0");
+    EXPECT_EQ(waiting.GetText(6), "Interrupted");
+    EXPECT_EQ(waiting.GetText(8), "--:--:--");
 
     world.explorer.Show(world.Category(2), world.list);
     ASSERT_EQ(world.list.RowCount(), 1);
@@ -197,15 +202,15 @@ TEST(TaskModel, DeleteRemovesRecordRowAndExactlyTheChosenFiles) {
     }
 }
 
-TEST(TaskModel, DeletingCategoryTakesSubCategoriesAndTheirRecords) {
+TEST(TaskModel, DeletingCategoryTakesSubCategoriesAndFilesTheirRecordsUnderTheDefault) {
     TempFolder home;
     {
         TaskWorld world(home.Path().string());
         TConvertedNode& top = world.tree->NewCategory(world.Category(1), "Top", "/v/top");
         TConvertedNode& sub = world.tree->NewCategory(top, "Sub", "/v/sub");
         TConvertedNode& other = world.tree->NewCategory(world.Category(1), "Other", "/v/o");
-        StoreTask(world, Settings("/a", "/top.mp4", top.ID()), true);
-        StoreTask(world, Settings("/b", "/sub.mp4", sub.ID()), true);
+        const int movedTop = StoreTask(world, Settings("/a", "/top.mp4", top.ID()), true);
+        const int movedSub = StoreTask(world, Settings("/b", "/sub.mp4", sub.ID()), true);
         const int kept = StoreTask(world, Settings("/c", "/other.mp4", other.ID()), true);
         const int unfinished = StoreTask(world, Settings("/d", "/run.mp4", top.ID()), false);
 
@@ -228,17 +233,22 @@ TEST(TaskModel, DeletingCategoryTakesSubCategoriesAndTheirRecords) {
         TNodeObject* parent = top.ParentObject();
         EXPECT_TRUE(world.tree->DeleteCategory(top));
         ASSERT_EQ(yes.Messages().size(), 1u);
-        EXPECT_EQ(yes.Messages()[0].text, "Do you want to delete the selected category?");
+        EXPECT_EQ(yes.Messages()[0].text,
+                  "Do you want to delete the selected category? Its sub-category goes with "
+                  "it.\n\n2 converted files are filed there. They will be listed under "
+                  "\"Default\"; the files stay on disk.");
         EXPECT_EQ(world.explorer.displayed, parent);
         EXPECT_EQ(world.tree->FindCategory(topId), nullptr);
         EXPECT_EQ(world.tree->FindCategory(subId), nullptr);
 
-        std::vector<int> ids;
+        std::vector<std::pair<int, int64_t>> filed;
         for (const auto& row : test::ReadStoredTasks(world.persistence->Database())) {
-            ids.push_back(row.id);
+            filed.emplace_back(row.id, row.categoryId.value_or(0));
         }
-        // Converted records of both categories are gone; an unfinished task is not filed yet.
-        EXPECT_EQ(ids, (std::vector<int>{kept, unfinished}));
+        // Converted records of both categories are listed under the default one now; an
+        // unfinished task is not filed yet.
+        EXPECT_EQ(filed, (std::vector<std::pair<int, int64_t>>{
+                             {movedTop, 1}, {movedSub, 1}, {kept, other.ID()}, {unfinished, 0}}));
     }
     TaskWorld world(home.Path().string());
     const auto roots = world.tree->Roots();

@@ -16,6 +16,15 @@ TEST(TaskText, TimeIsHoursMinutesSecondsWithoutLeadingZeros) {
     EXPECT_EQ(TimeText(362439), "100:40:39");
 }
 
+TEST(TaskText, CutSpanIsThePartConverted) {
+    EXPECT_DOUBLE_EQ(CutSpanSeconds(100, 0, INT64_MAX), 100);
+    EXPECT_DOUBLE_EQ(CutSpanSeconds(100, 30000000, INT64_MAX), 70);
+    EXPECT_DOUBLE_EQ(CutSpanSeconds(100, 30000000, 20000000), 20);
+    EXPECT_DOUBLE_EQ(CutSpanSeconds(100, 90000000, 20000000), 10);
+    EXPECT_DOUBLE_EQ(CutSpanSeconds(100, 150000000, INT64_MAX), 0);
+    EXPECT_DOUBLE_EQ(CutSpanSeconds(0, 0, 20000000), 0);  // length not known yet
+}
+
 TEST(TaskText, SizeIsWholeKilobytes) {
     EXPECT_EQ(SizeText(1536), "1KB");
     EXPECT_EQ(SizeText(1023), "0KB");

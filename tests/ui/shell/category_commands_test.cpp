@@ -63,14 +63,31 @@ TEST(CategoryCommands, NewPropertiesAndDeleteWithSubCategories) {
     EXPECT_EQ(holidays.CategoryName(), "Trips");
     EXPECT_EQ(holidays.Path(), home / "trips/2024");
 
+    // A converted file filed under the sub-category: the question says what becomes of it.
+    auto settings = Request(home / "in.mkv", home / "done.mp4", tree.Children(holidays)[0]->ID());
+    TConvertingTask done(std::move(settings), nullptr, world.data->Environment());
+    done.SetCategoryId(tree.Children(holidays)[0]->ID());
+    world.data->Persistence().InsertTask(done);
+    world.data->Persistence().MarkConverted(done);
+
     world.Window().UpdateActions();
     ASSERT_TRUE(world.Action("actDelCategory")->isEnabled());
+    world.dialogs.Push(Answer(QMessageBox::No));
+    world.Trigger("actDelCategory");
+    EXPECT_EQ(world.dialogs.History().back().text,
+              "Do you want to delete the selected category? Its sub-category goes with it.\n\n1 "
+              "converted file is filed there. It will be listed under \"Default\"; the file stays "
+              "on disk.");
+    EXPECT_EQ(CountCategories(db), 3);
+
     world.dialogs.Push(Answer(QMessageBox::Yes));
     world.Trigger("actDelCategory");
-    EXPECT_EQ(world.dialogs.History().back().text, "Do you want to delete the selected category?");
     EXPECT_TRUE(tree.Children(*tree.DefaultCategory()).empty());
     EXPECT_EQ(explorer.FocusedNode(), tree.DefaultCategory());
     EXPECT_EQ(CountCategories(db), 1);
+    // Its record is listed under the default category now.
+    EXPECT_EQ(FindStoredTask(db, done.ID())->categoryId, 1);
+    EXPECT_EQ(world.Rows().size(), 1u);
 }
 
 }  // namespace

@@ -125,9 +125,9 @@ TEST_F(TaskControl, DeleteStopsARunningTaskThenDeletesItWithExactlyTheTickedFile
     world.Window().TaskList().SelectTask(task);
 
     world.dialogs.Push([](QDialog& dialog) {
-        // The confirmation as it first appears.
+        // The confirmation as it first appears: Enter deletes no file.
         EXPECT_FALSE(dialog.findChild<QCheckBox*>("chkDeleteSource")->isChecked());
-        EXPECT_TRUE(dialog.findChild<QCheckBox*>("chkDeleteTarget")->isChecked());
+        EXPECT_FALSE(dialog.findChild<QCheckBox*>("chkDeleteTarget")->isChecked());
         dialog.findChild<QAbstractButton*>("btnYes")->click();
     });
     QTest::keyClick(list, Qt::Key_Delete);
@@ -153,6 +153,35 @@ TEST_F(TaskControl, DeleteStopsARunningTaskThenDeletesItWithExactlyTheTickedFile
     EXPECT_FALSE(fs::exists(source));
     EXPECT_TRUE(fs::exists(target));
     EXPECT_EQ(world.dialogs.History().size(), 3u);
+
+    // The next confirmation starts as the user left the last one.
+    TAVTask& other = world.AddTask(Request(home_ / "missing.mkv", home_ / "out/other.mp4"));
+    ASSERT_TRUE(world.WaitFor([&] { return other.Status() == stError; }));
+    world.Window().TaskList().SelectTask(other);
+    world.dialogs.Push([](QDialog& dialog) {
+        EXPECT_TRUE(dialog.findChild<QCheckBox*>("chkDeleteSource")->isChecked());
+        EXPECT_FALSE(dialog.findChild<QCheckBox*>("chkDeleteTarget")->isChecked());
+        dialog.findChild<QAbstractButton*>("btnNo")->click();
+    });
+    QTest::keyClick(list, Qt::Key_Delete);
+    EXPECT_EQ(world.Rows(), std::vector<TAVTask*>{&other});
+    EXPECT_TRUE(world.configuration.DeleteSourceFile());
+    EXPECT_FALSE(world.configuration.DeleteTargetFile());
+}
+
+// A second task into the file a task is writing is refused in the window, naming both.
+TEST_F(TaskControl, ASecondTaskIntoTheFileBeingWrittenIsRefused) {
+    ShellWorld world(home_.Path());
+    const std::string target = home_ / "out/a.mp4";
+    TAVTask& task = world.AddTask(Request(source_, target, 0, true));
+    world.wizardAnswers.push_back(Request(source_, target, 0, true));
+    world.Trigger("actNewConversion");
+    EXPECT_EQ(world.Converting().Tasks().size(), 1u);
+    EXPECT_EQ(world.Rows(), std::vector<TAVTask*>{&task});
+    ASSERT_EQ(world.Errors().size(), 1);
+    EXPECT_TRUE(world.Errors()[0].startsWith(QString::fromStdString(
+        target + " is already being written by the task converting clip.mkv")))
+        << world.Errors()[0].toStdString();
 }
 
 TEST_F(TaskControl, ClosingAsksOnlyWhileTasksConvertAndStopsThemOnYes) {

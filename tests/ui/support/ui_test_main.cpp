@@ -3,14 +3,14 @@
 
 #include <gtest/gtest.h>
 
-#include <QApplication>
+#include "app/guarded_application.h"
 
 int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     }
     ::testing::InitGoogleTest(&argc, argv);
-    QApplication app(argc, argv);
+    tw::ui::GuardedApplication app(argc, argv);
     // Tests close main windows; the application lives on for the next test.
     QApplication::setQuitOnLastWindowClosed(false);
     return RUN_ALL_TESTS();

@@ -8,7 +8,7 @@ namespace {
 
 QImage DeleteConfirmation() {
     Demo().ShowConverted();
-    ui::TFormDelete dialog(&Demo().Window());
+    ui::TFormDelete dialog({}, &Demo().Window());
     dialog.show();
     return Compose(Demo().Window(), dialog);
 }
