@@ -24,6 +24,7 @@
 #include <set>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 extern "C" {
@@ -31,6 +32,7 @@ extern "C" {
 }
 
 #include "engine/converter.h"
+#include "jobs/spare_worker.h"
 #include "jobs/worker_supervisor.h"
 #include "media/av_ptr.h"
 #include "platform/message_service.h"
@@ -382,8 +384,9 @@ void Workers(const Bench& bench, const Job& job, int seconds) {
     std::fflush(stdout);
 }
 
-// From starting a worker to having reaped it, for a request it refuses at once: the program's
-// loading and start, which every conversion in a worker pays.
+// From asking for a worker to having reaped it, for a request it refuses at once: what every
+// conversion in a worker pays before its work begins. Cold: the program's loading and start;
+// with a spare: a worker started ahead (given the time a conversion would take to load it).
 void WorkerStartup(int reps) {
     struct Ignore : tw::jobs::SupervisorEvents {
         void Started(const tw::jobs::RunFigures&) override {}
@@ -397,21 +400,32 @@ void WorkerStartup(int reps) {
         tw::jobs::Control Wanted() override { return tw::jobs::Control::Run; }
     } events;
     tw::jobs::WorkerSupervisor supervisor;
-    std::vector<double> ms;
-    for (int i = 0; i < std::max(reps, 21); ++i) {
-        const auto start = std::chrono::steady_clock::now();
-        const tw::jobs::WorkerOutcome outcome = supervisor.Run("{}", events);
-        ms.push_back(Seconds(start) * 1000.0);
-        if (outcome.refusal.empty()) {
-            std::fprintf(stderr, "the worker did not answer as expected: %s\n",
-                         outcome.death.c_str());
-            std::exit(1);
+    for (const bool spare : {false, true}) {
+        tw::jobs::SpareWorker::Instance().SetEnabled(spare);
+        std::vector<double> ms;
+        for (int i = 0; i < std::max(reps, 21) + (spare ? 1 : 0); ++i) {
+            if (spare) {
+                std::this_thread::sleep_for(std::chrono::seconds(1));
+            }
+            const auto start = std::chrono::steady_clock::now();
+            const tw::jobs::WorkerOutcome outcome = supervisor.Run("{}", events);
+            // With spares, the first run finds none yet.
+            if (!spare || i > 0) {
+                ms.push_back(Seconds(start) * 1000.0);
+            }
+            if (outcome.refusal.empty()) {
+                std::fprintf(stderr, "the worker did not answer as expected: %s\n",
+                             outcome.death.c_str());
+                std::exit(1);
+            }
         }
+        const double median = Median(ms);
+        std::printf(
+            "worker_startup spare=%s median_ms=%.1f min_ms=%.1f target=50 met=%s reps=%zu\n",
+            spare ? "yes" : "no", median, *std::min_element(ms.begin(), ms.end()),
+            median <= 50 ? "yes" : "no", ms.size());
+        std::fflush(stdout);
     }
-    const double median = Median(ms);
-    std::printf("worker_startup median_ms=%.1f min_ms=%.1f target=50 met=%s reps=%zu\n", median,
-                *std::min_element(ms.begin(), ms.end()), median <= 50 ? "yes" : "no", ms.size());
-    std::fflush(stdout);
 }
 
 std::set<std::string> Split(const std::string& text) {

@@ -14,6 +14,7 @@
 #include "cli_arguments.h"
 #include "dvd_source.h"
 #include "engine/converter.h"
+#include "jobs/spare_worker.h"
 #include "jobs/worker_loop.h"
 #include "platform/message_service.h"
 #include "platform/paths.h"
@@ -283,6 +284,9 @@ int main(int argc, char** argv) {
 
     std::signal(SIGINT, OnSignal);
     std::signal(SIGTERM, OnSignal);
+    // A worker started ahead serves only a file that waits for a free slot.
+    tw::jobs::SpareWorker::Instance().SetEnabled(!arguments.inProcess &&
+                                                 jobs.size() > static_cast<size_t>(arguments.jobs));
     const auto working = [&] {
         int count = 0;
         for (const Job& job : jobs) {
@@ -317,6 +321,7 @@ int main(int argc, char** argv) {
             job.converter->WaitForEnd(std::chrono::seconds(10));
         }
     }
+    tw::jobs::SpareWorker::Instance().SetEnabled(false);
     dispatcher.ProcessPending();
     if (terminal) {
         ShowProgress(jobs, messages, true);

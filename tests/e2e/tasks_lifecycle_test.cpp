@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "jobs/spare_worker.h"
 #include "platform/process_priority.h"
 #include "support/media_facts.h"
 #include "support/media_generator.h"
@@ -283,7 +284,8 @@ TEST(TasksLifecycle, PriorityIsTheConversionsNotTheWindows) {
     TaskWorld world(home.Path().string());
     const int windowNice = getpriority(PRIO_PROCESS, static_cast<id_t>(gettid()));
     const int level = platform::ConversionPriority();
-    platform::SetConversionPriority(0);  // "Low"
+    platform::SetConversionPriority(0);               // "Low"
+    jobs::SpareWorker::Instance().SetEnabled(false);  // the run's worker is the one child
     for (const bool inWorker : {false, true}) {
         if (inWorker && !kWorkerProgram) {
             continue;

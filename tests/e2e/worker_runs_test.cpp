@@ -4,6 +4,7 @@
 // ever left unreaped.
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 
@@ -17,7 +18,9 @@
 #include <vector>
 
 #include "jobs/conversion_request.h"
+#include "jobs/spare_worker.h"
 #include "jobs/worker_report.h"
+#include "platform/process_priority.h"
 #include "support/conversion_runner.h"
 #include "support/media_facts.h"
 #include "support/media_generator.h"
@@ -49,7 +52,9 @@ std::vector<pid_t> Children() {
     return children;
 }
 
+// The spare worker, if any, is ended (and spares stay off) first.
 void ExpectNoChildLeft() {
+    jobs::SpareWorker::Instance().SetEnabled(false);
     int status = 0;
     EXPECT_EQ(waitpid(-1, &status, WNOHANG), -1) << "a child was left unreaped";
     EXPECT_EQ(errno, ECHILD);
@@ -76,6 +81,7 @@ TEST(WorkerRuns, AKilledWorkerFailsOnlyItsOwnTaskWhichThenStartsAgain) {
     TempFolder home;
     const std::string source = MakeClip(home.Path(), "source.mkv", 3);
     TaskWorld world(home.Path().string());
+    jobs::SpareWorker::Instance().SetEnabled(false);  // three children: the three workers
     world.explorer.Show(world.Converting(), world.list);
     std::vector<std::string> targets;
     std::vector<TAVTask*> tasks;
@@ -128,6 +134,33 @@ TEST(WorkerRuns, AKilledWorkerFailsOnlyItsOwnTaskWhichThenStartsAgain) {
     ASSERT_TRUE(world.RunUntil([&] { return world.Converting().Tasks().empty(); }, 60s));
     ExpectWholeConversion(again);
     EXPECT_EQ(world.messages.Errors().size(), 1u);
+    ExpectNoChildLeft();
+}
+
+TEST(WorkerRuns, AWorkerStartedAheadTakesTheNextConversionAtThatConversionsPriority) {
+    TempFolder home;
+    const std::string source = MakeClip(home.Path(), "source.mkv", 10);
+    TaskWorld world(home.Path().string());
+    jobs::SpareWorker::Instance().SetEnabled(true);
+    const int level = platform::ConversionPriority();
+    platform::SetConversionPriority(0);  // "Low"
+    TAVTask& first = world.Converting().AddTask(RealTimeRequest(source, home / "first.mp4"));
+    // Its worker, and one started ahead for the next conversion.
+    ASSERT_TRUE(world.RunUntil([] { return Children().size() == 2; }, 30s));
+    first.Stop();
+    ASSERT_TRUE(world.RunUntil([&] { return !first.Converter().IsWorking(); }, 30s));
+    const std::vector<pid_t> spare = Children();
+    ASSERT_EQ(spare.size(), 1u);
+    EXPECT_NE(getpriority(PRIO_PROCESS, static_cast<id_t>(spare[0])), 19);
+
+    TAVTask& second = world.Converting().AddTask(RealTimeRequest(source, home / "second.mp4"));
+    ASSERT_TRUE(world.RunUntil([&] { return second.Converter().StartTime() > 0; }, 30s));
+    // The waiting worker runs it, and took the conversion's priority with the request.
+    EXPECT_EQ(getpriority(PRIO_PROCESS, static_cast<id_t>(spare[0])), 19);
+    second.Stop();
+    ASSERT_TRUE(world.RunUntil([&] { return !second.Converter().IsWorking(); }, 30s));
+    EXPECT_TRUE(second.Converter().ErrorMessage().empty()) << second.Converter().ErrorMessage();
+    platform::SetConversionPriority(level);
     ExpectNoChildLeft();
 }
 

@@ -55,6 +55,9 @@ public:
     void CloseError() { error_.Reset(); }
 
     void Kill();
+    // Forgets the child without ending it (a forked copy of this process, whose child it is
+    // not, lets go of it).
+    void Disown() { reaped_ = true; }
     // Waits for the child to end and reaps it (once); its wait status.
     int Wait();
 

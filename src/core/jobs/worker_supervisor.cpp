@@ -11,8 +11,10 @@
 #include <cstdio>
 #include <cstring>
 #include <deque>
+#include <memory>
 #include <optional>
 
+#include "jobs/spare_worker.h"
 #include "util/av_error.h"
 #include "util/format.h"
 #include "util/string_list.h"
@@ -377,12 +379,14 @@ WorkerOutcome WorkerSupervisor::Run(const std::string& request, SupervisorEvents
             "on PATH";
         return outcome;
     }
-    std::optional<WorkerProcess> child;
-    try {
-        child.emplace(program, std::vector<std::string>{"--worker"});
-    } catch (const EAVError& e) {
-        outcome.refusal = e.what();
-        return outcome;
+    std::unique_ptr<WorkerProcess> child = SpareWorker::Instance().Take(program);
+    if (!child) {
+        try {
+            child = std::make_unique<WorkerProcess>(program, std::vector<std::string>{"--worker"});
+        } catch (const EAVError& e) {
+            outcome.refusal = e.what();
+            return outcome;
+        }
     }
     Session session(*child, events, outcome, silenceLimit_, wake_.Get());
     session.Send(request);

@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <fstream>
 
+#include "jobs/spare_worker.h"
 #include "support/scoped_env.h"
 
 namespace tw::jobs {
@@ -60,6 +61,7 @@ WorkerOutcome RunScript(const std::string& body, RecordingEvents& events,
     std::ofstream(script) << "#!/bin/sh\nread request\n" << body << "\n";
     chmod(script.c_str(), 0755);
     test::ScopedEnv worker("TIDEWELL_WORKER", script);
+    SpareWorker::Instance().SetEnabled(false);  // each script starts afresh
     WorkerSupervisor supervisor(silenceLimit);
     WorkerOutcome outcome = supervisor.Run("{}", events);
     // Every worker is reaped: this process has no child left.
