@@ -1,6 +1,7 @@
 // tidewell-convert: the command-line front end of the converter.
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <csignal>
@@ -285,8 +286,8 @@ int main(int argc, char** argv) {
     std::signal(SIGINT, OnSignal);
     std::signal(SIGTERM, OnSignal);
     // A worker started ahead serves only a file that waits for a free slot.
-    tw::jobs::SpareWorker::Instance().SetEnabled(!arguments.inProcess &&
-                                                 jobs.size() > static_cast<size_t>(arguments.jobs));
+    tw::jobs::SpareWorker::Instance().LimitStarts(
+        arguments.inProcess ? 0 : std::max(0, static_cast<int>(jobs.size()) - arguments.jobs));
     const auto working = [&] {
         int count = 0;
         for (const Job& job : jobs) {

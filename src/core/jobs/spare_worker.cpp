@@ -64,6 +64,14 @@ void SpareWorker::SetEnabled(bool enabled) {
     changed_.notify_all();
 }
 
+void SpareWorker::LimitStarts(int count) {
+    {
+        std::lock_guard lock(mutex_);
+        startsLeft_ = count;
+    }
+    changed_.notify_all();
+}
+
 void SpareWorker::AdoptThisProcess() {
     if (owner_ == getpid()) {
         return;
@@ -82,9 +90,12 @@ void SpareWorker::AdoptThisProcess() {
 void SpareWorker::Keep() {
     std::unique_lock lock(mutex_);
     for (;;) {
-        changed_.wait(lock, [this] { return !wanted_.empty() && !spare_; });
+        changed_.wait(lock, [this] { return !wanted_.empty() && !spare_ && startsLeft_ != 0; });
         const std::string program = wanted_;
         starting_ = true;
+        if (startsLeft_ > 0) {
+            --startsLeft_;
+        }
         lock.unlock();
         std::unique_ptr<WorkerProcess> started;
         bool failed = false;

@@ -33,6 +33,10 @@ public:
     // starts no more.
     void SetEnabled(bool enabled);
 
+    // At most count more spares are started (the command line knows how many of its files
+    // wait for a free slot); negative: as many as are taken, the default.
+    void LimitStarts(int count);
+
 private:
     SpareWorker() = default;
     void AdoptThisProcess();  // with mutex_ held
@@ -42,6 +46,7 @@ private:
     std::condition_variable changed_;
     bool enabled_ = true;
     bool starting_ = false;     // the keeper is starting one
+    int startsLeft_ = -1;       // negative: no limit
     std::string wanted_;        // the program a spare is wanted of; empty: none wanted
     std::string spareProgram_;  // what spare_ runs
     std::unique_ptr<WorkerProcess> spare_;
