@@ -3,6 +3,7 @@
 #include <poll.h>
 #include <unistd.h>
 
+#include <thread>
 #include <utility>
 #include <vector>
 
