@@ -1,12 +1,14 @@
 #pragma once
 
-// A worker started ahead of need: loading the worker program and its libraries takes a good
-// part of a second, so one is kept loaded and waiting for its request on standard input, and a
-// conversion takes it instead of starting its own. Taking one asks for the next.
+// A worker started ahead of need: loading the worker program and its libraries (a few hundred
+// of them) takes the better part of 200 ms, so one is kept loaded and waiting for its request on
+// standard input, and a conversion takes it instead of starting its own. Taking one asks for the
+// next.
 //
 // The spare is started on a thread of its own that lives as long as this process, so it gets
-// SIGKILL with the process (PR_SET_PDEATHSIG follows the starting thread). It starts at that
-// thread's priority; the request it is handed carries the conversion's, which it takes before
+// SIGKILL with the process (PR_SET_PDEATHSIG follows the starting thread). It starts at the
+// priority of the thread that first took one (a run's thread, which a run in a worker leaves at
+// the program's own); the request it is handed carries the conversion's, which it takes before
 // it starts any thread of its own. A spare that is not taken is killed and reaped when spares
 // are switched off. Any thread.
 
