@@ -1,6 +1,7 @@
 #include "jobs/spare_worker.h"
 
 #include <poll.h>
+#include <pthread.h>
 #include <unistd.h>
 
 #include <thread>
@@ -89,6 +90,8 @@ void SpareWorker::AdoptThisProcess() {
 }
 
 void SpareWorker::Keep() {
+    // Not the name of the run's thread that started it.
+    pthread_setname_np(pthread_self(), "Spare worker");
     std::unique_lock lock(mutex_);
     for (;;) {
         changed_.wait(lock, [this] { return !wanted_.empty() && !spare_ && startsLeft_ != 0; });
