@@ -6,6 +6,8 @@
 #include "preview/frame_preview.h"
 #include "preview/video_view.h"
 
+#include "profiles/profile_catalogue.h"
+#include "profiles/profile_list.h"
 #include "support/media_generator.h"
 
 namespace tw::screenshots {
@@ -107,6 +109,7 @@ DemoWorld::~DemoWorld() {
 
 void DemoWorld::AddConvertedFiles() {
     const std::string out = home_ / "videos/Conversion/";
+    const auto catalogue = CreateBuiltInCatalogue();
     struct Done {
         const char* source;
         const char* target;
@@ -121,6 +124,10 @@ void DemoWorld::AddConvertedFiles() {
             done.source ? test::MakeClip(home_.Path(), done.source, done.seconds) : DemoFilm();
         auto request = test::Request(source, out + done.target, 1);
         request->SetProfile(done.profile);
+        // The profile's own settings, as the wizard takes them (the device's frame size above all).
+        if (const auto* profile = catalogue->FindByDescription(done.profile)) {
+            profile->ApplyTo(request->ConvertOptions());
+        }
         world_->AddTask(std::move(request));
     }
     Check(world_->WaitFor([&] { return world_->Converting().Tasks().empty(); }),
