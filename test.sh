@@ -10,23 +10,26 @@ cd "$root"
 scripts/setup.sh
 
 jobs=$(nproc)
+phase() { echo "== $1 (at ${SECONDS} s)"; }
 
-echo "== build (release with debug info)"
+phase "build (release with debug info)"
 scripts/build.sh build -DTW_WERROR=ON -DTW_BUILD_TESTS=ON -DTW_BUILD_BENCH=ON
-echo "== tests"
+phase "tests"
 ctest --test-dir build --output-on-failure --parallel "$jobs" --timeout 600
 
-echo "== build (address + undefined behaviour sanitizers)"
+phase "build (address + undefined behaviour sanitizers)"
 scripts/build.sh build-asan -DTW_WERROR=ON -DTW_SANITIZE=ON -DTW_BUILD_TESTS=ON -DTW_BUILD_BENCH=OFF
-echo "== tests under sanitizers"
+phase "tests under sanitizers"
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:halt_on_error=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+export LSAN_OPTIONS="suppressions=$root/tests/robustness/lsan.supp:print_suppressions=0"
 ctest --test-dir build-asan --output-on-failure --parallel "$jobs" --timeout 900
 
-echo "== build (thread sanitizer: the core and its concurrency tests)"
+phase "build (thread sanitizer: the core and its concurrency tests)"
 scripts/build.sh build-tsan -DTW_WERROR=ON -DTW_TSAN=ON
-echo "== concurrency tests under the thread sanitizer"
+phase "concurrency tests under the thread sanitizer"
 ctest --test-dir build-tsan --output-on-failure --parallel "$jobs" --timeout 900
 
-echo "== fuzzing (a few seconds per target)"
+phase "fuzzing (a few seconds per target)"
 scripts/fuzz.sh "${TW_FUZZ_SECONDS:-5}"
+phase "done"

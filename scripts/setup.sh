@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(
-    build-essential cmake ninja-build pkg-config
+    build-essential cmake ninja-build pkg-config ccache
     libavcodec-dev libavformat-dev libavfilter-dev libavdevice-dev libavutil-dev
     libswscale-dev libswresample-dev
     libsqlite3-dev libpugixml-dev libdvdnav-dev libdvdread-dev libfontconfig-dev

@@ -28,7 +28,7 @@ using namespace std::chrono_literals;
         settings->ConvertOptions().Engine.RateEmulation = true;
         TAVTask& task = world.Converting().AddTask(std::move(settings));
         const bool converting =
-            world.RunUntil([&] { return task.Converter().ConvertedDuration() > 0.5; }, 30s);
+            world.RunUntil([&] { return task.Converter().ConvertedDuration() > 0.5; }, 60s);
         const char answer = converting ? 'y' : 'n';
         if (write(readyFd, &answer, 1) != 1 || !converting) {
             _exit(2);

@@ -103,7 +103,7 @@ void ExpectPreviewCopes(const std::string& source) {
     if (!preview.Load(source)) {
         return;
     }
-    const auto deadline = std::chrono::steady_clock::now() + 30s;
+    const auto deadline = std::chrono::steady_clock::now() + 60s;
     bool picturesEnded = !preview.HasVideo();
     bool soundEnded = !preview.HasAudio();
     double played = 0;

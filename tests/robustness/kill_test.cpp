@@ -41,17 +41,18 @@ std::string TargetName(int round, int n) {
         settings->ConvertOptions().SetInputFormat("lavfi");
         TAVTask& task = world.Converting().AddTask(std::move(settings));
         Report(report, "A " + std::to_string(n) + "\n");
+        // A task that completed is no longer in the list (and is freed); the list also holds
+        // the unfinished tasks of the programs killed before.
+        const auto converting = [&] {
+            const auto& tasks = world.Converting().Tasks();
+            return std::any_of(tasks.begin(), tasks.end(),
+                               [&](const auto& t) { return t.get() == &task; });
+        };
         switch (random() % 3) {
             case 0:
-                world.RunUntil([&] { return world.Converting().Tasks().empty(); }, 30s);
+                world.RunUntil([&] { return !converting() || !task.Converter().IsWorking(); }, 30s);
                 break;
-            case 1: {
-                // A task that completed meanwhile is no longer in the list to delete from.
-                const auto converting = [&] {
-                    const auto& tasks = world.Converting().Tasks();
-                    return std::any_of(tasks.begin(), tasks.end(),
-                                       [&](const auto& t) { return t.get() == &task; });
-                };
+            case 1:
                 world.RunUntil(
                     [&] { return !converting() || task.Converter().ConvertedDuration() > 0.1; },
                     30s);
@@ -61,7 +62,6 @@ std::string TargetName(int round, int n) {
                     Report(report, "d " + std::to_string(n) + "\n");
                 }
                 break;
-            }
             default:
                 world.dispatcher.ProcessPending();
                 break;
@@ -96,9 +96,17 @@ TEST(KilledProgram, DatabaseKeepsEveryStoredTaskOnceThroughManyKills) {
     for (int round = 0; round < kRounds; ++round) {
         ChildProcess child(
             [&](int report) -> int { LiveTasks(home.Path().string(), round, report); });
-        // The first task is stored once its line arrives; from then on any moment will do.
+        // The first task is stored once its line arrives. From then on any moment will do: a
+        // random number of further tasks stored (so that the rounds reach past the first task
+        // however slow the machine), then a random delay.
         std::string journalText = child.Read(4, 60s);
         ASSERT_EQ(journalText.rfind("A 0\n", 0), 0u) << journalText;
+        const int laterTasks = static_cast<int>(random() % 3);
+        while (ReadJournal(journalText).stored.size() <= static_cast<size_t>(laterTasks)) {
+            const std::string more = child.Read(1, 60s);
+            ASSERT_FALSE(more.empty()) << "the program stopped storing tasks:\n" << journalText;
+            journalText += more;
+        }
         std::uniform_int_distribution<int> delayMs(0, 900);
         journalText += child.Read(SIZE_MAX, std::chrono::milliseconds(delayMs(random)));
         child.Kill();

@@ -188,7 +188,7 @@ TEST(OutputFaults, TargetFolderDeletedDuringTheRun) {
         [](TConversionSettings& s) { s.ConvertOptions().Engine.RateEmulation = true; },
         [&](TAVTask& task) {
             ASSERT_TRUE(
-                world.RunUntil([&] { return task.Converter().ConvertedDuration() > 0.5; }, 30s));
+                world.RunUntil([&] { return task.Converter().ConvertedDuration() > 0.5; }, 60s));
             fs::remove_all(folder);
         });
     ASSERT_TRUE(end.ended);

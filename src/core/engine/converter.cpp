@@ -224,7 +224,9 @@ void TAVConverter::WaitWhilePaused() {
     const int64_t pausedAt = av_gettime();
     {
         std::unique_lock lock(pauseMutex_);
+        pauseHeld_.store(true);
         pauseChanged_.wait(lock, [this] { return state_.load() != RunState::Paused; });
+        pauseHeld_.store(false);
     }
     // Time spent paused is no time spent converting: neither used time nor the estimate
     // counts it.

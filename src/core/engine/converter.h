@@ -77,6 +77,9 @@ public:
     bool IsWorking() const { return working_.load(); }
 
     RunState State() const { return state_.load(); }
+    // The worker has come to a pause and waits in it: from here until Resume or Stop the run
+    // writes nothing and its figures stand still.
+    bool PauseHeld() const { return pauseHeld_.load(); }
     int GetProgress() const;
     int Progress() const { return GetProgress(); }
     // Seconds spent converting up to the last report, time spent paused left out; the
@@ -146,6 +149,7 @@ private:
     std::mutex pauseMutex_;
     std::condition_variable pauseChanged_;
     Request kept_ = Request::None;  // asked for while the run opened its files
+    std::atomic<bool> pauseHeld_{false};
 
     std::atomic<double> convertedDuration_{0};
     std::atomic<double> duration_{0};

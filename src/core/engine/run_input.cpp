@@ -7,12 +7,12 @@
 #include <system_error>
 
 extern "C" {
-#include <libavutil/display.h>
 #include <libavutil/opt.h>
 #include <libavutil/pixdesc.h>
 }
 
 #include "engine/conversion_run.h"
+#include "media/display_rotation.h"
 #include "media/library_error.h"
 #include "util/av_error.h"
 #include "util/format.h"
@@ -46,22 +46,6 @@ bool ParametersKnown(const AVCodecParameters& par) {
         default:
             return true;
     }
-}
-
-// Clockwise quarter turns the player applies to a stream's pictures (phone recordings).
-int DisplayRotation(const AVStream* stream) {
-    double degrees = 0;
-    const uint8_t* matrix = av_stream_get_side_data(stream, AV_PKT_DATA_DISPLAYMATRIX, nullptr);
-    if (matrix) {
-        degrees = -av_display_rotation_get(reinterpret_cast<const int32_t*>(matrix));
-    } else if (const AVDictionaryEntry* tag = av_dict_get(stream->metadata, "rotate", nullptr, 0)) {
-        degrees = std::atof(tag->value);
-    }
-    if (!std::isfinite(degrees)) {
-        return 0;
-    }
-    const int quarters = static_cast<int>(std::lround(degrees / 90.0));
-    return ((quarters % 4) + 4) % 4 * 90;
 }
 
 // The source's picture rate as an output rate: the library's guess from the container's and the
@@ -445,7 +429,7 @@ void ConversionRun::OpenInput(int index) {
                 libraryOptions_.ApplyLibraryOptions(
                     dec, libraryOptions_.CodecDefaults(AVMEDIA_TYPE_VIDEO),
                     LibraryOptions::kVideoDecoder);
-                ist->rotation = DisplayRotation(st);
+                ist->rotation = media::DisplayRotation(st);
                 frameHeight_ = dec->height;
                 frameWidth_ = dec->width;
                 if (dec->lowres > 0) {

@@ -7,6 +7,7 @@ extern "C" {
 
 #include <optional>
 
+#include "media/display_rotation.h"
 #include "util/av_error.h"
 #include "util/format.h"
 
@@ -225,6 +226,7 @@ PictureShape TFFPushSource::DecoderShape() const {
     shape.timeBase = stream->time_base;
     shape.sampleAspect = decoder->sample_aspect_ratio;
     shape.deinterlace = decoder->field_order == AV_FIELD_BB || decoder->field_order == AV_FIELD_BT;
+    shape.rotation = media::DisplayRotation(stream);
     return shape;
 }
 
@@ -252,7 +254,7 @@ void TFFPushSource::SetVideoFilters(const std::string& chainText) {
     } else {
         videoFilters_ = chainText;
     }
-    EmptyPin(videoPin_);
+    Reread(Replaced::Pictures);
 }
 
 void TFFPushSource::SetVideoIndex(int position) {
@@ -263,7 +265,7 @@ void TFFPushSource::SetVideoIndex(int position) {
     std::lock_guard stream(streamMutex_);
     videoPosition_ = position;
     OpenVideo();
-    EmptyPin(videoPin_);
+    Reread(Replaced::Pictures);
 }
 
 void TFFPushSource::SetAudioIndex(int position) {
@@ -274,7 +276,7 @@ void TFFPushSource::SetAudioIndex(int position) {
     std::lock_guard stream(streamMutex_);
     audioPosition_ = position;
     OpenAudio();
-    EmptyPin(audioPin_);
+    Reread(Replaced::Sound);
 }
 
 void TFFPushSource::SetSubtitleIndex(int position) {
@@ -284,23 +286,8 @@ void TFFPushSource::SetSubtitleIndex(int position) {
     }
     std::lock_guard stream(streamMutex_);
     subtitlePosition_ = position;
-    {
-        std::lock_guard seek(seekMutex_);
-        std::lock_guard pin(videoPin_.mutex);
-        subtitles_.clear();
-    }
     OpenSubtitle();
-}
-
-void TFFPushSource::EmptyPin(Pin& pin) {
-    {
-        std::lock_guard seek(seekMutex_);
-        std::lock_guard lock(pin.mutex);
-        pin.samples.clear();
-        pin.bytes = 0;
-    }
-    // The demux thread may be resting on a full queue.
-    wake_.notify_all();
+    Reread(Replaced::Subtitles);
 }
 
 size_t TFFPushSource::QueuedVideoFrames() const {

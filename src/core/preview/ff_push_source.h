@@ -16,6 +16,7 @@
 #include <cstdint>
 #include <deque>
 #include <functional>
+#include <limits>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -66,8 +67,9 @@ public:
     bool HasVideo() const { return videoPosition_ >= 0; }
     bool HasAudio() const { return audioPosition_ >= 0; }
     bool HasSubtitle() const { return subtitlePosition_ >= 0; }
-    // Stores the chain; while running it empties the picture queue and rebuilds the graph. A
-    // chain the graph refuses raises EAVError and leaves the previous chain in use.
+    // Stores the chain; while running it replaces the queued pictures with ones through the new
+    // chain, from the first picture not yet taken on. A chain the graph refuses raises EAVError
+    // and leaves the previous chain in use.
     void SetVideoFilters(const std::string& chainText);
     void SetAudioDisabled(bool disabled) { audioDisabled_ = disabled; }
     void SetOnBuffer(OnBufferEvent handler) { onBuffer_ = std::move(handler); }
@@ -83,7 +85,8 @@ public:
     int VideoHeight() const;
     // Switch to another stream of a kind (a position in that kind's list). Carried out only while
     // the thread runs and a video stream is selected; a position past the list is a programming
-    // error.
+    // error. The new stream starts where its output had been taken up to, as a player's does: the
+    // file is read again from there, and the other outputs go on without a gap or a repeat.
     void SetVideoIndex(int position);
     void SetAudioIndex(int position);
     void SetSubtitleIndex(int position);
@@ -155,8 +158,12 @@ private:
     void SeekFile(int64_t position, int64_t previous);
     void FlushDecoders();
     void EmptyQueues();
-    struct Pin;
-    void EmptyPin(Pin& pin);
+    // What a stream switch or a filter change replaces; the rest is kept.
+    enum class Replaced { Pictures, Sound, Subtitles };
+    // Empties what is replaced and reads the file again from where its output was taken up to
+    // (or, for what is kept, from where it was read up to, if that is earlier). Called with
+    // streamMutex_ held.
+    void Reread(Replaced replaced);
 
     media::LibraryUse libraries_;
     bool loadTried_ = false;
@@ -190,9 +197,12 @@ private:
     double spanSeconds_ = 0.0;  // the length of a wanted span; 0 = the whole source
     double videoClock_ = 0.0;
     double audioClock_ = 0.0;
-    // After a seek, pictures and sound that end before these file times are decoded but dropped.
+    // After a seek or a re-read, pictures and sound that end before these presentation times
+    // (seconds, the loop offset included) are decoded but dropped; subtitles at or before
+    // lastSubtitle_ were queued already.
     double videoSkipUntil_ = 0.0;
     double audioSkipUntil_ = 0.0;
+    double lastSubtitle_ = std::numeric_limits<double>::lowest();
     OnBufferEvent onBuffer_;
     OnAudioBufferEvent onAudioBuffer_;
     int audioChannels_ = 0;
@@ -215,6 +225,10 @@ private:
     int64_t duration_ = kUnknownPosition;
     bool seekRequested_ = false;
     bool endOfStream_ = false;
+    // Where the consumers are: the presentation end of the last picture and sound handed out,
+    // or the start of the segment before any.
+    double videoTakenUntil_ = 0.0;
+    double audioTakenUntil_ = 0.0;
     bool terminate_ = false;
     std::atomic<bool> demuxRunning_ = false;
 

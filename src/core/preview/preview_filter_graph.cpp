@@ -58,13 +58,24 @@ void PreviewFilterGraph::Build(const PictureShape& shape, const std::string& cha
     InitFilter(sink, "");
 
     AVFilterContext* head = source;
-    if (shape.deinterlace) {
-        AVFilterContext* yadif = CreateFilter(graph.get(), "yadif", "deinterlace");
-        InitFilter(yadif, "deint=interlaced");
-        if (avfilter_link(source, 0, yadif, 0) < 0) {
+    const auto append = [&](const char* filterName, const char* name, const char* args) {
+        AVFilterContext* filter = CreateFilter(graph.get(), filterName, name);
+        InitFilter(filter, args);
+        if (avfilter_link(head, 0, filter, 0) < 0) {
             throw EAVError("line filter failed");
         }
-        head = yadif;
+        head = filter;
+    };
+    if (shape.deinterlace) {
+        append("yadif", "deinterlace", "deint=interlaced");
+    }
+    // Turned before the user's filters, as the converter does, so that a filter placed on the
+    // preview's picture lands where it lands in the converted file.
+    if (shape.rotation == 90 || shape.rotation == 270) {
+        append("transpose", "upright", shape.rotation == 90 ? "dir=clock" : "dir=cclock");
+    } else if (shape.rotation == 180) {
+        append("hflip", "upright_h", "");
+        append("vflip", "upright_v", "");
     }
 
     const std::string chain = filters::TranslateFilterChain(chainText);

@@ -1,9 +1,10 @@
 #pragma once
 
 // The preview's video filter graph: decoded pictures go into a buffer source "src", through an
-// optional deinterlacer and the user's filter chain, and come out of the sink "out" as 32-bit
-// BGRA. The chain text is the stored form the filter list writes; it is translated here. An empty
-// or blank text links the source straight to the sink.
+// optional deinterlacer, the turn that makes a sideways recording upright (as the converter turns
+// it) and the user's filter chain, and come out of the sink "out" as 32-bit BGRA. The chain text is
+// the stored form the filter list writes; it is translated here. An empty or blank text links the
+// source straight to the sink.
 //
 // Build raises EAVError with "Can not create filter", "Can not init filter", "Parse Graph Failed",
 // "line filter failed" or "config graph failed"; the graph built before, if any, then stays in
@@ -23,11 +24,13 @@ struct PictureShape {
     AVRational timeBase{1, 25};
     AVRational sampleAspect{0, 1};
     bool deinterlace = false;  // bottom-field-first pictures arrive
+    int rotation = 0;          // clockwise degrees the pictures are turned for display
 
     bool operator==(const PictureShape& other) const {
         return width == other.width && height == other.height && pixelFormat == other.pixelFormat &&
                av_cmp_q(timeBase, other.timeBase) == 0 &&
-               av_cmp_q(sampleAspect, other.sampleAspect) == 0 && deinterlace == other.deinterlace;
+               av_cmp_q(sampleAspect, other.sampleAspect) == 0 &&
+               deinterlace == other.deinterlace && rotation == other.rotation;
     }
 };
 

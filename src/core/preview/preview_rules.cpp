@@ -6,10 +6,6 @@
 
 namespace tw::preview {
 
-bool TimeBarEnabled(bool active, GraphState state) {
-    return active && (state == GraphState::Paused || state == GraphState::Running);
-}
-
 bool PlayShowsPause(GraphState state) {
     return state == GraphState::Running;
 }

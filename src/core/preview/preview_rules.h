@@ -1,7 +1,7 @@
 #pragma once
 
-// The preview frame's rules: which commands are available, what the play button shows, what the
-// selection labels say and where a release on the time bar seeks to.
+// The preview frame's rules: what the play button shows, what the selection labels say and
+// where a release on the time bar seeks to.
 
 #include <cstdint>
 #include <string>
@@ -12,9 +12,6 @@ namespace tw::preview {
 
 // The time bar moves one position per tick of this many milliseconds, so positions are seconds.
 inline constexpr int kTimeBarIntervalMs = 1000;
-
-// The time bar and the start and end marks work while a picture can be shown and moved.
-bool TimeBarEnabled(bool active, GraphState state);
 
 // The play button shows "play" (hint "Play") unless the graph runs ("pause", hint "Pause").
 bool PlayShowsPause(GraphState state);

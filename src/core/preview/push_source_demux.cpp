@@ -192,12 +192,12 @@ void TFFPushSource::QueuePicture(media::FramePtr picture) {
         duration = interval * (1.0 + 0.5 * picture->repeat_pict);
     }
     videoClock_ += duration;
-    if (videoClock_ <= videoSkipUntil_ || PastSpan(time)) {
+    const double offset = LoopOffset();
+    if (offset + videoClock_ <= videoSkipUntil_ || PastSpan(time)) {
         return;
     }
     videoWidth_ = picture->width;
     videoHeight_ = picture->height;
-    const double offset = LoopOffset();
     auto sample =
         std::make_unique<TFFSample>(std::move(picture), offset + time, offset + videoClock_);
     std::lock_guard lock(videoPin_.mutex);
@@ -221,6 +221,11 @@ void TFFPushSource::HandleSubtitle(const AVPacket* packet) {
         return;
     }
     subtitle->SetTime(time + LoopOffset());
+    // Read again after a stream switch: queued already.
+    if (subtitle->Time() <= lastSubtitle_) {
+        return;
+    }
+    lastSubtitle_ = subtitle->Time();
     std::lock_guard lock(videoPin_.mutex);
     subtitles_.push_back(std::move(subtitle));
 }
@@ -289,16 +294,17 @@ void TFFPushSource::QueueAudio(AVFrame* decoded) {
 
     double start = audioClock_;
     audioClock_ += static_cast<double>(block->nb_samples) / rate;
-    if (audioClock_ <= audioSkipUntil_ || PastSpan(start)) {
+    const double offset = LoopOffset();
+    if (offset + audioClock_ <= audioSkipUntil_ || PastSpan(start)) {
         return;
     }
     if (PastSpan(audioClock_)) {
         block->nb_samples = static_cast<int>(std::lround((spanSeconds_ - start) * rate));
         audioClock_ = start + static_cast<double>(block->nb_samples) / rate;
     }
-    if (start < audioSkipUntil_) {
+    if (offset + start < audioSkipUntil_) {
         // The block straddles a seek target: only the sound from the target on is kept.
-        const int skip = static_cast<int>(std::lround((audioSkipUntil_ - start) * rate));
+        const int skip = static_cast<int>(std::lround((audioSkipUntil_ - offset - start) * rate));
         if (skip > 0 && skip < block->nb_samples && av_frame_make_writable(block.get()) >= 0) {
             const int frameBytes = block->ch_layout.nb_channels * 2;
             std::memmove(block->data[0], block->data[0] + skip * frameBytes,
@@ -307,7 +313,6 @@ void TFFPushSource::QueueAudio(AVFrame* decoded) {
             start += static_cast<double>(skip) / rate;
         }
     }
-    const double offset = LoopOffset();
     auto sample =
         std::make_unique<TFFSample>(std::move(block), offset + start, offset + audioClock_);
     std::lock_guard lock(audioPin_.mutex);

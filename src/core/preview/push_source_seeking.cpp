@@ -1,5 +1,6 @@
 // The push source's seeking and delivery.
 #include <algorithm>
+#include <cmath>
 #include <limits>
 
 #include "preview/ff_push_source.h"
@@ -103,14 +104,83 @@ void TFFPushSource::PerformSeek() {
     SeekFile(position, previous);
     // What was decoded for the old position is dropped; the first picture and sound kept are
     // the ones the new position falls in.
-    videoSkipUntil_ = audioSkipUntil_ = static_cast<double>(position) / 1e7;
-    videoClock_ = audioClock_ = videoSkipUntil_;
+    videoSkipUntil_ = audioSkipUntil_ = static_cast<double>(start) / 1e7;
+    videoClock_ = audioClock_ = static_cast<double>(position) / 1e7;
 
     std::lock_guard lock(seekMutex_);
     EmptyQueues();
+    videoTakenUntil_ = audioTakenUntil_ = static_cast<double>(start) / 1e7;
     endOfStream_ = false;
     seekRequested_ = false;
     seekDone_.notify_all();
+}
+
+void TFFPushSource::Reread(Replaced replaced) {
+    std::unique_lock lock(seekMutex_);
+    // A seek still to come empties everything and reads from its own position anyway.
+    if (seekRequested_) {
+        return;
+    }
+    // After the end of the last pass the loop index stands one past it.
+    const int pass = std::min(loopIndex_, loopCount_ - 1);
+    const double passOffset = static_cast<double>(fileDuration_) * pass / 1e7;
+    const double videoRead = std::max(passOffset + videoClock_, videoSkipUntil_);
+    const double audioRead = std::max(passOffset + audioClock_, audioSkipUntil_);
+    // What is kept goes on from where it was read up to; what is replaced from where it was
+    // taken up to.
+    double videoFrom = videoRead;
+    double audioFrom = audioRead;
+    double from = std::numeric_limits<double>::max();
+    {
+        std::scoped_lock pins(videoPin_.mutex, audioPin_.mutex);
+        switch (replaced) {
+            case Replaced::Pictures:
+                videoPin_.samples.clear();
+                videoPin_.bytes = 0;
+                videoFrom = videoTakenUntil_;
+                break;
+            case Replaced::Sound:
+                audioPin_.samples.clear();
+                audioPin_.bytes = 0;
+                audioFrom = audioTakenUntil_;
+                break;
+            case Replaced::Subtitles:
+                subtitles_.clear();
+                lastSubtitle_ = std::numeric_limits<double>::lowest();
+                // The pictures not yet taken get their subtitles again.
+                from = videoTakenUntil_;
+                break;
+        }
+    }
+    if (producesVideo_) {
+        from = std::min(from, videoFrom);
+    }
+    if (producesAudio_) {
+        from = std::min(from, audioFrom);
+    }
+    endOfStream_ = false;
+    lock.unlock();
+    // The demux thread may be resting on a full queue or at the end.
+    wake_.notify_all();
+    if (from == std::numeric_limits<double>::max()) {
+        return;  // nothing to read for
+    }
+
+    const int64_t start = std::llround(from * 1e7);
+    int64_t previous = std::llround(std::max(videoRead, audioRead) * 1e7);
+    int64_t position = start;
+    if (fileDuration_ > 0) {
+        loopIndex_ =
+            static_cast<int>(std::clamp<int64_t>(start / fileDuration_, 0, loopCount_ - 1));
+        position = start - fileDuration_ * loopIndex_;
+        previous -= fileDuration_ * loopIndex_;
+    } else {
+        loopIndex_ = 0;
+    }
+    SeekFile(position, previous);
+    videoClock_ = audioClock_ = static_cast<double>(position) / 1e7;
+    videoSkipUntil_ = videoFrom;
+    audioSkipUntil_ = audioFrom;
 }
 
 void TFFPushSource::RestartLoop() {
@@ -122,8 +192,12 @@ void TFFPushSource::RestartLoop() {
         previous = fileDuration_ > 0 ? previousStart_ % fileDuration_ : previousStart_;
     }
     SeekFile(0, previous);
-    videoSkipUntil_ = audioSkipUntil_ = 0.0;
     videoClock_ = audioClock_ = 0.0;
+    // The skip marks are presentation times, so what they still hold back lies in this pass or a
+    // later one; without a known length every pass has the same times, and a pass starts afresh.
+    if (fileDuration_ <= 0) {
+        videoSkipUntil_ = audioSkipUntil_ = 0.0;
+    }
 }
 
 void TFFPushSource::SeekFile(int64_t position, int64_t previous) {
@@ -170,6 +244,7 @@ void TFFPushSource::EmptyQueues() {
         pin->firstSample = true;
     }
     subtitles_.clear();
+    lastSubtitle_ = std::numeric_limits<double>::lowest();
 }
 
 Delivered TFFPushSource::DeliverVideo() {
@@ -194,6 +269,7 @@ Delivered TFFPushSource::DeliverVideo() {
     if (onBuffer_) {
         onBuffer_(sample->Buffer(), sample->Width(), sample->Height());
     }
+    videoTakenUntil_ = sample->Stop();
     if (videoPin_.firstSample) {
         sample->MarkDiscontinuity(static_cast<double>(start_) / 1e7);
         videoPin_.firstSample = false;
@@ -215,6 +291,7 @@ Delivered TFFPushSource::DeliverAudio() {
     if (onAudioBuffer_) {
         onAudioBuffer_(sample->Buffer(), sample->Size());
     }
+    audioTakenUntil_ = sample->Stop();
     if (audioPin_.firstSample) {
         sample->MarkDiscontinuity(static_cast<double>(start_) / 1e7);
         audioPin_.firstSample = false;

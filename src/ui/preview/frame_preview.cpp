@@ -153,14 +153,15 @@ void FramePreview::MarkEnd(int position) {
 void FramePreview::UpdateControls() {
     const bool active = playback_.Active();
     const preview::GraphState state = playback_.State();
-    const bool moving = preview::TimeBarEnabled(active, state);
     actPlay_->setEnabled(active);
     actPlay_->setIcon(PlayIcon(state));
     actPlay_->setToolTip(QString::fromUtf8(preview::PlayHint(state)));
     actPlay_->setText(actPlay_->toolTip());
-    bar_->setEnabled(moving);
-    actSetStart_->setEnabled(moving);
-    actSetEnd_->setEnabled(moving);
+    // An opened source shows its picture at the bar's position whether or not it has played,
+    // so the bar and the marks work from the start.
+    bar_->setEnabled(active);
+    actSetStart_->setEnabled(active);
+    actSetEnd_->setEnabled(active);
     if (active) {
         timeTimer_.start();
     } else {

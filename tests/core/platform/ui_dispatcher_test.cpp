@@ -14,7 +14,7 @@ namespace {
 using namespace std::chrono_literals;
 
 // Generous: only reached when a test is about to fail anyway.
-constexpr auto kPatience = 10s;
+constexpr auto kPatience = 60s;
 
 TEST(LoopDispatcher, PostFromAWorkerRunsOnTheUiThread) {
     LoopDispatcher loop;

@@ -18,13 +18,13 @@ namespace tw::preview::test {
 // Small clips made once per test program: 25 fps 160×120 H.264 and stereo AAC at 44.1 kHz.
 struct PreviewClips {
     tw::test::TempFolder folder;
-    std::string audioVideo;  // 2 s, both
-    std::string twoSounds;   // audioVideo with a second, mono, sound stream
-    std::string videoOnly;   // 1.2 s
-    std::string audioOnly;   // 1.5 s
-    std::string variable;    // MPEG-4 video at a variable rate: kVariableStarts, no sound
-    std::string subtitled;   // videoOnly with DVD subtitles: kSubtitleCues
-    std::string twoPictures; // audioVideo with a second, 96×64, 1.2 s picture stream
+    std::string audioVideo;   // 2 s, both
+    std::string twoSounds;    // audioVideo with a second, mono, sound stream
+    std::string videoOnly;    // 1.2 s
+    std::string audioOnly;    // 1.5 s
+    std::string variable;     // MPEG-4 video at a variable rate: kVariableStarts, no sound
+    std::string subtitled;    // videoOnly with DVD subtitles: kSubtitleCues
+    std::string twoPictures;  // audioVideo with a second, 96×64, 1.2 s picture stream
 
     PreviewClips();
     static const PreviewClips& Get();
@@ -43,7 +43,7 @@ inline constexpr BitmapCue kSubtitleCues[] = {{0.2, 0.5}, {0.8, 1.0}};
 
 // Waits until done() holds, giving up after a generous bound.
 template <class Condition>
-bool WaitUntil(Condition done, std::chrono::seconds bound = std::chrono::seconds(30)) {
+bool WaitUntil(Condition done, std::chrono::seconds bound = std::chrono::seconds(60)) {
     const auto deadline = std::chrono::steady_clock::now() + bound;
     while (!done()) {
         if (std::chrono::steady_clock::now() > deadline) {

@@ -33,7 +33,7 @@ TEST(UiThread, WorkersPostInOrderAndWaitForBlockingCalls) {
         EXPECT_THROW(dispatcher.RunBlocking([] { throw EAVError("refused"); }), EAVError);
         finished = true;
     });
-    ASSERT_TRUE(QTest::qWaitFor([&] { return finished.load(); }));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return finished.load(); }, 60000));
     worker.join();
     EXPECT_TRUE(onUiThread);
     for (int i = 0; i <= 100; ++i) {
@@ -58,7 +58,7 @@ TEST(UiThread, MessageBoxesFromAWorkerAreShownOnTheUiThread) {
         messages.ShowError("Broken");
         finished = true;
     });
-    ASSERT_TRUE(QTest::qWaitFor([&] { return finished.load(); }));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return finished.load(); }, 60000));
     worker.join();
     EXPECT_TRUE(shownOnUiThread);
     EXPECT_TRUE(answer);

@@ -17,6 +17,8 @@ namespace {
 using test::FakeNotificationBus;
 using test::RecordingDesktop;
 
+constexpr int kWaitMs = 60000;
+
 class Alert : public ::testing::Test {
 protected:
     Alert() {
@@ -87,16 +89,16 @@ TEST_F(Alert, WithoutANotificationServiceTheProgramsOwnAlertAppears) {
     QLabel* message = first->findChild<QLabel*>("lblMessage");
     QTest::mouseClick(first, Qt::LeftButton, {}, message->geometry().center());
     EXPECT_EQ(desktop_.shown, QStringList{QString::fromStdString(target_)});
-    ASSERT_TRUE(QTest::qWaitFor([&] { return alerts_.Popups().size() == 1; }));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return alerts_.Popups().size() == 1; }, kWaitMs));
 
     std::filesystem::remove(target_);
     alerts_.Popups()[0]->findChild<QPushButton*>("btnFolder")->click();
     EXPECT_EQ(Errors().size(), 1);
-    EXPECT_TRUE(QTest::qWaitFor([&] { return alerts_.Popups().isEmpty(); }));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return alerts_.Popups().isEmpty(); }, kWaitMs));
 
     alerts_.ShowAlert(alert_);
     alerts_.Popups()[0]->findChild<QPushButton*>("btnClose")->click();
-    EXPECT_TRUE(QTest::qWaitFor([&] { return alerts_.Popups().isEmpty(); }));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return alerts_.Popups().isEmpty(); }, kWaitMs));
     EXPECT_EQ(desktop_.shown.size(), 1);
 }
 

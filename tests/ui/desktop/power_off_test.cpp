@@ -23,7 +23,7 @@ TEST(PowerOff, CountdownCancelledShutsNothingDownShutDownNowDoes) {
     EXPECT_EQ(power.Countdown(), first);
 
     first->findChild<QPushButton*>("btnCancel")->click();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return power.Countdown() == nullptr; }));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return power.Countdown() == nullptr; }, 60000));
     EXPECT_EQ(system.powerOffs, 0);
 
     power.PowerOff(nullptr);

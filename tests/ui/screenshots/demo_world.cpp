@@ -76,7 +76,7 @@ preview::SamplePtr DemoPicture() {
         preview.OpenSource(QString::fromStdString(DemoFilm()));
         preview.Playback().Pause();
         preview.SeekTo(2);
-        Check(QTest::qWaitFor([&] { return preview.View()->HasPicture(); }, 10000),
+        Check(QTest::qWaitFor([&] { return preview.View()->HasPicture(); }, 60000),
               "the film's picture");
         return preview.View()->Picture();
     }();

@@ -30,7 +30,7 @@ void ChooseProfile(const QObject& wizard, const char* category, const char* prof
 }
 
 void ClickWhenOffered(QAbstractButton* button) {
-    ASSERT_TRUE(QTest::qWaitFor([&] { return button->isEnabled(); }, 5000))
+    ASSERT_TRUE(QTest::qWaitFor([&] { return button->isEnabled(); }, 60000))
         << button->objectName().toStdString();
     button->click();
 }
@@ -41,7 +41,7 @@ void ClickFinish(ui::TFormNewConversion& wizard) {
 }
 
 bool WaitForPreview(ui::TFormNewConversion& wizard) {
-    return QTest::qWaitFor([&] { return wizard.Preview().View()->HasPicture(); }, 30000);
+    return QTest::qWaitFor([&] { return wizard.Preview().View()->HasPicture(); }, 60000);
 }
 
 }  // namespace tw::test

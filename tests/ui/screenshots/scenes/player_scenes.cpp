@@ -14,7 +14,7 @@ namespace tw::screenshots {
 namespace {
 
 bool WaitForPicture(const ui::VideoView& view) {
-    return QTest::qWaitFor([&] { return view.HasPicture(); }, 10000);
+    return QTest::qWaitFor([&] { return view.HasPicture(); }, 60000);
 }
 
 // Both are shown over the main window, as when opened from it.

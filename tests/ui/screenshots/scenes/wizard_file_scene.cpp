@@ -21,7 +21,16 @@ QImage WizardFileSource() {
     wizard.Preview().Playback().Pause();
     wizard.Preview().SeekTo(5);
     wizard.Preview().SetSelection(3, 9);
-    QTest::qWait(300);
+    // The picture at the new position is shown.
+    const bool shown = QTest::qWaitFor(
+        [&] {
+            const preview::SamplePtr& picture = wizard.Preview().View()->Picture();
+            return picture && picture->Start() <= 5.0 && 5.0 < picture->Stop();
+        },
+        60000);
+    if (!shown) {
+        qWarning("wizard-file-source: the picture at 0:0:5 never came");
+    }
     wizard.UpdateReadyState();
     return Compose(Demo().Window(), wizard);
 }
