@@ -31,6 +31,7 @@ struct Arguments {
     bool verbose = false;
     bool stretch = false;  // the picture fills a frame of another shape
     bool help = false;
+    bool version = false;
 };
 
 // Parses the command line (without the program name). Throws std::invalid_argument with a
