@@ -12,7 +12,7 @@ packages=(
     qt6-base-dev qt6-multimedia-dev qt6-svg-dev libqt6svg6
     libgtest-dev libgmock-dev libbenchmark-dev
     fonts-dejavu-core dvdauthor genisoimage
-    desktop-file-utils appstream
+    desktop-file-utils appstream bash-completion man-db
     clang libclang-rt-14-dev
 )
 

@@ -25,6 +25,7 @@
 #include "profiles/target_name.h"
 #include "util/av_error.h"
 #include "util/property_path.h"
+#include "util/version_text.h"
 
 namespace {
 
@@ -167,6 +168,10 @@ int main(int argc, char** argv) {
     }
     if (arguments.help) {
         std::cout << tw::cli::UsageText();
+        return 0;
+    }
+    if (arguments.version) {
+        std::cout << tw::VersionText("tidewell-convert");
         return 0;
     }
 

@@ -7,6 +7,8 @@
 
 #include <filesystem>
 #include <fstream>
+#include <set>
+#include <string>
 
 #include "jobs/spare_worker.h"
 #include "platform/process_priority.h"
@@ -105,11 +107,16 @@ TEST(TasksLifecycle, TwoTasksRunPauseStopRestartCompleteAndReload) {
         EXPECT_EQ(a.Status(), stRunning);
         ASSERT_TRUE(world.RunUntil([&] { return world.Converting().Tasks().empty(); }, 60s));
         EXPECT_EQ(world.list.RowCount(), 0);
+        // Either may finish first: how far the restarted one got before the other resumed
+        // depends on the machine's load.
         ASSERT_EQ(world.alerts.alerts.size(), 2u);
-        EXPECT_EQ(world.alerts.alerts[0].header, "Task Completed");
-        EXPECT_EQ(world.alerts.alerts[0].message, targetA + " was generated.");
-        EXPECT_EQ(world.alerts.alerts[0].targetFile, targetA);
-        EXPECT_EQ(world.alerts.alerts[1].message, targetB + " was generated.");
+        std::set<std::string> generated;
+        for (const auto& alert : world.alerts.alerts) {
+            EXPECT_EQ(alert.header, "Task Completed");
+            EXPECT_EQ(alert.message, alert.targetFile + " was generated.");
+            generated.insert(alert.targetFile);
+        }
+        EXPECT_EQ(generated, (std::set<std::string>{targetA, targetB}));
         EXPECT_EQ(world.power.powerOffs, 0);
         EXPECT_TRUE(world.messages.Errors().empty());
 
