@@ -3,7 +3,10 @@
 // profile) and each against the same job written straight on the media libraries.
 //
 //   build/bench/conversions [--reps N] [--jobs a,b,...] [--sections
-//   ratio,concurrency,threads,memory]
+//   ratio,concurrency,threads,memory,workers]
+//
+// "workers" compares a conversion in a worker process (as the programs run them) with one in
+// this process, and times a worker's start-up.
 //
 // Every run is a child process of its own, so that its processor time and peak memory are its
 // alone. One line per figure, "key=value" fields, medians over the repetitions; engine and
@@ -21,6 +24,7 @@
 #include <set>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 extern "C" {
@@ -28,6 +32,8 @@ extern "C" {
 }
 
 #include "engine/converter.h"
+#include "jobs/spare_worker.h"
+#include "jobs/worker_supervisor.h"
 #include "media/av_ptr.h"
 #include "platform/message_service.h"
 #include "platform/ui_dispatcher.h"
@@ -70,7 +76,7 @@ double Seconds(std::chrono::steady_clock::time_point since) {
 
 // count converters, all started at once (together) or one after another.
 int ChildEngine(const Job& job, const std::string& source, const fs::path& folder, int threads,
-                int count, bool together) {
+                int count, bool together, bool inWorkers) {
     tw::platform::LoopDispatcher dispatcher;
     tw::TAVConvertOptions options;
     ConfigureEngine(job, threads, options);
@@ -91,6 +97,7 @@ int ChildEngine(const Job& job, const std::string& source, const fs::path& folde
             {(folder / ("engine-" + job.name + "-" + std::to_string(i) + job.extension)).string()});
         converter->SetConvertOptions(options);
         converter->ConvertOptions().Engine = options.Engine;
+        converter->SetInOwnProcess(inWorkers);
         converter->Start();
         converters.push_back(std::move(converter));
         if (!together) {
@@ -125,7 +132,7 @@ int ChildReference(const Job& job, const std::string& source, const fs::path& fo
 }
 
 int Child(int argc, char** argv) {
-    // child engine|reference JOB SOURCE FOLDER THREADS [COUNT together|serial]
+    // child engine|reference JOB SOURCE FOLDER THREADS [COUNT together|serial [worker]]
     if (argc < 7) {
         return 2;
     }
@@ -142,7 +149,8 @@ int Child(int argc, char** argv) {
     tw::platform::ScopedMessageService install(messages);
     const int count = argc > 7 ? std::atoi(argv[7]) : 1;
     const bool together = argc > 8 && std::string(argv[8]) == "together";
-    return ChildEngine(*job, argv[4], argv[5], threads, count, together);
+    const bool inWorkers = argc > 9 && std::string(argv[9]) == "worker";
+    return ChildEngine(*job, argv[4], argv[5], threads, count, together, inWorkers);
 }
 
 // ---- parent side -----------------------------------------------------------------------------
@@ -201,11 +209,11 @@ struct Bench {
         return EnsureSource(source);
     }
 
-    Sample Engine(const Job& job, int seconds, int threads, int count = 1,
-                  bool together = false) const {
+    Sample Engine(const Job& job, int seconds, int threads, int count = 1, bool together = false,
+                  bool inWorker = false) const {
         return Measure({"child", "engine", job.name, Source(job, seconds), folder.string(),
                         std::to_string(threads), std::to_string(count),
-                        together ? "together" : "serial"});
+                        together ? "together" : "serial", inWorker ? "worker" : "here"});
     }
 
     Sample Reference(const Job& job, int seconds, int threads) const {
@@ -215,9 +223,7 @@ struct Bench {
 
     // A job over in well under a second swings by tens of percent with whatever else the
     // machine does at that moment: its medians need many more repetitions to settle.
-    int RepsFor(double wallSeconds) const {
-        return wallSeconds < 1.0 ? std::max(reps, 21) : reps;
-    }
+    int RepsFor(double wallSeconds) const { return wallSeconds < 1.0 ? std::max(reps, 21) : reps; }
 };
 
 // Packets, bytes and a digest of the bytes per kind of stream in a file.
@@ -354,6 +360,74 @@ void Memory(const Bench& bench, const Job& job) {
     std::fflush(stdout);
 }
 
+// The same job converted in a worker process and in the converting process itself; the peak is
+// the converting process's own (the worker's encoders are not in it).
+void Workers(const Bench& bench, const Job& job, int seconds) {
+    std::vector<Sample> here, worker;
+    const int reps = bench.RepsFor(bench.Engine(job, seconds, 1).wall);
+    for (int i = 0; i < reps; ++i) {
+        if (i % 2 == 0) {
+            here.push_back(bench.Engine(job, seconds, 1));
+            worker.push_back(bench.Engine(job, seconds, 1, 1, false, true));
+        } else {
+            worker.push_back(bench.Engine(job, seconds, 1, 1, false, true));
+            here.push_back(bench.Engine(job, seconds, 1));
+        }
+    }
+    const Sample h = Medians(here);
+    const Sample w = Medians(worker);
+    std::printf(
+        "workers job=%s in_process_s=%.3f worker_s=%.3f worker_over_in_process=%.3f target=1.02 "
+        "met=%s peak_in_process_mb=%.1f peak_beside_worker_mb=%.1f reps=%d\n",
+        job.name.c_str(), h.wall, w.wall, w.wall / h.wall, w.wall / h.wall <= 1.02 ? "yes" : "no",
+        h.peak, w.peak, reps);
+    std::fflush(stdout);
+}
+
+// From asking for a worker to having reaped it, for a request it refuses at once: what every
+// conversion in a worker pays before its work begins. Cold: the program's loading and start;
+// with a spare: a worker started ahead (given the time a conversion would take to load it).
+void WorkerStartup(int reps) {
+    struct Ignore : tw::jobs::SupervisorEvents {
+        void Started(const tw::jobs::RunFigures&) override {}
+        void Progress(const tw::jobs::RunFigures&) override {}
+        void Log(int, const std::string&) override {}
+        void Message(tw::jobs::Report::MessageKind, const std::string&) override {}
+        void PauseHeld(bool, const tw::jobs::RunFigures&) override {}
+        void Stopped(const tw::jobs::RunFigures&) override {}
+        void Failed(const tw::jobs::RunTexts&) override {}
+        void Done(const tw::jobs::RunFigures&, const tw::jobs::RunTexts&) override {}
+        tw::jobs::Control Wanted() override { return tw::jobs::Control::Run; }
+    } events;
+    tw::jobs::WorkerSupervisor supervisor;
+    for (const bool spare : {false, true}) {
+        tw::jobs::SpareWorker::Instance().SetEnabled(spare);
+        std::vector<double> ms;
+        for (int i = 0; i < std::max(reps, 21) + (spare ? 1 : 0); ++i) {
+            if (spare) {
+                std::this_thread::sleep_for(std::chrono::seconds(1));
+            }
+            const auto start = std::chrono::steady_clock::now();
+            const tw::jobs::WorkerOutcome outcome = supervisor.Run("{}", events);
+            // With spares, the first run finds none yet.
+            if (!spare || i > 0) {
+                ms.push_back(Seconds(start) * 1000.0);
+            }
+            if (outcome.refusal.empty()) {
+                std::fprintf(stderr, "the worker did not answer as expected: %s\n",
+                             outcome.death.c_str());
+                std::exit(1);
+            }
+        }
+        const double median = Median(ms);
+        std::printf(
+            "worker_startup spare=%s median_ms=%.1f min_ms=%.1f target=50 met=%s reps=%zu\n",
+            spare ? "yes" : "no", median, *std::min_element(ms.begin(), ms.end()),
+            median <= 50 ? "yes" : "no", ms.size());
+        std::fflush(stdout);
+    }
+}
+
 std::set<std::string> Split(const std::string& text) {
     std::set<std::string> items;
     std::istringstream in(text);
@@ -381,7 +455,7 @@ int main(int argc, char** argv) {
     }
     Bench bench;
     std::set<std::string> jobs;
-    std::set<std::string> sections = {"ratio", "concurrency", "threads", "memory"};
+    std::set<std::string> sections = {"ratio", "concurrency", "threads", "memory", "workers"};
     for (int i = 1; i + 1 < argc; i += 2) {
         const std::string option = argv[i];
         if (option == "--reps") {
@@ -397,6 +471,8 @@ int main(int argc, char** argv) {
     }
     tw::platform::StderrMessageService messages;
     tw::platform::ScopedMessageService install(messages);
+    // The worker program of this build, unless another is named.
+    setenv("TIDEWELL_WORKER", TW_CLI_PATH, 0);
     bench.folder = OutputFolder();
     fs::create_directories(bench.folder);
 
@@ -417,6 +493,9 @@ int main(int argc, char** argv) {
     }
     std::printf("start load=%s reps=%d\n", LoadAverage().c_str(), bench.reps);
     std::fflush(stdout);
+    if (sections.count("workers")) {
+        WorkerStartup(bench.reps);
+    }
     for (const Job* chosenJob : chosen) {
         const Job& job = *chosenJob;
         if (sections.count("ratio")) {
@@ -430,6 +509,9 @@ int main(int argc, char** argv) {
         }
         if (sections.count("memory")) {
             Memory(bench, job);
+        }
+        if (sections.count("workers")) {
+            Workers(bench, job, kSeconds);
         }
     }
     std::printf("end load=%s\n", LoadAverage().c_str());

@@ -3,8 +3,9 @@
 // profile, thread count as the options say), and on the GUI thread
 //  - the lateness of a 10 ms timer, sampled the whole time (percentiles and worst);
 //  - what repainting costs: the whole window, and the task list's rows alone;
-//  - how often progress asks for a row to be repainted.
-//   build/bench/gui_latency [tasks] [job] [seconds-of-source]
+//  - how often progress asks for a row to be repainted;
+//  - the program's peak memory (its own: the encoders of worker processes are not in it).
+//   build/bench/gui_latency [tasks] [job] [seconds-of-source] [workers|in-process]
 // Two more scenes sample the same lateness while the wizard works:
 //   build/bench/gui_latency --slow-probe   a source chosen in the wizard is a named pipe that
 //                                          delivers a few KB every 20 ms until it is examined;
@@ -30,6 +31,7 @@
 #include <fstream>
 #include <functional>
 #include <iterator>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -298,8 +300,25 @@ std::unique_ptr<TConversionSettings> Request(const bench::Job& job, const std::s
     return settings;
 }
 
+// The largest resident set of this process since it started.
+double PeakMb() {
+    std::FILE* status = std::fopen("/proc/self/status", "r");
+    if (!status) {
+        return 0;
+    }
+    char line[256];
+    long kb = 0;
+    while (std::fgets(line, sizeof line, status)) {
+        if (std::sscanf(line, "VmHWM: %ld kB", &kb) == 1) {
+            break;
+        }
+    }
+    std::fclose(status);
+    return static_cast<double>(kb) / 1024.0;
+}
+
 void Measure(TimedApplication& app, const bench::Job& job, const bench::BenchSource& wanted,
-             int taskCount, const fs::path& home) {
+             int taskCount, bool workers, const fs::path& home) {
     const std::string source = bench::EnsureSource(wanted);
     ui::QtUiDispatcher dispatcher;
     platform::ScopedDispatcher installDispatcher(dispatcher);
@@ -310,6 +329,7 @@ void Measure(TimedApplication& app, const bench::Job& job, const bench::BenchSou
     configuration.SetPriorityApplier([](int, std::string*) { return true; });
     configuration.Load();
     configuration.SetShowAlert(false);
+    configuration.PerformanceOptions().SetRunInOwnProcess(workers);
     // "Automatic" in the options, as the wizard reads it.
     const int threads = configuration.PerformanceOptions().ThreadCount() == 0
                             ? static_cast<int>(std::max(1u, std::thread::hardware_concurrency()))
@@ -337,9 +357,9 @@ void Measure(TimedApplication& app, const bench::Job& job, const bench::BenchSou
         window.UpdateActions();
         newConversion->trigger();
     }
-    std::printf("tasks=%d job=%s source=%s threads=%d platform=%s\n", taskCount, job.name.c_str(),
-                bench::Describe(wanted).c_str(), threads,
-                qPrintable(QGuiApplication::platformName()));
+    std::printf("tasks=%d job=%s source=%s threads=%d runs=%s platform=%s\n", taskCount,
+                job.name.c_str(), bench::Describe(wanted).c_str(), threads,
+                workers ? "workers" : "in-process", qPrintable(QGuiApplication::platformName()));
     std::fflush(stdout);
 
     QElapsedTimer wall;
@@ -367,6 +387,8 @@ void Measure(TimedApplication& app, const bench::Job& job, const bench::BenchSou
         app.windowPaints ? app.windowMs / app.windowPaints : 0.0,
         100.0 * app.windowMs / (seconds * 1000.0), app.rowPaints, app.rowsMs,
         app.rowPaints ? app.rowsMs / app.rowPaints : 0.0);
+    std::printf("memory runs=%s program_peak_mb=%.1f\n", workers ? "workers" : "in-process",
+                PeakMb());
 }
 
 }  // namespace
@@ -384,6 +406,8 @@ int main(int argc, char** argv) {
     }
     bench::BenchSource source = job->source;
     source.seconds = argc > 3 ? std::max(1, std::atoi(argv[3])) : 60;
+    const bool workers = argc <= 4 || std::string(argv[4]) != "in-process";
+    setenv("TIDEWELL_WORKER", TW_CLI_PATH, 0);
     const fs::path home =
         fs::temp_directory_path() / ("tidewell-gui-bench-" + std::to_string(getpid()));
     fs::create_directories(home);
@@ -396,7 +420,7 @@ int main(int argc, char** argv) {
         } else if (scene == "--many-files") {
             MeasureManyFiles(app, home, argc > 2 ? std::max(1, std::atoi(argv[2])) : 30);
         } else {
-            Measure(app, *job, source, taskCount, home);
+            Measure(app, *job, source, taskCount, workers, home);
         }
     }
     std::error_code ignored;

@@ -147,6 +147,8 @@ int main(int argc, char** argv) {
     }
     bench::BenchSource source = job->source;
     source.seconds = argc > 3 ? std::max(1, std::atoi(argv[3])) : 60;
+    // Tasks convert in workers, as the program's options say by default: this build's.
+    setenv("TIDEWELL_WORKER", TW_CLI_PATH, 0);
     const fs::path home =
         fs::temp_directory_path() / ("tidewell-gui-memory-" + std::to_string(getpid()));
     fs::create_directories(home);

@@ -8,10 +8,11 @@ packages=(
     libavcodec-dev libavformat-dev libavfilter-dev libavdevice-dev libavutil-dev
     libswscale-dev libswresample-dev
     libsqlite3-dev libpugixml-dev libdvdnav-dev libdvdread-dev libfontconfig-dev
+    nlohmann-json3-dev
     qt6-base-dev qt6-multimedia-dev qt6-svg-dev libqt6svg6
     libgtest-dev libgmock-dev libbenchmark-dev
     fonts-dejavu-core dvdauthor genisoimage
-    desktop-file-utils appstream
+    desktop-file-utils appstream bash-completion man-db
     clang libclang-rt-14-dev
 )
 

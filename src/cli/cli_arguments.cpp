@@ -67,6 +67,8 @@ Arguments ParseArguments(const std::vector<std::string>& args) {
         };
         if (arg == "-h" || arg == "--help") {
             result.help = true;
+        } else if (arg == "--version") {
+            result.version = true;
         } else if (arg == "-v" || arg == "--verbose") {
             result.verbose = true;
         } else if (arg == "--set") {
@@ -81,6 +83,8 @@ Arguments ParseArguments(const std::vector<std::string>& args) {
             result.listProfiles = true;
         } else if (arg == "--stretch") {
             result.stretch = true;
+        } else if (arg == "--in-process") {
+            result.inProcess = true;
         } else if (arg == "--filters") {
             result.filters = value(arg);
         } else if (arg == "--threads") {
@@ -113,7 +117,7 @@ Arguments ParseArguments(const std::vector<std::string>& args) {
             positional.push_back(arg);
         }
     }
-    if (result.help || result.listProfiles || result.dvdTitles) {
+    if (result.help || result.version || result.listProfiles || result.dvdTitles) {
         return result;
     }
     if (result.outputDir) {
@@ -150,7 +154,7 @@ std::string UsageText() {
            "       tidewell-convert --profile NAME --output-dir DIR [OPTIONS] INPUT...\n"
            "       tidewell-convert [OPTIONS] --dvd PATH [--title N] [--chapters A-B] "
            "[--angle N] OUTPUT\n"
-           "       tidewell-convert --list-profiles | --dvd-titles PATH\n"
+           "       tidewell-convert --list-profiles | --dvd-titles PATH | --version\n"
            "\n"
            "Converts INPUT into OUTPUT. Without options the container and codecs follow the\n"
            "output name and the source's picture size and rates carry over; a name like a\n"
@@ -162,6 +166,8 @@ std::string UsageText() {
            "  --output-dir DIR     convert each INPUT into DIR, named after the source with the\n"
            "                       profile's extension\n"
            "  --jobs N             how many of those inputs convert at once (default 1)\n"
+           "  --in-process         convert in this process rather than each conversion in a\n"
+           "                       worker process of its own\n"
            "  --threads N          decoder and encoder threads (default 0: each library's\n"
            "                       own choice)\n"
            "  --start SECONDS      start converting this far into the source\n"
@@ -187,6 +193,8 @@ std::string UsageText() {
            "  --dvd-titles PATH    list the titles of a DVD\n"
            "  -v, --verbose        also print the libraries' warnings\n"
            "  -h, --help           show this text\n"
+           "  --version            show the program's version and the media libraries' it\n"
+           "                       runs on\n"
            "\n"
            "Exit status: 0 converted, 1 a conversion failed, 2 bad arguments,\n"
            "130 interrupted (the outputs are still finished and playable).\n";

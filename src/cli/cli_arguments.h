@@ -29,8 +29,10 @@ struct Arguments {
     std::string output;  // empty with --output-dir
     bool listProfiles = false;
     bool verbose = false;
-    bool stretch = false;  // the picture fills a frame of another shape
+    bool stretch = false;    // the picture fills a frame of another shape
+    bool inProcess = false;  // convert in this process, not in worker processes
     bool help = false;
+    bool version = false;
 };
 
 // Parses the command line (without the program name). Throws std::invalid_argument with a

@@ -1,6 +1,7 @@
 // tidewell-convert: the command-line front end of the converter.
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <csignal>
@@ -14,13 +15,17 @@
 #include "cli_arguments.h"
 #include "dvd_source.h"
 #include "engine/converter.h"
+#include "jobs/spare_worker.h"
+#include "jobs/worker_loop.h"
 #include "platform/message_service.h"
 #include "platform/paths.h"
+#include "platform/process_priority.h"
 #include "platform/ui_dispatcher.h"
 #include "profile_lookup.h"
 #include "profiles/target_name.h"
 #include "util/av_error.h"
 #include "util/property_path.h"
+#include "util/version_text.h"
 
 namespace {
 
@@ -150,6 +155,10 @@ void Configure(tw::TAVConverter& converter, const tw::cli::Arguments& arguments,
 }  // namespace
 
 int main(int argc, char** argv) {
+    // A conversion for a program that runs each in a process of its own (docs/worker-protocol.md).
+    if (argc == 2 && std::string(argv[1]) == "--worker") {
+        return tw::jobs::RunWorker(STDIN_FILENO, STDOUT_FILENO);
+    }
     tw::cli::Arguments arguments;
     try {
         arguments = tw::cli::ParseArguments(std::vector<std::string>(argv + 1, argv + argc));
@@ -159,6 +168,10 @@ int main(int argc, char** argv) {
     }
     if (arguments.help) {
         std::cout << tw::cli::UsageText();
+        return 0;
+    }
+    if (arguments.version) {
+        std::cout << tw::VersionText("tidewell-convert");
         return 0;
     }
 
@@ -226,10 +239,15 @@ int main(int argc, char** argv) {
         jobs.push_back({arguments.inputs[0], arguments.output, nullptr});
     }
 
+    // This program has no priority of its own: its conversions run at the one it was started
+    // with (`nice`).
+    tw::platform::SetConversionPriority(-1);
     const bool terminal = isatty(STDERR_FILENO);
     std::chrono::steady_clock::time_point lastDraw;
     for (Job& job : jobs) {
         job.converter = std::make_unique<tw::TAVConverter>();
+        // A failure, even a crash of the libraries, ends that conversion alone.
+        job.converter->SetInOwnProcess(!arguments.inProcess);
         try {
             Configure(*job.converter, arguments, profile);
         } catch (const tw::EAVError& e) {
@@ -272,6 +290,9 @@ int main(int argc, char** argv) {
 
     std::signal(SIGINT, OnSignal);
     std::signal(SIGTERM, OnSignal);
+    // A worker started ahead serves only a file that waits for a free slot.
+    tw::jobs::SpareWorker::Instance().LimitStarts(
+        arguments.inProcess ? 0 : std::max(0, static_cast<int>(jobs.size()) - arguments.jobs));
     const auto working = [&] {
         int count = 0;
         for (const Job& job : jobs) {
@@ -306,6 +327,7 @@ int main(int argc, char** argv) {
             job.converter->WaitForEnd(std::chrono::seconds(10));
         }
     }
+    tw::jobs::SpareWorker::Instance().SetEnabled(false);
     dispatcher.ProcessPending();
     if (terminal) {
         ShowProgress(jobs, messages, true);

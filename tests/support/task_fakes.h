@@ -112,6 +112,14 @@ public:
     int powerOffs = 0;
 };
 
+// The worker program tasks convert in, where the test program is built beside it; elsewhere
+// (the unit tests, the core-only sanitizer build) tasks convert in the test's own process.
+#ifdef TW_CLI_PATH
+inline constexpr const char* kWorkerProgram = TW_CLI_PATH;
+#else
+inline constexpr const char* kWorkerProgram = nullptr;
+#endif
+
 // One program's worth of task machinery over a configuration folder that outlives it, so that
 // a second TaskWorld over the same folder is a restart of the program.
 class TaskWorld {
@@ -119,12 +127,17 @@ public:
     explicit TaskWorld(const std::string& configHome)
         : env_("TIDEWELL_CONFIG_HOME", configHome),
           videos_("XDG_VIDEOS_DIR", configHome + "/videos"),
+          worker_("TIDEWELL_WORKER",
+                  kWorkerProgram ? std::optional<std::string>(kWorkerProgram) : std::nullopt),
           installDispatcher_(dispatcher),
           installMessages_(messages) {
         configuration.SetPriorityApplier([](int, std::string*) { return true; });
         configuration.Load();
         // Every task converts at once unless a test sets a limit.
         configuration.PerformanceOptions().SetMaxConversions(0);
+        if (!kWorkerProgram) {
+            configuration.PerformanceOptions().SetRunInOwnProcess(false);
+        }
         persistence = std::make_unique<TPersistentManager>(TAVConfiguration::ConfigFolder(),
                                                            configuration.OutputFolder());
         environment.Persistence = persistence.get();
@@ -160,6 +173,7 @@ public:
 private:
     ScopedEnv env_;
     ScopedEnv videos_;
+    ScopedEnv worker_;
 
 public:
     platform::LoopDispatcher dispatcher;

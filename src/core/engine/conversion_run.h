@@ -39,12 +39,18 @@ public:
     const std::string& Reason() const { return reason_; }
     Role FileRole() const { return role_; }
     const std::string& File() const { return file_; }
+    // As the user reads it: "<message>:<why>", and which file it concerns where the message
+    // does not say so itself.
+    std::string Text() const;
 
 private:
     std::string reason_;
     Role role_;
     std::string file_;
 };
+
+// The library could not open the source name (code, and its words for why).
+ERunFailure SourceOpenFailure(int code, std::string reason, const std::string& name);
 
 // What a run needs from its converter. Called on the worker thread.
 class RunHost {

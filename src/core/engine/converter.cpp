@@ -13,6 +13,8 @@ extern "C" {
 }
 
 #include "engine/conversion_run.h"
+#include "jobs/remote_run.h"
+#include "media/stream_registry.h"
 #include "platform/message_service.h"
 #include "platform/process_priority.h"
 #include "util/av_error.h"
@@ -112,24 +114,6 @@ private:
     std::string watchedError_;  // worker thread only, as the lines it is taken from
 };
 
-namespace {
-
-// The failure as the user reads it: "<message>:<why>", and which file it concerns where the
-// message does not say so itself.
-std::string FailureTextOf(const std::string& message, const std::string& reason,
-                          engine::ERunFailure::Role role, const std::string& file) {
-    std::string text = reason.empty() ? message : message + ":" + reason;
-    if (role != engine::ERunFailure::Role::None && !file.empty() &&
-        message.find(file) == std::string::npos) {
-        text += FormatPrintf(" (%s: %s)",
-                             role == engine::ERunFailure::Role::Source ? "source" : "target",
-                             file.c_str());
-    }
-    return text;
-}
-
-}  // namespace
-
 TAVConverter::TAVConverter(platform::UiDispatcher* dispatcher)
     : dispatcher_(dispatcher),
       alive_(std::make_shared<std::atomic<bool>>(true)),
@@ -173,6 +157,10 @@ bool TAVConverter::Start() {
         failed_ = false;
     }
     lastProgressPost_ = {};
+    const bool localSource = std::any_of(inputFiles_.begin(), inputFiles_.end(), [](const auto& n) {
+        return media::ParseStreamUrl(n).has_value();
+    });
+    remote_ = inOwnProcess_ && !localSource ? std::make_unique<RemoteRun>(*this) : nullptr;
     working_.store(true);
     thread_ = std::jthread([this] { Execute(); });
     return true;
@@ -185,6 +173,7 @@ void TAVConverter::Pause() {
     } else if (state_.load() == RunState::Idle && working_.load() && kept_ == Request::None) {
         kept_ = Request::Pause;
     }
+    WakeRemote();
 }
 
 void TAVConverter::Resume() {
@@ -195,6 +184,7 @@ void TAVConverter::Resume() {
     } else if (kept_ == Request::Pause) {
         kept_ = Request::None;
     }
+    WakeRemote();
 }
 
 void TAVConverter::Stop() {
@@ -205,6 +195,13 @@ void TAVConverter::Stop() {
         pauseChanged_.notify_all();
     } else if (current == RunState::Idle && working_.load()) {
         kept_ = Request::Stop;
+    }
+    WakeRemote();
+}
+
+void TAVConverter::WakeRemote() {
+    if (remote_) {
+        remote_->ControlChanged();
     }
 }
 
@@ -263,6 +260,12 @@ void TAVConverter::Execute() {
     const std::string name =
         "Converting " + (inputFiles_.empty() ? std::string() : inputFiles_.front());
     pthread_setname_np(pthread_self(), name.substr(0, 15).c_str());
+    if (remote_) {
+        // The worker process takes the conversion priority itself, before it starts a thread.
+        remote_->Run();
+        working_.store(false);
+        return;
+    }
     // The user's priority is for the conversion (and the codec threads it starts), never for
     // the window that started it.
     std::string priorityRefused;
@@ -302,25 +305,10 @@ void TAVConverter::Execute() {
     }
     if (failed) {
         // Out of the log's reach: opening a target to see whether it plays is no news.
-        const std::vector<std::string> removed = engine::RemoveUnusableTargets(targets);
-        for (const std::string& line : removed) {
-            DoLog(AV_LOG_WARNING, line);
-        }
-        if (!removed.empty()) {
-            // The row shows what the target holds: nothing now.
-            convertedDuration_.store(0);
-            outputSize_.store(0);
-        }
+        DiscardUnusableTargets(targets);
         DoError();
     }
-    bool stopped = false;
-    {
-        std::lock_guard lock(pauseMutex_);
-        stopped = state_.load() == RunState::StopRequested;
-        state_.store(RunState::Idle);
-        kept_ = Request::None;
-        pauseChanged_.notify_all();
-    }
+    const bool stopped = LeaveRun();
     if (transcodeBegan) {
         DoComplete(stopped);
     }
@@ -329,6 +317,27 @@ void TAVConverter::Execute() {
     // behind.
     malloc_trim(0);
     working_.store(false);
+}
+
+void TAVConverter::DiscardUnusableTargets(const std::vector<engine::TargetOutcome>& targets) {
+    const std::vector<std::string> removed = engine::RemoveUnusableTargets(targets);
+    for (const std::string& line : removed) {
+        DoLog(AV_LOG_WARNING, line);
+    }
+    if (!removed.empty()) {
+        // The row shows what the target holds: nothing now.
+        convertedDuration_.store(0);
+        outputSize_.store(0);
+    }
+}
+
+bool TAVConverter::LeaveRun() {
+    std::lock_guard lock(pauseMutex_);
+    const bool stopped = state_.load() == RunState::StopRequested;
+    state_.store(RunState::Idle);
+    kept_ = Request::None;
+    pauseChanged_.notify_all();
+    return stopped;
 }
 
 void TAVConverter::RecordFailure(const std::exception& e) {
@@ -340,11 +349,9 @@ void TAVConverter::RecordFailure(const std::exception& e) {
         if (!failure->Reason().empty()) {
             lastLogMessage_ = failure->Reason();
         }
-        failureText_ =
-            FailureTextOf(errorMessage_, failure->Reason(), failure->FileRole(), failure->File());
+        failureText_ = failure->Text();
     } else {
-        failureText_ =
-            FailureTextOf(errorMessage_, lastLogMessage_, engine::ERunFailure::Role::None, "");
+        failureText_ = engine::ERunFailure(errorMessage_, lastLogMessage_).Text();
     }
 }
 

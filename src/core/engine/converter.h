@@ -24,8 +24,10 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "engine/convert_options.h"
+#include "engine/target_files.h"
 #include "media/library.h"
 #include "platform/ui_dispatcher.h"
 #include "util/string_list.h"
@@ -60,6 +62,13 @@ public:
     void SetOnComplete(TNotifyEvent handler) { onComplete_ = std::move(handler); }
     void SetOnStopped(TNotifyEvent handler) { onStopped_ = std::move(handler); }
     void SetOnError(TNotifyEvent handler) { onError_ = std::move(handler); }
+
+    // Where runs happen: each in a worker process of its own (tidewell-convert --worker, found
+    // as jobs::FindWorkerProgram says), or on the worker thread in this process. Events and
+    // figures are the same either way. In this process until set; a source that exists only in
+    // this process (a "stream:N" DVD title) always converts here.
+    bool InOwnProcess() const { return inOwnProcess_; }
+    void SetInOwnProcess(bool value) { inOwnProcess_ = value; }
 
     // Starts a run on a new worker thread. Only when idle and no worker of an earlier run is
     // still winding down; returns false otherwise.
@@ -113,9 +122,13 @@ public:
 private:
     class Worker;
     friend class Worker;
+    class RemoteRun;
+    friend class RemoteRun;
 
     void Execute();
     void RecordFailure(const std::exception& e);
+    // After a failure, once the run's files are closed: removes the targets it left useless.
+    void DiscardUnusableTargets(const std::vector<engine::TargetOutcome>& targets);
     void DoLog(int level, const std::string& text);
     void DoStopped();
     void DoError();
@@ -126,6 +139,10 @@ private:
     void MarkReportTime(int64_t now);
     // Idle -> running as the loop begins, or paused or stopping as asked meanwhile.
     void EnterLoopState();
+    // Back to idle at the end of a run; whether a stop was requested.
+    bool LeaveRun();
+    // Passes a pause, resume or stop on to the run's worker process.
+    void WakeRemote();
 
     platform::UiDispatcher& Dispatcher() const;
 
@@ -174,6 +191,9 @@ private:
     std::atomic<bool> working_{false};
     std::shared_ptr<std::atomic<bool>> alive_;  // read by posted events; false once destroyed
     std::unique_ptr<Worker> worker_;
+    bool inOwnProcess_ = false;
+    // The current run's worker process, when it has one. Set by Start on the owner's thread.
+    std::unique_ptr<RemoteRun> remote_;
     std::jthread thread_;
 };
 

@@ -291,8 +291,7 @@ void ConversionRun::OpenInput(int index) {
     int result = avformat_open_input(&raw, name.c_str(), forcedInputFormat_, &openOptions);
     av_dict_free(&openOptions);
     if (result < 0) {
-        throw ERunFailure(FormatPrintf("Could not open file:%d!", result), LibraryReason(result),
-                          ERunFailure::Role::Source, name);
+        throw SourceOpenFailure(result, LibraryReason(result), name);
     }
     media::InputFormatPtr context(raw);
 
@@ -520,6 +519,21 @@ bool ConversionRun::AnyInputHas(AVMediaType type) const {
         }
     }
     return false;
+}
+
+std::string ERunFailure::Text() const {
+    const std::string message = what();
+    std::string text = reason_.empty() ? message : message + ":" + reason_;
+    if (role_ != Role::None && !file_.empty() && message.find(file_) == std::string::npos) {
+        text +=
+            FormatPrintf(" (%s: %s)", role_ == Role::Source ? "source" : "target", file_.c_str());
+    }
+    return text;
+}
+
+ERunFailure SourceOpenFailure(int code, std::string reason, const std::string& name) {
+    return ERunFailure(FormatPrintf("Could not open file:%d!", code), std::move(reason),
+                       ERunFailure::Role::Source, name);
 }
 
 std::string ConversionRun::LibraryReason(int code) const {

@@ -47,8 +47,12 @@ int ConversionPriority() {
 
 bool ApplyConversionPriorityToThisThread(std::string* error) {
     // On Linux a thread's nice value is its own: "process" here names the calling thread.
+    const int level = conversionLevel.load();
+    if (level < 0) {
+        return true;
+    }
     const id_t thread = static_cast<id_t>(gettid());
-    const int wanted = NiceValueForLevel(conversionLevel.load());
+    const int wanted = NiceValueForLevel(level);
     errno = 0;
     const int current = getpriority(PRIO_PROCESS, thread);
     if (errno == 0 && current == wanted) {

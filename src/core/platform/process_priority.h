@@ -12,7 +12,8 @@ int NiceValueForLevel(int level);
 bool ApplyProcessPriority(int level, std::string* error);
 
 // The level conversions run at (initially 2, normal). Set from the user's preferences; the
-// window's own thread is never touched by it. Any thread.
+// window's own thread is never touched by it. A negative level leaves conversions at the
+// priority of the thread that starts them (the command line's, which `nice` chose). Any thread.
 void SetConversionPriority(int level);
 int ConversionPriority();
 

@@ -26,6 +26,7 @@ const PropertyTable& TPerformanceOptions::Properties() const {
             .Integer("ThreadPrority", &T::ThreadPrority, &T::SetThreadPrority)
             .Integer("MaxConversions", &T::MaxConversions, &T::SetMaxConversions,
                      kAsManyAsProcessors)
+            .Boolean("RunInOwnProcess", &T::RunInOwnProcess, &T::SetRunInOwnProcess, true)
             .Build();
     return table;
 }
@@ -45,6 +46,7 @@ void TPerformanceOptions::Assign(const TPersistent& source) {
     SetThreadCount(from->ThreadCount());
     SetThreadPrority(from->ThreadPrority());
     SetMaxConversions(from->MaxConversions());
+    SetRunInOwnProcess(from->RunInOwnProcess());
 }
 
 TAVConfiguration::TAVConfiguration()

@@ -12,6 +12,8 @@ class TPerformanceOptions : public TPersistent {
     TW_VALUE_PROPERTY(int, ThreadPrority, 2)  // process priority level 0..5
     // How many files convert at once: kAsManyAsProcessors, 0 for any number, or a number.
     TW_VALUE_PROPERTY(int, MaxConversions, kAsManyAsProcessors)
+    // Each conversion in a worker process of its own, so that a fault of one ends only that one.
+    TW_VALUE_PROPERTY(bool, RunInOwnProcess, true)
 
 public:
     static constexpr int kAsManyAsProcessors = -1;

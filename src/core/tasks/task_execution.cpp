@@ -111,6 +111,8 @@ bool TConvertingTask::BeginRun() {
     converter_->SetConvertOptions(Settings().ConvertOptions());
     // Assign leaves the engine switches out; those the settings carry belong to this run too.
     converter_->ConvertOptions().Engine = Settings().ConvertOptions().Engine;
+    const TPerformanceOptions& performance = Environment().Configuration->PerformanceOptions();
+    converter_->SetInOwnProcess(performance.RunInOwnProcess());
     converterUsed_ = true;
     return converter_->Start();
 }

@@ -10,6 +10,8 @@
 #include <QFileInfo>
 #include <QTimer>
 #include <QUrl>
+#include <cstdio>
+#include <string_view>
 
 #include "app/guarded_application.h"
 #include "app/icons.h"
@@ -26,6 +28,7 @@
 #include "tasks/configuration.h"
 #include "tasks/node_object.h"
 #include "util/av_error.h"
+#include "util/version_text.h"
 #include "wizard/form_new_conversion.h"
 
 namespace {
@@ -93,36 +96,79 @@ int Run(SingleInstance& instance, const QStringList& sourceFiles) {
     }
 }
 
+// The options the program takes, for both the text answers and the full start.
+struct CommandLine {
+    QCommandLineParser parser;
+    QCommandLineOption version{{QStringLiteral("v"), QStringLiteral("version")},
+                               QStringLiteral("Displays version information.")};
+    QCommandLineOption player{QStringLiteral("player"),
+                              QStringLiteral("Play the file in the player window alone.")};
+
+    CommandLine() {
+        parser.setApplicationDescription(QString::fromLatin1(kSlogan));
+        parser.addHelpOption();
+        parser.addOption(version);
+        parser.addPositionalArgument(
+            QStringLiteral("files"),
+            QStringLiteral("Media files to open in a new conversion (several are converted alike)."),
+            QStringLiteral("[file...]"));
+        parser.addOption(player);
+    }
+};
+
+void SetProgramIdentity() {
+    QCoreApplication::setApplicationName(QString::fromLatin1(kProgramTitle));
+    // No display name: X11 would append it to every caption, and the main window's caption
+    // already starts with the program title.
+    QCoreApplication::setApplicationVersion(QString::fromLatin1(ProgramVersion()));
+    QCoreApplication::setOrganizationName(QString::fromLatin1(kOrganization));
+}
+
+// Help and version need no display: they are answered before the window system is opened, so
+// they work over ssh, in a terminal without a desktop and in a package build.
+bool AsksForTextOnly(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view arg = argv[i];
+        if (arg == "--") {
+            return false;
+        }
+        // --help-all lists the window system's options too, and so takes the full start.
+        if (arg == "-h" || arg == "--help" || arg == "-?" || arg == "-v" || arg == "--version") {
+            return true;
+        }
+    }
+    return false;
+}
+
+int AnswerWithText(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    SetProgramIdentity();
+    CommandLine commandLine;
+    // Help, and a wrong option, are printed and end the program here.
+    commandLine.parser.process(app);
+    std::fputs(DesktopVersionText().c_str(), stdout);
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (AsksForTextOnly(argc, argv)) {
+        return AnswerWithText(argc, argv);
+    }
     GuardedApplication app(argc, argv);
-    QApplication::setApplicationName(QString::fromLatin1(kProgramTitle));
-    // No display name: X11 would append it to every caption, and the main window's caption
-    // already starts with the program title.
-    QApplication::setApplicationVersion(QString::fromLatin1(kVersion));
-    QApplication::setOrganizationName(QString::fromLatin1(kOrganization));
+    SetProgramIdentity();
     QGuiApplication::setDesktopFileName(QString::fromLatin1(kApplicationId));
     QApplication::setWindowIcon(ApplicationIcon());
 
-    QCommandLineParser parser;
-    parser.setApplicationDescription(QString::fromLatin1(kSlogan));
-    parser.addHelpOption();
-    parser.addVersionOption();
-    parser.addPositionalArgument(
-        QStringLiteral("files"),
-        QStringLiteral("Media files to open in a new conversion (several are converted alike)."),
-        QStringLiteral("[file...]"));
-    const QCommandLineOption playerOption(
-        QStringLiteral("player"), QStringLiteral("Play the file in the player window alone."));
-    parser.addOption(playerOption);
-    parser.process(app);
-    const QStringList sourceFiles = SourceArguments(parser);
-    if (parser.isSet(playerOption)) {
+    CommandLine commandLine;
+    commandLine.parser.process(app);
+    const QStringList sourceFiles = SourceArguments(commandLine.parser);
+    if (commandLine.parser.isSet(commandLine.player)) {
         return RunPlayer(sourceFiles.value(0));
     }
 
-    // One program per configuration: a second start hands its file over and ends. Listening
+    // One program per configuration: a second start hands its files over and ends. Listening
     // starts at once; what arrives before the window stands waits in the event loop.
     SingleInstance instance(QString::fromStdString(TAVConfiguration::ConfigFolder()));
     if (instance.HandOver(sourceFiles)) {

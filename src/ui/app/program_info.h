@@ -1,6 +1,9 @@
 #pragma once
 
-// Who the program is: its names, version and addresses, in one place.
+// Who the program is: its names and addresses in one place; its version is the core's
+// (ProgramVersion).
+
+#include <string>
 
 namespace tw::ui {
 
@@ -15,10 +18,8 @@ inline constexpr const char* kSupportMail =
 inline constexpr const char* kLicence = "GNU General Public License, version 3 or later";
 inline constexpr const char* kLicenceUrl = "https://www.gnu.org/licenses/gpl-3.0.html";
 
-#ifdef TW_VERSION
-inline constexpr const char* kVersion = TW_VERSION;
-#else
-inline constexpr const char* kVersion = "0";
-#endif
+// What --version prints and the About box shows: the program's version and the versions of
+// the media libraries and of Qt it runs on, one per line.
+std::string DesktopVersionText();
 
 }  // namespace tw::ui

@@ -7,14 +7,11 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
-extern "C" {
-#include <libavutil/avutil.h>
-}
-
 #include "app/dialog_runner.h"
 #include "app/icons.h"
 #include "app/program_info.h"
 #include "desktop/desktop_services.h"
+#include "util/version_text.h"
 
 namespace tw::ui {
 
@@ -33,16 +30,21 @@ TFormAbout::TFormAbout(QWidget* parent) : QDialog(parent) {
     big.setBold(true);
     title->setFont(big);
 
-    auto* version = new QLabel(QStringLiteral("Version %1").arg(QString::fromLatin1(kVersion)));
+    auto* version =
+        new QLabel(QStringLiteral("Version %1").arg(QString::fromLatin1(ProgramVersion())));
     version->setObjectName(QStringLiteral("lblVersion"));
+    // The libraries' lines of --version: the first, the program's own, is the two above.
+    QStringList libraries = QString::fromStdString(DesktopVersionText())
+                                .toHtmlEscaped()
+                                .split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    libraries.removeFirst();
     auto* text = new QLabel(QStringLiteral("<p>%1.</p>"
                                            "<p>Licensed under the <a href=\"%2\">%3</a>.</p>"
                                            "<p><a href=\"%4\">%4</a></p>"
-                                           "<p><small>Built on Qt %5 and FFmpeg %6.</small></p>")
+                                           "<p><small>Runs on %5.</small></p>")
                                 .arg(QString::fromLatin1(kSlogan), QString::fromLatin1(kLicenceUrl),
                                      QString::fromLatin1(kLicence), QString::fromLatin1(kHomePage),
-                                     QString::fromLatin1(qVersion()),
-                                     QString::fromLatin1(av_version_info())));
+                                     libraries.join(QStringLiteral("<br>"))));
     text->setObjectName(QStringLiteral("lblLicence"));
     text->setWordWrap(true);
     text->setTextInteractionFlags(Qt::TextBrowserInteraction);

@@ -44,7 +44,8 @@ TFormOptions::TFormOptions(QWidget* parent)
       chkKeepShape_(new QCheckBox(QStringLiteral("Keep the picture's shape (black bars)"))),
       tbPriority_(new QSlider(Qt::Horizontal)),
       cbbThreadCnt_(new QComboBox),
-      spnMaxConversions_(new QSpinBox) {
+      spnMaxConversions_(new QSpinBox),
+      chkOwnProcess_(new QCheckBox(QStringLiteral("Run each conversion in its own process"))) {
     setObjectName(QStringLiteral("FormOptions"));
     setWindowTitle(QStringLiteral("Options"));
 
@@ -153,12 +154,17 @@ QWidget* TFormOptions::PerformancePage() {
     atOnceRow->addWidget(spnMaxConversions_);
     atOnceRow->addWidget(new QLabel(QStringLiteral("files at once")));
     atOnceRow->addStretch(1);
+    chkOwnProcess_->setObjectName(QStringLiteral("chkOwnProcess"));
+    chkOwnProcess_->setToolTip(
+        QStringLiteral("A conversion that fails badly, even one that crashes, then ends alone "
+                       "and leaves the program and the other conversions running."));
 
     auto* layout = new QVBoxLayout(page);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addLayout(atOnceRow);
     layout->addWidget(priority);
     layout->addWidget(count);
+    layout->addWidget(chkOwnProcess_);
     layout->addStretch(1);
     return page;
 }
@@ -184,6 +190,7 @@ void TFormOptions::Load(const TAVConfiguration& configuration) {
     maxConversions_ = configuration.PerformanceOptions().MaxConversions();
     spnMaxConversions_->setValue(
         std::min(configuration.PerformanceOptions().ConversionPlaces(), kMostConversions));
+    chkOwnProcess_->setChecked(configuration.PerformanceOptions().RunInOwnProcess());
 }
 
 void TFormOptions::Store(TAVConfiguration& configuration) const {
@@ -198,6 +205,7 @@ void TFormOptions::Store(TAVConfiguration& configuration) const {
         spnMaxConversions_->value() != performance.ConversionPlaces()) {
         performance.SetMaxConversions(spnMaxConversions_->value());
     }
+    configuration.PerformanceOptions().SetRunInOwnProcess(chkOwnProcess_->isChecked());
 }
 
 bool ExecuteOptions(QWidget* parent, TAVConfiguration& configuration) {

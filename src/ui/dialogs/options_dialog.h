@@ -2,8 +2,8 @@
 
 // The options dialog ("Options"): a settings tree with the pages "General" (output folder,
 // completion alert, pictures kept in shape) and "Performance" (how many files convert at once,
-// process priority, encoder threads). On "Ok" the values go into the configuration, which is saved;
-// "Cancel" changes nothing.
+// process priority, encoder threads, each conversion in a process of its own). On "Ok" the values
+// go into the configuration, which is saved; "Cancel" changes nothing.
 
 #include <QDialog>
 
@@ -44,6 +44,7 @@ private:
     QComboBox* cbbThreadCnt_;
     QSpinBox* spnMaxConversions_;
     int maxConversions_ = 0;  // as loaded
+    QCheckBox* chkOwnProcess_;
 };
 
 // True when "Ok" was pressed and the configuration saved. A failed save is shown as an error.

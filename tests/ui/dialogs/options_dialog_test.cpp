@@ -22,6 +22,7 @@ ui::ScriptedDialogRunner::Handler ChangeAllAndClick(const char* button, const QS
         dialog.findChild<QLineEdit*>("edtOutputFolder")->setText(folder);
         dialog.findChild<QCheckBox*>("chkAlert")->setChecked(false);
         dialog.findChild<QCheckBox*>("chkKeepShape")->setChecked(false);
+        dialog.findChild<QCheckBox*>("chkOwnProcess")->setChecked(false);
         dialog.findChild<QAbstractButton*>(button)->click();
     };
 }
@@ -34,7 +35,7 @@ TEST(OptionsDialog, CancelLeavesTheFileAloneOkSavesEveryValue) {
 
     world.dialogs.Push([](QDialog& dialog) {
         // Shown as stored: automatic thread count, normal priority, the alert on, pictures kept
-        // in shape.
+        // in shape, each conversion in a process of its own.
         EXPECT_EQ(dialog.windowTitle(), "Options");
         auto* threads = dialog.findChild<QComboBox*>("cbbThreadCnt");
         EXPECT_EQ(threads->count(), 33);
@@ -44,6 +45,7 @@ TEST(OptionsDialog, CancelLeavesTheFileAloneOkSavesEveryValue) {
         EXPECT_TRUE(dialog.findChild<QCheckBox*>("chkKeepShape")->isChecked());
         // The test world lets every task convert at once.
         EXPECT_EQ(dialog.findChild<QSpinBox*>("spnMaxConversions")->text(), "any number of");
+        EXPECT_TRUE(dialog.findChild<QCheckBox*>("chkOwnProcess")->isChecked());
         ChangeAllAndClick("btnCancel", "/elsewhere")(dialog);
     });
     world.Trigger("actOptions");
@@ -71,6 +73,7 @@ TEST(OptionsDialog, CancelLeavesTheFileAloneOkSavesEveryValue) {
     EXPECT_EQ(reread.OutputFolder(), home / "converted");
     EXPECT_FALSE(reread.ShowAlert());
     EXPECT_FALSE(reread.KeepPictureShape());
+    EXPECT_FALSE(reread.PerformanceOptions().RunInOwnProcess());
 }
 
 }  // namespace

@@ -6,6 +6,8 @@
 #include "preview/frame_preview.h"
 #include "preview/video_view.h"
 
+#include "profiles/profile_catalogue.h"
+#include "profiles/profile_list.h"
 #include "support/media_generator.h"
 
 namespace tw::screenshots {
@@ -107,6 +109,7 @@ DemoWorld::~DemoWorld() {
 
 void DemoWorld::AddConvertedFiles() {
     const std::string out = home_ / "videos/Conversion/";
+    const auto catalogue = CreateBuiltInCatalogue();
     struct Done {
         const char* source;
         const char* target;
@@ -114,15 +117,25 @@ void DemoWorld::AddConvertedFiles() {
         double seconds;
     };
     for (const Done& done : {Done{"Harbour at dawn.mkv", "Harbour at dawn.mp4", "MP4 Video", 6},
-                             Done{"Interview.mkv", "Interview.mp4", "IPod 320x240 Video", 4},
+                             Done{nullptr, "Interview.mp4", "IPod 320x240 Video", 4},
                              Done{"Garden party.mp4", "Garden party.mkv", "Matroska Video", 5}}) {
-        auto request = test::Request(test::MakeClip(home_.Path(), done.source, done.seconds),
-                                     out + done.target, 1);
+        // The interview is the widescreen film, so the device's 4:3 frame shows it letterboxed.
+        const std::string source =
+            done.source ? test::MakeClip(home_.Path(), done.source, done.seconds) : DemoFilm();
+        auto request = test::Request(source, out + done.target, 1);
         request->SetProfile(done.profile);
+        // The profile's own settings, as the wizard takes them (the device's frame size above all).
+        if (const auto* profile = catalogue->FindByDescription(done.profile)) {
+            profile->ApplyTo(request->ConvertOptions());
+        }
         world_->AddTask(std::move(request));
     }
     Check(world_->WaitFor([&] { return world_->Converting().Tasks().empty(); }),
           "converting the finished files");
+}
+
+std::string DemoWorld::ConvertedFile(const std::string& name) const {
+    return home_ / ("videos/Conversion/" + name);
 }
 
 void DemoWorld::StartActiveTasks() {

@@ -21,6 +21,8 @@ public:
     void ShowConverting();
     // The default category with its converted files.
     void ShowConverted();
+    // Where a converted file of the default category was written.
+    std::string ConvertedFile(const std::string& name) const;
 
 private:
     void AddConvertedFiles();

@@ -106,6 +106,7 @@ public:
 private:
     ScopedEnv configHome_;
     ScopedEnv videos_;
+    ScopedEnv worker_{"TIDEWELL_WORKER", TW_CLI_PATH};
 
 public:
     ui::QtUiDispatcher dispatcher;

@@ -18,17 +18,26 @@ bool WaitForPicture(const ui::VideoView& view) {
 }
 
 // Both are shown over the main window, as when opened from it.
-QImage Player() {
+QImage PlayerOn(const std::string& file) {
     Demo().ShowConverted();
     ui::PlayerWindow window(&Demo().Window());
     window.setWindowFlags(Qt::Window);
     window.resize(960, 600);
     window.show();
-    window.OpenFile(QString::fromStdString(DemoFilm()));
+    window.OpenFile(QString::fromStdString(file));
     window.SeekTo(5);
     window.Pause();
     WaitForPicture(*window.View());
     return Compose(Demo().Window(), window);
+}
+
+QImage Player() {
+    return PlayerOn(DemoFilm());
+}
+
+// The widescreen film converted for the IPod's 320x240 frame: black bars above and below.
+QImage PlayerLetterboxed() {
+    return PlayerOn(Demo().ConvertedFile("Interview.mp4"));
 }
 
 QImage Preview() {
@@ -48,6 +57,7 @@ QImage Preview() {
 }
 
 TW_SCREENSHOT_SCENE("player-window", Player);
+TW_SCREENSHOT_SCENE("player-letterboxed", PlayerLetterboxed);
 TW_SCREENSHOT_SCENE("preview-frame", Preview);
 
 }  // namespace
