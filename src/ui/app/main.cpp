@@ -110,7 +110,8 @@ struct CommandLine {
         parser.addOption(version);
         parser.addPositionalArgument(
             QStringLiteral("files"),
-            QStringLiteral("Media files to open in a new conversion (several are converted alike)."),
+            QStringLiteral(
+                "Media files to open in a new conversion (several are converted alike)."),
             QStringLiteral("[file...]"));
         parser.addOption(player);
     }
