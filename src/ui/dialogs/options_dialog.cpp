@@ -205,7 +205,7 @@ void TFormOptions::Store(TAVConfiguration& configuration) const {
         spnMaxConversions_->value() != performance.ConversionPlaces()) {
         performance.SetMaxConversions(spnMaxConversions_->value());
     }
-    configuration.PerformanceOptions().SetRunInOwnProcess(chkOwnProcess_->isChecked());
+    performance.SetRunInOwnProcess(chkOwnProcess_->isChecked());
 }
 
 bool ExecuteOptions(QWidget* parent, TAVConfiguration& configuration) {
