@@ -1,14 +1,24 @@
 #include "platform/work_pool.h"
 
 #include <pthread.h>
+#include <sys/resource.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <exception>
 #include <string>
 
 #include "platform/message_service.h"
 
 namespace tw::platform {
+
+namespace {
+
+// How far below the window's thread the pool's threads run.
+constexpr int kBelowTheWindow = 10;
+
+}  // namespace
 
 struct WorkPool::State {
     explicit State(UiDispatcher& ui) : dispatcher(ui) {}
@@ -72,6 +82,14 @@ int WorkPool::Outstanding() const {
 
 void WorkPool::Serve(const std::shared_ptr<State>& state, size_t index) {
     pthread_setname_np(pthread_self(), "Background");
+    // Examining files and the like must never take the processor from the window's thread:
+    // the pool runs below it (a thread's nice value is its own on Linux).
+    const id_t self = static_cast<id_t>(gettid());
+    errno = 0;
+    const int nice = getpriority(PRIO_PROCESS, self);
+    if (errno == 0) {
+        setpriority(PRIO_PROCESS, self, std::min(nice + kBelowTheWindow, 19));
+    }
     std::unique_lock lock(state->mutex);
     for (;;) {
         state->wake.wait(lock, [&] { return state->closed || !state->queue.empty(); });

@@ -1,6 +1,8 @@
 #include "platform/work_pool.h"
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <chrono>
@@ -20,10 +22,12 @@ TEST(WorkPool, WorkRunsOffTheUiThreadAndItsAnswerOnIt) {
     WorkPool pool(loop, 2);
     std::thread::id workedOn;
     std::thread::id answeredOn;
+    int workNice = 0;
     int answer = 0;
     pool.Run(
         [&] {
             workedOn = std::this_thread::get_id();
+            workNice = getpriority(PRIO_PROCESS, static_cast<id_t>(gettid()));
             return 42;
         },
         [&](int result) {
@@ -35,6 +39,11 @@ TEST(WorkPool, WorkRunsOffTheUiThreadAndItsAnswerOnIt) {
     EXPECT_NE(workedOn, std::this_thread::get_id());
     EXPECT_EQ(answeredOn, std::this_thread::get_id());
     EXPECT_EQ(pool.Outstanding(), 0);
+    // Below the window's thread, so examining files never takes the processor from it.
+    const int ownNice = getpriority(PRIO_PROCESS, static_cast<id_t>(gettid()));
+    if (ownNice < 19) {
+        EXPECT_GT(workNice, ownNice);
+    }
 }
 
 // Work stuck where nothing interrupts it does not hold up the pool's end; once it returns, its
