@@ -284,9 +284,18 @@ void MeasureManyFiles(TimedApplication& app, const fs::path& home, int count) {
     std::printf("scene=many-files files=%d places=%d platform=%s\n", count,
                 program.configuration.PerformanceOptions().ConversionPlaces(),
                 qPrintable(QGuiApplication::platformName()));
-    // From the hand-over until every file is a task in the list (the queue starting the first
-    // ones included).
-    SampleUntil(app, [&] { return static_cast<int>(converting.Tasks().size()) == count; });
+    // From the hand-over until every file is a task and the list has been painted with them all
+    // (the queue starting the first ones included).
+    app.rows = program.window->TaskList().View()->viewport();
+    int paintsWhenAdded = -1;
+    SampleUntil(app, [&] {
+        if (paintsWhenAdded < 0 && static_cast<int>(converting.Tasks().size()) == count) {
+            paintsWhenAdded = app.rowPaints;
+        }
+        return paintsWhenAdded >= 0 && app.rowPaints > paintsWhenAdded;
+    });
+    std::printf("list_paints=%d list_paint_ms_mean=%.1f\n", app.rowPaints,
+                app.rowPaints ? app.rowsMs / app.rowPaints : 0.0);
 }
 
 // A request as the wizard makes it.
