@@ -268,8 +268,13 @@ private:
     }
 
     void Write(AVPacket& packet) {
+        int64_t& last = lastDts_.try_emplace(packet.stream_index, AV_NOPTS_VALUE).first->second;
+        if (packet.dts == AV_NOPTS_VALUE && last != AV_NOPTS_VALUE) {
+            // A container without decoding times (Matroska) leaves the first pictures of a part
+            // without one; they follow the picture before, as in a stream never cut.
+            packet.dts = last + std::max<int64_t>(1, packet.duration);
+        }
         if (packet.dts != AV_NOPTS_VALUE) {
-            int64_t& last = lastDts_[packet.stream_index];
             if (last != AV_NOPTS_VALUE && packet.dts <= last) {
                 // Never seen with parts of one plan; a muxer would refuse the packet.
                 packet.dts = last + 1;

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <filesystem>
 
+#include "engine/sync_rules.h"
 #include "media/av_ptr.h"
 #include "media/library_error.h"
 #include "media/stream_registry.h"
@@ -36,6 +37,66 @@ bool NamedLikeSound(const std::string& target) {
         });
 }
 
+// How the target places its pictures: the unit its places count in, and the method that
+// repeats or drops pictures to keep them in place. This follows the engine's own choice when it
+// sets up a video output (the rate asked for, else the source's, as the encoder takes it; a
+// container with variable timing keeps the source's clock where nothing asks for a steady rate).
+struct PictureClock {
+    AVRational unit{0, 1};
+    int method = -1;
+};
+
+AVRational PlausibleRate(AVFormatContext* file, AVStream* stream) {
+    const auto plausible = [](AVRational r) { return r.num > 0 && r.den > 0 && av_q2d(r) <= 240; };
+    AVRational rate = av_guess_frame_rate(file, stream, nullptr);
+    if (!plausible(rate)) {
+        rate = plausible(stream->avg_frame_rate) ? stream->avg_frame_rate : AVRational{0, 1};
+    }
+    if (rate.num > 65535 || rate.den > 65535) {
+        av_reduce(&rate.num, &rate.den, rate.num, rate.den, 65535);
+    }
+    return rate;
+}
+
+bool CarriesVariableTiming(const AVOutputFormat* format) {
+    static const char* const kTimedFamilies[] = {"mov", "mp4", "ipod", "3gp",
+                                                 "3g2", "psp", "f4v",  "ismv"};
+    return (format->flags & AVFMT_VARIABLE_FPS) ||
+           std::any_of(std::begin(kTimedFamilies), std::end(kTimedFamilies),
+                       [format](const char* name) { return std::strcmp(format->name, name) == 0; });
+}
+
+PictureClock TargetClock(AVFormatContext* file, AVStream* stream, const AVOutputFormat* format,
+                         const TAVConvertOptions& options) {
+    const TVideoOptions& video = options.VideoOptions();
+    AVRational rate = video.FrameRateChosen()
+                          ? AVRational{video.FrameRate().num(), video.FrameRate().den()}
+                          : PlausibleRate(file, stream);
+    if (rate.num <= 0 || rate.den <= 0) {
+        return {};
+    }
+    const AVCodec* codec =
+        video.EncoderVideoCodecName().empty()
+            ? avcodec_find_encoder(format->video_codec)
+            : avcodec_find_encoder_by_name(video.EncoderVideoCodecName().c_str());
+    const bool fixedRates = codec && codec->supported_framerates;
+    if (fixedRates && !video.ForceFPS()) {
+        rate =
+            codec->supported_framerates[av_find_nearest_q_idx(rate, codec->supported_framerates)];
+    }
+    PictureClock clock{av_inv_q(rate), video.VideoSyncMethod()};
+    if (!video.FrameRateChosen() && video.VideoSyncMethod() == -1 &&
+        CarriesVariableTiming(format) && !fixedRates) {
+        const AVRational source = stream->time_base;
+        if (source.num > 0 && source.den <= 65535 && av_cmp_q(source, clock.unit) < 0) {
+            clock = {source, 2};
+        } else if (av_cmp_q(source, clock.unit) >= 0) {
+            clock.method = 2;
+        }
+    }
+    return clock;
+}
+
 }  // namespace
 
 double SegmentPlan::SegmentSeconds(size_t i) const {
@@ -58,6 +119,12 @@ bool SegmentsPossible(const TAVConvertOptions& options, const TStringList& input
         !options.StreamMaps().empty() || options.Engine.FileSizeLimit != 0 ||
         options.Engine.CopyTimestamps || options.Engine.RateEmulation ||
         !options.InputFormat().empty()) {
+        return false;
+    }
+    // Burned-in subtitles are drawn by the time a picture has in its own run, which in a
+    // segment is not the whole conversion's.
+    const std::string& chain = options.FilterOptions().VideoFilters();
+    if (chain.find("ass=") != std::string::npos || chain.find("subtitles=") != std::string::npos) {
         return false;
     }
     const AVOutputFormat* format = TargetFormat(outputs[0], options);
@@ -144,38 +211,68 @@ SegmentPlan PlanSegments(const std::string& source, const std::string& target,
                             ? last
                             : start + options.RecordingTime();
     plan.endUs = end;
-    // Boundaries: key frames about lengthUs apart, none leaving less than half a segment.
-    std::vector<int64_t> bounds;
-    int64_t previous = start;
-    for (const int64_t key : keys) {
-        if (key - previous >= lengthUs && end - key >= lengthUs / 2) {
-            bounds.push_back(key);
-            previous = key;
-        }
-    }
-    if (bounds.empty()) {
+    const PictureClock clock =
+        TargetClock(context.get(), context->streams[videoIndex], format, options);
+    if (clock.unit.num <= 0) {
         return plan;
     }
+    const double unit = av_q2d(clock.unit);
+
+    // The whole conversion's placing of the pictures, followed picture by picture: a segment
+    // that begins at a key frame continues the count from where the whole conversion stands
+    // there, and so repeats and drops the pictures it repeats and drops.
     SegmentSpan first;
     first.startUs = options.StartTime();
     plan.video.push_back(first);
-    for (const int64_t key : bounds) {
-        // The segment before ends halfway between the key frame and the picture shown before
-        // it: a limit that neither keeps the key frame nor loses that picture, whatever the
-        // rounding of either run.
-        const auto at = std::lower_bound(pictures.begin(), pictures.end(), key);
-        const int64_t before = at == pictures.begin() ? key : *(at - 1);
-        SegmentSpan& open = plan.video.back();
-        open.lengthUs = before + (key - before) / 2 - open.startUs;
-        // One microsecond in: the picture before the key frame, whose end the run may round
-        // up to the key frame's time, lies wholly before the start.
-        SegmentSpan next;
-        next.startUs = key + 1;
-        next.offsetUs = key - start;
-        plan.video.push_back(next);
+    int64_t position = 0;
+    int64_t previous = start;
+    bool firstPicture = true;
+    auto key = keys.begin();
+    for (size_t n = 0; n < pictures.size(); ++n) {
+        const int64_t time = pictures[n];
+        if (n + 1 < pictures.size() && pictures[n + 1] <= start) {
+            continue;  // wholly before the cut
+        }
+        if (time >= end) {
+            break;
+        }
+        const double syncInput = static_cast<double>(time - start) / AV_TIME_BASE / unit;
+        while (key != keys.end() && *key < time) {
+            ++key;
+        }
+        if (key != keys.end() && *key == time && time > start && time - previous >= lengthUs &&
+            end - time >= lengthUs / 2 && !firstPicture) {
+            SegmentSpan& open = plan.video.back();
+            // It ends half a place before the key frame's first: the places between hold the
+            // pictures before it, none of the key frame's.
+            const double openStart = static_cast<double>(open.offsetUs) / AV_TIME_BASE;
+            open.lengthUs = std::llround(
+                ((static_cast<double>(position) - 0.5) * unit - openStart) * AV_TIME_BASE);
+            SegmentSpan next;
+            // One microsecond in: the picture before the key frame, whose end the run may round
+            // up to the key frame's time, lies wholly before the start.
+            next.startUs = time + 1;
+            next.offsetUs = std::llround(static_cast<double>(position) * unit * AV_TIME_BASE);
+            next.clockShift = static_cast<double>(next.startUs - start) / AV_TIME_BASE -
+                              static_cast<double>(position) * unit;
+            next.continues = true;
+            plan.video.push_back(next);
+            previous = time;
+        }
+        const int64_t frames =
+            engine::DecideVideoFrames(clock.method, syncInput, &position, firstPicture);
+        if (frames > 0) {
+            position += frames;
+            firstPicture = false;
+        }
+    }
+    if (plan.video.size() < 2) {
+        plan.video.clear();
+        return plan;
     }
     if (options.RecordingTime() != INT64_MAX) {
-        plan.video.back().lengthUs = start + options.RecordingTime() - plan.video.back().startUs;
+        SegmentSpan& open = plan.video.back();
+        open.lengthUs = options.RecordingTime() - open.offsetUs;
     }
     return plan;
 }

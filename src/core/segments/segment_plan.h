@@ -19,6 +19,10 @@ struct SegmentSpan {
     int64_t startUs = 0;           // the run's StartTime
     int64_t lengthUs = INT64_MAX;  // the run's RecordingTime
     int64_t offsetUs = 0;          // where its pictures begin in the target's time line
+    // The run's Engine.PictureClockShift and ContinuesPictures: its pictures are placed as the
+    // whole conversion places them (all but the first segment).
+    double clockShift = 0;
+    bool continues = false;
 };
 
 struct SegmentPlan {

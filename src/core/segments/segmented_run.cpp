@@ -14,10 +14,12 @@ extern "C" {
 
 #include "engine/conversion_run.h"
 #include "jobs/conversion_request.h"
+#include "media/library.h"
 #include "platform/process_priority.h"
 #include "segments/segment_cache.h"
 #include "segments/segment_join.h"
 #include "util/format.h"
+#include "util/string_list.h"
 
 namespace tw {
 
@@ -127,6 +129,23 @@ private:
     std::jthread thread_;
 };
 
+// The library's lines while the segments are joined, on the converter's worker thread.
+class TAVConverter::SegmentedRun::JoinLog : public media::LogSink {
+public:
+    explicit JoinLog(SegmentedRun& run) : run_(run) {}
+    int LogLevel() const override { return run_.owner_.logLevel_; }
+    void OnLibraryLog(int level, const std::string& text) override {
+        if (level <= AV_LOG_ERROR && firstError.empty()) {
+            firstError = text;
+        }
+        run_.Log(level, text);
+    }
+    std::string firstError;
+
+private:
+    SegmentedRun& run_;
+};
+
 TAVConverter::SegmentedRun::SegmentedRun(TAVConverter& owner, int workers, int segmentSeconds)
     : owner_(owner),
       workers_(workers),
@@ -218,6 +237,8 @@ bool TAVConverter::SegmentedRun::Run() {
             name = FormatPrintf("segment-%04d", segment + 1);
             options.SetStartTime(span.startUs);
             options.SetRecordingTime(span.lengthUs);
+            options.Engine.PictureClockShift = span.clockShift;
+            options.Engine.ContinuesPictures = span.continues;
             options.AudioOptions().SetAudioDisable(true);
             options.SubtitleOptions().SetSubtitleDisable(true);
         }
@@ -467,6 +488,10 @@ void TAVConverter::SegmentedRun::Finish(bool stopped) {
         fs::create_directories(targetPath.parent_path(), error);
     }
     bool joined = false;
+    // The libraries' words on the join reach the log; the first error among them explains a
+    // failure.
+    JoinLog log(*this);
+    media::ThreadLogRegistration registration(log);
     try {
         joined = segments::JoinSegments(parts, rest, joining, target, owner_.options_, [this] {
             return owner_.state_.load() == RunState::StopRequested;
@@ -480,7 +505,14 @@ void TAVConverter::SegmentedRun::Finish(bool stopped) {
         }
     } catch (const std::exception& e) {
         fs::remove(joining, error);
-        owner_.RecordFailure(e);
+        const auto* failure = dynamic_cast<const engine::ERunFailure*>(&e);
+        if (failure && !log.firstError.empty()) {
+            owner_.RecordFailure(engine::ERunFailure(failure->what(),
+                                                     std::string(Trim(log.firstError)),
+                                                     failure->FileRole(), failure->File()));
+        } else {
+            owner_.RecordFailure(e);
+        }
         owner_.DoError();
         return;
     }

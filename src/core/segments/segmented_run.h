@@ -38,6 +38,7 @@ public:
 
 private:
     class Job;
+    class JoinLog;
 
     // Starts the jobs that may start now; with mutex_ held.
     void StartJobs();
