@@ -257,6 +257,16 @@ bool TAVConverter::SegmentedRun::Run() {
     Log(AV_LOG_INFO,
         FormatPrintf("Converting in %zu segments of about %lld s, %d at once", plan_.video.size(),
                      static_cast<long long>(segmentUs_ / AV_TIME_BASE), workers_));
+    try {
+        TakeKeptParts();
+    } catch (const EAVError& e) {
+        // Nothing was converted: the run fails as one that could not open its files.
+        owner_.RecordFailure(e);
+        owner_.DoError();
+        jobs_.clear();
+        owner_.LeaveRun();
+        return true;
+    }
 
     owner_.duration_.store(plan_.sourceSeconds);
     owner_.inputSize_.store(static_cast<int64_t>(fs::file_size(source, error)));

@@ -23,6 +23,8 @@ const PropertyTable& TPerformanceOptions::Properties() const {
             .Integer("ThreadCount", &T::ThreadCount, &T::SetThreadCount)
             .Integer("ThreadPrority", &T::ThreadPrority, &T::SetThreadPrority)
             .Boolean("RunInOwnProcess", &T::RunInOwnProcess, &T::SetRunInOwnProcess, true)
+            .Integer("Segments", &T::Segments, &T::SetSegments, -1)
+            .Integer("SegmentSeconds", &T::SegmentSeconds, &T::SetSegmentSeconds, 30)
             .Build();
     return table;
 }
@@ -35,6 +37,8 @@ void TPerformanceOptions::Assign(const TPersistent& source) {
     SetThreadCount(from->ThreadCount());
     SetThreadPrority(from->ThreadPrority());
     SetRunInOwnProcess(from->RunInOwnProcess());
+    SetSegments(from->Segments());
+    SetSegmentSeconds(from->SegmentSeconds());
 }
 
 TAVConfiguration::TAVConfiguration()

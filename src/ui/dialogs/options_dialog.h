@@ -11,6 +11,7 @@ class QCheckBox;
 class QComboBox;
 class QLineEdit;
 class QSlider;
+class QSpinBox;
 class QStackedWidget;
 class QTreeWidget;
 
@@ -42,6 +43,8 @@ private:
     QSlider* tbPriority_;
     QComboBox* cbbThreadCnt_;
     QCheckBox* chkOwnProcess_;
+    QSpinBox* spnSegments_;
+    QSpinBox* spnSegmentSeconds_;
 };
 
 // True when "Ok" was pressed and the configuration saved. A failed save is shown as an error.
