@@ -48,12 +48,12 @@ public:
         thread_ = std::jthread([this] {
             pthread_setname_np(pthread_self(), "Segment worker");
             jobs::WorkerOutcome result = supervisor_.Run(request_, *this);
-            {
-                std::lock_guard lock(run_.mutex_);
-                outcome = std::move(result);
-                state = State::Ended;
-            }
-            run_.JobEnded();
+            // The run may join this thread as soon as it sees the state: nothing after this
+            // block may wait for the run's mutex.
+            std::lock_guard lock(run_.mutex_);
+            outcome = std::move(result);
+            state = State::Ended;
+            run_.changed_.notify_all();
         });
     }
     // Once ended.
@@ -163,11 +163,6 @@ void TAVConverter::SegmentedRun::ControlChanged() {
     changed_.notify_all();
 }
 
-void TAVConverter::SegmentedRun::JobEnded() {
-    std::lock_guard lock(mutex_);
-    changed_.notify_all();
-}
-
 jobs::Control TAVConverter::SegmentedRun::Wanted() {
     if (abort_) {
         return jobs::Control::Stop;
@@ -244,6 +239,7 @@ bool TAVConverter::SegmentedRun::Run() {
         }
         const std::string partial = folder_ + "/" + name + ".partial" + extension;
         request.outputs = {partial};
+        std::lock_guard lock(mutex_);  // ControlChanged may look at the list at any time
         jobs_.push_back(std::make_unique<Job>(*this, segment, partial,
                                               folder_ + "/" + name + extension,
                                               jobs::RequestLine(request, options)));
@@ -263,7 +259,7 @@ bool TAVConverter::SegmentedRun::Run() {
         // Nothing was converted: the run fails as one that could not open its files.
         owner_.RecordFailure(e);
         owner_.DoError();
-        jobs_.clear();
+        ClearJobs();
         owner_.LeaveRun();
         return true;
     }
@@ -316,16 +312,21 @@ bool TAVConverter::SegmentedRun::Run() {
     Report();
     if (failedJob_) {
         Fail(*failedJob_);
-        jobs_.clear();
+        ClearJobs();
         owner_.LeaveRun();
         owner_.DoComplete(false);
         return true;
     }
     Finish(wanted == jobs::Control::Stop);
-    jobs_.clear();
+    ClearJobs();
     const bool stopped = owner_.LeaveRun();
     owner_.DoComplete(stopped);
     return true;
+}
+
+void TAVConverter::SegmentedRun::ClearJobs() {
+    std::lock_guard lock(mutex_);
+    jobs_.clear();
 }
 
 void TAVConverter::SegmentedRun::StartJobs() {
@@ -405,6 +406,7 @@ void TAVConverter::SegmentedRun::TakeKeptParts() {
                 !segments::PartIsWhole(job->finished, found->second)) {
                 continue;
             }
+            std::lock_guard lock(mutex_);
             job->state = Job::State::Done;
             job->figures.outputSize = found->second;
             if (job->segment >= 0) {

@@ -8,6 +8,7 @@
 // segments, its pause, resume and stop reaching every worker, one failure with the message of
 // the segment that failed (a segment that fails is converted once more first).
 
+#include <atomic>
 #include <condition_variable>
 #include <memory>
 #include <mutex>
@@ -42,6 +43,8 @@ private:
 
     // Starts the jobs that may start now; with mutex_ held.
     void StartJobs();
+    // Every job has ended; with mutex_ not held.
+    void ClearJobs();
     // Looks at the jobs that ended; with mutex_ held.
     void CollectEnded();
     // The owner's figures from those of all jobs.
@@ -49,7 +52,6 @@ private:
     void Finish(bool stopped);
     void Fail(const Job& job);
     jobs::Control Wanted();
-    void JobEnded();
     // To the owner's log, one line at a time; once: a line said before is not said again.
     void Log(int level, const std::string& text, bool once = false);
 
@@ -70,7 +72,7 @@ private:
     std::mutex mutex_;  // guards everything below
     std::condition_variable changed_;
     std::vector<std::unique_ptr<Job>> jobs_;  // the rest (when there is one), then the segments
-    bool abort_ = false;                      // a job failed for good: all others stop
+    std::atomic<bool> abort_{false};  // a job failed for good: all others stop (read by any)
     const Job* failedJob_ = nullptr;
     int64_t pausedUs_ = 0;
     std::mutex logMutex_;  // one log line at a time reaches the owner; guards logged_
