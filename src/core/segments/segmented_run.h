@@ -55,27 +55,29 @@ private:
     // To the owner's log, one line at a time; once: a line said before is not said again.
     void Log(int level, const std::string& text, bool once = false);
 
-    TAVConverter& owner_;
-    const int workers_;
-    const int64_t segmentUs_;
     // Takes what an earlier run left in folder_ when it was made from the same, else empties
     // it; writes the manifest. Throws EAVError when the folder cannot be written.
     void TakeKeptParts();
     // Notes a part converted whole in the manifest; false (with the job failed) when that
-    // cannot be written.
+    // cannot be written. With mutex_ held.
     bool RecordFinished(Job& job);
 
+    TAVConverter& owner_;
+    const int workers_;
+    const int64_t segmentUs_;
+    // The converter's worker thread only.
     segments::SegmentPlan plan_;
     std::string folder_;
     segments::SegmentManifest manifest_;
 
-    std::mutex mutex_;  // guards everything below
+    const Job* failedJob_ = nullptr;
+    int64_t pausedUs_ = 0;
+
+    std::mutex mutex_;  // guards jobs_ and each job's state and figures
     std::condition_variable changed_;
     std::vector<std::unique_ptr<Job>> jobs_;  // the rest (when there is one), then the segments
     std::atomic<bool> abort_{false};  // a job failed for good: all others stop (read by any)
-    const Job* failedJob_ = nullptr;
-    int64_t pausedUs_ = 0;
-    std::mutex logMutex_;  // one log line at a time reaches the owner; guards logged_
+    std::mutex logMutex_;             // one log line at a time reaches the owner; guards logged_
     std::set<std::string> logged_;
 };
 
