@@ -14,6 +14,7 @@ extern "C" {
 #include <utility>
 
 #include "engine/conversion_run.h"
+#include "engine/picture_clock.h"
 #include "engine/two_pass_log.h"
 #include "filters/filter_chain_translation.h"
 #include "util/av_error.h"
@@ -279,17 +280,16 @@ void ConversionRun::SetupEncodedStream(OutputStream& ost, InputStream& ist, int 
             ost.sourceWidth = dec->width;
             ost.sourcePixelFormat = dec->pix_fmt;
             if (ost.keepSourceTiming) {
-                // The source's own clock, where encoders can count in it (16-bit terms, as
-                // MPEG-4's); the rate stays the encoder's guide for its bit budget. Finer
-                // clocks belong to broadcast sources, whose pictures come steadily.
-                const AVRational clock = ist.stream->time_base;
-                if (clock.num > 0 && clock.den <= 65535 && av_cmp_q(clock, enc->time_base) < 0) {
+                // The source's own clock where it is finer; the rate stays the encoder's guide
+                // for its bit budget.
+                const AVRational clock = SourceTimingClock(ist.stream->time_base, enc->time_base);
+                if (clock.num <= 0) {
+                    ost.keepSourceTiming = false;
+                } else if (av_cmp_q(clock, enc->time_base) != 0) {
                     const AVRational frame = enc->time_base;
                     enc->time_base = clock;
                     enc->ticks_per_frame =
                         std::max(1, static_cast<int>(std::lround(av_q2d(frame) / av_q2d(clock))));
-                } else if (av_cmp_q(clock, enc->time_base) < 0) {
-                    ost.keepSourceTiming = false;
                 }
             }
 

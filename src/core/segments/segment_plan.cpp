@@ -7,6 +7,7 @@
 #include <cstring>
 #include <filesystem>
 
+#include "engine/picture_clock.h"
 #include "engine/sync_rules.h"
 #include "media/av_ptr.h"
 #include "media/library_error.h"
@@ -35,66 +36,6 @@ bool NamedLikeSound(const std::string& target) {
         std::begin(kSoundExtensions), std::end(kSoundExtensions), [&extension](const char* sound) {
             return extension.size() > 1 && strcasecmp(extension.c_str() + 1, sound) == 0;
         });
-}
-
-// How the target places its pictures: the unit its places count in, and the method that
-// repeats or drops pictures to keep them in place. This follows the engine's own choice when it
-// sets up a video output (the rate asked for, else the source's, as the encoder takes it; a
-// container with variable timing keeps the source's clock where nothing asks for a steady rate).
-struct PictureClock {
-    AVRational unit{0, 1};
-    int method = -1;
-};
-
-AVRational PlausibleRate(AVFormatContext* file, AVStream* stream) {
-    const auto plausible = [](AVRational r) { return r.num > 0 && r.den > 0 && av_q2d(r) <= 240; };
-    AVRational rate = av_guess_frame_rate(file, stream, nullptr);
-    if (!plausible(rate)) {
-        rate = plausible(stream->avg_frame_rate) ? stream->avg_frame_rate : AVRational{0, 1};
-    }
-    if (rate.num > 65535 || rate.den > 65535) {
-        av_reduce(&rate.num, &rate.den, rate.num, rate.den, 65535);
-    }
-    return rate;
-}
-
-bool CarriesVariableTiming(const AVOutputFormat* format) {
-    static const char* const kTimedFamilies[] = {"mov", "mp4", "ipod", "3gp",
-                                                 "3g2", "psp", "f4v",  "ismv"};
-    return (format->flags & AVFMT_VARIABLE_FPS) ||
-           std::any_of(std::begin(kTimedFamilies), std::end(kTimedFamilies),
-                       [format](const char* name) { return std::strcmp(format->name, name) == 0; });
-}
-
-PictureClock TargetClock(AVFormatContext* file, AVStream* stream, const AVOutputFormat* format,
-                         const TAVConvertOptions& options) {
-    const TVideoOptions& video = options.VideoOptions();
-    AVRational rate = video.FrameRateChosen()
-                          ? AVRational{video.FrameRate().num(), video.FrameRate().den()}
-                          : PlausibleRate(file, stream);
-    if (rate.num <= 0 || rate.den <= 0) {
-        return {};
-    }
-    const AVCodec* codec =
-        video.EncoderVideoCodecName().empty()
-            ? avcodec_find_encoder(format->video_codec)
-            : avcodec_find_encoder_by_name(video.EncoderVideoCodecName().c_str());
-    const bool fixedRates = codec && codec->supported_framerates;
-    if (fixedRates && !video.ForceFPS()) {
-        rate =
-            codec->supported_framerates[av_find_nearest_q_idx(rate, codec->supported_framerates)];
-    }
-    PictureClock clock{av_inv_q(rate), video.VideoSyncMethod()};
-    if (!video.FrameRateChosen() && video.VideoSyncMethod() == -1 &&
-        CarriesVariableTiming(format) && !fixedRates) {
-        const AVRational source = stream->time_base;
-        if (source.num > 0 && source.den <= 65535 && av_cmp_q(source, clock.unit) < 0) {
-            clock = {source, 2};
-        } else if (av_cmp_q(source, clock.unit) >= 0) {
-            clock.method = 2;
-        }
-    }
-    return clock;
 }
 
 }  // namespace
@@ -211,8 +152,8 @@ SegmentPlan PlanSegments(const std::string& source, const std::string& target,
                             ? last
                             : start + options.RecordingTime();
     plan.endUs = end;
-    const PictureClock clock =
-        TargetClock(context.get(), context->streams[videoIndex], format, options);
+    const engine::PictureClock clock =
+        engine::PlannedPictureClock(context.get(), context->streams[videoIndex], format, options);
     if (clock.unit.num <= 0) {
         return plan;
     }
