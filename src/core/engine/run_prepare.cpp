@@ -5,6 +5,7 @@
 #include <filesystem>
 
 extern "C" {
+#include <libavutil/opt.h>
 #include <libavutil/pixdesc.h>
 #include <libavutil/time.h>
 }
@@ -352,6 +353,16 @@ void ConversionRun::SetupEncodedStream(OutputStream& ost, InputStream& ist, int 
 void ConversionRun::SetupTwoPass(OutputStream& ost, int position) {
     const std::string path =
         TwoPassLogPath(outputNames_[static_cast<size_t>(ost.fileIndex)], position);
+    // Encoders that keep statistics of their own (x264) keep them beside ours: in the current
+    // folder, which they would take by default, every other two-pass run would share them.
+    const AVCodec* codec = ost.codec;
+    if (codec && codec->priv_class &&
+        av_opt_find(const_cast<void*>(static_cast<const void*>(&codec->priv_class)), "stats",
+                    nullptr, 0, AV_OPT_SEARCH_FAKE_OBJ)) {
+        AVDictionary* options = ost.encoderOptions.release();
+        av_dict_set(&options, "stats", (path + ".encoder").c_str(), AV_DICT_DONT_OVERWRITE);
+        ost.encoderOptions.reset(options);
+    }
     if (ost.encoder->flags & AV_CODEC_FLAG_PASS1) {
         std::filesystem::create_directories(std::filesystem::path(path).parent_path());
         ost.statsFile.reset(std::fopen(path.c_str(), "wb"));
