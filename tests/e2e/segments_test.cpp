@@ -5,15 +5,19 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
-#include <spawn.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <string>
 #include <thread>
@@ -27,34 +31,43 @@ extern "C" {
 
 #include "filters/default_font.h"
 #include "filters/overlay_text_filter.h"
+#include "jobs/spare_worker.h"
+#include "support/conversion_runner.h"
 #include "support/media_facts.h"
 #include "support/media_generator.h"
 #include "support/scoped_env.h"
-
-extern char** environ;
 
 namespace tw::test {
 namespace {
 
 namespace fs = std::filesystem;
 
-// Runs the command line with args; its exit status, its standard error in *errors.
-int RunCli(const std::vector<std::string>& args, const std::string& errorFile,
-           std::string* errors) {
+// Runs the command line with args; its exit status, its standard error in *errors. With a
+// fileSizeLimit (bytes) every file it and its workers write stops there, as on a full disk.
+int RunCli(const std::vector<std::string>& args, const std::string& errorFile, std::string* errors,
+           rlim_t fileSizeLimit = RLIM_INFINITY) {
     std::vector<char*> argv{const_cast<char*>(TW_CLI_PATH)};
     for (const std::string& arg : args) {
         argv.push_back(const_cast<char*>(arg.c_str()));
     }
     argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, errorFile.c_str(),
-                                     O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-    pid_t child = -1;
-    const int spawned = posix_spawn(&child, TW_CLI_PATH, &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    if (spawned != 0) {
+    const pid_t child = fork();
+    if (child == 0) {
+        const int out = open(errorFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        const int in = open("/dev/null", O_RDONLY);
+        if (out < 0 || in < 0 || dup2(out, STDERR_FILENO) < 0 || dup2(in, STDIN_FILENO) < 0) {
+            _exit(127);
+        }
+        if (fileSizeLimit != RLIM_INFINITY) {
+            // A write past the limit fails with "File too large" instead of ending the writer.
+            signal(SIGXFSZ, SIG_IGN);
+            const rlimit limit{fileSizeLimit, fileSizeLimit};
+            setrlimit(RLIMIT_FSIZE, &limit);
+        }
+        execv(TW_CLI_PATH, argv.data());
+        _exit(127);
+    }
+    if (child < 0) {
         return -1;
     }
     int status = 0;
@@ -154,6 +167,7 @@ struct SegmentCase {
     // Rate control that starts afresh in every segment needs a few seconds to settle on its
     // bit rate, as it does at the start of the whole conversion.
     const char* segmentSeconds = "2";
+    bool twoPass = false;  // each run is a first pass and a second one
 };
 
 void PrintTo(const SegmentCase& c, std::ostream* os) {
@@ -168,6 +182,11 @@ std::string TextChain() {
     text.SetX(10);
     text.SetY(10);
     return text.GetFilterText();
+}
+
+std::vector<std::string> With(std::vector<std::string> args, const std::vector<std::string>& more) {
+    args.insert(args.end(), more.begin(), more.end());
+    return args;
 }
 
 class SegmentedOutput : public ::testing::TestWithParam<SegmentCase> {
@@ -197,6 +216,14 @@ TEST_P(SegmentedOutput, MatchesTheConversionInOnePiece) {
     segmented.insert(segmented.end(), {"-v", "--segments", "2", "--segment-length",
                                        std::string(c.segmentSeconds), source, joined});
     std::string errors;
+    if (c.twoPass) {
+        const std::vector<std::string> firstPass{"--set", "VideoOptions.Pass=1"};
+        ASSERT_EQ(RunCli(With(firstPass, onePiece), folder_ / "whole.log", &errors), 0) << errors;
+        ASSERT_EQ(RunCli(With(firstPass, segmented), folder_ / "joined.log", &errors), 0) << errors;
+        const std::vector<std::string> secondPass{"--set", "VideoOptions.Pass=2"};
+        onePiece = With(secondPass, onePiece);
+        segmented = With(secondPass, segmented);
+    }
     ASSERT_EQ(RunCli(onePiece, folder_ / "whole.log", &errors), 0) << errors;
     ASSERT_EQ(RunCli(segmented, folder_ / "joined.log", &errors), 0) << errors;
     EXPECT_NE(errors.find(std::string("segments of about ") + c.segmentSeconds + " s"),
@@ -236,11 +263,6 @@ TEST_P(SegmentedOutput, MatchesTheConversionInOnePiece) {
 const std::vector<std::string> kH264 = {"--set", "VideoOptions.EncoderVideoCodecName=libx264",
                                         "--set", "VideoOptions.Bitrate=400000"};
 
-std::vector<std::string> With(std::vector<std::string> args, const std::vector<std::string>& more) {
-    args.insert(args.end(), more.begin(), more.end());
-    return args;
-}
-
 INSTANTIATE_TEST_SUITE_P(
     Cases, SegmentedOutput,
     ::testing::Values(
@@ -253,7 +275,9 @@ INSTANTIATE_TEST_SUITE_P(
                     true},
         SegmentCase{"TextOverlay", With(kH264, {"--filters", TextChain()}), ".mkv", true, false,
                     "4"},
-        SegmentCase{"VariableRateSource", kH264, ".mkv", false, true}),
+        SegmentCase{"VariableRateSource", kH264, ".mkv", false, true},
+        // The encoder's statistics of its first pass go with each segment's own file.
+        SegmentCase{"TwoPassH264Mp4", kH264, ".mp4", true, false, "4", true}),
     [](const ::testing::TestParamInfo<SegmentCase>& info) { return info.param.name; });
 
 // The parts the manifest of the one conversion in the cache lists as converted whole.
@@ -364,6 +388,170 @@ TEST(SegmentedResume, AConversionKilledMidwayConvertsOnlyTheMissingOrDamagedSegm
         ASSERT_GE(Psnr(expected.luma[i], actual.luma[i]), 35.0) << "picture " << i;
     }
     EXPECT_TRUE(actual.packetTimesRise);
+}
+
+// A worker program whose first `fails` starts (in the order they were started) end as a crashed
+// conversion does, with a line on standard error; the later ones are the real worker.
+std::string FailingWorker(const fs::path& folder, int fails) {
+    const fs::path script = folder / "failing-worker.sh";
+    std::ofstream(script)
+        << "#!/bin/sh\nn=1\nwhile ! mkdir '" << (folder / "start-").string()
+        << "'$n 2>/dev/null; do n=$((n+1)); done\nif [ $n -le " << fails
+        << " ]; then read request; echo \"worker $n broke\" >&2; exit 3; fi\nexec '" << TW_CLI_PATH
+        << "' \"$@\"\n";
+    chmod(script.c_str(), 0755);
+    return script;
+}
+
+TEST(SegmentFaults, AFailedSegmentIsConvertedOnceMoreThenTheConversionFailsWithItsMessage) {
+    TempFolder folder;
+    ScopedEnv cache("XDG_CACHE_HOME", folder / "cache");
+    ClipDescription clip;
+    clip.durationSec = 6;
+    clip.gopSize = 25;
+    const std::string source = folder / "source.mkv";
+    GenerateClip(clip, source);
+    const auto args = [&](const std::string& target) {
+        return std::vector<std::string>{
+            "-v",         "--set", "VideoOptions.EncoderVideoCodecName=mpeg4",
+            "--segments", "2",     "--segment-length",
+            "1",          source,  target};
+    };
+    std::string errors;
+    {
+        // One failure: that part is converted again and the conversion completes.
+        TempFolder starts;
+        ScopedEnv worker("TIDEWELL_WORKER", FailingWorker(starts.Path(), 1));
+        const std::string target = folder / "retried.mp4";
+        ASSERT_EQ(RunCli(args(target), folder / "retried.log", &errors), 0) << errors;
+        const size_t retried = errors.find(" failed (exited with code 3); converting it again");
+        EXPECT_NE(retried, std::string::npos) << errors;
+        EXPECT_EQ(errors.find(" failed (", retried + 1), std::string::npos) << errors;
+        EXPECT_NEAR(InspectMedia(target).First(StreamKind::Video).durationSec, 6.0, 0.05);
+    }
+    {
+        // Every worker fails: the first part to fail twice fails the conversion, in its words.
+        TempFolder starts;
+        ScopedEnv worker("TIDEWELL_WORKER", FailingWorker(starts.Path(), 1000));
+        const std::string target = folder / "failed.mp4";
+        EXPECT_NE(RunCli(args(target), folder / "failed.log", &errors), 0) << errors;
+        EXPECT_NE(errors.find(" failed again: exited with code 3"), std::string::npos) << errors;
+        EXPECT_NE(errors.find("ended unexpectedly: exited with code 3"), std::string::npos)
+            << errors;
+        EXPECT_FALSE(fs::exists(target));
+    }
+}
+
+TEST(SegmentFaults, ACacheFolderThatFillsUpFailsTheConversionAndMakesNoTarget) {
+    TempFolder folder;
+    ScopedEnv cache("XDG_CACHE_HOME", folder / "cache");
+    ClipDescription clip;
+    clip.durationSec = 6;
+    clip.gopSize = 25;
+    const std::string source = folder / "source.mkv";
+    GenerateClip(clip, source);
+    const std::string target = folder / "joined.mp4";
+    std::string errors;
+    // Every segment of 2 Mbit/s outgrows the 100 KB the disk has left.
+    EXPECT_NE(RunCli({"--set", "VideoOptions.EncoderVideoCodecName=mpeg4", "--set",
+                      "VideoOptions.Bitrate=2000000", "--segments", "2", "--segment-length", "1",
+                      source, target},
+                     folder / "full.log", &errors, 100 * 1024),
+              0)
+        << errors;
+    EXPECT_NE(errors.find("File too large"), std::string::npos) << errors;
+    EXPECT_FALSE(fs::exists(target));
+}
+
+// What the owner of a conversion in segments sees: one progress figure over all segments.
+struct Watched {
+    std::vector<int> progress;
+    bool leftTimeKnown = false;  // once there was progress
+};
+
+ConversionOutcome RunSegmented(ConversionRunner& runner, const std::string& source,
+                               const std::string& target, Watched& watched,
+                               const std::function<void(TAVConverter&)>& also = {}) {
+    runner.Converter().SetInOwnProcess(true);
+    runner.Converter().SetSegmenting(2, 1);
+    runner.Options().VideoOptions().SetEncoderVideoCodecName("mpeg4");
+    runner.OnProgress([&](TAVConverter& converter) {
+        watched.progress.push_back(converter.GetProgress());
+        watched.leftTimeKnown = watched.leftTimeKnown ||
+                                (converter.GetProgress() > 0 &&
+                                 converter.GetRemainingTime() != TAVConverter::kUnknownRemaining);
+        if (also) {
+            also(converter);
+        }
+    });
+    return runner.Run({source}, {target}, std::chrono::seconds(1800));
+}
+
+std::string SegmentSource(const TempFolder& folder) {
+    ClipDescription clip;
+    clip.durationSec = 20;
+    clip.gopSize = 25;
+    const std::string source = folder / "source.mkv";
+    GenerateClip(clip, source);
+    return source;
+}
+
+TEST(SegmentedProgress, OneFigureRisesOverAllSegmentsToTheEnd) {
+    TempFolder folder;
+    ScopedEnv cache("XDG_CACHE_HOME", folder / "cache");
+    ScopedEnv worker("TIDEWELL_WORKER", TW_CLI_PATH);
+    const std::string source = SegmentSource(folder);
+    ConversionRunner runner;
+    Watched watched;
+    const ConversionOutcome outcome = RunSegmented(runner, source, folder / "out.mp4", watched);
+    ASSERT_EQ(outcome.completeEvents, 1) << outcome.errorMessage;
+    EXPECT_EQ(runner.Converter().GetProgress(), 100);
+    ASSERT_FALSE(watched.progress.empty());
+    EXPECT_TRUE(std::is_sorted(watched.progress.begin(), watched.progress.end()));
+    EXPECT_LE(watched.progress.back(), 100);
+    EXPECT_TRUE(std::any_of(watched.progress.begin(), watched.progress.end(),
+                            [](int p) { return p > 0 && p < 100; }));
+    EXPECT_TRUE(watched.leftTimeKnown);
+}
+
+TEST(SegmentedProgress, StopEndsEveryWorkerAndTheNextStartResumesAtTheDoneShare) {
+    TempFolder folder;
+    ScopedEnv cache("XDG_CACHE_HOME", folder / "cache");
+    ScopedEnv worker("TIDEWELL_WORKER", TW_CLI_PATH);
+    const std::string source = SegmentSource(folder);
+    const std::string target = folder / "out.mp4";
+    size_t kept = 0;
+    {
+        // Stopped once four of the twenty segments are kept.
+        ConversionRunner runner;
+        Watched watched;
+        const ConversionOutcome outcome =
+            RunSegmented(runner, source, target, watched, [&](TAVConverter& converter) {
+                if (FinishedParts(folder.Path() / "cache") >= 4) {
+                    converter.Stop();
+                }
+            });
+        EXPECT_EQ(outcome.stoppedEvents, 1);
+        EXPECT_EQ(outcome.completeEvents, 0);
+        EXPECT_FALSE(fs::exists(target));
+        kept = FinishedParts(folder.Path() / "cache");
+        ASSERT_GE(kept, 4u);
+        // Every worker has ended (and none waits ahead).
+        jobs::SpareWorker::Instance().SetEnabled(false);
+        int status = 0;
+        EXPECT_EQ(waitpid(-1, &status, WNOHANG), -1);
+        EXPECT_EQ(errno, ECHILD);
+    }
+    ConversionRunner runner;
+    Watched watched;
+    const ConversionOutcome outcome = RunSegmented(runner, source, target, watched);
+    ASSERT_EQ(outcome.completeEvents, 1) << outcome.errorMessage;
+    const std::string resumed = "Resuming: " + std::to_string(kept) + " of 20 segments done";
+    EXPECT_NE(std::find(outcome.log.begin(), outcome.log.end(), resumed), outcome.log.end());
+    ASSERT_FALSE(watched.progress.empty());
+    // Each segment holds about a twentieth of the source.
+    EXPECT_GE(watched.progress.front(), static_cast<int>(kept) * 5 - 2);
+    EXPECT_NEAR(InspectMedia(target).First(StreamKind::Video).durationSec, 20.0, 0.05);
 }
 
 }  // namespace

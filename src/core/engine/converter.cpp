@@ -141,6 +141,7 @@ bool TAVConverter::Start() {
         thread_.join();
     }
     convertedDuration_.store(0);
+    progressAtStart_.store(0);
     duration_.store(0);
     bitrate_.store(0);
     startTime_.store(0);
@@ -451,10 +452,11 @@ int64_t TAVConverter::GetElapsedTime() const {
 
 int64_t TAVConverter::GetRemainingTime() const {
     const int progress = GetProgress();
-    if (progress <= 0) {
+    const int gained = progress - progressAtStart_.load();
+    if (progress <= 0 || gained <= 0) {
         return kUnknownRemaining;
     }
-    return GetElapsedTime() * (100 - progress) / progress;
+    return GetElapsedTime() * (100 - progress) / gained;
 }
 
 std::string TAVConverter::ErrorMessage() const {

@@ -186,7 +186,10 @@ private:
     std::atomic<int64_t> startTime_{0};
     std::atomic<int64_t> lastTime_{0};
     std::atomic<int64_t> elapsedUs_{0};  // lastTime_ - startTime_ - pausedUs_
-    int64_t pausedUs_ = 0;               // worker thread only while a run is on
+    // The progress (%) the run began with: what an earlier run left done (kept segments). The
+    // remaining time is estimated from what this run has done since.
+    std::atomic<int> progressAtStart_{0};
+    int64_t pausedUs_ = 0;  // worker thread only while a run is on
     std::atomic<int64_t> outputSize_{0};
     std::atomic<int64_t> inputSize_{0};
     const int logLevel_ = 24;

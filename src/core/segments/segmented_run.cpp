@@ -269,6 +269,9 @@ bool TAVConverter::SegmentedRun::Run() {
     owner_.lastTime_.store(0);
     owner_.elapsedUs_.store(0);
     owner_.EnterLoopState();
+    // A run that takes kept segments starts at their share.
+    Report(false);
+    owner_.progressAtStart_.store(owner_.GetProgress());
     owner_.PostProgress();
 
     int64_t pausedAt = 0;
@@ -447,7 +450,7 @@ bool TAVConverter::SegmentedRun::RecordFinished(Job& job) {
     }
 }
 
-void TAVConverter::SegmentedRun::Report() {
+void TAVConverter::SegmentedRun::Report(bool post) {
     double converted = 0;
     int64_t size = 0;
     {
@@ -467,7 +470,9 @@ void TAVConverter::SegmentedRun::Report() {
     }
     owner_.MarkReportTime(now);
     owner_.elapsedUs_.store(std::max<int64_t>(0, now - owner_.startTime_.load() - pausedUs_));
-    owner_.PostProgress();
+    if (post) {
+        owner_.PostProgress();
+    }
 }
 
 void TAVConverter::SegmentedRun::Finish(bool stopped) {

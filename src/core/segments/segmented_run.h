@@ -47,8 +47,9 @@ private:
     void ClearJobs();
     // Looks at the jobs that ended; with mutex_ held.
     void CollectEnded();
-    // The owner's figures from those of all jobs.
-    void Report();
+    // The owner's figures from those of all jobs; posted to the owner's progress handler unless
+    // post is false.
+    void Report(bool post = true);
     void Finish(bool stopped);
     void Fail(const Job& job);
     jobs::Control Wanted();
