@@ -3,10 +3,11 @@
 // profile) and each against the same job written straight on the media libraries.
 //
 //   build/bench/conversions [--reps N] [--jobs a,b,...] [--sections
-//   ratio,concurrency,threads,memory,workers]
+//   ratio,concurrency,threads,memory,workers,segments]
 //
 // "workers" compares a conversion in a worker process (as the programs run them) with one in
-// this process, and times a worker's start-up.
+// this process, and times a worker's start-up. "segments" compares a 60-second job converted in
+// segments with the same in one piece.
 //
 // Every run is a child process of its own, so that its processor time and peak memory are its
 // alone. One line per figure, "key=value" fields, medians over the repetitions; engine and
@@ -14,6 +15,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -70,14 +72,52 @@ double PeakMb() {
     return static_cast<double>(kb) / 1024.0;
 }
 
+// The largest sum of the resident sets of this process's children seen while it lives: the
+// memory all the workers of a conversion hold together. Sampled every 20 ms.
+class ChildrenPeak {
+public:
+    ChildrenPeak() : thread_([this](std::stop_token stop) { Sample(stop); }) {}
+    double Mb() const { return static_cast<double>(peakKb_.load()) / 1024.0; }
+
+private:
+    void Sample(std::stop_token stop) {
+        const std::string parent = "PPid:\t" + std::to_string(getpid());
+        while (!stop.stop_requested()) {
+            long sum = 0;
+            std::error_code error;
+            for (const auto& entry : fs::directory_iterator("/proc", error)) {
+                std::FILE* status = std::fopen((entry.path() / "status").c_str(), "r");
+                if (!status) {
+                    continue;
+                }
+                char line[256];
+                bool child = false;
+                long kb = 0;
+                while (std::fgets(line, sizeof line, status)) {
+                    child = child || std::string(line).rfind(parent, 0) == 0;
+                    std::sscanf(line, "VmRSS: %ld kB", &kb);
+                }
+                std::fclose(status);
+                sum += child ? kb : 0;
+            }
+            peakKb_.store(std::max(peakKb_.load(), sum));
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+    }
+
+    std::atomic<long> peakKb_{0};
+    std::jthread thread_;
+};
+
 double Seconds(std::chrono::steady_clock::time_point since) {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - since).count();
 }
 
 // count converters, all started at once (together) or one after another.
 int ChildEngine(const Job& job, const std::string& source, const fs::path& folder, int threads,
-                int count, bool together, bool inWorkers) {
+                int count, bool together, bool inWorkers, int segments) {
     tw::platform::LoopDispatcher dispatcher;
+    ChildrenPeak workers;
     tw::TAVConvertOptions options;
     ConfigureEngine(job, threads, options);
     std::vector<std::unique_ptr<tw::TAVConverter>> converters;
@@ -98,6 +138,7 @@ int ChildEngine(const Job& job, const std::string& source, const fs::path& folde
         converter->SetConvertOptions(options);
         converter->ConvertOptions().Engine = options.Engine;
         converter->SetInOwnProcess(inWorkers);
+        converter->SetSegmenting(segments, tw::TAVConverter::kDefaultSegmentSeconds);
         converter->Start();
         converters.push_back(std::move(converter));
         if (!together) {
@@ -112,7 +153,7 @@ int ChildEngine(const Job& job, const std::string& source, const fs::path& folde
             return 1;
         }
     }
-    std::printf("wall=%.4f peak=%.1f\n", wall, PeakMb());
+    std::printf("wall=%.4f peak=%.1f workers=%.1f\n", wall, PeakMb(), workers.Mb());
     return 0;
 }
 
@@ -132,7 +173,7 @@ int ChildReference(const Job& job, const std::string& source, const fs::path& fo
 }
 
 int Child(int argc, char** argv) {
-    // child engine|reference JOB SOURCE FOLDER THREADS [COUNT together|serial [worker]]
+    // child engine|reference JOB SOURCE FOLDER THREADS [COUNT together|serial [worker [K]]]
     if (argc < 7) {
         return 2;
     }
@@ -150,7 +191,8 @@ int Child(int argc, char** argv) {
     const int count = argc > 7 ? std::atoi(argv[7]) : 1;
     const bool together = argc > 8 && std::string(argv[8]) == "together";
     const bool inWorkers = argc > 9 && std::string(argv[9]) == "worker";
-    return ChildEngine(*job, argv[4], argv[5], threads, count, together, inWorkers);
+    const int segments = argc > 10 ? std::atoi(argv[10]) : 0;
+    return ChildEngine(*job, argv[4], argv[5], threads, count, together, inWorkers, segments);
 }
 
 // ---- parent side -----------------------------------------------------------------------------
@@ -159,6 +201,7 @@ struct Sample {
     double wall = 0;  // the conversion alone, as the child timed it
     double cpu = 0;
     double peak = 0;
+    double workers = 0;  // all workers of the run together, at most
 };
 
 double Median(std::vector<double> values) {
@@ -171,13 +214,14 @@ double Median(std::vector<double> values) {
 }
 
 Sample Medians(const std::vector<Sample>& samples) {
-    std::vector<double> wall, cpu, peak;
+    std::vector<double> wall, cpu, peak, workers;
     for (const Sample& s : samples) {
         wall.push_back(s.wall);
         cpu.push_back(s.cpu);
         peak.push_back(s.peak);
+        workers.push_back(s.workers);
     }
-    return {Median(wall), Median(cpu), Median(peak)};
+    return {Median(wall), Median(cpu), Median(peak), Median(workers)};
 }
 
 Sample Measure(const std::vector<std::string>& arguments) {
@@ -192,7 +236,8 @@ Sample Measure(const std::vector<std::string>& arguments) {
     }
     Sample sample;
     sample.cpu = run.cpuSeconds;
-    if (std::sscanf(run.output.c_str(), "wall=%lf peak=%lf", &sample.wall, &sample.peak) != 2) {
+    if (std::sscanf(run.output.c_str(), "wall=%lf peak=%lf workers=%lf", &sample.wall, &sample.peak,
+                    &sample.workers) < 2) {
         std::fprintf(stderr, "a run said nothing of its figures\n");
         std::exit(1);
     }
@@ -210,10 +255,11 @@ struct Bench {
     }
 
     Sample Engine(const Job& job, int seconds, int threads, int count = 1, bool together = false,
-                  bool inWorker = false) const {
+                  bool inWorker = false, int segments = 0) const {
         return Measure({"child", "engine", job.name, Source(job, seconds), folder.string(),
                         std::to_string(threads), std::to_string(count),
-                        together ? "together" : "serial", inWorker ? "worker" : "here"});
+                        together ? "together" : "serial", inWorker ? "worker" : "here",
+                        std::to_string(segments)});
     }
 
     Sample Reference(const Job& job, int seconds, int threads) const {
@@ -384,6 +430,36 @@ void Workers(const Bench& bench, const Job& job, int seconds) {
     std::fflush(stdout);
 }
 
+// The same job in worker processes, in one piece and in segments (two at once, the default
+// length). Targets: the MPEG-4 device job at most 0.60 of the one-piece time, the H.264 job with
+// automatic threads never slower; all workers together at most two one-piece workers' memory.
+void Segments(const Bench& bench, const Job& job, int seconds) {
+    constexpr int kAtOnce = 2;
+    const int threads = job.h264 ? 0 : 1;
+    std::vector<Sample> whole, parts;
+    for (int i = 0; i < bench.reps; ++i) {
+        if (i % 2 == 0) {
+            whole.push_back(bench.Engine(job, seconds, threads, 1, false, true, 1));
+            parts.push_back(bench.Engine(job, seconds, threads, 1, false, true, kAtOnce));
+        } else {
+            parts.push_back(bench.Engine(job, seconds, threads, 1, false, true, kAtOnce));
+            whole.push_back(bench.Engine(job, seconds, threads, 1, false, true, 1));
+        }
+    }
+    const Sample w = Medians(whole);
+    const Sample p = Medians(parts);
+    const double target = job.h264 ? 1.00 : 0.60;
+    const double ratio = p.wall / w.wall;
+    std::printf(
+        "segments job=%s threads=%s one_piece_s=%.3f segmented_s=%.3f "
+        "segmented_over_one_piece=%.3f "
+        "target=%.2f met=%s workers_mb=%.1f one_piece_worker_mb=%.1f memory_met=%s reps=%d\n",
+        job.name.c_str(), threads == 0 ? "auto" : "1", w.wall, p.wall, ratio, target,
+        ratio <= target ? "yes" : "no", p.workers, w.workers,
+        p.workers <= kAtOnce * w.workers ? "yes" : "no", bench.reps);
+    std::fflush(stdout);
+}
+
 // From asking for a worker to having reaped it, for a request it refuses at once: what every
 // conversion in a worker pays before its work begins. Cold: the program's loading and start;
 // with a spare: a worker started ahead (given the time a conversion would take to load it).
@@ -455,7 +531,8 @@ int main(int argc, char** argv) {
     }
     Bench bench;
     std::set<std::string> jobs;
-    std::set<std::string> sections = {"ratio", "concurrency", "threads", "memory", "workers"};
+    std::set<std::string> sections = {"ratio",  "concurrency", "threads",
+                                      "memory", "workers",     "segments"};
     for (int i = 1; i + 1 < argc; i += 2) {
         const std::string option = argv[i];
         if (option == "--reps") {
@@ -486,7 +563,7 @@ int main(int argc, char** argv) {
     // Made before anything is timed.
     for (const Job* job : chosen) {
         bench.Source(*job, kSeconds);
-        if (sections.count("memory")) {
+        if (sections.count("memory") || sections.count("segments")) {
             bench.Source(*job, 10);
             bench.Source(*job, 60);
         }
@@ -512,6 +589,9 @@ int main(int argc, char** argv) {
         }
         if (sections.count("workers")) {
             Workers(bench, job, kSeconds);
+        }
+        if (sections.count("segments")) {
+            Segments(bench, job, 60);
         }
     }
     std::printf("end load=%s\n", LoadAverage().c_str());

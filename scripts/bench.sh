@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds the benchmark programs and runs them: conversion throughput against the reference
-# pipeline, concurrency, thread counts, memory, and conversions in worker processes against
-# conversions in the program (bench/conversions), then the main window's responsiveness and peak
+# pipeline, concurrency, thread counts, memory, conversions in worker processes against
+# conversions in the program and long conversions in segments against one piece
+# (bench/conversions), then the main window's responsiveness and peak
 # memory with four tasks converting, in workers and in the program (bench/gui_latency), and its
 # resident memory idle, with ten tasks converting and after they were all deleted
 # (bench/gui_memory). Needs a quiet machine: the load average is printed before and after. Extra

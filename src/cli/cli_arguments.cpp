@@ -91,6 +91,10 @@ Arguments ParseArguments(const std::vector<std::string>& args) {
             result.threads = ParseInt(arg, value(arg), 0);
         } else if (arg == "--jobs") {
             result.jobs = ParseInt(arg, value(arg), 1);
+        } else if (arg == "--segments") {
+            result.segments = ParseInt(arg, value(arg), 0);
+        } else if (arg == "--segment-length") {
+            result.segmentSeconds = ParseInt(arg, value(arg), 1);
         } else if (arg == "--output-dir") {
             result.outputDir = value(arg);
         } else if (arg == "--start") {
@@ -168,6 +172,11 @@ std::string UsageText() {
            "  --jobs N             how many of those inputs convert at once (default 1)\n"
            "  --in-process         convert in this process rather than each conversion in a\n"
            "                       worker process of its own\n"
+           "  --segments K         convert a long re-encode in segments, K at once, each in a\n"
+           "                       worker process (default: the number of processors shared\n"
+           "                       among the --jobs; 0 or 1: in one piece)\n"
+           "  --segment-length SECONDS\n"
+           "                       about how long each segment is (default 30)\n"
            "  --threads N          decoder and encoder threads (default 0: each library's\n"
            "                       own choice)\n"
            "  --start SECONDS      start converting this far into the source\n"

@@ -18,6 +18,10 @@ struct Arguments {
     std::optional<double> durationSeconds;
     std::optional<std::string> outputDir;
     int jobs = 1;
+    // Segments of one conversion converted at once (0 or 1: in one piece); unset: the number
+    // of processors shared among the --jobs.
+    std::optional<int> segments;
+    std::optional<int> segmentSeconds;
     // A DVD title as the source.
     std::optional<std::string> dvd;
     int dvdTitle = 1;

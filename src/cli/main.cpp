@@ -10,6 +10,7 @@
 #include <memory>
 #include <set>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "cli_arguments.h"
@@ -244,10 +245,14 @@ int main(int argc, char** argv) {
     tw::platform::SetConversionPriority(-1);
     const bool terminal = isatty(STDERR_FILENO);
     std::chrono::steady_clock::time_point lastDraw;
+    const int processors = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
     for (Job& job : jobs) {
         job.converter = std::make_unique<tw::TAVConverter>();
         // A failure, even a crash of the libraries, ends that conversion alone.
         job.converter->SetInOwnProcess(!arguments.inProcess);
+        job.converter->SetSegmenting(
+            arguments.segments.value_or(std::max(1, processors / arguments.jobs)),
+            arguments.segmentSeconds.value_or(tw::TAVConverter::kDefaultSegmentSeconds));
         try {
             Configure(*job.converter, arguments, profile);
         } catch (const tw::EAVError& e) {

@@ -30,6 +30,13 @@ struct TEngineValues {
     bool QualityReport = false;
     int VideoDiscard = 0;
     std::vector<TimestampScale> TimestampScales;
+    // A run that converts one piece of a longer conversion, from a picture on: its pictures are
+    // given the places the whole conversion gives them. PictureClockShift (s) is added to each
+    // picture's time before it is placed, so that it stands where it stood against the whole
+    // conversion's frame count; ContinuesPictures: the first picture is placed as any later
+    // one, not as the whole conversion's first.
+    double PictureClockShift = 0;
+    bool ContinuesPictures = false;
 };
 
 // The options tree of one conversion. Owns one instance of each option class; the setters of

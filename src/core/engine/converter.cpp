@@ -17,6 +17,7 @@ extern "C" {
 #include "media/stream_registry.h"
 #include "platform/message_service.h"
 #include "platform/process_priority.h"
+#include "segments/segmented_run.h"
 #include "util/av_error.h"
 #include "util/format.h"
 #include "util/string_list.h"
@@ -140,6 +141,7 @@ bool TAVConverter::Start() {
         thread_.join();
     }
     convertedDuration_.store(0);
+    progressAtStart_.store(0);
     duration_.store(0);
     bitrate_.store(0);
     startTime_.store(0);
@@ -161,6 +163,9 @@ bool TAVConverter::Start() {
         return media::ParseStreamUrl(n).has_value();
     });
     remote_ = inOwnProcess_ && !localSource ? std::make_unique<RemoteRun>(*this) : nullptr;
+    segmented_ = remote_ && segmentWorkers_ > 1
+                     ? std::make_unique<SegmentedRun>(*this, segmentWorkers_, segmentSeconds_)
+                     : nullptr;
     working_.store(true);
     thread_ = std::jthread([this] { Execute(); });
     return true;
@@ -202,6 +207,9 @@ void TAVConverter::Stop() {
 void TAVConverter::WakeRemote() {
     if (remote_) {
         remote_->ControlChanged();
+    }
+    if (segmented_) {
+        segmented_->ControlChanged();
     }
 }
 
@@ -262,7 +270,9 @@ void TAVConverter::Execute() {
     pthread_setname_np(pthread_self(), name.substr(0, 15).c_str());
     if (remote_) {
         // The worker process takes the conversion priority itself, before it starts a thread.
-        remote_->Run();
+        if (!segmented_ || !segmented_->Run()) {
+            remote_->Run();
+        }
         working_.store(false);
         return;
     }
@@ -442,10 +452,11 @@ int64_t TAVConverter::GetElapsedTime() const {
 
 int64_t TAVConverter::GetRemainingTime() const {
     const int progress = GetProgress();
-    if (progress <= 0) {
+    const int gained = progress - progressAtStart_.load();
+    if (progress <= 0 || gained <= 0) {
         return kUnknownRemaining;
     }
-    return GetElapsedTime() * (100 - progress) / progress;
+    return GetElapsedTime() * (100 - progress) / gained;
 }
 
 std::string TAVConverter::ErrorMessage() const {

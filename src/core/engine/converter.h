@@ -70,6 +70,16 @@ public:
     bool InOwnProcess() const { return inOwnProcess_; }
     void SetInOwnProcess(bool value) { inOwnProcess_ = value; }
 
+    // Runs in worker processes may go in segments: a long re-encode of a file is cut at the
+    // source's key frames into segments of about segmentSeconds, converted by up to workers
+    // processes at once and joined into the target (segments/segmented_run.h). 0 or 1 worker
+    // converts in one piece, as does a run that does not qualify. Read by Start.
+    static constexpr int kDefaultSegmentSeconds = 30;
+    void SetSegmenting(int workers, int segmentSeconds) {
+        segmentWorkers_ = workers;
+        segmentSeconds_ = segmentSeconds;
+    }
+
     // Starts a run on a new worker thread. Only when idle and no worker of an earlier run is
     // still winding down; returns false otherwise.
     bool Start();
@@ -124,6 +134,8 @@ private:
     friend class Worker;
     class RemoteRun;
     friend class RemoteRun;
+    class SegmentedRun;
+    friend class SegmentedRun;
 
     void Execute();
     void RecordFailure(const std::exception& e);
@@ -174,7 +186,10 @@ private:
     std::atomic<int64_t> startTime_{0};
     std::atomic<int64_t> lastTime_{0};
     std::atomic<int64_t> elapsedUs_{0};  // lastTime_ - startTime_ - pausedUs_
-    int64_t pausedUs_ = 0;               // worker thread only while a run is on
+    // The progress (%) the run began with: what an earlier run left done (kept segments). The
+    // remaining time is estimated from what this run has done since.
+    std::atomic<int> progressAtStart_{0};
+    int64_t pausedUs_ = 0;  // worker thread only while a run is on
     std::atomic<int64_t> outputSize_{0};
     std::atomic<int64_t> inputSize_{0};
     const int logLevel_ = 24;
@@ -194,6 +209,10 @@ private:
     bool inOwnProcess_ = false;
     // The current run's worker process, when it has one. Set by Start on the owner's thread.
     std::unique_ptr<RemoteRun> remote_;
+    int segmentWorkers_ = 0;
+    int segmentSeconds_ = kDefaultSegmentSeconds;
+    // The current run in segments, when it may go so. Set by Start on the owner's thread.
+    std::unique_ptr<SegmentedRun> segmented_;
     std::jthread thread_;
 };
 

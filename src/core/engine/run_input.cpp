@@ -12,6 +12,7 @@ extern "C" {
 }
 
 #include "engine/conversion_run.h"
+#include "engine/picture_clock.h"
 #include "media/display_rotation.h"
 #include "media/library_error.h"
 #include "util/av_error.h"
@@ -46,26 +47,6 @@ bool ParametersKnown(const AVCodecParameters& par) {
         default:
             return true;
     }
-}
-
-// The source's picture rate as an output rate: the library's guess from the container's and the
-// codec's rates (which sees through field rates and through the finest time stamp step of a
-// variable-rate recording, read as a rate of hundreds), and the stream's average where even that
-// is more than any screen shows. {0, 1} when nothing plausible is known.
-AVRational PlausibleFrameRate(AVFormatContext* file, AVStream* stream) {
-    constexpr double kMaxRate = 240;
-    const auto plausible = [](AVRational r) {
-        return r.num > 0 && r.den > 0 && av_q2d(r) <= kMaxRate;
-    };
-    AVRational rate = av_guess_frame_rate(file, stream, nullptr);
-    if (!plausible(rate)) {
-        rate = plausible(stream->avg_frame_rate) ? stream->avg_frame_rate : AVRational{0, 1};
-    }
-    // Encoder clocks take terms up to 16 bits (MPEG-4's); a rate this close shows no difference.
-    if (rate.num > 65535 || rate.den > 65535) {
-        av_reduce(&rate.num, &rate.den, rate.num, rate.den, 65535);
-    }
-    return rate;
 }
 
 // Whether the request speaks of video itself: an encoder, a copy, filters, or any other video

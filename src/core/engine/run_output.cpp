@@ -13,6 +13,7 @@ extern "C" {
 
 #include "engine/conversion_run.h"
 #include "engine/image_sequence_name.h"
+#include "engine/picture_clock.h"
 #include "util/av_error.h"
 #include "util/format.h"
 
@@ -65,22 +66,6 @@ bool NamedLikeAudio(const std::string& name) {
 bool HoldsCoverArt(const AVOutputFormat* format) {
     static const char* const kCoverFormats[] = {"mp3", "flac", "ipod", "mp4", "mov"};
     for (const char* name : kCoverFormats) {
-        if (std::strcmp(format->name, name) == 0) {
-            return true;
-        }
-    }
-    return false;
-}
-
-// Containers that store each picture's own time (and duration), so that a picture need not be
-// repeated to hold a rate.
-bool CarriesVariableTiming(const AVOutputFormat* format) {
-    static const char* const kTimedFamilies[] = {"mov", "mp4", "ipod", "3gp",
-                                                 "3g2", "psp", "f4v",  "ismv"};
-    if (format->flags & AVFMT_VARIABLE_FPS) {
-        return true;
-    }
-    for (const char* name : kTimedFamilies) {
         if (std::strcmp(format->name, name) == 0) {
             return true;
         }
@@ -396,10 +381,7 @@ void ConversionRun::AddVideoStream(int fileIndex) {
         const int headerFlags = enc->flags & AV_CODEC_FLAG_GLOBAL_HEADER;
         libraryOptions_.ApplyLibraryOptions(enc, videoDefaults, LibraryOptions::kVideoEncoder);
         enc->flags |= headerFlags;
-        if (ost.codec && ost.codec->supported_framerates && !video.ForceFPS()) {
-            rate = ost.codec->supported_framerates[av_find_nearest_q_idx(
-                rate, ost.codec->supported_framerates)];
-        }
+        rate = EncoderFrameRate(rate, ost.codec, video.ForceFPS());
         if (enc->rc_max_rate > 0 && enc->bit_rate > enc->rc_max_rate) {
             // A device's maximum rate is a hard limit; the average cannot lie above it.
             host_.Log(AV_LOG_WARNING,
@@ -411,12 +393,9 @@ void ConversionRun::AddVideoStream(int fileIndex) {
         }
         enc->time_base = av_inv_q(rate);
         enc->framerate = rate;
-        // Pictures keep their own times where the container can say them and nothing asks for a
-        // steady rate: a variable-rate recording comes out with its own pictures, none repeated.
-        // Codecs with a fixed list of rates need a steady one.
-        ost.keepSourceTiming = !frameRateChosen_ && video.VideoSyncMethod() == -1 &&
-                               CarriesVariableTiming(outputFormat_) &&
-                               !(ost.codec && ost.codec->supported_framerates);
+        // A variable-rate recording comes out with its own pictures, none repeated.
+        ost.keepSourceTiming =
+            KeepsSourceTiming(frameRateChosen_, video.VideoSyncMethod(), outputFormat_, ost.codec);
         enc->pix_fmt = static_cast<AVPixelFormat>(video.PixelFormat);
         if (imageFiles && codecId == AV_CODEC_ID_GIF && requestedPixelFormat_ < 0) {
             // 256 colours chosen for each picture, not one fixed set for all.

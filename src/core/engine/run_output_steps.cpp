@@ -8,6 +8,7 @@ extern "C" {
 }
 
 #include "engine/conversion_run.h"
+#include "engine/picture_clock.h"
 #include "engine/sync_rules.h"
 #include "media/library_error.h"
 #include "util/av_error.h"
@@ -191,10 +192,12 @@ void ConversionRun::EncodeQueuedAudio(OutputStream& ost, bool final) {
 
 void ConversionRun::WriteVideo(OutputStream& ost, InputStream& /*ist*/, AVFrame& frame) {
     AVCodecContext* enc = ost.encoder.get();
-    const double syncInput = SyncInputSeconds(ost) / av_q2d(enc->time_base);
-    // Method 2 drops only pictures that would share a tick, and never repeats one.
-    const int method = ost.keepSourceTiming ? 2 : options_.VideoOptions().VideoSyncMethod();
-    int64_t frames = DecideVideoFrames(method, syncInput, &ost.syncPosition, ost.frameNumber == 0);
+    const double syncInput =
+        (SyncInputSeconds(ost) + options_.Engine.PictureClockShift) / av_q2d(enc->time_base);
+    const int method =
+        PictureSyncMethod(ost.keepSourceTiming, options_.VideoOptions().VideoSyncMethod());
+    int64_t frames = DecideVideoFrames(method, syncInput, &ost.syncPosition,
+                                       ost.frameNumber == 0 && !options_.Engine.ContinuesPictures);
     frames = std::min<int64_t>(frames, options_.VideoOptions().MaxFrames() - ost.frameNumber);
     if (const int64_t limitUs = OutputLimit(ost); limitUs != INT64_MAX) {
         // Nothing is written past the length asked for, also not what the end of the run drains.

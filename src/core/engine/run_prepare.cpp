@@ -5,6 +5,7 @@
 #include <filesystem>
 
 extern "C" {
+#include <libavutil/opt.h>
 #include <libavutil/pixdesc.h>
 #include <libavutil/time.h>
 }
@@ -14,6 +15,7 @@ extern "C" {
 #include <utility>
 
 #include "engine/conversion_run.h"
+#include "engine/picture_clock.h"
 #include "engine/two_pass_log.h"
 #include "filters/filter_chain_translation.h"
 #include "util/av_error.h"
@@ -279,17 +281,16 @@ void ConversionRun::SetupEncodedStream(OutputStream& ost, InputStream& ist, int 
             ost.sourceWidth = dec->width;
             ost.sourcePixelFormat = dec->pix_fmt;
             if (ost.keepSourceTiming) {
-                // The source's own clock, where encoders can count in it (16-bit terms, as
-                // MPEG-4's); the rate stays the encoder's guide for its bit budget. Finer
-                // clocks belong to broadcast sources, whose pictures come steadily.
-                const AVRational clock = ist.stream->time_base;
-                if (clock.num > 0 && clock.den <= 65535 && av_cmp_q(clock, enc->time_base) < 0) {
+                // The source's own clock where it is finer; the rate stays the encoder's guide
+                // for its bit budget.
+                const AVRational clock = SourceTimingClock(ist.stream->time_base, enc->time_base);
+                if (clock.num <= 0) {
+                    ost.keepSourceTiming = false;
+                } else if (av_cmp_q(clock, enc->time_base) != 0) {
                     const AVRational frame = enc->time_base;
                     enc->time_base = clock;
                     enc->ticks_per_frame =
                         std::max(1, static_cast<int>(std::lround(av_q2d(frame) / av_q2d(clock))));
-                } else if (av_cmp_q(clock, enc->time_base) < 0) {
-                    ost.keepSourceTiming = false;
                 }
             }
 
@@ -352,6 +353,16 @@ void ConversionRun::SetupEncodedStream(OutputStream& ost, InputStream& ist, int 
 void ConversionRun::SetupTwoPass(OutputStream& ost, int position) {
     const std::string path =
         TwoPassLogPath(outputNames_[static_cast<size_t>(ost.fileIndex)], position);
+    // Encoders that keep statistics of their own (x264) keep them beside ours: in the current
+    // folder, which they would take by default, every other two-pass run would share them.
+    const AVCodec* codec = ost.codec;
+    if (codec && codec->priv_class &&
+        av_opt_find(const_cast<void*>(static_cast<const void*>(&codec->priv_class)), "stats",
+                    nullptr, 0, AV_OPT_SEARCH_FAKE_OBJ)) {
+        AVDictionary* options = ost.encoderOptions.release();
+        av_dict_set(&options, "stats", (path + ".encoder").c_str(), AV_DICT_DONT_OVERWRITE);
+        ost.encoderOptions.reset(options);
+    }
     if (ost.encoder->flags & AV_CODEC_FLAG_PASS1) {
         std::filesystem::create_directories(std::filesystem::path(path).parent_path());
         ost.statsFile.reset(std::fopen(path.c_str(), "wb"));

@@ -38,6 +38,8 @@ json Unpublished(const TAVConvertOptions& options) {
           {"LoopCount", engine.LoopCount},
           {"QualityReport", engine.QualityReport},
           {"VideoDiscard", engine.VideoDiscard},
+          {"PictureClockShift", engine.PictureClockShift},
+          {"ContinuesPictures", engine.ContinuesPictures},
           {"TimestampScales", scales}}},
     };
 }
@@ -65,6 +67,9 @@ void ReadUnpublished(const json& from, TAVConvertOptions& options) {
     values.at("LoopCount").get_to(engine.LoopCount);
     values.at("QualityReport").get_to(engine.QualityReport);
     values.at("VideoDiscard").get_to(engine.VideoDiscard);
+    // Only the runs of segments send these.
+    engine.PictureClockShift = values.value("PictureClockShift", 0.0);
+    engine.ContinuesPictures = values.value("ContinuesPictures", false);
     engine.TimestampScales.clear();
     for (const json& scale : values.at("TimestampScales")) {
         engine.TimestampScales.push_back({scale.at("file").get<int>(),

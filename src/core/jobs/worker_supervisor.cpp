@@ -37,6 +37,22 @@ int RemainingMs(Clock::time_point deadline) {
     return static_cast<int>(std::max<int64_t>(0, left.count()));
 }
 
+// How long (ns) the main thread of process pid has waited for a processor while it could run;
+// 0 when the system does not say. The worker's main thread is the one that says it is alive.
+int64_t RunQueueWaitNs(pid_t pid) {
+    char path[64];
+    std::snprintf(path, sizeof path, "/proc/%d/schedstat", static_cast<int>(pid));
+    std::FILE* file = std::fopen(path, "re");
+    if (!file) {
+        return 0;
+    }
+    unsigned long long running = 0;
+    unsigned long long waiting = 0;
+    const int read = std::fscanf(file, "%llu %llu", &running, &waiting);
+    std::fclose(file);
+    return read == 2 ? static_cast<int64_t>(waiting) : 0;
+}
+
 std::string Excerpt(std::string_view line) {
     constexpr size_t kShown = 200;
     return line.size() <= kShown ? std::string(line) : std::string(line.substr(0, kShown)) + "...";
@@ -60,7 +76,7 @@ public:
     }
 
     void Run() {
-        lastHeard_ = Clock::now();
+        Heard();
         while (child_.OutputFd() >= 0 || child_.ErrorFd() >= 0 || !exited_) {
             ForwardControl();
             Wait();
@@ -86,7 +102,7 @@ private:
         } else if (child_.OutputFd() < 0) {
             timeout = RemainingMs(outputClosedAt_ + kEndGrace);
         } else if (!paused && death_.empty()) {
-            timeout = RemainingMs(lastHeard_ + silenceLimit_);
+            timeout = RemainingMs(SilenceDeadline());
         }
         const int ready = poll(fds, kSlots, timeout);
         if (ready < 0) {
@@ -128,7 +144,15 @@ private:
             if (now >= outputClosedAt_ + kEndGrace) {
                 child_.Kill();
             }
-        } else if (!paused && death_.empty() && now >= lastHeard_ + silenceLimit_) {
+        } else if (!paused && death_.empty() && now >= SilenceDeadline()) {
+            // A worker on a machine too busy to let it run is slow, not hung: the time its
+            // main thread waited for a processor does not count as silence.
+            const int64_t waited = RunQueueWaitNs(child_.Pid());
+            if (waited > waitedNs_) {
+                starvedFor_ += std::chrono::nanoseconds(waited - waitedNs_);
+                waitedNs_ = waited;
+                return;
+            }
             GiveUp(FormatPrintf("no sign of life for %g s",
                                 static_cast<double>(silenceLimit_.count()) / 1000.0));
         }
@@ -171,7 +195,7 @@ private:
         while (child_.OutputFd() >= 0) {
             const ssize_t count = read(child_.OutputFd(), buffer, sizeof buffer);
             if (count > 0) {
-                lastHeard_ = Clock::now();
+                Heard();
                 output_.append(buffer, static_cast<size_t>(count));
                 TakeLines();
             } else if (count < 0 && errno == EINTR) {
@@ -310,6 +334,17 @@ private:
         }
     }
 
+    void Heard() {
+        lastHeard_ = Clock::now();
+        starvedFor_ = {};
+        waitedNs_ = RunQueueWaitNs(child_.Pid());
+    }
+
+    Clock::time_point SilenceDeadline() const {
+        return lastHeard_ + silenceLimit_ +
+               std::chrono::duration_cast<Clock::duration>(starvedFor_);
+    }
+
     void GiveUp(std::string words) {
         death_ = std::move(words);
         child_.Kill();
@@ -347,6 +382,10 @@ private:
     Control sent_ = Control::Run;
     bool stopSent_ = false;
     Clock::time_point lastHeard_;
+    // Since it was last heard: how long its main thread waited for a processor, and that
+    // figure as last read.
+    std::chrono::nanoseconds starvedFor_{0};
+    int64_t waitedNs_ = 0;
     Clock::time_point outputClosedAt_;
     Clock::time_point exitedAt_;
     bool exited_ = false;

@@ -47,7 +47,8 @@ struct WorkerOutcome {
 
 class WorkerSupervisor {
 public:
-    // How long a worker that is not paused may stay silent; it reports at least every second.
+    // How long a worker that is not paused may stay silent, not counting the time its main
+    // thread waited for a processor; it reports at least every second.
     static constexpr std::chrono::milliseconds kSilenceLimit{30000};
 
     explicit WorkerSupervisor(std::chrono::milliseconds silenceLimit = kSilenceLimit);

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "engine/image_sequence_name.h"
+#include "segments/segment_cache.h"
 #include "tasks/persistent_manager.h"
 #include "tasks/task_text.h"
 #include "util/av_error.h"
@@ -217,6 +218,9 @@ bool TAVTask::TakeFigures() {
 void TAVTask::Delete(bool deleteSource, bool deleteTarget) {
     Environment().Persistence->DeleteTask(*this);
     std::error_code error;
+    // What a conversion in segments kept for resuming is of no use any more.
+    fs::remove_all(segments::SegmentFolder(settings_->SourceFile(), settings_->TargetFile()),
+                   error);
     if (deleteSource && FileExists(settings_->SourceFile())) {
         fs::remove(settings_->SourceFile(), error);
     }

@@ -27,6 +27,8 @@ const PropertyTable& TPerformanceOptions::Properties() const {
             .Integer("MaxConversions", &T::MaxConversions, &T::SetMaxConversions,
                      kAsManyAsProcessors)
             .Boolean("RunInOwnProcess", &T::RunInOwnProcess, &T::SetRunInOwnProcess, true)
+            .Integer("Segments", &T::Segments, &T::SetSegments, -1)
+            .Integer("SegmentSeconds", &T::SegmentSeconds, &T::SetSegmentSeconds, 30)
             .Build();
     return table;
 }
@@ -47,6 +49,8 @@ void TPerformanceOptions::Assign(const TPersistent& source) {
     SetThreadPrority(from->ThreadPrority());
     SetMaxConversions(from->MaxConversions());
     SetRunInOwnProcess(from->RunInOwnProcess());
+    SetSegments(from->Segments());
+    SetSegmentSeconds(from->SegmentSeconds());
 }
 
 TAVConfiguration::TAVConfiguration()

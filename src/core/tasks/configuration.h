@@ -14,6 +14,11 @@ class TPerformanceOptions : public TPersistent {
     TW_VALUE_PROPERTY(int, MaxConversions, kAsManyAsProcessors)
     // Each conversion in a worker process of its own, so that a fault of one ends only that one.
     TW_VALUE_PROPERTY(bool, RunInOwnProcess, true)
+    // Segments of one long conversion converted at once, each in a worker process: -1 one per
+    // processor, 0 or 1 in one piece. Only conversions in their own processes go in segments.
+    TW_VALUE_PROPERTY(int, Segments, -1)
+    // About how long a segment is, in seconds.
+    TW_VALUE_PROPERTY(int, SegmentSeconds, 30)
 
 public:
     static constexpr int kAsManyAsProcessors = -1;

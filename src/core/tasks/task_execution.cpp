@@ -1,6 +1,7 @@
 // How a task drives its converter and what happens when a run ends.
 
 #include <algorithm>
+#include <thread>
 
 #include "platform/message_service.h"
 #include "platform/work_pool.h"
@@ -113,6 +114,9 @@ bool TConvertingTask::BeginRun() {
     converter_->ConvertOptions().Engine = Settings().ConvertOptions().Engine;
     const TPerformanceOptions& performance = Environment().Configuration->PerformanceOptions();
     converter_->SetInOwnProcess(performance.RunInOwnProcess());
+    const int processors = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+    converter_->SetSegmenting(performance.Segments() < 0 ? processors : performance.Segments(),
+                              std::max(1, performance.SegmentSeconds()));
     converterUsed_ = true;
     return converter_->Start();
 }

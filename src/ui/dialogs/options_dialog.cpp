@@ -32,6 +32,9 @@ namespace {
 constexpr int kMaxThreadCount = 32;
 constexpr int kMaxPriority = 5;
 constexpr int kMostConversions = 64;
+constexpr int kMaxSegments = 64;
+constexpr int kMinSegmentSeconds = 5;
+constexpr int kMaxSegmentSeconds = 3600;
 
 }  // namespace
 
@@ -45,7 +48,9 @@ TFormOptions::TFormOptions(QWidget* parent)
       tbPriority_(new QSlider(Qt::Horizontal)),
       cbbThreadCnt_(new QComboBox),
       spnMaxConversions_(new QSpinBox),
-      chkOwnProcess_(new QCheckBox(QStringLiteral("Run each conversion in its own process"))) {
+      chkOwnProcess_(new QCheckBox(QStringLiteral("Run each conversion in its own process"))),
+      spnSegments_(new QSpinBox),
+      spnSegmentSeconds_(new QSpinBox) {
     setObjectName(QStringLiteral("FormOptions"));
     setWindowTitle(QStringLiteral("Options"));
 
@@ -159,12 +164,30 @@ QWidget* TFormOptions::PerformancePage() {
         QStringLiteral("A conversion that fails badly, even one that crashes, then ends alone "
                        "and leaves the program and the other conversions running."));
 
+    // A long conversion cut into segments converted side by side; -1 shows as one per processor.
+    spnSegments_->setObjectName(QStringLiteral("spnSegments"));
+    spnSegments_->setRange(-1, kMaxSegments);
+    spnSegments_->setSpecialValueText(QStringLiteral("One per processor"));
+    spnSegments_->setToolTip(
+        QStringLiteral("How many segments of one long conversion convert at once, each in a "
+                       "process of its own (so only with the box above ticked); 0 or 1 "
+                       "converts it in one piece."));
+    spnSegmentSeconds_->setObjectName(QStringLiteral("spnSegmentSeconds"));
+    spnSegmentSeconds_->setRange(kMinSegmentSeconds, kMaxSegmentSeconds);
+    spnSegmentSeconds_->setSuffix(QStringLiteral(" s"));
+    auto* segmentsForm = new QFormLayout;
+    segmentsForm->addRow(QStringLiteral("Segments at &once:"), spnSegments_);
+    segmentsForm->addRow(QStringLiteral("Segment &length:"), spnSegmentSeconds_);
+    auto* segments = new QGroupBox(QStringLiteral("Segments"));
+    segments->setLayout(segmentsForm);
+
     auto* layout = new QVBoxLayout(page);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addLayout(atOnceRow);
     layout->addWidget(priority);
     layout->addWidget(count);
     layout->addWidget(chkOwnProcess_);
+    layout->addWidget(segments);
     layout->addStretch(1);
     return page;
 }
@@ -191,6 +214,10 @@ void TFormOptions::Load(const TAVConfiguration& configuration) {
     spnMaxConversions_->setValue(
         std::min(configuration.PerformanceOptions().ConversionPlaces(), kMostConversions));
     chkOwnProcess_->setChecked(configuration.PerformanceOptions().RunInOwnProcess());
+    spnSegments_->setValue(
+        std::clamp(configuration.PerformanceOptions().Segments(), -1, kMaxSegments));
+    spnSegmentSeconds_->setValue(std::clamp(configuration.PerformanceOptions().SegmentSeconds(),
+                                            kMinSegmentSeconds, kMaxSegmentSeconds));
 }
 
 void TFormOptions::Store(TAVConfiguration& configuration) const {
@@ -206,6 +233,8 @@ void TFormOptions::Store(TAVConfiguration& configuration) const {
         performance.SetMaxConversions(spnMaxConversions_->value());
     }
     performance.SetRunInOwnProcess(chkOwnProcess_->isChecked());
+    performance.SetSegments(spnSegments_->value());
+    performance.SetSegmentSeconds(spnSegmentSeconds_->value());
 }
 
 bool ExecuteOptions(QWidget* parent, TAVConfiguration& configuration) {

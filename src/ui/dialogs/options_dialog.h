@@ -45,6 +45,8 @@ private:
     QSpinBox* spnMaxConversions_;
     int maxConversions_ = 0;  // as loaded
     QCheckBox* chkOwnProcess_;
+    QSpinBox* spnSegments_;
+    QSpinBox* spnSegmentSeconds_;
 };
 
 // True when "Ok" was pressed and the configuration saved. A failed save is shown as an error.

@@ -1,6 +1,6 @@
 // The supervisor against workers that misbehave (small shell scripts standing in for the
 // worker program): every way of ending without a proper result becomes words, the worker is
-// always reaped, and a pause lets it be quiet.
+// always reaped, and a pause or a processor too busy to let it run lets it be quiet.
 #include "jobs/worker_supervisor.h"
 
 #include <gtest/gtest.h>
@@ -145,6 +145,26 @@ TEST(WorkerSupervisor, GarbageOrSilenceEndsTheWorkerUnlessItIsPaused) {
         RecordingEvents events;
         const WorkerOutcome outcome = RunScript("exec sleep 60", events, 300ms);
         EXPECT_EQ(outcome.death, "no sign of life for 0.3 s");
+    }
+    {
+        // Starved of the processor (eight busy loops beside it on its one processor, at the
+        // same low priority), it stays silent for longer than the limit while doing less work
+        // than fills it: slow, not hung.
+        RecordingEvents events;
+        const std::string starved =
+            "cpu=$(taskset -pc $$ | sed 's/.*: //; s/[-,].*//')\n"
+            "taskset -pc \"$cpu\" $$ >/dev/null && renice -n 19 -p $$ >/dev/null || exit 9\n"
+            "echo '{\"event\":\"alive\"}'\n"
+            "for n in 1 2 3 4 5 6 7 8; do\n"
+            "  timeout 30 taskset -c \"$cpu\" nice -n 19 sh -c 'while :; do :; done' &\n"
+            "  hogs=\"$hogs $!\"\n"
+            "done\n"
+            "i=0; while [ $i -lt 8000 ]; do i=$((i+1)); done\n"
+            "kill $hogs\necho '" +
+            DoneLine(false) + "'";
+        const WorkerOutcome outcome = RunScript(starved, events, 100ms);
+        EXPECT_TRUE(outcome.death.empty()) << outcome.death;
+        EXPECT_EQ(events.done, 1);
     }
     {
         // Paused, it may say nothing for longer than the limit; it hears the pause first.

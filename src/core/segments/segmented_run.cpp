@@ -1,0 +1,575 @@
+#include "segments/segmented_run.h"
+
+#include <pthread.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <thread>
+
+extern "C" {
+#include <libavutil/log.h>
+#include <libavutil/time.h>
+}
+
+#include "engine/conversion_run.h"
+#include "jobs/conversion_request.h"
+#include "media/library.h"
+#include "platform/process_priority.h"
+#include "segments/segment_cache.h"
+#include "segments/segment_join.h"
+#include "util/format.h"
+#include "util/string_list.h"
+
+namespace tw {
+
+namespace fs = std::filesystem;
+
+// One worker's conversion: a video segment, or the rest of the span (its sound and subtitles).
+class TAVConverter::SegmentedRun::Job : public jobs::SupervisorEvents {
+public:
+    enum class State { Waiting, Running, Ended, Done };
+
+    Job(SegmentedRun& run, int segment, std::string partial, std::string finished,
+        std::string request)
+        : segment(segment),
+          partial(std::move(partial)),
+          finished(std::move(finished)),
+          run_(run),
+          request_(std::move(request)) {}
+
+    // With the run's mutex held.
+    void Start() {
+        state = State::Running;
+        ++attempts;
+        figures = {};
+        texts = {};
+        held = false;
+        thread_ = std::jthread([this] {
+            pthread_setname_np(pthread_self(), "Segment worker");
+            jobs::WorkerOutcome result = supervisor_.Run(request_, *this);
+            // The run may join this thread as soon as it sees the state: nothing after this
+            // block may wait for the run's mutex.
+            std::lock_guard lock(run_.mutex_);
+            outcome = std::move(result);
+            state = State::Ended;
+            run_.changed_.notify_all();
+        });
+    }
+    // Once ended.
+    void Join() {
+        if (thread_.joinable()) {
+            thread_.join();
+        }
+    }
+    bool Succeeded() const {
+        return outcome.completed && !outcome.failed && outcome.death.empty() &&
+               outcome.refusal.empty() && !stopped;
+    }
+    void ControlChanged() { supervisor_.ControlChanged(); }
+    std::string Name() const {
+        return segment < 0
+                   ? std::string("The sound")
+                   : FormatPrintf("Segment %d of %zu", segment + 1, run_.plan_.video.size());
+    }
+
+    void Started(const jobs::RunFigures& f) override { Adopt(f); }
+    void Progress(const jobs::RunFigures& f) override { Adopt(f); }
+    void Log(int level, const std::string& text) override {
+        if (level <= AV_LOG_WARNING) {
+            run_.Log(level, text, true);
+        }
+    }
+    void Message(jobs::Report::MessageKind kind, const std::string& text) override {
+        // A failure's message is the run's to show, once, when the segment fails for good.
+        run_.Log(kind == jobs::Report::MessageKind::Error ? AV_LOG_ERROR : AV_LOG_INFO, text, true);
+    }
+    void PauseHeld(bool h, const jobs::RunFigures& f) override {
+        Adopt(f);
+        std::lock_guard lock(run_.mutex_);
+        held = h;
+    }
+    void Stopped(const jobs::RunFigures& f) override {
+        Adopt(f);
+        std::lock_guard lock(run_.mutex_);
+        stopped = true;
+    }
+    void Failed(const jobs::RunTexts& t) override {
+        std::lock_guard lock(run_.mutex_);
+        texts = t;
+    }
+    void Done(const jobs::RunFigures& f, const jobs::RunTexts& t) override {
+        Adopt(f);
+        std::lock_guard lock(run_.mutex_);
+        texts = t;
+    }
+    jobs::Control Wanted() override { return run_.Wanted(); }
+
+    const int segment;           // -1: the rest
+    const std::string partial;   // what the worker writes
+    const std::string finished;  // its name once whole
+    // Guarded by the run's mutex.
+    State state = State::Waiting;
+    int attempts = 0;
+    jobs::RunFigures figures;
+    jobs::RunTexts texts;
+    jobs::WorkerOutcome outcome;
+    bool held = false;
+    bool stopped = false;
+
+private:
+    void Adopt(const jobs::RunFigures& f) {
+        std::lock_guard lock(run_.mutex_);
+        figures = f;
+    }
+
+    SegmentedRun& run_;
+    const std::string request_;
+    jobs::WorkerSupervisor supervisor_;
+    std::jthread thread_;
+};
+
+// The library's lines while the segments are joined, on the converter's worker thread.
+class TAVConverter::SegmentedRun::JoinLog : public media::LogSink {
+public:
+    explicit JoinLog(SegmentedRun& run) : run_(run) {}
+    int LogLevel() const override { return run_.owner_.logLevel_; }
+    void OnLibraryLog(int level, const std::string& text) override {
+        if (level <= AV_LOG_ERROR && firstError.empty()) {
+            firstError = text;
+        }
+        run_.Log(level, text);
+    }
+    std::string firstError;
+
+private:
+    SegmentedRun& run_;
+};
+
+TAVConverter::SegmentedRun::SegmentedRun(TAVConverter& owner, int workers, int segmentSeconds)
+    : owner_(owner),
+      workers_(workers),
+      segmentUs_(static_cast<int64_t>(segmentSeconds) * AV_TIME_BASE) {}
+
+TAVConverter::SegmentedRun::~SegmentedRun() = default;
+
+void TAVConverter::SegmentedRun::ControlChanged() {
+    std::lock_guard lock(mutex_);
+    for (const auto& job : jobs_) {
+        if (job->state == Job::State::Running) {
+            job->ControlChanged();
+        }
+    }
+    changed_.notify_all();
+}
+
+jobs::Control TAVConverter::SegmentedRun::Wanted() {
+    if (abort_) {
+        return jobs::Control::Stop;
+    }
+    std::lock_guard lock(owner_.pauseMutex_);
+    const RunState state = owner_.state_.load();
+    if (state == RunState::StopRequested || owner_.kept_ == Request::Stop) {
+        return jobs::Control::Stop;
+    }
+    if (state == RunState::Paused || owner_.kept_ == Request::Pause) {
+        return jobs::Control::Pause;
+    }
+    return jobs::Control::Run;
+}
+
+void TAVConverter::SegmentedRun::Log(int level, const std::string& text, bool once) {
+    std::lock_guard lock(logMutex_);
+    // Every worker warns of what its settings share with the others'; once is enough.
+    if (once && !logged_.insert(text).second) {
+        return;
+    }
+    owner_.DoLog(level, text);
+}
+
+bool TAVConverter::SegmentedRun::Run() {
+    const std::string& source = owner_.inputFiles_.front();
+    if (workers_ < 2 ||
+        !segments::SegmentsPossible(owner_.options_, owner_.inputFiles_, owner_.outputFiles_)) {
+        return false;
+    }
+    const std::string& target = owner_.outputFiles_.front();
+    try {
+        plan_ = segments::PlanSegments(source, target, owner_.options_, segmentUs_);
+    } catch (const std::exception&) {
+        // The run in one piece says why the source cannot be read.
+        return false;
+    }
+    if (plan_.video.size() < 2) {
+        return false;
+    }
+    folder_ = segments::SegmentFolder(source, target);
+    std::error_code error;
+    fs::create_directories(folder_, error);
+    if (error) {
+        Log(AV_LOG_WARNING,
+            FormatPrintf("Converting in one piece: the folder for segments (%s) cannot "
+                         "be made: %s",
+                         folder_.c_str(), error.message().c_str()));
+        return false;
+    }
+
+    // Each job's request: the owner's, with its own span, streams and file.
+    const jobs::ConversionRequest base{owner_.inputFiles_, owner_.outputFiles_, owner_.logLevel_,
+                                       platform::ConversionPriority()};
+    const std::string baseLine = jobs::RequestLine(base, owner_.options_);
+    const std::string extension = fs::path(target).extension().string();
+    auto makeJob = [&](int segment) {
+        jobs::ConversionRequest request;
+        TAVConvertOptions options;
+        jobs::ParseRequest(baseLine, &request, options);
+        std::string name;
+        if (segment < 0) {
+            name = "rest";
+            options.VideoOptions().SetVideoDisable(true);
+        } else {
+            const segments::SegmentSpan& span = plan_.video[static_cast<size_t>(segment)];
+            name = FormatPrintf("segment-%04d", segment + 1);
+            options.SetStartTime(span.startUs);
+            options.SetRecordingTime(span.lengthUs);
+            options.Engine.PictureClockShift = span.clockShift;
+            options.Engine.ContinuesPictures = span.continues;
+            options.AudioOptions().SetAudioDisable(true);
+            options.SubtitleOptions().SetSubtitleDisable(true);
+        }
+        const std::string partial = folder_ + "/" + name + ".partial" + extension;
+        request.outputs = {partial};
+        std::lock_guard lock(mutex_);  // ControlChanged may look at the list at any time
+        jobs_.push_back(std::make_unique<Job>(*this, segment, partial,
+                                              folder_ + "/" + name + extension,
+                                              jobs::RequestLine(request, options)));
+    };
+    if (plan_.rest) {
+        makeJob(-1);
+    }
+    for (size_t i = 0; i < plan_.video.size(); ++i) {
+        makeJob(static_cast<int>(i));
+    }
+    Log(AV_LOG_INFO,
+        FormatPrintf("Converting in %zu segments of about %lld s, %d at once", plan_.video.size(),
+                     static_cast<long long>(segmentUs_ / AV_TIME_BASE), workers_));
+    try {
+        TakeKeptParts();
+    } catch (const EAVError& e) {
+        // Nothing was converted: the run fails as one that could not open its files.
+        owner_.RecordFailure(e);
+        owner_.DoError();
+        ClearJobs();
+        owner_.LeaveRun();
+        return true;
+    }
+
+    owner_.duration_.store(plan_.sourceSeconds);
+    owner_.inputSize_.store(static_cast<int64_t>(fs::file_size(source, error)));
+    owner_.startTime_.store(av_gettime());
+    owner_.lastTime_.store(0);
+    owner_.elapsedUs_.store(0);
+    owner_.EnterLoopState();
+    // A run that takes kept segments starts at their share.
+    Report(false);
+    owner_.progressAtStart_.store(owner_.GetProgress());
+    owner_.PostProgress();
+
+    int64_t pausedAt = 0;
+    jobs::Control wanted = jobs::Control::Run;
+    while (true) {
+        wanted = Wanted();
+        const int64_t now = av_gettime();
+        if (wanted == jobs::Control::Pause && pausedAt == 0) {
+            pausedAt = now;
+        } else if (wanted != jobs::Control::Pause && pausedAt != 0) {
+            pausedUs_ += now - pausedAt;
+            pausedAt = 0;
+        }
+        std::unique_lock lock(mutex_);
+        CollectEnded();
+        if (wanted == jobs::Control::Run) {
+            StartJobs();
+        }
+        const bool anyRunning = std::any_of(jobs_.begin(), jobs_.end(), [](const auto& job) {
+            return job->state != Job::State::Waiting && job->state != Job::State::Done &&
+                   job->state != Job::State::Ended;
+        });
+        const bool allDone = std::all_of(jobs_.begin(), jobs_.end(), [](const auto& job) {
+            return job->state == Job::State::Done;
+        });
+        if (!anyRunning && (allDone || abort_ || wanted == jobs::Control::Stop)) {
+            break;
+        }
+        owner_.pauseHeld_.store(wanted == jobs::Control::Pause &&
+                                std::all_of(jobs_.begin(), jobs_.end(), [](const auto& job) {
+                                    return job->state != Job::State::Running || job->held;
+                                }));
+        changed_.wait_for(lock, std::chrono::milliseconds(250));
+        lock.unlock();
+        if (pausedAt == 0) {
+            Report();
+        }
+    }
+    owner_.pauseHeld_.store(false);
+    Report();
+    if (failedJob_) {
+        Fail(*failedJob_);
+        ClearJobs();
+        owner_.LeaveRun();
+        owner_.DoComplete(false);
+        return true;
+    }
+    Finish(wanted == jobs::Control::Stop);
+    ClearJobs();
+    const bool stopped = owner_.LeaveRun();
+    owner_.DoComplete(stopped);
+    return true;
+}
+
+void TAVConverter::SegmentedRun::ClearJobs() {
+    std::lock_guard lock(mutex_);
+    jobs_.clear();
+}
+
+void TAVConverter::SegmentedRun::StartJobs() {
+    int running = 0;
+    for (const auto& job : jobs_) {
+        running += job->segment >= 0 && job->state == Job::State::Running ? 1 : 0;
+    }
+    for (const auto& job : jobs_) {
+        if (job->state != Job::State::Waiting) {
+            continue;
+        }
+        // The rest goes alongside the segments, whose number is limited.
+        if (job->segment >= 0) {
+            if (running >= workers_) {
+                continue;
+            }
+            ++running;
+        }
+        job->Start();
+    }
+}
+
+void TAVConverter::SegmentedRun::CollectEnded() {
+    for (const auto& job : jobs_) {
+        if (job->state != Job::State::Ended) {
+            continue;
+        }
+        job->Join();
+        std::error_code error;
+        if (job->Succeeded()) {
+            fs::rename(job->partial, job->finished, error);
+            if (!error && RecordFinished(*job)) {
+                job->state = Job::State::Done;
+                continue;
+            }
+            if (error) {
+                job->outcome.refusal = FormatPrintf("The converted segment could not be kept: %s",
+                                                    error.message().c_str());
+            }
+        }
+        if (job->stopped || abort_) {
+            continue;
+        }
+        const std::string why = !job->outcome.refusal.empty() ? job->outcome.refusal
+                                : !job->outcome.death.empty() ? job->outcome.death
+                                                              : job->texts.failureText;
+        if (job->attempts < 2) {
+            job->state = Job::State::Waiting;
+            Log(AV_LOG_WARNING, FormatPrintf("%s failed (%s); converting it again",
+                                             job->Name().c_str(), why.c_str()));
+            continue;
+        }
+        Log(AV_LOG_ERROR, FormatPrintf("%s failed again: %s", job->Name().c_str(), why.c_str()));
+        abort_ = true;
+        failedJob_ = job.get();
+        for (const auto& other : jobs_) {
+            if (other->state == Job::State::Running) {
+                other->ControlChanged();
+            }
+        }
+    }
+}
+
+void TAVConverter::SegmentedRun::TakeKeptParts() {
+    const jobs::ConversionRequest request{owner_.inputFiles_, owner_.outputFiles_, 24, -1};
+    segments::SegmentManifest wanted;
+    wanted.digest = segments::Digest(jobs::RequestLine(request, owner_.options_));
+    segments::DescribeSource(owner_.inputFiles_.front(), &wanted);
+    wanted.bounds = plan_.video;
+    wanted.rest = plan_.rest;
+    segments::SegmentManifest kept;
+    if (segments::ReadManifest(folder_, &kept) && kept.SameMaking(wanted)) {
+        for (const auto& job : jobs_) {
+            const std::string name = fs::path(job->finished).filename();
+            const auto found = kept.finished.find(name);
+            if (found == kept.finished.end() ||
+                !segments::PartIsWhole(job->finished, found->second)) {
+                continue;
+            }
+            std::lock_guard lock(mutex_);
+            job->state = Job::State::Done;
+            job->figures.outputSize = found->second;
+            if (job->segment >= 0) {
+                job->figures.convertedDuration =
+                    plan_.SegmentSeconds(static_cast<size_t>(job->segment));
+            }
+            wanted.finished.insert(*found);
+        }
+    } else {
+        // Made from another source or other settings, or from nothing known: start afresh.
+        std::error_code error;
+        fs::remove_all(folder_, error);
+        fs::create_directories(folder_, error);
+    }
+    manifest_ = wanted;
+    segments::WriteManifest(folder_, manifest_);
+    const size_t done = std::count_if(jobs_.begin(), jobs_.end(), [](const auto& job) {
+        return job->segment >= 0 && job->state == Job::State::Done;
+    });
+    if (done > 0) {
+        Log(AV_LOG_INFO,
+            FormatPrintf("Resuming: %zu of %zu segments done", done, plan_.video.size()));
+    }
+}
+
+bool TAVConverter::SegmentedRun::RecordFinished(Job& job) {
+    std::error_code error;
+    const auto size = static_cast<int64_t>(fs::file_size(job.finished, error));
+    manifest_.finished[fs::path(job.finished).filename()] = size;
+    try {
+        segments::WriteManifest(folder_, manifest_);
+        return true;
+    } catch (const EAVError& e) {
+        // A folder that takes no more is no reason to try again.
+        manifest_.finished.erase(fs::path(job.finished).filename());
+        job.outcome.refusal = e.what();
+        job.attempts = 2;
+        return false;
+    }
+}
+
+void TAVConverter::SegmentedRun::Report(bool post) {
+    double converted = 0;
+    int64_t size = 0;
+    {
+        std::lock_guard lock(mutex_);
+        for (const auto& job : jobs_) {
+            if (job->segment >= 0) {
+                converted += job->figures.convertedDuration;
+            }
+            size += job->figures.outputSize;
+        }
+    }
+    const int64_t now = av_gettime();
+    owner_.convertedDuration_.store(converted);
+    owner_.outputSize_.store(size);
+    if (converted > 0) {
+        owner_.bitrate_.store(static_cast<double>(size) * 8.0 / converted / 1000.0);
+    }
+    owner_.MarkReportTime(now);
+    owner_.elapsedUs_.store(std::max<int64_t>(0, now - owner_.startTime_.load() - pausedUs_));
+    if (post) {
+        owner_.PostProgress();
+    }
+}
+
+void TAVConverter::SegmentedRun::Finish(bool stopped) {
+    if (stopped) {
+        // The converted segments stay in their folder; the target is not made.
+        owner_.DoStopped();
+        return;
+    }
+    const std::string& target = owner_.outputFiles_.front();
+    std::vector<segments::JoinedPart> parts;
+    std::string rest;
+    for (const auto& job : jobs_) {
+        if (job->segment < 0) {
+            rest = job->finished;
+        } else {
+            parts.push_back(
+                {job->finished, plan_.video[static_cast<size_t>(job->segment)].offsetUs});
+        }
+        if (!job->texts.completionNote.empty()) {
+            std::lock_guard lock(owner_.textMutex_);
+            owner_.completionNote_ = job->texts.completionNote;
+        }
+    }
+    const fs::path targetPath(target);
+    const std::string joining =
+        (targetPath.parent_path() / ("." + targetPath.filename().string() + ".joining")).string();
+    std::error_code error;
+    if (targetPath.has_parent_path()) {
+        fs::create_directories(targetPath.parent_path(), error);
+    }
+    bool joined = false;
+    // The libraries' words on the join reach the log; the first error among them explains a
+    // failure.
+    JoinLog log(*this);
+    media::ThreadLogRegistration registration(log);
+    try {
+        joined = segments::JoinSegments(parts, rest, joining, target, owner_.options_, [this] {
+            return owner_.state_.load() == RunState::StopRequested;
+        });
+        if (joined) {
+            fs::rename(joining, target, error);
+            if (error) {
+                throw engine::ERunFailure("Could not open file", error.message(),
+                                          engine::ERunFailure::Role::Target, target);
+            }
+        }
+    } catch (const std::exception& e) {
+        fs::remove(joining, error);
+        const auto* failure = dynamic_cast<const engine::ERunFailure*>(&e);
+        if (failure && !log.firstError.empty()) {
+            owner_.RecordFailure(engine::ERunFailure(failure->what(),
+                                                     std::string(Trim(log.firstError)),
+                                                     failure->FileRole(), failure->File()));
+        } else {
+            owner_.RecordFailure(e);
+        }
+        owner_.DoError();
+        return;
+    }
+    if (!joined) {
+        fs::remove(joining, error);
+        owner_.DoStopped();
+        return;
+    }
+    const TAVConvertOptions& options = owner_.options_;
+    const double span = plan_.sourceSeconds - static_cast<double>(options.StartTime()) / 1e6;
+    const double limit = static_cast<double>(options.RecordingTime()) / 1e6;
+    owner_.convertedDuration_.store(std::max(0.0, std::min(span, limit)));
+    owner_.outputSize_.store(static_cast<int64_t>(fs::file_size(target, error)));
+    Log(AV_LOG_INFO, FormatPrintf("Joined %zu segments into %s", parts.size(), target.c_str()));
+    fs::remove_all(folder_, error);
+}
+
+void TAVConverter::SegmentedRun::Fail(const Job& job) {
+    {
+        std::lock_guard lock(owner_.textMutex_);
+        owner_.failed_ = true;
+        if (!job.outcome.refusal.empty()) {
+            owner_.errorMessage_ = job.outcome.refusal;
+            owner_.lastLogMessage_.clear();
+            owner_.failureText_ = job.outcome.refusal;
+        } else if (!job.outcome.death.empty()) {
+            owner_.errorMessage_ =
+                "The conversion process ended unexpectedly: " + job.outcome.death;
+            owner_.lastLogMessage_ =
+                job.outcome.lastLines.empty() ? std::string() : job.outcome.lastLines.back();
+            owner_.failureText_ = owner_.errorMessage_;
+            for (const std::string& line : job.outcome.lastLines) {
+                owner_.failureText_ += "\n" + line;
+            }
+        } else {
+            owner_.errorMessage_ = job.texts.errorMessage;
+            owner_.lastLogMessage_ = job.texts.lastLogMessage;
+            owner_.failureText_ = job.texts.failureText;
+        }
+    }
+    owner_.DoError();
+}
+
+}  // namespace tw

@@ -1,0 +1,85 @@
+#pragma once
+
+// A converter's run in segments: the span is cut at source key frames (segment_plan.h), each
+// video segment is converted by a worker process of its own, at most a given number at once,
+// the sound and subtitles of the whole span by one more worker beside them, and the results
+// are joined into the target by remuxing (segment_join.h). The target is written beside its
+// final name and renamed once whole. The owner sees one run: one set of figures over all
+// segments, its pause, resume and stop reaching every worker, one failure with the message of
+// the segment that failed (a segment that fails is converted once more first).
+
+#include <atomic>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "engine/converter.h"
+#include "jobs/worker_supervisor.h"
+#include "segments/segment_cache.h"
+#include "segments/segment_plan.h"
+
+namespace tw {
+
+class TAVConverter::SegmentedRun {
+public:
+    SegmentedRun(TAVConverter& owner, int workers, int segmentSeconds);
+    ~SegmentedRun();
+    SegmentedRun(const SegmentedRun&) = delete;
+    SegmentedRun& operator=(const SegmentedRun&) = delete;
+
+    // On the converter's worker thread. Converts in segments and returns true, or returns false
+    // having done and reported nothing when the run does not go in segments (it then converts
+    // in one piece).
+    bool Run();
+    // The owner's pause, resume or stop reach every worker at once. Any thread.
+    void ControlChanged();
+
+private:
+    class Job;
+    class JoinLog;
+
+    // Starts the jobs that may start now; with mutex_ held.
+    void StartJobs();
+    // Every job has ended; with mutex_ not held.
+    void ClearJobs();
+    // Looks at the jobs that ended; with mutex_ held.
+    void CollectEnded();
+    // The owner's figures from those of all jobs; posted to the owner's progress handler unless
+    // post is false.
+    void Report(bool post = true);
+    void Finish(bool stopped);
+    void Fail(const Job& job);
+    jobs::Control Wanted();
+    // To the owner's log, one line at a time; once: a line said before is not said again.
+    void Log(int level, const std::string& text, bool once = false);
+
+    // Takes what an earlier run left in folder_ when it was made from the same, else empties
+    // it; writes the manifest. Throws EAVError when the folder cannot be written.
+    void TakeKeptParts();
+    // Notes a part converted whole in the manifest; false (with the job failed) when that
+    // cannot be written. With mutex_ held.
+    bool RecordFinished(Job& job);
+
+    TAVConverter& owner_;
+    const int workers_;
+    const int64_t segmentUs_;
+    // The converter's worker thread only.
+    segments::SegmentPlan plan_;
+    std::string folder_;
+    segments::SegmentManifest manifest_;
+
+    const Job* failedJob_ = nullptr;
+    int64_t pausedUs_ = 0;
+
+    std::mutex mutex_;  // guards jobs_ and each job's state and figures
+    std::condition_variable changed_;
+    std::vector<std::unique_ptr<Job>> jobs_;  // the rest (when there is one), then the segments
+    std::atomic<bool> abort_{false};  // a job failed for good: all others stop (read by any)
+    std::mutex logMutex_;             // one log line at a time reaches the owner; guards logged_
+    std::set<std::string> logged_;
+};
+
+}  // namespace tw

@@ -1,0 +1,558 @@
+// Conversions in segments against the same conversion in one piece, through the command line:
+// the same pictures in the same places (a picture repeated or lost at a join falls far below
+// the PSNR floor), the same lengths, timestamps that only rise, and, with a bit rate, about the
+// same size.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <iterator>
+#include <string>
+#include <thread>
+#include <vector>
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
+#include <libswscale/swscale.h>
+}
+
+#include "filters/default_font.h"
+#include "filters/overlay_text_filter.h"
+#include "jobs/spare_worker.h"
+#include "support/conversion_runner.h"
+#include "support/media_facts.h"
+#include "support/media_generator.h"
+#include "support/scoped_env.h"
+
+namespace tw::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+// Runs the command line with args; its exit status, its standard error in *errors. With a
+// fileSizeLimit (bytes) every file it and its workers write stops there, as on a full disk.
+int RunCli(const std::vector<std::string>& args, const std::string& errorFile, std::string* errors,
+           rlim_t fileSizeLimit = RLIM_INFINITY) {
+    std::vector<char*> argv{const_cast<char*>(TW_CLI_PATH)};
+    for (const std::string& arg : args) {
+        argv.push_back(const_cast<char*>(arg.c_str()));
+    }
+    argv.push_back(nullptr);
+    const pid_t child = fork();
+    if (child == 0) {
+        const int out = open(errorFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        const int in = open("/dev/null", O_RDONLY);
+        if (out < 0 || in < 0 || dup2(out, STDERR_FILENO) < 0 || dup2(in, STDIN_FILENO) < 0) {
+            _exit(127);
+        }
+        if (fileSizeLimit != RLIM_INFINITY) {
+            // A write past the limit fails with "File too large" instead of ending the writer.
+            signal(SIGXFSZ, SIG_IGN);
+            const rlimit limit{fileSizeLimit, fileSizeLimit};
+            setrlimit(RLIMIT_FSIZE, &limit);
+        }
+        execv(TW_CLI_PATH, argv.data());
+        _exit(127);
+    }
+    if (child < 0) {
+        return -1;
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    std::ifstream in(errorFile);
+    errors->assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+struct DecodedPictures {
+    std::vector<std::vector<uint8_t>> luma;  // in output order, at the stream's size
+    bool packetTimesRise = true;             // per stream, every dts above the one before
+    bool pictureTimesRise = true;            // the decoded pictures' times
+};
+
+DecodedPictures DecodePictures(const std::string& path) {
+    DecodedPictures result;
+    AVFormatContext* raw = nullptr;
+    if (avformat_open_input(&raw, path.c_str(), nullptr, nullptr) < 0) {
+        ADD_FAILURE() << "cannot open " << path;
+        return result;
+    }
+    std::unique_ptr<AVFormatContext, void (*)(AVFormatContext*)> context(
+        raw, [](AVFormatContext* c) { avformat_close_input(&c); });
+    avformat_find_stream_info(context.get(), nullptr);
+    const int video = av_find_best_stream(context.get(), AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
+    if (video < 0) {
+        ADD_FAILURE() << "no video in " << path;
+        return result;
+    }
+    const AVCodecParameters* parameters = context->streams[video]->codecpar;
+    AVCodecContext* decoder = avcodec_alloc_context3(avcodec_find_decoder(parameters->codec_id));
+    avcodec_parameters_to_context(decoder, parameters);
+    avcodec_open2(decoder, decoder->codec, nullptr);
+    AVPacket* packet = av_packet_alloc();
+    AVFrame* frame = av_frame_alloc();
+    SwsContext* scaler = nullptr;
+    std::vector<int64_t> lastDts(context->nb_streams, AV_NOPTS_VALUE);
+    int64_t lastPicture = AV_NOPTS_VALUE;
+    auto drain = [&] {
+        while (avcodec_receive_frame(decoder, frame) == 0) {
+            const int64_t time = frame->best_effort_timestamp;
+            if (lastPicture != AV_NOPTS_VALUE && time <= lastPicture) {
+                result.pictureTimesRise = false;
+            }
+            lastPicture = time;
+            scaler = sws_getCachedContext(scaler, frame->width, frame->height,
+                                          static_cast<AVPixelFormat>(frame->format), frame->width,
+                                          frame->height, AV_PIX_FMT_GRAY8, SWS_POINT, nullptr,
+                                          nullptr, nullptr);
+            std::vector<uint8_t> plane(static_cast<size_t>(frame->width * frame->height));
+            uint8_t* planes[4] = {plane.data(), nullptr, nullptr, nullptr};
+            int strides[4] = {frame->width, 0, 0, 0};
+            sws_scale(scaler, frame->data, frame->linesize, 0, frame->height, planes, strides);
+            result.luma.push_back(std::move(plane));
+            av_frame_unref(frame);
+        }
+    };
+    while (av_read_frame(context.get(), packet) >= 0) {
+        int64_t& last = lastDts[static_cast<size_t>(packet->stream_index)];
+        if (packet->dts != AV_NOPTS_VALUE) {
+            result.packetTimesRise =
+                result.packetTimesRise && (last == AV_NOPTS_VALUE || packet->dts > last);
+            last = packet->dts;
+        }
+        if (packet->stream_index == video) {
+            avcodec_send_packet(decoder, packet);
+            drain();
+        }
+        av_packet_unref(packet);
+    }
+    avcodec_send_packet(decoder, nullptr);
+    drain();
+    sws_freeContext(scaler);
+    av_frame_free(&frame);
+    av_packet_free(&packet);
+    avcodec_free_context(&decoder);
+    return result;
+}
+
+double Psnr(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b) {
+    double sum = 0;
+    for (size_t i = 0; i < a.size(); ++i) {
+        const double d = static_cast<double>(a[i]) - b[i];
+        sum += d * d;
+    }
+    const double mse = sum / static_cast<double>(a.size());
+    return mse == 0 ? 100.0 : 10.0 * std::log10(255.0 * 255.0 / mse);
+}
+
+struct SegmentCase {
+    const char* name;
+    std::vector<std::string> args;  // the conversion's settings, for both runs
+    const char* extension;
+    bool bitRate = false;       // the settings ask for a bit rate: sizes compare
+    bool variableRate = false;  // the source's pictures come at uneven times
+    // Rate control that starts afresh in every segment needs a few seconds to settle on its
+    // bit rate, as it does at the start of the whole conversion.
+    const char* segmentSeconds = "2";
+    bool twoPass = false;  // each run is a first pass and a second one
+};
+
+void PrintTo(const SegmentCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+std::string TextChain() {
+    TOverlayTextFilter text;
+    text.SetText("Segment test");
+    text.SetFontFile(filters::DefaultFontFile());
+    text.SetFontSize(20);
+    text.SetX(10);
+    text.SetY(10);
+    return text.GetFilterText();
+}
+
+std::vector<std::string> With(std::vector<std::string> args, const std::vector<std::string>& more) {
+    args.insert(args.end(), more.begin(), more.end());
+    return args;
+}
+
+class SegmentedOutput : public ::testing::TestWithParam<SegmentCase> {
+protected:
+    TempFolder folder_;
+    ScopedEnv cache_{"XDG_CACHE_HOME", folder_ / "cache"};
+};
+
+TEST_P(SegmentedOutput, MatchesTheConversionInOnePiece) {
+    const SegmentCase& c = GetParam();
+    ClipDescription clip;
+    clip.durationSec = 10;
+    clip.gopSize = 25;
+    if (c.variableRate) {
+        for (double at = 0; at < 10; at += (static_cast<int>(at * 100) % 3 == 0 ? 0.03 : 0.05)) {
+            clip.frameTimesSec.push_back(at);
+        }
+    }
+    const std::string source = folder_ / "source.mkv";
+    GenerateClip(clip, source);
+
+    const std::string whole = folder_ / (std::string("whole") + c.extension);
+    const std::string joined = folder_ / (std::string("joined") + c.extension);
+    std::vector<std::string> onePiece = c.args;
+    onePiece.insert(onePiece.end(), {"--segments", "1", source, whole});
+    std::vector<std::string> segmented = c.args;
+    segmented.insert(segmented.end(), {"-v", "--segments", "2", "--segment-length",
+                                       std::string(c.segmentSeconds), source, joined});
+    std::string errors;
+    if (c.twoPass) {
+        const std::vector<std::string> firstPass{"--set", "VideoOptions.Pass=1"};
+        ASSERT_EQ(RunCli(With(firstPass, onePiece), folder_ / "whole.log", &errors), 0) << errors;
+        ASSERT_EQ(RunCli(With(firstPass, segmented), folder_ / "joined.log", &errors), 0) << errors;
+        const std::vector<std::string> secondPass{"--set", "VideoOptions.Pass=2"};
+        onePiece = With(secondPass, onePiece);
+        segmented = With(secondPass, segmented);
+    }
+    ASSERT_EQ(RunCli(onePiece, folder_ / "whole.log", &errors), 0) << errors;
+    ASSERT_EQ(RunCli(segmented, folder_ / "joined.log", &errors), 0) << errors;
+    EXPECT_NE(errors.find(std::string("segments of about ") + c.segmentSeconds + " s"),
+              std::string::npos)
+        << errors;
+    EXPECT_FALSE(fs::exists(folder_ / "cache/TidewellSoft/VideoConverter/segments") &&
+                 !fs::is_empty(folder_ / "cache/TidewellSoft/VideoConverter/segments"))
+        << "the segments outlived the finished conversion";
+
+    const DecodedPictures expected = DecodePictures(whole);
+    const DecodedPictures actual = DecodePictures(joined);
+    ASSERT_EQ(actual.luma.size(), expected.luma.size());
+    ASSERT_GT(expected.luma.size(), 50u);
+    for (size_t i = 0; i < expected.luma.size(); ++i) {
+        ASSERT_GE(Psnr(expected.luma[i], actual.luma[i]), 35.0) << "picture " << i;
+    }
+    EXPECT_TRUE(actual.packetTimesRise);
+    EXPECT_TRUE(actual.pictureTimesRise);
+
+    const MediaInfo one = InspectMedia(whole);
+    const MediaInfo parts = InspectMedia(joined);
+    const StreamInfo& video = one.First(StreamKind::Video);
+    const double picture = video.avgFrameRate.num > 0 ? av_q2d(av_inv_q(video.avgFrameRate)) : 0.04;
+    EXPECT_NEAR(parts.First(StreamKind::Video).durationSec, video.durationSec, picture * 1.01);
+    ASSERT_EQ(parts.CountOf(StreamKind::Audio), one.CountOf(StreamKind::Audio));
+    if (one.CountOf(StreamKind::Audio) > 0) {
+        EXPECT_NEAR(parts.First(StreamKind::Audio).durationSec,
+                    one.First(StreamKind::Audio).durationSec, 0.02);
+    }
+    if (c.bitRate) {
+        const double ratio =
+            static_cast<double>(fs::file_size(joined)) / static_cast<double>(fs::file_size(whole));
+        EXPECT_NEAR(ratio, 1.0, 0.10);
+    }
+}
+
+const std::vector<std::string> kH264 = {"--set", "VideoOptions.EncoderVideoCodecName=libx264",
+                                        "--set", "VideoOptions.Bitrate=400000"};
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, SegmentedOutput,
+    ::testing::Values(
+        SegmentCase{"Mpeg4DeviceMp4", {"--profile", "IPod 320x240 Video"}, ".mp4", true},
+        SegmentCase{"H264Mkv", kH264, ".mkv", true, false, "4"},
+        SegmentCase{"H264Mp4", kH264, ".mp4", true, false, "4"},
+        SegmentCase{"Cut",
+                    {"--profile", "IPod 320x240 Video", "--start", "1.3", "--duration", "6.5"},
+                    ".mp4",
+                    true},
+        SegmentCase{"TextOverlay", With(kH264, {"--filters", TextChain()}), ".mkv", true, false,
+                    "4"},
+        SegmentCase{"VariableRateSource", kH264, ".mkv", false, true},
+        // The encoder's statistics of its first pass go with each segment's own file.
+        SegmentCase{"TwoPassH264Mp4", kH264, ".mp4", true, false, "4", true}),
+    [](const ::testing::TestParamInfo<SegmentCase>& info) { return info.param.name; });
+
+// The parts the manifest of the one conversion in the cache lists as converted whole.
+size_t FinishedParts(const fs::path& cache) {
+    const fs::path base = cache / "TidewellSoft/VideoConverter/segments";
+    std::error_code error;
+    for (const auto& entry : fs::directory_iterator(base, error)) {
+        std::ifstream in(entry.path() / "manifest.json");
+        const std::string text{std::istreambuf_iterator<char>(in),
+                               std::istreambuf_iterator<char>()};
+        size_t count = 0;
+        for (size_t at = text.find("segment-"); at != std::string::npos;
+             at = text.find("segment-", at + 1)) {
+            ++count;
+        }
+        return count;
+    }
+    return 0;
+}
+
+// The file name of a kept part of the one conversion in the cache; empty when there is none.
+fs::path KeptPart(const fs::path& cache, const std::string& name) {
+    std::error_code error;
+    for (const auto& entry :
+         fs::directory_iterator(cache / "TidewellSoft/VideoConverter/segments", error)) {
+        if (fs::exists(entry.path() / name)) {
+            return entry.path() / name;
+        }
+    }
+    return {};
+}
+
+TEST(SegmentedResume, AConversionKilledMidwayConvertsOnlyTheMissingOrDamagedSegments) {
+    TempFolder folder;
+    ScopedEnv cache("XDG_CACHE_HOME", folder / "cache");
+    ClipDescription clip;
+    clip.durationSec = 20;
+    clip.gopSize = 25;
+    const std::string source = folder / "source.mkv";
+    GenerateClip(clip, source);
+    const std::string target = folder / "joined.mp4";
+    const std::vector<std::string> args = {"-v",
+                                           "--set",
+                                           "VideoOptions.EncoderVideoCodecName=libx264",
+                                           "--option",
+                                           "preset=slow",
+                                           "--segments",
+                                           "2",
+                                           "--segment-length",
+                                           "1",
+                                           source,
+                                           target};
+    constexpr size_t kSegments = 20;
+
+    // The first run is killed, workers and all, once 60 % of the segments are whole.
+    std::vector<char*> argv{const_cast<char*>(TW_CLI_PATH)};
+    for (const std::string& arg : args) {
+        argv.push_back(const_cast<char*>(arg.c_str()));
+    }
+    argv.push_back(nullptr);
+    const pid_t first = fork();
+    if (first == 0) {
+        setpgid(0, 0);
+        const int null = open("/dev/null", O_WRONLY);
+        dup2(null, STDERR_FILENO);
+        execv(TW_CLI_PATH, argv.data());
+        _exit(127);
+    }
+    setpgid(first, first);
+    size_t kept = 0;
+    int status = 0;
+    while (waitpid(first, &status, WNOHANG) == 0) {
+        kept = FinishedParts(folder.Path() / "cache");
+        if (kept >= kSegments * 6 / 10) {
+            kill(-first, SIGKILL);
+            break;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    waitpid(first, &status, 0);
+    ASSERT_FALSE(fs::exists(target)) << "the first run ended before it could be cut short";
+    ASSERT_GE(kept, kSegments * 6 / 10);
+    // One kept part is damaged (cut short) meanwhile: it is found out and converted again.
+    const fs::path damaged = KeptPart(folder.Path() / "cache", "segment-0001.mp4");
+    ASSERT_FALSE(damaged.empty());
+    fs::resize_file(damaged, fs::file_size(damaged) / 2);
+
+    std::string errors;
+    ASSERT_EQ(RunCli(args, folder / "second.log", &errors), 0) << errors;
+    const size_t resumedAt = errors.find("Resuming: ");
+    ASSERT_NE(resumedAt, std::string::npos) << errors;
+    // Every part kept whole is taken, none converted again: with at most two segments under way
+    // when the first run was killed, and the damaged one, no more than 23 of 20 segments'
+    // pictures (1.15 times the source's) were encoded in all.
+    const std::string line = errors.substr(resumedAt, errors.find('\n', resumedAt) - resumedAt);
+    EXPECT_GE(std::stoul(line.substr(10)), kept - 1) << line;
+    EXPECT_NE(line.find(" of 20 segments done"), std::string::npos) << line;
+
+    // The output is the conversion in one piece.
+    const std::string whole = folder / "whole.mp4";
+    std::vector<std::string> onePiece(args.begin(), args.end() - 2);
+    onePiece.insert(onePiece.end(), {"--segments", "1", source, whole});
+    ASSERT_EQ(RunCli(onePiece, folder / "whole.log", &errors), 0) << errors;
+    const DecodedPictures expected = DecodePictures(whole);
+    const DecodedPictures actual = DecodePictures(target);
+    ASSERT_EQ(actual.luma.size(), expected.luma.size());
+    for (size_t i = 0; i < expected.luma.size(); ++i) {
+        ASSERT_GE(Psnr(expected.luma[i], actual.luma[i]), 35.0) << "picture " << i;
+    }
+    EXPECT_TRUE(actual.packetTimesRise);
+}
+
+// A worker program whose first `fails` starts (in the order they were started) end as a crashed
+// conversion does, with a line on standard error; the later ones are the real worker.
+std::string FailingWorker(const fs::path& folder, int fails) {
+    const fs::path script = folder / "failing-worker.sh";
+    std::ofstream(script)
+        << "#!/bin/sh\nn=1\nwhile ! mkdir '" << (folder / "start-").string()
+        << "'$n 2>/dev/null; do n=$((n+1)); done\nif [ $n -le " << fails
+        << " ]; then read request; echo \"worker $n broke\" >&2; exit 3; fi\nexec '" << TW_CLI_PATH
+        << "' \"$@\"\n";
+    chmod(script.c_str(), 0755);
+    return script;
+}
+
+TEST(SegmentFaults, AFailedSegmentIsConvertedOnceMoreThenTheConversionFailsWithItsMessage) {
+    TempFolder folder;
+    ScopedEnv cache("XDG_CACHE_HOME", folder / "cache");
+    ClipDescription clip;
+    clip.durationSec = 6;
+    clip.gopSize = 25;
+    const std::string source = folder / "source.mkv";
+    GenerateClip(clip, source);
+    const auto args = [&](const std::string& target) {
+        return std::vector<std::string>{
+            "-v",         "--set", "VideoOptions.EncoderVideoCodecName=mpeg4",
+            "--segments", "2",     "--segment-length",
+            "1",          source,  target};
+    };
+    std::string errors;
+    {
+        // One failure: that part is converted again and the conversion completes.
+        TempFolder starts;
+        ScopedEnv worker("TIDEWELL_WORKER", FailingWorker(starts.Path(), 1));
+        const std::string target = folder / "retried.mp4";
+        ASSERT_EQ(RunCli(args(target), folder / "retried.log", &errors), 0) << errors;
+        const size_t retried = errors.find(" failed (exited with code 3); converting it again");
+        EXPECT_NE(retried, std::string::npos) << errors;
+        EXPECT_EQ(errors.find(" failed (", retried + 1), std::string::npos) << errors;
+        EXPECT_NEAR(InspectMedia(target).First(StreamKind::Video).durationSec, 6.0, 0.05);
+    }
+    {
+        // Every worker fails: the first part to fail twice fails the conversion, in its words.
+        TempFolder starts;
+        ScopedEnv worker("TIDEWELL_WORKER", FailingWorker(starts.Path(), 1000));
+        const std::string target = folder / "failed.mp4";
+        EXPECT_NE(RunCli(args(target), folder / "failed.log", &errors), 0) << errors;
+        EXPECT_NE(errors.find(" failed again: exited with code 3"), std::string::npos) << errors;
+        EXPECT_NE(errors.find("ended unexpectedly: exited with code 3"), std::string::npos)
+            << errors;
+        EXPECT_FALSE(fs::exists(target));
+    }
+}
+
+TEST(SegmentFaults, ACacheFolderThatFillsUpFailsTheConversionAndMakesNoTarget) {
+    TempFolder folder;
+    ScopedEnv cache("XDG_CACHE_HOME", folder / "cache");
+    ClipDescription clip;
+    clip.durationSec = 6;
+    clip.gopSize = 25;
+    const std::string source = folder / "source.mkv";
+    GenerateClip(clip, source);
+    const std::string target = folder / "joined.mp4";
+    std::string errors;
+    // Every segment of 2 Mbit/s outgrows the 100 KB the disk has left.
+    EXPECT_NE(RunCli({"--set", "VideoOptions.EncoderVideoCodecName=mpeg4", "--set",
+                      "VideoOptions.Bitrate=2000000", "--segments", "2", "--segment-length", "1",
+                      source, target},
+                     folder / "full.log", &errors, 100 * 1024),
+              0)
+        << errors;
+    EXPECT_NE(errors.find("File too large"), std::string::npos) << errors;
+    EXPECT_FALSE(fs::exists(target));
+}
+
+// What the owner of a conversion in segments sees: one progress figure over all segments.
+struct Watched {
+    std::vector<int> progress;
+    bool leftTimeKnown = false;  // once there was progress
+};
+
+ConversionOutcome RunSegmented(ConversionRunner& runner, const std::string& source,
+                               const std::string& target, Watched& watched,
+                               const std::function<void(TAVConverter&)>& also = {}) {
+    runner.Converter().SetInOwnProcess(true);
+    runner.Converter().SetSegmenting(2, 1);
+    runner.Options().VideoOptions().SetEncoderVideoCodecName("mpeg4");
+    runner.OnProgress([&](TAVConverter& converter) {
+        watched.progress.push_back(converter.GetProgress());
+        watched.leftTimeKnown = watched.leftTimeKnown ||
+                                (converter.GetProgress() > 0 &&
+                                 converter.GetRemainingTime() != TAVConverter::kUnknownRemaining);
+        if (also) {
+            also(converter);
+        }
+    });
+    return runner.Run({source}, {target}, std::chrono::seconds(1800));
+}
+
+std::string SegmentSource(const TempFolder& folder) {
+    ClipDescription clip;
+    clip.durationSec = 20;
+    clip.gopSize = 25;
+    const std::string source = folder / "source.mkv";
+    GenerateClip(clip, source);
+    return source;
+}
+
+TEST(SegmentedProgress, OneFigureRisesOverAllSegmentsToTheEnd) {
+    TempFolder folder;
+    ScopedEnv cache("XDG_CACHE_HOME", folder / "cache");
+    ScopedEnv worker("TIDEWELL_WORKER", TW_CLI_PATH);
+    const std::string source = SegmentSource(folder);
+    ConversionRunner runner;
+    Watched watched;
+    const ConversionOutcome outcome = RunSegmented(runner, source, folder / "out.mp4", watched);
+    ASSERT_EQ(outcome.completeEvents, 1) << outcome.errorMessage;
+    EXPECT_EQ(runner.Converter().GetProgress(), 100);
+    ASSERT_FALSE(watched.progress.empty());
+    EXPECT_TRUE(std::is_sorted(watched.progress.begin(), watched.progress.end()));
+    EXPECT_LE(watched.progress.back(), 100);
+    EXPECT_TRUE(std::any_of(watched.progress.begin(), watched.progress.end(),
+                            [](int p) { return p > 0 && p < 100; }));
+    EXPECT_TRUE(watched.leftTimeKnown);
+}
+
+TEST(SegmentedProgress, StopEndsEveryWorkerAndTheNextStartResumesAtTheDoneShare) {
+    TempFolder folder;
+    ScopedEnv cache("XDG_CACHE_HOME", folder / "cache");
+    ScopedEnv worker("TIDEWELL_WORKER", TW_CLI_PATH);
+    const std::string source = SegmentSource(folder);
+    const std::string target = folder / "out.mp4";
+    size_t kept = 0;
+    {
+        // Stopped once four of the twenty segments are kept.
+        ConversionRunner runner;
+        Watched watched;
+        const ConversionOutcome outcome =
+            RunSegmented(runner, source, target, watched, [&](TAVConverter& converter) {
+                if (FinishedParts(folder.Path() / "cache") >= 4) {
+                    converter.Stop();
+                }
+            });
+        EXPECT_EQ(outcome.stoppedEvents, 1);
+        EXPECT_EQ(outcome.completeEvents, 0);
+        EXPECT_FALSE(fs::exists(target));
+        kept = FinishedParts(folder.Path() / "cache");
+        ASSERT_GE(kept, 4u);
+        // Every worker has ended (and none waits ahead).
+        jobs::SpareWorker::Instance().SetEnabled(false);
+        int status = 0;
+        EXPECT_EQ(waitpid(-1, &status, WNOHANG), -1);
+        EXPECT_EQ(errno, ECHILD);
+    }
+    ConversionRunner runner;
+    Watched watched;
+    const ConversionOutcome outcome = RunSegmented(runner, source, target, watched);
+    ASSERT_EQ(outcome.completeEvents, 1) << outcome.errorMessage;
+    const std::string resumed = "Resuming: " + std::to_string(kept) + " of 20 segments done";
+    EXPECT_NE(std::find(outcome.log.begin(), outcome.log.end(), resumed), outcome.log.end());
+    ASSERT_FALSE(watched.progress.empty());
+    // Each segment holds about a twentieth of the source.
+    EXPECT_GE(watched.progress.front(), static_cast<int>(kept) * 5 - 2);
+    EXPECT_NEAR(InspectMedia(target).First(StreamKind::Video).durationSec, 20.0, 0.05);
+}
+
+}  // namespace
+}  // namespace tw::test
