@@ -23,6 +23,7 @@
 #include "platform/ui_dispatcher.h"
 #include "profile_lookup.h"
 #include "profiles/target_name.h"
+#include "trial.h"
 #include "util/av_error.h"
 #include "util/property_path.h"
 #include "util/version_text.h"
@@ -143,6 +144,15 @@ void Configure(tw::TAVConverter& converter, const tw::cli::Arguments& arguments,
     if (arguments.filters) {
         options.FilterOptions().SetVideoFilters(*arguments.filters);
     }
+    if (arguments.crop) {
+        options.VideoOptions().SetCrop(*arguments.crop);
+    }
+    if (arguments.audioTracks) {
+        options.AudioOptions().SetAudioTracks(*arguments.audioTracks);
+    }
+    if (arguments.subtitleTracks) {
+        options.SubtitleOptions().SetSubtitleTracks(*arguments.subtitleTracks);
+    }
     if (arguments.startSeconds) {
         options.SetStartTime(static_cast<int64_t>(*arguments.startSeconds * 1000000.0 + 0.5));
     }
@@ -239,6 +249,18 @@ int main(int argc, char** argv) {
         jobs.push_back({arguments.inputs[0], arguments.output, nullptr});
     }
 
+    // A trial converts a sample of the span into a file of its own beside the target.
+    std::optional<tw::engine::Span> trialSpan;
+    if (arguments.trial) {
+        std::string error;
+        trialSpan = tw::cli::RequestedSpan(arguments, jobs.front().input, &error);
+        if (!trialSpan) {
+            std::fprintf(stderr, "tidewell-convert: %s\n", error.c_str());
+            return 1;
+        }
+        jobs.front().output = tw::engine::TrialSampleName(jobs.front().output);
+    }
+
     // This program has no priority of its own: its conversions run at the one it was started
     // with (`nice`).
     tw::platform::SetConversionPriority(-1);
@@ -250,6 +272,11 @@ int main(int argc, char** argv) {
         job.converter->SetInOwnProcess(!arguments.inProcess);
         try {
             Configure(*job.converter, arguments, profile);
+            if (trialSpan) {
+                const tw::engine::Span sample = tw::engine::TrialSample(*trialSpan);
+                job.converter->ConvertOptions().SetStartTime(sample.startUs);
+                job.converter->ConvertOptions().SetRecordingTime(sample.lengthUs);
+            }
         } catch (const tw::EAVError& e) {
             std::fprintf(stderr, "tidewell-convert: %s\n", e.what());
             return 2;
@@ -302,6 +329,7 @@ int main(int argc, char** argv) {
     };
     size_t next = 0;
     bool stopSent = false;
+    const auto began = std::chrono::steady_clock::now();
     while (true) {
         while (!interruptSignal.load() && next < jobs.size() && working() < arguments.jobs) {
             jobs[next].started = jobs[next].converter->Start();
@@ -340,6 +368,11 @@ int main(int argc, char** argv) {
     if (interruptSignal.load()) {
         std::fprintf(stderr, "tidewell-convert: stopped; what was converted so far is finished\n");
         return 130;
+    }
+    if (trialSpan && failed == 0) {
+        const std::chrono::duration<double> took = std::chrono::steady_clock::now() - began;
+        std::cout << tw::cli::TrialReport(
+            jobs.front().output, static_cast<double>(trialSpan->lengthUs) / 1e6, took.count());
     }
     return failed > 0 ? 1 : 0;
 }
