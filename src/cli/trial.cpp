@@ -46,7 +46,8 @@ std::optional<engine::Span> RequestedSpan(const Arguments& arguments, const std:
     return engine::Span{start, length};
 }
 
-std::string TrialReport(const std::string& sample, double spanSeconds, double wallSeconds) {
+std::string TrialReport(const std::string& sample, double spanSeconds, double wallSeconds,
+                        double setupSeconds) {
     const std::optional<engine::MediaExtent> extent = engine::ReadMediaExtent(sample);
     std::error_code ignored;
     const auto fileBytes = std::filesystem::file_size(sample, ignored);
@@ -58,6 +59,7 @@ std::string TrialReport(const std::string& sample, double spanSeconds, double wa
     figures.samplePayloadBytes = extent->payloadBytes;
     figures.sampleSeconds = extent->seconds;
     figures.sampleWallSeconds = wallSeconds;
+    figures.sampleSetupSeconds = setupSeconds;
     const engine::TrialPrediction prediction = engine::PredictFromTrial(figures, spanSeconds);
     char text[512];
     std::snprintf(text, sizeof text,

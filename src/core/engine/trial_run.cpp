@@ -36,7 +36,8 @@ TrialPrediction PredictFromTrial(const TrialFigures& figures, double spanSeconds
         std::max<int64_t>(0, figures.sampleFileBytes - figures.samplePayloadBytes));
     const double size = static_cast<double>(figures.samplePayloadBytes) * scale + overhead / 2 +
                         overhead / 2 * scale;
-    return {static_cast<int64_t>(size), figures.sampleWallSeconds * scale};
+    const double setup = std::clamp(figures.sampleSetupSeconds, 0.0, figures.sampleWallSeconds);
+    return {static_cast<int64_t>(size), setup + (figures.sampleWallSeconds - setup) * scale};
 }
 
 std::optional<double> MediaSeconds(const std::string& path) {

@@ -27,6 +27,7 @@ struct TrialFigures {
     int64_t samplePayloadBytes = 0;  // the packets' bytes; the rest is the container's own
     double sampleSeconds = 0;        // media time the sample holds
     double sampleWallSeconds = 0;    // how long converting it took
+    double sampleSetupSeconds = 0;   // of that, before the first picture was converted
 };
 
 struct TrialPrediction {
@@ -35,7 +36,8 @@ struct TrialPrediction {
 };
 
 // The figures scaled from the sample to a span of spanSeconds: the packets by length, the
-// container's own bytes (headers, index) with them as far as they grow with it.
+// container's own bytes (headers, index) with them as far as they grow with it; the time spent
+// converting by length, the setup (starting a worker, opening the files) once.
 TrialPrediction PredictFromTrial(const TrialFigures& figures, double spanSeconds);
 
 // The length of a media file in seconds (its container's duration); nullopt when the file does
