@@ -37,8 +37,10 @@
 #include "util/ini_file.h"
 #include "wizard/dvd_combo.h"
 #include "wizard/file_edit.h"
+#include "wizard/frame_crop.h"
 #include "wizard/frame_dvd_source.h"
 #include "wizard/frame_filters.h"
+#include "wizard/frame_tracks.h"
 #include "wizard/frame_video_info.h"
 #include "wizard/wizard_rules.h"
 
@@ -76,7 +78,9 @@ TFormNewConversion::TFormNewConversion(const WizardEnvironment& environment, QWi
       environment_(environment),
       pages_(new QStackedWidget(this)),
       lblPageTitle_(new QLabel(this)),
-      filters_(new TFrameFilters(this)) {
+      filters_(new TFrameFilters(this)),
+      crop_(new TFrameCrop(this)),
+      cbbDeinterlace_(new QComboBox(this)) {
     TW_ASSERT(environment_.profiles && environment_.configuration);
     if (!environment_.findDrives) {
         environment_.findDrives = [] { return dvd::FindDvdDrives(); };
@@ -102,7 +106,18 @@ TFormNewConversion::TFormNewConversion(const WizardEnvironment& environment, QWi
     lblPageTitle_->setFont(heading);
     lblPageTitle_->setObjectName(QStringLiteral("lblPageTitle"));
     pages_->addWidget(CreateSourcePage());
-    pages_->addWidget(filters_);
+    auto* filterPage = new QWidget;
+    auto* filterLayout = new QVBoxLayout(filterPage);
+    filterLayout->setContentsMargins(0, 0, 0, 0);
+    filterLayout->addWidget(filters_, 1);
+    filterLayout->addWidget(crop_);
+    cbbDeinterlace_->setObjectName(QStringLiteral("cbbDeinterlace"));
+    cbbDeinterlace_->addItems({QStringLiteral("Off"), QStringLiteral("Always"),
+                               QStringLiteral("Automatic (pictures found interlaced)")});
+    auto* deinterlaceRow = new QFormLayout;
+    deinterlaceRow->addRow(QStringLiteral("De&interlace:"), cbbDeinterlace_);
+    filterLayout->addLayout(deinterlaceRow);
+    pages_->addWidget(filterPage);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(lblPageTitle_);
     layout->addWidget(pages_, 1);
@@ -133,6 +148,8 @@ TFormNewConversion::TFormNewConversion(const WizardEnvironment& environment, QWi
     });
     connect(dvdSource_, &TFrameDvdSource::rangeChanged, this, &TFormNewConversion::UpdatePreview);
     filters_->SetPictureSource([this] { return preview_->View()->Picture(); });
+    crop_->SetPictureSource([this] { return preview_->View()->Picture(); });
+    connect(crop_, &TFrameCrop::cropFrameChanged, preview_->View(), &VideoView::SetCropFrame);
     connect(edtSource_, &FileEdit::nameTaken, this, &TFormNewConversion::SourceChanged);
     // Another sheet is another source.
     connect(pgcSource_, &QTabWidget::currentChanged, this, &TFormNewConversion::SourceChanged);
@@ -213,6 +230,8 @@ QWidget* TFormNewConversion::CreateSourcePage() {
     auto* leftColumn = new QVBoxLayout(left);
     leftColumn->setContentsMargins(0, 0, 0, 0);
     leftColumn->addWidget(pgcSource_);
+    tracks_ = new TFrameTracks;
+    leftColumn->addWidget(tracks_);
     leftColumn->addWidget(settings);
     leftColumn->addStretch(1);
 
@@ -256,6 +275,11 @@ void TFormNewConversion::ShowPage(int page) {
     lblPageTitle_->setText(QString::fromLatin1(kPageTitles[page]));
     btnBack_->setVisible(page == kFilterPage);
     btnNext_->setVisible(page == kSourcePage);
+    if (page == kFilterPage) {
+        crop_->SetSourceFile(DvdSheetShown() ? std::string()
+                                             : edtSource_->FileName().toStdString());
+        crop_->RefreshPicture();
+    }
 }
 
 bool TFormNewConversion::OnFilterPage() const {
@@ -363,6 +387,9 @@ void TFormNewConversion::ProposeTarget(const std::string& target) {
 }
 
 void TFormNewConversion::SourceChanged() {
+    // A disc title's tracks are read only when it converts.
+    tracks_->SetSourceFile(!DvdSheetShown() && SourceValid() ? edtSource_->FileName().toStdString()
+                                                             : std::string());
     UpdatePreview();
     UpdateTargetName();
 }
@@ -408,6 +435,7 @@ void TFormNewConversion::UpdatePreview() {
 void TFormNewConversion::UpdateTargetName() {
     const TAVProfile* profile = CurrentProfile();
     const std::string extension = profile ? profile->Extension() : std::string();
+    tracks_->SetTargetExtension(extension);
     std::string target = edtSavePath_->FileName().toStdString();
     if (!DvdSheetShown() && SourceValid()) {
         target = wizard::FileSourceTarget(edtSource_->FileName().toStdString(), extension);
@@ -496,6 +524,13 @@ void TFormNewConversion::Finish() {
     wizard::PrepareFinishOptions(options_, chain,
                                  environment_.configuration->PerformanceOptions().ThreadCount(),
                                  *profile, environment_.configuration->KeepPictureShape());
+    // Like the filters, the crop applies only when finishing from the filter page.
+    options_.VideoOptions().SetCrop(OnFilterPage() ? crop_->CropText() : std::string());
+    options_.AudioOptions().SetAudioTracks(tracks_->AudioTracksText());
+    options_.SubtitleOptions().SetSubtitleTracks(tracks_->SubtitleTracksText());
+    const int deinterlace = OnFilterPage() ? cbbDeinterlace_->currentIndex() : 0;
+    options_.VideoOptions().SetDeinterlace(deinterlace == 1);
+    options_.VideoOptions().SetDeinterlaceAuto(deinterlace == 2);
     accept();
 }
 

@@ -48,7 +48,9 @@ namespace tw::ui {
 class FileEdit;
 class FramePreview;
 class TFrameDvdSource;
+class TFrameCrop;
 class TFrameFilters;
+class TFrameTracks;
 class TFrameVideoInfo;
 
 // What the wizard works with; each must outlive it.
@@ -87,6 +89,8 @@ public:
     FramePreview& Preview() const { return *preview_; }
     TFrameDvdSource& DvdSource() const { return *dvdSource_; }
     TFrameFilters& Filters() const { return *filters_; }
+    TFrameCrop& Crop() const { return *crop_; }
+    TFrameTracks& Tracks() const { return *tracks_; }
 
     void done(int result) override;
 
@@ -141,6 +145,9 @@ private:
     TFrameVideoInfo* frameInfo_;
     FramePreview* preview_;
     TFrameFilters* filters_;
+    TFrameCrop* crop_;
+    QComboBox* cbbDeinterlace_;
+    TFrameTracks* tracks_ = nullptr;
     QPushButton* btnBack_;
     QPushButton* btnNext_;
     QPushButton* btnFinish_;

@@ -1,0 +1,43 @@
+#pragma once
+
+// The source's tracks on the wizard's first page: its audio tracks and its subtitle tracks
+// (language, codec, channels, title) with check boxes. The checked ones are converted: several
+// audio tracks where the target's container holds them (a note says when it holds one), text
+// subtitles as the target's own soft subtitles where it can carry them. UI thread only.
+
+#include <QGroupBox>
+#include <string>
+
+class QLabel;
+class QListWidget;
+
+namespace tw::ui {
+
+class TFrameTracks : public QGroupBox {
+    Q_OBJECT
+
+public:
+    explicit TFrameTracks(QWidget* parent = nullptr);
+
+    // Lists the tracks of the file; empty (a disc title, or no source): nothing to choose, the
+    // conversion takes its usual tracks.
+    void SetSourceFile(const std::string& path);
+    // The target's container by its file extension (".mp3"), for the notes.
+    void SetTargetExtension(const std::string& extension);
+
+    // As TAudioOptions::AudioTracks and TSubtitleOptions::SubtitleTracks take them; empty where
+    // the choice is what the conversion would take anyway.
+    std::string AudioTracksText() const;
+    std::string SubtitleTracksText() const;
+
+private:
+    void UpdateNote();
+
+    QListWidget* lstAudio_;
+    QListWidget* lstSubtitles_;
+    QLabel* lblNote_;
+    std::string sourceFile_;
+    std::string targetExtension_;
+};
+
+}  // namespace tw::ui
