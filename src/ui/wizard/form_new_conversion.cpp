@@ -528,9 +528,10 @@ void TFormNewConversion::Finish() {
     options_.VideoOptions().SetCrop(OnFilterPage() ? crop_->CropText() : std::string());
     options_.AudioOptions().SetAudioTracks(tracks_->AudioTracksText());
     options_.SubtitleOptions().SetSubtitleTracks(tracks_->SubtitleTracksText());
-    const int deinterlace = OnFilterPage() ? cbbDeinterlace_->currentIndex() : 0;
-    options_.VideoOptions().SetDeinterlace(deinterlace == 1);
-    options_.VideoOptions().SetDeinterlaceAuto(deinterlace == 2);
+    if (OnFilterPage()) {
+        options_.VideoOptions().SetDeinterlace(cbbDeinterlace_->currentIndex() == 1);
+        options_.VideoOptions().SetDeinterlaceAuto(cbbDeinterlace_->currentIndex() == 2);
+    }
     accept();
 }
 
