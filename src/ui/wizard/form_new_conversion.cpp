@@ -366,6 +366,7 @@ void TFormNewConversion::ProfileChanged() {
     if (!profile) {
         return;
     }
+    tracks_->SetTargetExtension(profile->Extension());
     const QString target = edtSavePath_->FileName();
     if (!target.isEmpty() && target.toStdString() == proposedTarget_) {
         // Still the wizard's own proposal: proposed afresh for the new extension.
@@ -435,7 +436,6 @@ void TFormNewConversion::UpdatePreview() {
 void TFormNewConversion::UpdateTargetName() {
     const TAVProfile* profile = CurrentProfile();
     const std::string extension = profile ? profile->Extension() : std::string();
-    tracks_->SetTargetExtension(extension);
     std::string target = edtSavePath_->FileName().toStdString();
     if (!DvdSheetShown() && SourceValid()) {
         target = wizard::FileSourceTarget(edtSource_->FileName().toStdString(), extension);
