@@ -15,8 +15,8 @@ constexpr const char* kCompleteScript = R"(
 source /usr/share/bash-completion/bash_completion || exit 3
 export XDG_DATA_DIRS="$1/share" BASH_COMPLETION_USER_DIR="$1/none"
 __load_completion tidewell-convert || exit 4
-spec=$(complete -p tidewell-convert) || exit 5
-function=${spec#*-F }
+registered=$(complete -p tidewell-convert) || exit 5
+function=${registered#*-F }
 function=${function%% *}
 shift
 COMP_WORDS=("$@")
