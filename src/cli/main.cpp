@@ -261,7 +261,7 @@ int main(int argc, char** argv) {
         jobs.front().output = tw::engine::TrialSampleName(jobs.front().output);
     }
 
-    std::optional<std::chrono::steady_clock::time_point> firstProgress;
+    tw::engine::TrialClock trialClock;
     // This program has no priority of its own: its conversions run at the one it was started
     // with (`nice`).
     tw::platform::SetConversionPriority(-1);
@@ -297,11 +297,8 @@ int main(int argc, char** argv) {
         }
         if (trialSpan) {
             // The time to the first progress report is setup, which a longer run pays once.
-            job.converter->SetOnProgress([&firstProgress](tw::TAVConverter&) {
-                if (!firstProgress) {
-                    firstProgress = std::chrono::steady_clock::now();
-                }
-            });
+            job.converter->SetOnProgress(
+                [&trialClock](tw::TAVConverter&) { trialClock.Progressed(); });
         } else if (terminal) {
             job.converter->SetOnProgress([&jobs, &messages, &lastDraw](tw::TAVConverter&) {
                 // About ten times a second is as fast as anyone reads; the final figures are
@@ -337,7 +334,7 @@ int main(int argc, char** argv) {
     };
     size_t next = 0;
     bool stopSent = false;
-    const auto began = std::chrono::steady_clock::now();
+    trialClock.Start();
     while (true) {
         while (!interruptSignal.load() && next < jobs.size() && working() < arguments.jobs) {
             jobs[next].started = jobs[next].converter->Start();
@@ -378,11 +375,9 @@ int main(int argc, char** argv) {
         return 130;
     }
     if (trialSpan && failed == 0) {
-        const std::chrono::duration<double> took = std::chrono::steady_clock::now() - began;
-        const std::chrono::duration<double> setup = firstProgress.value_or(began) - began;
         std::cout << tw::cli::TrialReport(jobs.front().output,
                                           static_cast<double>(trialSpan->lengthUs) / 1e6,
-                                          took.count(), setup.count());
+                                          trialClock.WallSeconds(), trialClock.SetupSeconds());
     }
     return failed > 0 ? 1 : 0;
 }

@@ -5,11 +5,47 @@ extern "C" {
 }
 
 #include <algorithm>
+#include <cmath>
+#include <cstdio>
 #include <filesystem>
 
 #include "media/av_ptr.h"
 
 namespace tw::engine {
+
+namespace {
+
+std::string Megabytes(double bytes) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.1f MB", bytes / 1e6);
+    return text;
+}
+
+std::string Duration(double seconds) {
+    const long long whole = std::llround(seconds);
+    char text[32];
+    std::snprintf(text, sizeof text, "%lld:%02lld:%02lld", whole / 3600, whole / 60 % 60,
+                  whole % 60);
+    return text;
+}
+
+}  // namespace
+
+std::optional<Span> SpanOfSource(const std::string& source, int64_t startUs,
+                                 std::optional<int64_t> lengthUs, std::string* error) {
+    const std::optional<double> seconds = MediaSeconds(source);
+    if (!seconds) {
+        *error = source + ": the source does not say how long it is, so no sample can be taken";
+        return std::nullopt;
+    }
+    const auto end = static_cast<int64_t>(std::llround(*seconds * 1e6));
+    if (startUs >= end) {
+        *error = source + ": the start is at or past the source's end";
+        return std::nullopt;
+    }
+    const int64_t toEnd = end - startUs;
+    return Span{startUs, lengthUs && *lengthUs > 0 ? std::min(*lengthUs, toEnd) : toEnd};
+}
 
 Span TrialSample(const Span& span) {
     if (span.lengthUs <= kTrialSampleUs) {
@@ -38,6 +74,38 @@ TrialPrediction PredictFromTrial(const TrialFigures& figures, double spanSeconds
                         overhead / 2 * scale;
     const double setup = std::clamp(figures.sampleSetupSeconds, 0.0, figures.sampleWallSeconds);
     return {static_cast<int64_t>(size), setup + (figures.sampleWallSeconds - setup) * scale};
+}
+
+std::optional<TrialResult> MeasureTrial(const std::string& sample, double spanSeconds,
+                                        double wallSeconds, double setupSeconds) {
+    const std::optional<MediaExtent> extent = ReadMediaExtent(sample);
+    std::error_code failed;
+    const auto fileBytes = std::filesystem::file_size(sample, failed);
+    if (!extent || failed) {
+        return std::nullopt;
+    }
+    TrialResult result;
+    result.figures.sampleFileBytes = static_cast<int64_t>(fileBytes);
+    result.figures.samplePayloadBytes = extent->payloadBytes;
+    result.figures.sampleSeconds = extent->seconds;
+    result.figures.sampleWallSeconds = wallSeconds;
+    result.figures.sampleSetupSeconds = setupSeconds;
+    result.prediction = PredictFromTrial(result.figures, spanSeconds);
+    return result;
+}
+
+std::string TrialSampleText(const TrialResult& result) {
+    char text[128];
+    std::snprintf(text, sizeof text, "%.1f s converted in %.1f s, %s", result.figures.sampleSeconds,
+                  result.figures.sampleWallSeconds,
+                  Megabytes(static_cast<double>(result.figures.sampleFileBytes)).c_str());
+    return text;
+}
+
+std::string TrialPredictionText(const TrialResult& result, double spanSeconds) {
+    return "Predicted for all " + Duration(spanSeconds) + ": " +
+           Megabytes(static_cast<double>(result.prediction.sizeBytes)) + ", about " +
+           Duration(result.prediction.seconds) + " to convert";
 }
 
 std::optional<double> MediaSeconds(const std::string& path) {

@@ -17,6 +17,7 @@
 #include "app/icons.h"
 #include "app/scaling.h"
 #include "dvd/dvd_navigator.h"
+#include "engine/trial_run.h"
 #include "media/stream_registry.h"
 #include "platform/message_service.h"
 #include "platform/paths.h"
@@ -41,6 +42,7 @@
 #include "wizard/frame_dvd_source.h"
 #include "wizard/frame_filters.h"
 #include "wizard/frame_tracks.h"
+#include "wizard/frame_trial.h"
 #include "wizard/frame_video_info.h"
 #include "wizard/wizard_rules.h"
 
@@ -80,7 +82,8 @@ TFormNewConversion::TFormNewConversion(const WizardEnvironment& environment, QWi
       lblPageTitle_(new QLabel(this)),
       filters_(new TFrameFilters(this)),
       crop_(new TFrameCrop(this)),
-      cbbDeinterlace_(new QComboBox(this)) {
+      cbbDeinterlace_(new QComboBox(this)),
+      trial_(new TFrameTrial(this)) {
     TW_ASSERT(environment_.profiles && environment_.configuration);
     if (!environment_.findDrives) {
         environment_.findDrives = [] { return dvd::FindDvdDrives(); };
@@ -121,6 +124,7 @@ TFormNewConversion::TFormNewConversion(const WizardEnvironment& environment, QWi
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(lblPageTitle_);
     layout->addWidget(pages_, 1);
+    layout->addWidget(trial_);
     layout->addWidget(CreateButtons());
 
     for (const std::string& category : environment_.profiles->Categories()) {
@@ -153,6 +157,10 @@ TFormNewConversion::TFormNewConversion(const WizardEnvironment& environment, QWi
     connect(edtSource_, &FileEdit::nameTaken, this, &TFormNewConversion::SourceChanged);
     // Another sheet is another source.
     connect(pgcSource_, &QTabWidget::currentChanged, this, &TFormNewConversion::SourceChanged);
+    connect(trial_, &TFrameTrial::tryRequested, this, &TFormNewConversion::StartTrial);
+    // The preview sounds as the conversion will: the first checked sound track.
+    connect(tracks_, &TFrameTracks::previewAudioChanged, this,
+            [this](int index) { preview_->Playback().Graph().Player().SetAudioIndex(index); });
 
     tmrUpdate_.setInterval(kReadyIntervalMs);
     connect(&tmrUpdate_, &QTimer::timeout, this, &TFormNewConversion::UpdateReadyState);
@@ -363,6 +371,7 @@ void TFormNewConversion::ProfileChanged() {
     const TAVProfile* profile = CurrentProfile();
     frameInfo_->ShowProfile(profile);
     btnEditProfile_->setEnabled(dynamic_cast<const TAVCustomAudioProfile*>(profile) != nullptr);
+    trial_->Clear();
     if (!profile) {
         return;
     }
@@ -388,6 +397,7 @@ void TFormNewConversion::ProposeTarget(const std::string& target) {
 }
 
 void TFormNewConversion::SourceChanged() {
+    trial_->Clear();
     // A disc title's tracks are read only when it converts.
     tracks_->SetSourceFile(!DvdSheetShown() && SourceValid() ? edtSource_->FileName().toStdString()
                                                              : std::string());
@@ -451,6 +461,9 @@ void TFormNewConversion::UpdateReadyState() {
                                               CurrentProfile() != nullptr);
     btnNext_->setEnabled(ready);
     btnFinish_->setEnabled(ready);
+    // A disc title is read by the conversion that takes it; a trial would take it first.
+    trial_->SetAvailable(ready && !DvdSheetShown(),
+                         QStringLiteral("A trial takes a video file, not a disc title"));
 }
 
 void TFormNewConversion::EditProfile() {
@@ -519,20 +532,54 @@ void TFormNewConversion::Finish() {
         platform::Messages().ShowError(problems.join(QLatin1Char('\n')).toStdString());
         return;
     }
+    ApplyChoices(options_, *profile);
+    accept();
+}
+
+void TFormNewConversion::ApplyChoices(TAVConvertOptions& options, const TAVProfile& profile) const {
     const std::optional<std::string> chain =
         OnFilterPage() ? std::optional<std::string>(filters_->ChainText()) : std::nullopt;
-    wizard::PrepareFinishOptions(options_, chain,
+    wizard::PrepareFinishOptions(options, chain,
                                  environment_.configuration->PerformanceOptions().ThreadCount(),
-                                 *profile, environment_.configuration->KeepPictureShape());
+                                 profile, environment_.configuration->KeepPictureShape());
     // Like the filters, the crop applies only when finishing from the filter page.
-    options_.VideoOptions().SetCrop(OnFilterPage() ? crop_->CropText() : std::string());
-    options_.AudioOptions().SetAudioTracks(tracks_->AudioTracksText());
-    options_.SubtitleOptions().SetSubtitleTracks(tracks_->SubtitleTracksText());
+    options.VideoOptions().SetCrop(OnFilterPage() ? crop_->CropText() : std::string());
+    options.AudioOptions().SetAudioTracks(tracks_->AudioTracksText());
+    options.SubtitleOptions().SetSubtitleTracks(tracks_->SubtitleTracksText());
+    options.SubtitleOptions().SetBurnSubtitleTrack(tracks_->BurnSubtitleTrack());
     if (OnFilterPage()) {
-        options_.VideoOptions().SetDeinterlace(cbbDeinterlace_->currentIndex() == 1);
-        options_.VideoOptions().SetDeinterlaceAuto(cbbDeinterlace_->currentIndex() == 2);
+        options.VideoOptions().SetDeinterlace(cbbDeinterlace_->currentIndex() == 1);
+        options.VideoOptions().SetDeinterlaceAuto(cbbDeinterlace_->currentIndex() == 2);
     }
-    accept();
+}
+
+void TFormNewConversion::StartTrial() {
+    edtSource_->TakeTypedName();
+    UpdateReadyState();
+    const TAVProfile* profile = CurrentProfile();
+    if (!btnFinish_->isEnabled() || !profile || DvdSheetShown()) {
+        return;
+    }
+    if (const QStringList problems = FinishProblems(*profile); !problems.isEmpty()) {
+        platform::Messages().ShowError(problems.join(QLatin1Char('\n')).toStdString());
+        return;
+    }
+    // The request's own tree stays as the profile left it until Finish.
+    TAVConvertOptions options;
+    options.Assign(options_);
+    ApplyChoices(options, *profile);
+    const std::string source = edtSource_->FileName().toStdString();
+    const wizard::Cut cut =
+        wizard::CutOfSelection(preview_->SelectionStart(), preview_->SelectionEnd());
+    std::string error;
+    const std::optional<engine::Span> span =
+        engine::SpanOfSource(source, cut.startUs, cut.recordingUs, &error);
+    if (!span) {
+        platform::Messages().ShowError(error);
+        return;
+    }
+    trial_->Run(source, edtSavePath_->FileName().toStdString(), options, *span,
+                environment_.configuration->PerformanceOptions().RunInOwnProcess());
 }
 
 void TFormNewConversion::done(int result) {

@@ -7,7 +7,8 @@
 // profile's facts and the preview with its start-end selection. Page "Filters Settings": the
 // video filters. Finish on either page makes the request; filters apply only when finishing from
 // the filter page. Before it closes, Finish checks the files the conversion will read and the
-// profile's container and codecs, and says what is wrong instead of starting.
+// profile's container and codecs, and says what is wrong instead of starting. Below the pages,
+// a trial run of a video file with the settings Finish would take.
 //
 // The form holds an options tree that the chosen profile writes into and that the request
 // finally copies. Stream objects made for previewing disc titles and never opened are freed when
@@ -51,6 +52,7 @@ class TFrameDvdSource;
 class TFrameCrop;
 class TFrameFilters;
 class TFrameTracks;
+class TFrameTrial;
 class TFrameVideoInfo;
 
 // What the wizard works with; each must outlive it.
@@ -91,6 +93,7 @@ public:
     TFrameFilters& Filters() const { return *filters_; }
     TFrameCrop& Crop() const { return *crop_; }
     TFrameTracks& Tracks() const { return *tracks_; }
+    TFrameTrial& Trial() const { return *trial_; }
 
     void done(int result) override;
 
@@ -115,7 +118,12 @@ private:
     void EditProfile();
     // What keeps the conversion from starting, one line each; empty when nothing does.
     QStringList FinishProblems(const TAVProfile& profile) const;
+    // What the pages choose beyond the profile (filters, crop, tracks, deinterlacing), with the
+    // profile's settings, into options.
+    void ApplyChoices(TAVConvertOptions& options, const TAVProfile& profile) const;
     void Finish();
+    // Converts a sample of the span with the chosen settings (file sources only).
+    void StartTrial();
 
     WizardEnvironment environment_;
     TAVConvertOptions options_;
@@ -148,6 +156,7 @@ private:
     TFrameCrop* crop_;
     QComboBox* cbbDeinterlace_;
     TFrameTracks* tracks_ = nullptr;
+    TFrameTrial* trial_;
     QPushButton* btnBack_;
     QPushButton* btnNext_;
     QPushButton* btnFinish_;

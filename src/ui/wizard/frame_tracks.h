@@ -3,11 +3,15 @@
 // The source's tracks on the wizard's first page: its audio tracks and its subtitle tracks
 // (language, codec, channels, title) with check boxes. The checked ones are converted: several
 // audio tracks where the target's container holds them (a note says when it holds one), text
-// subtitles as the target's own soft subtitles where it can carry them. UI thread only.
+// subtitles as the target's own soft subtitles where it can carry them. The preview plays the
+// first checked sound track. Text subtitles the target cannot carry are offered for burning into
+// the pictures instead. UI thread only.
 
 #include <QGroupBox>
 #include <string>
+#include <vector>
 
+class QCheckBox;
 class QLabel;
 class QListWidget;
 
@@ -29,15 +33,29 @@ public:
     // the choice is what the conversion would take anyway.
     std::string AudioTracksText() const;
     std::string SubtitleTracksText() const;
+    // As TSubtitleOptions::BurnSubtitleTrack takes it: the first checked text subtitles when
+    // they are to be burned in (offered and ticked), else 0.
+    int BurnSubtitleTrack() const;
+
+    // The audio track the preview plays: the first checked one, counted from 0 among the audio
+    // tracks (0 when none is checked).
+    int PreviewAudioIndex() const { return previewAudio_; }
+
+signals:
+    void previewAudioChanged(int index);
 
 private:
     void UpdateNote();
+    void UpdatePreviewAudio();
 
     QListWidget* lstAudio_;
     QListWidget* lstSubtitles_;
     QLabel* lblNote_;
+    QCheckBox* chkBurn_;
     std::string sourceFile_;
     std::string targetExtension_;
+    std::vector<bool> textSubtitles_;  // per subtitle row
+    int previewAudio_ = 0;
 };
 
 }  // namespace tw::ui
