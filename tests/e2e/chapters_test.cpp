@@ -57,8 +57,7 @@ TEST(ChaptersOfADvd, BecomeTheTargetsFollowingTheCut) {
     runner.Options().VideoOptions().SetFrameHeight(256);
     runner.Options().SetRecordingTime(static_cast<int64_t>(kShortChapterSeconds * 2.5 * 1e6));
     const std::string target = folder / "range.mkv";
-    ASSERT_EQ(runner.Run({dvd::OpenDvdTitleStream(titles[0], 2, 4, 1)}, {target}).errorMessage,
-              "");
+    ASSERT_EQ(runner.Run({dvd::OpenDvdTitleStream(titles[0], 2, 4, 1)}, {target}).errorMessage, "");
     const std::vector<ChapterInfo> chapters = InspectMedia(target).chapters;
     ASSERT_EQ(chapters.size(), 3u);
     EXPECT_EQ(chapters[0].title, "Chapter 2");

@@ -1,13 +1,17 @@
 // The source's tracks on the wizard's first page: listed with language and codec, the checked
-// ones in the request, and a note where the target holds one sound track.
+// ones in the request, a note where the target holds one sound track, the choice to burn in text
+// subtitles a target cannot carry, and the preview playing the chosen sound track.
 #include <gtest/gtest.h>
 
+#include <QCheckBox>
 #include <QLabel>
 #include <QListWidget>
 
+#include "preview/frame_preview.h"
 #include "support/media_generator.h"
 #include "support/scoped_env.h"
 #include "support/wizard_support.h"
+#include "wizard/frame_tracks.h"
 
 namespace tw::test {
 namespace {
@@ -38,9 +42,19 @@ TEST(WizardTracks, CheckedTracksAreConvertedAndASingleTrackTargetIsNoted) {
     EXPECT_EQ(audio->item(1)->checkState(), Qt::Unchecked);
     EXPECT_TRUE(subtitles->item(0)->text().startsWith("1: ger, "));
 
+    // A target that cannot carry the text subtitles offers to burn them in.
+    ChooseProfile(wizard, "Video", "Flash Video");
+    auto* burn = Find<QCheckBox>(&wizard, "chkBurnSubtitles");
+    EXPECT_TRUE(burn->isVisibleTo(&wizard));
+    burn->setChecked(true);
+    EXPECT_EQ(wizard.Tracks().BurnSubtitleTrack(), 1);
+
     audio->item(0)->setCheckState(Qt::Unchecked);
     audio->item(1)->setCheckState(Qt::Checked);
+    // The preview sounds as the conversion will.
+    EXPECT_EQ(wizard.Preview().Playback().Graph().Player().AudioIndex(), 1);
     subtitles->item(0)->setCheckState(Qt::Unchecked);
+    EXPECT_FALSE(burn->isVisibleTo(&wizard));
     ChooseProfile(wizard, "Audio", "MP3 Audio");
     auto* note = Find<QLabel>(&wizard, "lblTracksNote");
     EXPECT_TRUE(note->isHidden());
@@ -53,6 +67,7 @@ TEST(WizardTracks, CheckedTracksAreConvertedAndASingleTrackTargetIsNoted) {
     const auto request = wizard.GetConversionSettings();
     EXPECT_EQ(request->ConvertOptions().AudioOptions().AudioTracks(), "2");
     EXPECT_EQ(request->ConvertOptions().SubtitleOptions().SubtitleTracks(), "none");
+    EXPECT_EQ(request->ConvertOptions().SubtitleOptions().BurnSubtitleTrack(), 0);
 }
 
 }  // namespace
