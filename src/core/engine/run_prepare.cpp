@@ -88,13 +88,6 @@ void ConversionRun::Prepare() {
         ost.source = MapSource(ost, static_cast<int>(k));
         InputStream& ist = *inputStreams_[static_cast<size_t>(ost.source)];
         ist.discard = false;
-        // The track's language and name come along unless the request names its own.
-        for (const char* key : {"language", "title"}) {
-            const AVDictionaryEntry* entry = av_dict_get(ist.stream->metadata, key, nullptr, 0);
-            if (entry && !av_dict_get(ost.stream->metadata, key, nullptr, 0)) {
-                av_dict_set(&ost.stream->metadata, key, entry->value, 0);
-            }
-        }
         if (streamMaps_.empty()) {
             ost.syncSource = &ist;
         } else {

@@ -33,6 +33,13 @@ bool CarriesTextSubtitles(std::string extension) {
            extension == ".mov" || extension == ".webm";
 }
 
+// Containers a conversion gives the source's text subtitles without being asked.
+bool TakesSubtitlesByItself(std::string extension) {
+    std::transform(extension.begin(), extension.end(), extension.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return extension == ".mkv" || extension == ".webm";
+}
+
 QListWidget* TrackList(const char* name) {
     auto* list = new QListWidget;
     list->setObjectName(QString::fromLatin1(name));
@@ -83,7 +90,10 @@ TFrameTracks::TFrameTracks(QWidget* parent)
     layout->addWidget(chkBurn_);
     connect(lstAudio_, &QListWidget::itemChanged, this, &TFrameTracks::UpdateNote);
     connect(lstAudio_, &QListWidget::itemChanged, this, &TFrameTracks::UpdatePreviewAudio);
-    connect(lstSubtitles_, &QListWidget::itemChanged, this, &TFrameTracks::UpdateNote);
+    connect(lstSubtitles_, &QListWidget::itemChanged, this, [this] {
+        subtitlesChosen_ = true;
+        UpdateNote();
+    });
     SetSourceFile({});
 }
 
@@ -97,13 +107,17 @@ void TFrameTracks::SetSourceFile(const std::string& path) {
     lstAudio_->clear();
     lstSubtitles_->clear();
     textSubtitles_.clear();
+    subtitlesChosen_ = false;
     const std::vector<probe::SourceTrack> tracks =
         path.empty() ? std::vector<probe::SourceTrack>() : probe::ListSourceTracks(path);
     for (const probe::SourceTrack& track : tracks) {
         auto* item = new QListWidgetItem(QString::fromStdString(probe::TrackLine(track)));
         item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
-        // What a conversion takes by itself: the first sound track and the first subtitles.
-        item->setCheckState(track.number == 1 ? Qt::Checked : Qt::Unchecked);
+        // What a conversion takes by itself: the first sound track, and the first subtitles
+        // where the container takes them unasked.
+        const bool taken =
+            track.number == 1 && (track.audio || TakesSubtitlesByItself(targetExtension_));
+        item->setCheckState(taken ? Qt::Checked : Qt::Unchecked);
         (track.audio ? lstAudio_ : lstSubtitles_)->addItem(item);
         if (!track.audio) {
             textSubtitles_.push_back(track.textSubtitle);
@@ -116,6 +130,12 @@ void TFrameTracks::SetSourceFile(const std::string& path) {
 
 void TFrameTracks::SetTargetExtension(const std::string& extension) {
     targetExtension_ = extension;
+    if (!subtitlesChosen_ && lstSubtitles_->count() > 0) {
+        // Still as the conversion would have it, for the new container.
+        const QSignalBlocker quiet(lstSubtitles_);
+        lstSubtitles_->item(0)->setCheckState(TakesSubtitlesByItself(extension) ? Qt::Checked
+                                                                                : Qt::Unchecked);
+    }
     UpdateNote();
 }
 
@@ -126,7 +146,10 @@ std::string TFrameTracks::AudioTracksText() const {
 }
 
 std::string TFrameTracks::SubtitleTracksText() const {
-    return lstSubtitles_->count() == 0 ? std::string() : CheckedText(*lstSubtitles_);
+    // Untouched ticks are what the conversion takes anyway: a container that needs asking
+    // (MP4's timed text) gets subtitles only when the user asks for them.
+    return lstSubtitles_->count() == 0 || !subtitlesChosen_ ? std::string()
+                                                            : CheckedText(*lstSubtitles_);
 }
 
 int TFrameTracks::BurnSubtitleTrack() const {

@@ -3,9 +3,10 @@
 // The source's tracks on the wizard's first page: its audio tracks and its subtitle tracks
 // (language, codec, channels, title) with check boxes. The checked ones are converted: several
 // audio tracks where the target's container holds them (a note says when it holds one), text
-// subtitles as the target's own soft subtitles where it can carry them. The preview plays the
-// first checked sound track. Text subtitles the target cannot carry are offered for burning into
-// the pictures instead. UI thread only.
+// subtitles as the target's own soft subtitles where it can carry them (ticked at first where
+// the container takes them unasked). Text subtitles the target cannot carry are offered for
+// burning into the pictures instead. The preview plays the first checked sound track. UI thread
+// only.
 
 #include <QGroupBox>
 #include <string>
@@ -55,6 +56,7 @@ private:
     std::string sourceFile_;
     std::string targetExtension_;
     std::vector<bool> textSubtitles_;  // per subtitle row
+    bool subtitlesChosen_ = false;     // the user has changed the subtitle ticks
     int previewAudio_ = 0;
 };
 

@@ -42,8 +42,17 @@ TEST(WizardTracks, CheckedTracksAreConvertedAndASingleTrackTargetIsNoted) {
     EXPECT_EQ(audio->item(1)->checkState(), Qt::Unchecked);
     EXPECT_TRUE(subtitles->item(0)->text().startsWith("1: ger, "));
 
+    // Subtitles start ticked where the container takes them unasked; MP4's timed text is asked
+    // for, so a device's file gets no track it did not have before.
+    ChooseProfile(wizard, "Video", "Matroska Video");
+    EXPECT_EQ(subtitles->item(0)->checkState(), Qt::Checked);
+    ChooseProfile(wizard, "IPod", "IPod 320x240 Video");
+    EXPECT_EQ(subtitles->item(0)->checkState(), Qt::Unchecked);
+    EXPECT_EQ(wizard.Tracks().SubtitleTracksText(), "");
+
     // A target that cannot carry the text subtitles offers to burn them in.
     ChooseProfile(wizard, "Video", "Flash Video");
+    subtitles->item(0)->setCheckState(Qt::Checked);
     auto* burn = Find<QCheckBox>(&wizard, "chkBurnSubtitles");
     EXPECT_TRUE(burn->isVisibleTo(&wizard));
     burn->setChecked(true);
