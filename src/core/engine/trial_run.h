@@ -63,7 +63,7 @@ std::string TrialSampleText(const TrialResult& result);
 std::string TrialPredictionText(const TrialResult& result, double spanSeconds);
 
 // The timing of a trial run: started as the conversion starts, told of each progress report
-// (the first ends the setup) and stopped as it ends.
+// (the first ends the setup) and read as it ends.
 class TrialClock {
 public:
     using Clock = std::chrono::steady_clock;

@@ -77,7 +77,16 @@ TFrameTrial::TFrameTrial(QWidget* parent)
     SetAvailable(false);
 }
 
-TFrameTrial::~TFrameTrial() = default;
+TFrameTrial::~TFrameTrial() {
+    if (converter_) {
+        // A run still going is stopped on the way out; its last events find no frame to show.
+        converter_->SetOnProgress(nullptr);
+        converter_->SetOnError(nullptr);
+        converter_->SetOnComplete(nullptr);
+        converter_->SetOnStopped(nullptr);
+        converter_.reset();
+    }
+}
 
 void TFrameTrial::SetAvailable(bool available, const QString& whyNot) {
     available_ = available;
