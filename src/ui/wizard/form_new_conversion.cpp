@@ -21,6 +21,7 @@
 #include "app/icons.h"
 #include "app/scaling.h"
 #include "dvd/dvd_navigator.h"
+#include "engine/trial_run.h"
 #include "media/stream_registry.h"
 #include "platform/message_service.h"
 #include "platform/paths.h"
@@ -42,9 +43,12 @@
 #include "util/ini_file.h"
 #include "wizard/dvd_combo.h"
 #include "wizard/file_edit.h"
+#include "wizard/frame_crop.h"
 #include "wizard/frame_dvd_source.h"
 #include "wizard/frame_filters.h"
 #include "wizard/frame_sources.h"
+#include "wizard/frame_tracks.h"
+#include "wizard/frame_trial.h"
 #include "wizard/frame_video_info.h"
 #include "wizard/wizard_rules.h"
 
@@ -102,7 +106,10 @@ TFormNewConversion::TFormNewConversion(const WizardEnvironment& environment, QWi
       environment_(environment),
       pages_(new QStackedWidget(this)),
       lblPageTitle_(new QLabel(this)),
-      filters_(new TFrameFilters(this)) {
+      filters_(new TFrameFilters(this)),
+      crop_(new TFrameCrop(this)),
+      cbbDeinterlace_(new QComboBox(this)),
+      trial_(new TFrameTrial(this)) {
     TW_ASSERT(environment_.profiles && environment_.configuration);
     if (!environment_.findDrives) {
         environment_.findDrives = [] { return dvd::FindDvdDrives(); };
@@ -133,10 +140,22 @@ TFormNewConversion::TFormNewConversion(const WizardEnvironment& environment, QWi
     lblPageTitle_->setFont(heading);
     lblPageTitle_->setObjectName(QStringLiteral("lblPageTitle"));
     pages_->addWidget(CreateSourcePage());
-    pages_->addWidget(filters_);
+    auto* filterPage = new QWidget;
+    auto* filterLayout = new QVBoxLayout(filterPage);
+    filterLayout->setContentsMargins(0, 0, 0, 0);
+    filterLayout->addWidget(filters_, 1);
+    filterLayout->addWidget(crop_);
+    cbbDeinterlace_->setObjectName(QStringLiteral("cbbDeinterlace"));
+    cbbDeinterlace_->addItems({QStringLiteral("Off"), QStringLiteral("Always"),
+                               QStringLiteral("Automatic (pictures found interlaced)")});
+    auto* deinterlaceRow = new QFormLayout;
+    deinterlaceRow->addRow(QStringLiteral("De&interlace:"), cbbDeinterlace_);
+    filterLayout->addLayout(deinterlaceRow);
+    pages_->addWidget(filterPage);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(lblPageTitle_);
     layout->addWidget(pages_, 1);
+    layout->addWidget(trial_);
     layout->addWidget(CreateButtons());
 
     for (const std::string& category : environment_.profiles->Categories()) {
@@ -165,12 +184,18 @@ TFormNewConversion::TFormNewConversion(const WizardEnvironment& environment, QWi
     });
     connect(dvdSource_, &TFrameDvdSource::rangeChanged, this, &TFormNewConversion::UpdatePreview);
     filters_->SetPictureSource([this] { return preview_->View()->Picture(); });
+    crop_->SetPictureSource([this] { return preview_->View()->Picture(); });
+    connect(crop_, &TFrameCrop::cropFrameChanged, preview_->View(), &VideoView::SetCropFrame);
     connect(edtSource_, &FileEdit::nameTaken, this, &TFormNewConversion::SourceNameTaken);
     connect(edtSource_, &FileEdit::namesChosen, this, &TFormNewConversion::TakeSourceFiles);
     connect(sources_, &TFrameSources::changed, this, &TFormNewConversion::SourcesChanged);
     connect(sources_, &TFrameSources::folderListed, this, &TFormNewConversion::FolderListed);
     // Another sheet is another source.
     connect(pgcSource_, &QTabWidget::currentChanged, this, &TFormNewConversion::SourceChanged);
+    connect(trial_, &TFrameTrial::tryRequested, this, &TFormNewConversion::StartTrial);
+    // The preview sounds as the conversion will: the first checked sound track.
+    connect(tracks_, &TFrameTracks::previewAudioChanged, this,
+            [this](int index) { preview_->Playback().Graph().Player().SetAudioIndex(index); });
 
     tmrUpdate_.setInterval(kReadyIntervalMs);
     connect(&tmrUpdate_, &QTimer::timeout, this, &TFormNewConversion::UpdateReadyState);
@@ -253,6 +278,8 @@ QWidget* TFormNewConversion::CreateSourcePage() {
     auto* leftColumn = new QVBoxLayout(left);
     leftColumn->setContentsMargins(0, 0, 0, 0);
     leftColumn->addWidget(pgcSource_);
+    tracks_ = new TFrameTracks;
+    leftColumn->addWidget(tracks_);
     leftColumn->addWidget(settings);
     leftColumn->addStretch(1);
 
@@ -296,6 +323,12 @@ void TFormNewConversion::ShowPage(int page) {
     lblPageTitle_->setText(QString::fromLatin1(kPageTitles[page]));
     btnBack_->setVisible(page == kFilterPage);
     btnNext_->setVisible(page == kSourcePage);
+    if (page == kFilterPage) {
+        // Bars are looked for in one file; several files take the sides set by hand.
+        crop_->SetSourceFile(DvdSheetShown() || ManyFiles() ? std::string()
+                                                            : edtSource_->FileName().toStdString());
+        crop_->RefreshPicture();
+    }
 }
 
 bool TFormNewConversion::OnFilterPage() const {
@@ -341,7 +374,7 @@ bool TFormNewConversion::ManyFiles() const {
 
 bool TFormNewConversion::Busy() const {
     return !examining_.isEmpty() || sources_->Busy() || dvdSource_->Busy() || previewOpening_ ||
-           finishing_;
+           finishing_ || listingTracks_ > 0;
 }
 
 void TFormNewConversion::SourceNameTaken(const QString& name) {
@@ -500,9 +533,11 @@ void TFormNewConversion::ProfileChanged() {
     const TAVProfile* profile = CurrentProfile();
     frameInfo_->ShowProfile(profile);
     btnEditProfile_->setEnabled(dynamic_cast<const TAVCustomAudioProfile*>(profile) != nullptr);
+    trial_->Clear();
     if (!profile) {
         return;
     }
+    tracks_->SetTargetExtension(profile->Extension());
     if (ManyFiles()) {
         // "Save to:" names the folder; each target takes the extension when it is named.
         profileExtension_ = profile->Extension();
@@ -529,6 +564,11 @@ void TFormNewConversion::ProposeTarget(const std::string& target) {
 }
 
 void TFormNewConversion::SourceChanged() {
+    trial_->Clear();
+    // A disc title's tracks are read only when it converts; several files keep what each holds.
+    ListTracks(!DvdSheetShown() && !ManyFiles() && SourceValid()
+                   ? edtSource_->FileName().toStdString()
+                   : std::string());
     UpdatePreview();
     UpdateTargetName();
 }
@@ -624,6 +664,9 @@ void TFormNewConversion::UpdateReadyState() {
                                               CurrentProfile() != nullptr);
     btnNext_->setEnabled(ready);
     btnFinish_->setEnabled(ready);
+    // A disc title is read by the conversion that takes it; a trial would take it first.
+    trial_->SetAvailable(ready && !DvdSheetShown(),
+                         QStringLiteral("A trial takes a video file, not a disc title"));
 }
 
 void TFormNewConversion::EditProfile() {
@@ -756,12 +799,85 @@ void TFormNewConversion::Finished(const std::vector<std::string>& problems,
     }
     DiscardStreamOf(dvdStream_);
     dvdStream_ = dvdStream;
+    ApplyChoices(options_, *profile);
+    accept();
+}
+
+void TFormNewConversion::ApplyChoices(TAVConvertOptions& options, const TAVProfile& profile) const {
     const std::optional<std::string> chain =
         OnFilterPage() ? std::optional<std::string>(filters_->ChainText()) : std::nullopt;
-    wizard::PrepareFinishOptions(options_, chain,
+    wizard::PrepareFinishOptions(options, chain,
                                  environment_.configuration->PerformanceOptions().ThreadCount(),
-                                 *profile, environment_.configuration->KeepPictureShape());
-    accept();
+                                 profile, environment_.configuration->KeepPictureShape());
+    // Like the filters, the crop applies only when finishing from the filter page.
+    options.VideoOptions().SetCrop(OnFilterPage() ? crop_->CropText() : std::string());
+    options.AudioOptions().SetAudioTracks(tracks_->AudioTracksText());
+    options.SubtitleOptions().SetSubtitleTracks(tracks_->SubtitleTracksText());
+    options.SubtitleOptions().SetBurnSubtitleTrack(tracks_->BurnSubtitleTrack());
+    if (OnFilterPage()) {
+        options.VideoOptions().SetDeinterlace(cbbDeinterlace_->currentIndex() == 1);
+        options.VideoOptions().SetDeinterlaceAuto(cbbDeinterlace_->currentIndex() == 2);
+    }
+}
+
+void TFormNewConversion::StartTrial() {
+    edtSource_->TakeTypedName();
+    UpdateReadyState();
+    const TAVProfile* profile = CurrentProfile();
+    if (!btnFinish_->isEnabled() || !profile || DvdSheetShown() || ManyFiles()) {
+        return;
+    }
+    // The request's own tree stays as the profile left it until Finish.
+    auto options = std::make_shared<TAVConvertOptions>();
+    options->Assign(options_);
+    ApplyChoices(*options, *profile);
+    const std::string source = edtSource_->FileName().toStdString();
+    const wizard::Cut cut =
+        wizard::CutOfSelection(preview_->SelectionStart(), preview_->SelectionEnd());
+    // The span is measured on the work pool: the source may be slow to read.
+    struct Measured {
+        std::optional<engine::Span> span;
+        std::string error;
+    };
+    background_->Run(
+        [source, cut] {
+            Measured measured;
+            measured.span =
+                engine::SpanOfSource(source, cut.startUs, cut.recordingUs, &measured.error);
+            return measured;
+        },
+        [self = QPointer<TFormNewConversion>(this), source, options](Measured measured) {
+            if (!self || self->edtSource_->FileName().toStdString() != source) {
+                return;
+            }
+            if (!measured.span) {
+                platform::Messages().ShowError(measured.error);
+                return;
+            }
+            self->trial_->Run(
+                source, self->edtSavePath_->FileName().toStdString(), *options, *measured.span,
+                self->environment_.configuration->PerformanceOptions().RunInOwnProcess());
+        });
+}
+
+void TFormNewConversion::ListTracks(const std::string& file) {
+    if (file.empty()) {
+        tracks_->ShowTracks(file, {});
+        return;
+    }
+    ++listingTracks_;
+    background_->Run(
+        [file] { return probe::ListSourceTracks(file); },
+        [self = QPointer<TFormNewConversion>(this), file](std::vector<probe::SourceTrack> tracks) {
+            if (!self) {
+                return;
+            }
+            --self->listingTracks_;
+            // Only the answer for the file still chosen counts.
+            if (self->edtSource_->FileName().toStdString() == file && !self->ManyFiles()) {
+                self->tracks_->ShowTracks(file, tracks);
+            }
+        });
 }
 
 void TFormNewConversion::done(int result) {

@@ -8,7 +8,7 @@
 // video filters. Finish on either page makes the request; filters apply only when finishing from
 // the filter page. Before it closes, Finish checks the files the conversion will read, the
 // target's folder and the profile's container and codecs, and says what is wrong instead of
-// starting.
+// starting. Below the pages, a trial run of a video file with the settings Finish would take.
 //
 // Several files (chosen together, a folder's, dropped or handed over) are converted alike: one
 // profile, the same filters, no cut, one target folder ("Save to:" then names the folder), each
@@ -65,7 +65,10 @@ class FileEdit;
 class FramePreview;
 class TFrameSources;
 class TFrameDvdSource;
+class TFrameCrop;
 class TFrameFilters;
+class TFrameTracks;
+class TFrameTrial;
 class TFrameVideoInfo;
 
 // What the wizard works with; each must outlive it.
@@ -119,6 +122,9 @@ public:
     TFrameDvdSource& DvdSource() const { return *dvdSource_; }
     TFrameFilters& Filters() const { return *filters_; }
     TFrameSources& Sources() const { return *sources_; }
+    TFrameCrop& Crop() const { return *crop_; }
+    TFrameTracks& Tracks() const { return *tracks_; }
+    TFrameTrial& Trial() const { return *trial_; }
 
     void done(int result) override;
 
@@ -159,6 +165,13 @@ private:
     void Finish();
     void Finished(const std::vector<std::string>& problems, const std::string& dvdStream);
     platform::WorkPool& Background() const { return *background_; }
+    // What the pages choose beyond the profile (filters, crop, tracks, deinterlacing), with the
+    // profile's settings, into options.
+    void ApplyChoices(TAVConvertOptions& options, const TAVProfile& profile) const;
+    // Converts a sample of the span with the chosen settings (one file source only).
+    void StartTrial();
+    // Lists file's sound and subtitle tracks, read on the work pool (none: empty).
+    void ListTracks(const std::string& file);
 
     WizardEnvironment environment_;
     std::unique_ptr<platform::WorkPool> ownBackground_;
@@ -188,6 +201,7 @@ private:
     QString previewed_;
     int finishRequest_ = 0;
     bool finishing_ = false;
+    int listingTracks_ = 0;  // track listings on the work pool
     bool finishWhenExamined_ = false;
     // The stream of a disc title the request reads, made by Finish; freed unless handed out.
     std::string dvdStream_;
@@ -207,6 +221,10 @@ private:
     TFrameVideoInfo* frameInfo_;
     FramePreview* preview_;
     TFrameFilters* filters_;
+    TFrameCrop* crop_;
+    QComboBox* cbbDeinterlace_;
+    TFrameTracks* tracks_ = nullptr;
+    TFrameTrial* trial_;
     QPushButton* btnBack_;
     QPushButton* btnNext_;
     QPushButton* btnFinish_;
