@@ -94,7 +94,7 @@ TFrameTracks::TFrameTracks(QWidget* parent)
         subtitlesChosen_ = true;
         UpdateNote();
     });
-    SetSourceFile({});
+    ShowTracks({}, {});
 }
 
 void TFrameTracks::ShowTracks(const std::string& path,
