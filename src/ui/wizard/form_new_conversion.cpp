@@ -665,8 +665,10 @@ void TFormNewConversion::UpdateReadyState() {
     btnNext_->setEnabled(ready);
     btnFinish_->setEnabled(ready);
     // A disc title is read by the conversion that takes it; a trial would take it first.
-    trial_->SetAvailable(ready && !DvdSheetShown(),
-                         QStringLiteral("A trial takes a video file, not a disc title"));
+    trial_->SetAvailable(ready && !DvdSheetShown() && !ManyFiles(),
+                         ManyFiles()
+                             ? QStringLiteral("A trial takes one video file")
+                             : QStringLiteral("A trial takes a video file, not a disc title"));
 }
 
 void TFormNewConversion::EditProfile() {
