@@ -1,5 +1,5 @@
 // Track choice: the chosen audio and subtitle tracks of the source are converted, with their
-// language tags; the others are left out. Text subtitles burned into the pictures.
+// language tags; the others are left out.
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -88,30 +88,6 @@ TEST_F(TrackChoice, ChosenTracksArriveWithTheirLanguagesAndOthersAreLeftOut) {
 TEST_F(TrackChoice, ATrackTheSourceDoesNotHaveFailsTheRun) {
     EXPECT_EQ(RunCli({"--audio-tracks", "3"}, folder_ / "none.mkv"), 1);
     EXPECT_EQ(RunCli({"--audio-tracks", "x"}, folder_ / "none.mkv"), 2);
-}
-
-TEST(BurnedSubtitles, TheChosenTrackIsDrawnOnThePicturesOfItsTime) {
-    TempFolder folder;
-    ClipDescription clip;
-    clip.width = 320;
-    clip.height = 240;
-    clip.durationSec = 3;
-    clip.videoFilter = "lutyuv=y=16:u=128:v=128";
-    clip.subtitles = {{1.0, 2.0, "WWWWWWWW"}};
-    const std::string source = folder / "dark.mkv";
-    GenerateClip(clip, source);
-
-    ConversionRunner runner;
-    runner.Options().VideoOptions().SetEncoderVideoCodecName("mpeg4");
-    runner.Options().SubtitleOptions().SetBurnSubtitleTrack(1);
-    const std::string target = folder / "burned.avi";
-    ASSERT_EQ(runner.Run({source}, {target}).errorMessage, "");
-    const std::vector<double> brightness = PictureBrightness(target);
-    ASSERT_NEAR(static_cast<double>(brightness.size()), 75, 1);
-    // Frames 0-24 dark, 25-49 with the text on them, 50 on dark again.
-    EXPECT_GT(brightness[37], brightness[12] + 1);
-    EXPECT_GT(brightness[37], brightness[62] + 1);
-    EXPECT_NEAR(brightness[12], brightness[62], 0.5);
 }
 
 }  // namespace

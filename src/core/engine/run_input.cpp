@@ -369,7 +369,12 @@ void ConversionRun::OpenInput(int index) {
     }
     runStartTime_ = options_.StartTime();
     if (runStartTime_ != 0) {
-        av_seek_frame(context.get(), -1, seekPosition, AVSEEK_FLAG_BACKWARD);
+        // A disc title is read on from its beginning, its pictures before the start decoded
+        // and dropped: the library's search by time probes it block by block at places its
+        // navigation does not always reach, and a missed probe left nothing to read.
+        if (!streamInput) {
+            av_seek_frame(context.get(), -1, seekPosition, AVSEEK_FLAG_BACKWARD);
+        }
         runStartTime_ = 0;
     }
     if (span) {

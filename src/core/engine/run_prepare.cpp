@@ -18,7 +18,6 @@ extern "C" {
 #include "engine/picture_clock.h"
 #include "engine/two_pass_log.h"
 #include "filters/filter_chain_translation.h"
-#include "media/stream_registry.h"
 #include "util/av_error.h"
 #include "util/format.h"
 
@@ -338,13 +337,6 @@ void ConversionRun::SetupEncodedStream(OutputStream& ost, InputStream& ist, int 
             params.deinterlaceAuto = options_.VideoOptions().DeinterlaceAuto();
             params.rotation = ist.rotation;
             params.crop = crop_;
-            // A track of a file; a "stream:N" source is read once, by the run itself.
-            const int burnTrack = options_.SubtitleOptions().BurnSubtitleTrack();
-            const std::string& sourceName = inputNames_[static_cast<size_t>(ist.fileIndex)];
-            if (burnTrack > 0 && !media::ParseStreamUrl(sourceName)) {
-                params.burnSubtitleFile = sourceName;
-                params.burnSubtitleIndex = burnTrack - 1;
-            }
             params.threads = options_.ThreadCount();
             params.userFilters =
                 filters::TranslateFilterChain(options_.FilterOptions().VideoFilters());

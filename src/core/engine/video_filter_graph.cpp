@@ -10,7 +10,6 @@ extern "C" {
 #include <algorithm>
 #include <utility>
 
-#include "filters/filter_chain_translation.h"
 #include "util/format.h"
 
 namespace tw::engine {
@@ -109,15 +108,6 @@ int VideoFilterGraph::BuildVideoFilterGraph(const VideoFilterGraphParams& p) {
         result = append("crop", FormatPrintf("w=%d:h=%d:x=%d:y=%d:exact=1", width, height,
                                              p.crop.left, p.crop.top)
                                     .c_str());
-        if (result < 0) {
-            return result;
-        }
-    }
-    if (!p.burnSubtitleFile.empty()) {
-        // Drawn by the pictures' own times, which are the source's, as the track's are.
-        result = append("subtitles", ("filename=" + filters::QuoteFilterOption(p.burnSubtitleFile) +
-                                      FormatPrintf(":si=%d", p.burnSubtitleIndex))
-                                         .c_str());
         if (result < 0) {
             return result;
         }
