@@ -105,6 +105,8 @@ void TFrameTracks::ShowTracks(const std::string& path,
     subtitlesChosen_ = false;
     for (const probe::SourceTrack& track : tracks) {
         auto* item = new QListWidgetItem(QString::fromStdString(probe::TrackLine(track)));
+        // A long title runs past the list's edge: the whole line on hovering.
+        item->setToolTip(item->text());
         item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
         // What a conversion takes by itself: the first sound track, and the first subtitles
         // where the container takes them unasked.
