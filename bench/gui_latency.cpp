@@ -25,8 +25,10 @@
 #include <QTreeView>
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -54,68 +56,111 @@ namespace {
 namespace fs = std::filesystem;
 using namespace tw;
 
-// Times the paint work of the window as the event loop delivers it.
+double NowMs() {
+    return std::chrono::duration<double, std::milli>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+double ThreadCpuMs() {
+    timespec cpu{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &cpu);
+    return static_cast<double>(cpu.tv_sec) * 1e3 + static_cast<double>(cpu.tv_nsec) / 1e6;
+}
+
+// Times the paint work of the window as the event loop delivers it, and keeps every event that
+// held the UI thread 2 ms or more, so that a late tick can be told apart: the UI thread busy
+// (its processor time near the event's length) or kept waiting (a lock, other threads).
 class TimedApplication : public QApplication {
 public:
     using QApplication::QApplication;
 
+    struct Turn {
+        double startMs;
+        double ms;
+        double cpuMs;
+        int type;
+        int depth;
+        const char* receiver;
+    };
+
     bool notify(QObject* receiver, QEvent* event) override {
         const QEvent::Type type = event->type();
-        if (type != QEvent::UpdateRequest && type != QEvent::Paint) {
-            return QApplication::notify(receiver, event);
-        }
-        QElapsedTimer clock;
-        clock.start();
+        const double start = NowMs();
+        const double cpu = ThreadCpuMs();
+        ++depth_;
         const bool result = QApplication::notify(receiver, event);
-        const double ms = static_cast<double>(clock.nsecsElapsed()) / 1e6;
+        --depth_;
+        const double ms = NowMs() - start;
+        if (ms >= 2) {
+            turns.push_back({start, ms, ThreadCpuMs() - cpu, static_cast<int>(type), depth_,
+                             receiver->metaObject()->className()});
+        }
         if (type == QEvent::UpdateRequest) {
             windowMs += ms;
             ++windowPaints;
-        } else if (receiver == rows) {
+        } else if (type == QEvent::Paint && receiver == rows) {
             rowsMs += ms;
             ++rowPaints;
         }
         return result;
     }
 
+    std::vector<Turn> turns;
     QObject* rows = nullptr;
     double windowMs = 0;
     int windowPaints = 0;
     double rowsMs = 0;
     int rowPaints = 0;
+
+private:
+    int depth_ = 0;
 };
 
 // A single-shot 10 ms timer started again at every tick; each tick notes how late it came.
 class LatencySampler : public QObject {
 public:
+    struct Tick {
+        double dueMs;
+        double lateMs;
+    };
+
     LatencySampler() {
         timer_.setSingleShot(true);
         timer_.setTimerType(Qt::PreciseTimer);
         connect(&timer_, &QTimer::timeout, this, [this] {
-            lateness_.push_back(static_cast<double>(clock_.nsecsElapsed() - due_) / 1e6);
+            ticks_.push_back({due_, NowMs() - due_});
             Arm();
         });
-        clock_.start();
         Arm();
     }
 
     std::vector<double> Sorted() const {
-        std::vector<double> values = lateness_;
+        std::vector<double> values;
+        for (const Tick& tick : ticks_) {
+            values.push_back(tick.lateMs);
+        }
         std::sort(values.begin(), values.end());
         return values;
     }
 
-private:
-    void Arm() {
-        due_ = clock_.nsecsElapsed() + kIntervalNs;
-        timer_.start(static_cast<int>(kIntervalNs / 1000000));
+    const Tick* Worst() const {
+        auto worst =
+            std::max_element(ticks_.begin(), ticks_.end(),
+                             [](const Tick& a, const Tick& b) { return a.lateMs < b.lateMs; });
+        return worst == ticks_.end() ? nullptr : &*worst;
     }
 
-    static constexpr qint64 kIntervalNs = 10'000'000;
+private:
+    void Arm() {
+        due_ = NowMs() + kIntervalMs;
+        timer_.start(kIntervalMs);
+    }
+
+    static constexpr int kIntervalMs = 10;
     QTimer timer_;
-    QElapsedTimer clock_;
-    qint64 due_ = 0;
-    std::vector<double> lateness_;
+    double due_ = 0;
+    std::vector<Tick> ticks_;
 };
 
 double Percentile(const std::vector<double>& sorted, double p) {
@@ -140,6 +185,7 @@ void PrintLatency(const std::vector<double>& lateness) {
 void SampleUntil(TimedApplication& app, const std::function<bool()>& done) {
     QElapsedTimer wall;
     wall.start();
+    app.turns.clear();
     LatencySampler sampler;
     QTimer watch;
     QObject::connect(&watch, &QTimer::timeout, [&] {
@@ -152,6 +198,19 @@ void SampleUntil(TimedApplication& app, const std::function<bool()>& done) {
     app.exec();
     std::printf("seconds=%.1f\n", static_cast<double>(wall.elapsed()) / 1000.0);
     PrintLatency(sampler.Sorted());
+    // What the UI thread did while the worst tick waited: events of 2 ms or more that overlap
+    // the wait, with their processor time.
+    if (const LatencySampler::Tick* worst = sampler.Worst()) {
+        std::printf("worst_tick_turns:");
+        for (const auto& turn : app.turns) {
+            if (turn.startMs < worst->dueMs + worst->lateMs &&
+                turn.startMs + turn.ms > worst->dueMs) {
+                std::printf(" %s/%d/depth%d %.1fms(cpu %.1f)", turn.receiver, turn.type, turn.depth,
+                            turn.ms, turn.cpuMs);
+            }
+        }
+        std::printf("\n");
+    }
 }
 
 // The program's pieces the wizard scenes share: services, configuration, data, the window.
@@ -165,6 +224,11 @@ struct Program {
         window = std::make_unique<ui::TFormMain>(*data);
         window->resize(1280, 800);
         window->show();
+        // The user acts on a window already on the screen: its first paint is not the scene's.
+        auto* app = static_cast<TimedApplication*>(QCoreApplication::instance());
+        while (app->windowPaints == 0) {
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+        }
     }
     ~Program() {
         for (const std::string& error : messages.Errors()) {
@@ -284,15 +348,23 @@ void MeasureManyFiles(TimedApplication& app, const fs::path& home, int count) {
     std::printf("scene=many-files files=%d places=%d platform=%s\n", count,
                 program.configuration.PerformanceOptions().ConversionPlaces(),
                 qPrintable(QGuiApplication::platformName()));
-    // From the hand-over until every file is a task and the list has been painted with them all
-    // (the queue starting the first ones included).
+    // From the hand-over until every file is a task, the list has been painted with them all,
+    // and the queue's first conversions have got going (their worker programs loaded).
     app.rows = program.window->TaskList().View()->viewport();
+    const int places = program.configuration.PerformanceOptions().ConversionPlaces();
     int paintsWhenAdded = -1;
     SampleUntil(app, [&] {
-        if (paintsWhenAdded < 0 && static_cast<int>(converting.Tasks().size()) == count) {
+        const int listed = static_cast<int>(converting.Tasks().size());
+        if (paintsWhenAdded < 0 && listed == count) {
             paintsWhenAdded = app.rowPaints;
         }
-        return paintsWhenAdded >= 0 && app.rowPaints > paintsWhenAdded;
+        int going = count - listed;  // finished already
+        for (const auto& task : converting.Tasks()) {
+            going +=
+                task->IsActive() && task->HasConverter() && task->Converter().GetProgress() > 0;
+        }
+        return paintsWhenAdded >= 0 && app.rowPaints > paintsWhenAdded &&
+               going >= std::min(places > 0 ? places : count, count);
     });
     std::printf("list_paints=%d list_paint_ms_mean=%.1f\n", app.rowPaints,
                 app.rowPaints ? app.rowsMs / app.rowPaints : 0.0);
@@ -373,6 +445,7 @@ void Measure(TimedApplication& app, const bench::Job& job, const bench::BenchSou
 
     QElapsedTimer wall;
     wall.start();
+    app.turns.clear();
     LatencySampler sampler;
     QTimer watch;
     QObject::connect(&watch, &QTimer::timeout, [&] {

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <exception>
 #include <string>
@@ -24,12 +25,15 @@ struct WorkPool::State {
     explicit State(UiDispatcher& ui) : dispatcher(ui) {}
 
     UiDispatcher& dispatcher;
-    std::mutex mutex;  // guards everything below
+    // Set under the mutex, read by answers without it: an answer runs on the UI thread, and
+    // waiting there for a pool thread that holds the mutex (running well below the window) would
+    // stall the window for as long as that thread waits for a processor.
+    std::atomic<bool> closed{false};
+    std::atomic<int> outstanding{0};
+    std::mutex mutex;  // guards everything below and the setting of closed
     std::condition_variable wake;
     std::deque<Work> queue;
     std::vector<bool> busy;  // per thread: carrying out work now
-    bool closed = false;
-    int outstanding = 0;
 };
 
 WorkPool::WorkPool(UiDispatcher& dispatcher, int threads)
@@ -76,8 +80,7 @@ void WorkPool::Submit(Work work) {
 }
 
 int WorkPool::Outstanding() const {
-    std::lock_guard lock(state_->mutex);
-    return state_->outstanding;
+    return state_->outstanding.load();
 }
 
 void WorkPool::Serve(const std::shared_ptr<State>& state, size_t index) {
@@ -131,13 +134,11 @@ void WorkPool::Serve(const std::shared_ptr<State>& state, size_t index) {
         // Posted under the lock, so that the pool's end cannot come between the check above and
         // the dispatcher taking the answer.
         state->dispatcher.Post([state, answer = std::move(answer)] {
-            {
-                std::lock_guard answerLock(state->mutex);
-                if (state->closed) {
-                    return;
-                }
-                --state->outstanding;
+            // The pool ends on the UI thread too, so it cannot end while this runs.
+            if (state->closed.load()) {
+                return;
             }
+            --state->outstanding;
             if (answer) {
                 answer();
             }

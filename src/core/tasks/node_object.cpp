@@ -102,15 +102,25 @@ TAVTask& TConvertingNode::AddTask(std::unique_ptr<TConversionSettings> settings)
     const int categoryId = settings->CategoryId();
     auto owned = std::make_unique<TConvertingTask>(std::move(settings), ListView(), Environment());
     TAVTask& task = *owned;
-    if (IsDisplayed() && ListView()) {
-        ListView()->AddRow(task);
-    }
     AppendTask(std::move(owned));
     task.SetCategory(this);
     task.SetCategoryId(categoryId);
     // Stored first: whether it converts or waits is stored under its id.
     Environment().Persistence->InsertTask(task);
-    Enqueue(task);
+    // Listed once it converts or waits, so that its row is drawn once, in that state (a batch of
+    // new rows would otherwise be drawn a second time).
+    const auto list = [&] {
+        if (IsDisplayed() && ListView()) {
+            ListView()->AddRow(task);
+        }
+    };
+    try {
+        Enqueue(task);
+    } catch (...) {
+        list();
+        throw;
+    }
+    list();
     return task;
 }
 
@@ -135,7 +145,7 @@ bool TConvertingNode::Enqueue(TAVTask& task) {
         }
         waitingBefore = waitingBefore || (other->Status() == stWaiting && other->Queued());
     }
-    if (queueHeld_ || waitingBefore || !HasFreePlace(&task)) {
+    if (queueHeld_ || startsDeferred_ || waitingBefore || !HasFreePlace(&task)) {
         task.Wait();
         task.RefreshRow();
         return true;
@@ -143,9 +153,15 @@ bool TConvertingNode::Enqueue(TAVTask& task) {
     return task.Start();
 }
 
+void TConvertingNode::ResumeStarts() {
+    startsDeferred_ = false;
+    StartWaiting();
+}
+
 void TConvertingNode::StartWaiting() {
     // By index: a task failing to start stays in the list, and nothing here removes any.
-    for (size_t i = 0; i < Tasks().size() && !queueHeld_ && HasFreePlace(); ++i) {
+    for (size_t i = 0; i < Tasks().size() && !queueHeld_ && !startsDeferred_ && HasFreePlace();
+         ++i) {
         TAVTask& task = *Tasks()[i];
         if (task.Status() != stWaiting || !task.Queued()) {
             continue;

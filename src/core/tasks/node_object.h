@@ -95,6 +95,10 @@ public:
     void StartWaiting();
     // The program ends: no waiting task starts any more.
     void HoldQueue() { queueHeld_ = true; }
+    // Tasks added meanwhile wait instead of starting, until ResumeStarts starts those whose turn
+    // it is (a window shows a whole batch of new tasks before their conversions load).
+    void DeferStarts() { startsDeferred_ = true; }
+    void ResumeStarts();
 
     bool Loaded() const { return loaded_; }
     // Whether any task here is converting right now.
@@ -112,6 +116,7 @@ private:
 
     bool loaded_ = false;
     bool queueHeld_ = false;
+    bool startsDeferred_ = false;
 };
 
 // One category of converted files.

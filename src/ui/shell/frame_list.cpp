@@ -5,7 +5,9 @@
 #include <QKeyEvent>
 #include <QMenu>
 #include <QMimeData>
+#include <QTimer>
 #include <QVBoxLayout>
+#include <QWindow>
 #include <algorithm>
 
 #include "app/scaling.h"
@@ -14,6 +16,7 @@
 #include "shell/frame_info.h"
 #include "shell/new_conversion.h"
 #include "shell/percent_delegate.h"
+#include "shell/row_text_delegate.h"
 #include "tasks/configuration.h"
 #include "util/av_error.h"
 
@@ -46,6 +49,10 @@ TFrameList::TFrameList(QWidget* parent)
     view_->setModel(&model_);
     view_->setRootIsDecorated(false);
     view_->setUniformRowHeights(true);
+    view_->setItemDelegate(new RowTextDelegate(this));
+    // Room for the scroll bar kept from the start: rows outgrowing the list do not narrow it,
+    // stretch the last column and paint the whole list again.
+    view_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     view_->setAllColumnsShowFocus(true);
     view_->setSelectionMode(QAbstractItemView::ExtendedSelection);
     view_->setSelectionBehavior(QAbstractItemView::SelectRows);
@@ -213,6 +220,25 @@ void TFrameList::SelectTask(TAVTask& task, bool addToSelection) {
     view_->selectionModel()->setCurrentIndex(model_.index(row, 0), flags);
 }
 
+void TFrameList::AfterRowsShown(std::function<void()> call) {
+    afterShown_.push_back(std::move(call));
+    const QWindow* window = view_->window()->windowHandle();
+    if (!view_->viewport()->isVisible() || !window || !window->isExposed()) {
+        QMetaObject::invokeMethod(this, &TFrameList::RunAfterShown, Qt::QueuedConnection);
+        return;
+    }
+    constexpr int kLongestWaitMs = 250;
+    QTimer::singleShot(kLongestWaitMs, this, &TFrameList::RunAfterShown);
+}
+
+void TFrameList::RunAfterShown() {
+    std::vector<std::function<void()>> calls;
+    calls.swap(afterShown_);
+    for (const std::function<void()>& call : calls) {
+        call();
+    }
+}
+
 bool TFrameList::eventFilter(QObject* watched, QEvent* event) {
     if (watched == view_ && event->type() == QEvent::KeyPress) {
         if (static_cast<QKeyEvent*>(event)->key() == Qt::Key_Delete &&
@@ -226,6 +252,11 @@ bool TFrameList::eventFilter(QObject* watched, QEvent* event) {
         return false;
     }
     switch (event->type()) {
+        case QEvent::Paint:
+            if (!afterShown_.empty()) {
+                QMetaObject::invokeMethod(this, &TFrameList::RunAfterShown, Qt::QueuedConnection);
+            }
+            return false;
         case QEvent::DragEnter:
         case QEvent::DragMove:
         case QEvent::Drop: {

@@ -7,6 +7,8 @@
 
 #include <QTreeView>
 #include <QWidget>
+#include <functional>
+#include <vector>
 
 #include "shell/action_rules.h"
 #include "shell/task_list_model.h"
@@ -59,6 +61,10 @@ public:
     void DeleteSelectedTasks();
     // Selects the row and makes it the focused one.
     void SelectTask(TAVTask& task, bool addToSelection = false);
+    // Runs call on a later turn, once the list has painted what changed, so that work it starts
+    // does not hold the processors while the list paints; at once when the list is not on the
+    // screen, and at the latest after a quarter second when no paint comes.
+    void AfterRowsShown(std::function<void()> call);
 
     QTreeView* View() const { return view_; }
     TaskListModel& Model() { return model_; }
@@ -77,6 +83,7 @@ private:
     void SizeNewColumns(int first, int last);
     // Whether the task is still listed; a task that left may already be freed.
     bool Listed(const TAVTask* task) const;
+    void RunAfterShown();
 
     TaskListModel model_;
     QTreeView* view_;
@@ -84,6 +91,7 @@ private:
     TFrameInfo* info_ = nullptr;
     QMenu* popup_ = nullptr;
     TAVConfiguration* configuration_ = nullptr;
+    std::vector<std::function<void()>> afterShown_;
 };
 
 }  // namespace tw::ui

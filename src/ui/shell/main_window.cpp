@@ -209,6 +209,18 @@ void TFormMain::NewConversion(const QStringList& sourceFiles) {
     if (!converting) {
         return;
     }
+    // Several files: the list shows all their tasks before the first conversions load (each
+    // loads a worker program with a few hundred libraries, which would hold the processors while
+    // the list paints).
+    if (requests.size() > 1) {
+        converting->DeferStarts();
+        list_->AfterRowsShown([this] {
+            if (TConvertingNode* node = explorer_->Tree().ConvertingNode()) {
+                node->ResumeStarts();
+            }
+            ScheduleUpdate();
+        });
+    }
     // One refused request (its target is being written) leaves the others added.
     QStringList refusals;
     for (std::unique_ptr<TConversionSettings>& settings : requests) {

@@ -8,6 +8,11 @@ namespace tw::ui {
 
 void PercentDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
                             const QModelIndex& index) const {
+    const QString text = index.data(Qt::DisplayRole).toString();
+    if (!text.endsWith(u'%')) {
+        RowTextDelegate::paint(painter, option, index);
+        return;
+    }
     // The selection background first, so that a selected row still reads as one.
     QStyleOptionViewItem background = option;
     initStyleOption(&background, index);
@@ -15,7 +20,6 @@ void PercentDelegate::paint(QPainter* painter, const QStyleOptionViewItem& optio
     QStyle* style = option.widget ? option.widget->style() : QApplication::style();
     style->drawControl(QStyle::CE_ItemViewItem, &background, painter, option.widget);
 
-    const QString text = index.data(Qt::DisplayRole).toString();
     QStyleOptionProgressBar bar;
     bar.rect = option.rect.adjusted(2, 2, -2, -2);
     bar.state = option.state | QStyle::State_Horizontal;
@@ -24,11 +28,17 @@ void PercentDelegate::paint(QPainter* painter, const QStyleOptionViewItem& optio
     bar.palette = option.palette;
     bar.minimum = 0;
     bar.maximum = 100;
-    bar.progress = qBound(0, QStringView(text).chopped(text.endsWith(u'%') ? 1 : 0).toInt(), 100);
+    bar.progress = qBound(0, QStringView(text).chopped(1).toInt(), 100);
     bar.text = text;
     bar.textVisible = true;
     bar.textAlignment = Qt::AlignCenter;
     style->drawControl(QStyle::CE_ProgressBar, &bar, painter, option.widget);
+}
+
+void PercentDelegate::initStyleOption(QStyleOptionViewItem* option,
+                                      const QModelIndex& index) const {
+    RowTextDelegate::initStyleOption(option, index);
+    option->displayAlignment = Qt::AlignCenter;
 }
 
 }  // namespace tw::ui

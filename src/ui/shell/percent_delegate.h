@@ -1,19 +1,24 @@
 #pragma once
 
-// Paints the Percent column as a progress bar carrying the cell's own text ("42%").
+// Paints the Percent column: a converting task's figure ("42%") as a progress bar carrying it,
+// any other state ("Waiting", "Stopped") as its word alone, centred like the bars' figures. A
+// bar costs many times what a word does, and a long queue holds many waiting tasks.
 
-#include <QStyledItemDelegate>
+#include "shell/row_text_delegate.h"
 
 namespace tw::ui {
 
-class PercentDelegate : public QStyledItemDelegate {
+class PercentDelegate : public RowTextDelegate {
     Q_OBJECT
 
 public:
-    using QStyledItemDelegate::QStyledItemDelegate;
+    using RowTextDelegate::RowTextDelegate;
 
     void paint(QPainter* painter, const QStyleOptionViewItem& option,
                const QModelIndex& index) const override;
+
+protected:
+    void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override;
 };
 
 }  // namespace tw::ui

@@ -43,8 +43,11 @@ void TaskListModel::RemoveRow(TAVTask& task) {
 
 void TaskListModel::RepaintRow(TAVTask& task) {
     const int row = RowOf(task);
-    if (row >= 0 && !columns_.empty()) {
-        emit dataChanged(index(row, 0), index(row, columnCount() - 1));
+    // Cell by cell: a view repaints only the cell of a one-cell change, but all of itself for a
+    // wider one, and progress changes a row several times a second.
+    for (int column = 0; row >= 0 && column < columnCount(); ++column) {
+        const QModelIndex cell = index(row, column);
+        emit dataChanged(cell, cell);
     }
 }
 

@@ -36,6 +36,9 @@ QString SameFileKey(const QString& file) {
 TFrameSources::TFrameSources(platform::WorkPool& background, QWidget* parent)
     : QWidget(parent),
       background_(background),
+      checking_(ThemeIcon(QStringLiteral("appointment-soon"))),
+      ready_(ThemeIcon(QStringLiteral("emblem-default"))),
+      refused_(ThemeIcon(QStringLiteral("dialog-error"))),
       btnAddFolder_(new QPushButton(ThemeIcon(QStringLiteral("folder")),
                                     QStringLiteral("Add &folder…"), this)),
       chkSubfolders_(new QCheckBox(QStringLiteral("With su&bfolders"), this)),
@@ -215,37 +218,56 @@ void TFrameSources::Show() {
     const bool several = sources_.size() >= 2;
     lstSources_->setVisible(several);
     btnRemove_->setVisible(several);
+    bool sameRows = lstSources_->count() == static_cast<int>(sources_.size());
+    for (int row = 0; sameRows && row < lstSources_->count(); ++row) {
+        sameRows = lstSources_->item(row)->data(Qt::UserRole).toInt() == sources_[row].id;
+    }
+    if (sameRows) {
+        // What a file's examination found: only the rows it changed are written again, as thirty
+        // results arriving one by one would otherwise lay the whole list out thirty times.
+        for (int row = 0; row < lstSources_->count(); ++row) {
+            ShowRow(*lstSources_->item(row), sources_[row]);
+        }
+        return;
+    }
     QSet<int> selected;
     for (const QListWidgetItem* item : lstSources_->selectedItems()) {
         selected.insert(item->data(Qt::UserRole).toInt());
     }
     lstSources_->clear();
-    const QIcon checking = ThemeIcon(QStringLiteral("appointment-soon"));
-    const QIcon ready = ThemeIcon(QStringLiteral("emblem-default"));
-    const QIcon refused = ThemeIcon(QStringLiteral("dialog-error"));
     for (const Source& source : sources_) {
-        const QString name = QFileInfo(source.file).fileName();
         auto* item = new QListWidgetItem(lstSources_);
         item->setData(Qt::UserRole, source.id);
-        item->setToolTip(source.file);
-        switch (source.state) {
-            case State::Checking:
-                item->setIcon(checking);
-                item->setText(name + QStringLiteral(" — checking…"));
-                break;
-            case State::Ready:
-                item->setIcon(ready);
-                item->setText(name);
-                break;
-            case State::Refused:
-                item->setIcon(refused);
-                item->setText(name + QStringLiteral(" — refused: ") + source.reason);
-                item->setToolTip(source.reason);
-                break;
-        }
+        ShowRow(*item, source);
         item->setSelected(selected.contains(source.id));
     }
     btnRemove_->setEnabled(!lstSources_->selectedItems().isEmpty());
+}
+
+void TFrameSources::ShowRow(QListWidgetItem& item, const Source& source) const {
+    constexpr int kShownState = Qt::UserRole + 1;
+    const QVariant shown = item.data(kShownState);
+    if (shown.isValid() && shown.toInt() == static_cast<int>(source.state)) {
+        return;
+    }
+    item.setData(kShownState, static_cast<int>(source.state));
+    const QString name = QFileInfo(source.file).fileName();
+    item.setToolTip(source.file);
+    switch (source.state) {
+        case State::Checking:
+            item.setIcon(checking_);
+            item.setText(name + QStringLiteral(" — checking…"));
+            break;
+        case State::Ready:
+            item.setIcon(ready_);
+            item.setText(name);
+            break;
+        case State::Refused:
+            item.setIcon(refused_);
+            item.setText(name + QStringLiteral(" — refused: ") + source.reason);
+            item.setToolTip(source.reason);
+            break;
+    }
 }
 
 }  // namespace tw::ui

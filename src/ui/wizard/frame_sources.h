@@ -8,12 +8,14 @@
 // twice (under any name) is listed once. Folders are listed and files examined on the work pool,
 // which the frame must not outlive. UI thread only.
 
+#include <QIcon>
 #include <QStringList>
 #include <QWidget>
 #include <vector>
 
 class QCheckBox;
 class QListWidget;
+class QListWidgetItem;
 class QPushButton;
 
 namespace tw::platform {
@@ -60,8 +62,13 @@ private:
     void RemoveSelected();
     void Examine(const Source& source);
     void Show();
+    // Writes source's text and picture into its row.
+    void ShowRow(QListWidgetItem& item, const Source& source) const;
 
     platform::WorkPool& background_;
+    const QIcon checking_;
+    const QIcon ready_;
+    const QIcon refused_;
     QPushButton* btnAddFolder_;
     QCheckBox* chkSubfolders_;
     BusySpinner* spinner_;
