@@ -79,5 +79,30 @@ TEST(TasksQueue, OneAtATimeInListOrderAndTheWaitingSurviveARestart) {
     EXPECT_TRUE(world.messages.Errors().empty());
 }
 
+TEST(TasksQueue, TasksAddedWhileStartsAreDeferredWaitUntilResumedButNotOnceTheProgramEnds) {
+    TempFolder home;
+    const std::string source = MakeClip(home.Path(), "source.mkv", 1);
+    TaskWorld world(home.Path().string());
+    world.configuration.PerformanceOptions().SetMaxConversions(2);
+    world.explorer.Show(world.Converting(), world.list);
+    TConvertingNode& node = world.Converting();
+    node.DeferStarts();
+    for (const char* name : {"a", "b", "c"}) {
+        node.AddTask(Request(source, home / (std::string("out/") + name + ".mp4")));
+    }
+    EXPECT_EQ(Statuses(node), (std::vector<std::string>{"Waiting", "Waiting", "Waiting"}));
+    node.ResumeStarts();
+    EXPECT_EQ(Statuses(node), (std::vector<std::string>{"Converting", "Converting", "Waiting"}));
+
+    // A place freed while starts are deferred stays free; the program ending meanwhile wins.
+    node.DeferStarts();
+    node.Tasks()[0]->Stop();
+    EXPECT_EQ(node.Tasks()[2]->StatusText(), "Waiting");
+    node.HoldQueue();
+    node.ResumeStarts();
+    EXPECT_EQ(Statuses(node), (std::vector<std::string>{"Stopped", "Converting", "Waiting"}));
+    EXPECT_TRUE(world.messages.Errors().empty());
+}
+
 }  // namespace
 }  // namespace tw::test
