@@ -154,6 +154,9 @@ void Configure(tw::TAVConverter& converter, const tw::cli::Arguments& arguments,
     if (arguments.subtitleTracks) {
         options.SubtitleOptions().SetSubtitleTracks(*arguments.subtitleTracks);
     }
+    if (arguments.burnSubtitleTrack) {
+        options.SubtitleOptions().SetBurnSubtitleTrack(*arguments.burnSubtitleTrack);
+    }
     if (arguments.startSeconds) {
         options.SetStartTime(static_cast<int64_t>(*arguments.startSeconds * 1000000.0 + 0.5));
     }

@@ -815,6 +815,7 @@ void TFormNewConversion::ApplyChoices(TAVConvertOptions& options, const TAVProfi
     options.VideoOptions().SetCrop(OnFilterPage() ? crop_->CropText() : std::string());
     options.AudioOptions().SetAudioTracks(tracks_->AudioTracksText());
     options.SubtitleOptions().SetSubtitleTracks(tracks_->SubtitleTracksText());
+    options.SubtitleOptions().SetBurnSubtitleTrack(tracks_->BurnSubtitleTrack());
     if (OnFilterPage()) {
         options.VideoOptions().SetDeinterlace(cbbDeinterlace_->currentIndex() == 1);
         options.VideoOptions().SetDeinterlaceAuto(cbbDeinterlace_->currentIndex() == 2);
