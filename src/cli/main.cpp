@@ -311,7 +311,8 @@ int main(int argc, char** argv) {
             });
         }
         if (trialSpan) {
-            // The time to the first progress report is setup, which a longer run pays once.
+            // Between the progress reports the sample converts at its steady pace; what comes
+            // before and after them a longer run pays once.
             job.converter->SetOnProgress([&trialClock](tw::TAVConverter& converter) {
                 trialClock.Progressed(converter.ConvertedDuration());
             });
