@@ -1,6 +1,7 @@
 // The source's tracks on the wizard's first page: listed with language and codec, the checked
-// ones in the request, a note where the target holds one sound track, the choice to burn in text
-// subtitles a target cannot carry, and the preview playing the chosen sound track.
+// ones in the request (subtitles ticked at first only where the container takes them unasked), a
+// note where the target holds one sound track, the choice to burn in text subtitles a target
+// cannot carry, and the preview playing the chosen sound track.
 #include <gtest/gtest.h>
 
 #include <QCheckBox>
