@@ -111,6 +111,8 @@ Arguments ParseArguments(const std::vector<std::string>& args) {
                     "all or track numbers counted from 1 (for example 1,3), got \"" + text + "\"");
             }
             (audio ? result.audioTracks : result.subtitleTracks) = text;
+        } else if (arg == "--burn-subtitle-track") {
+            result.burnSubtitleTrack = ParseInt(arg, value(arg), 1);
         } else if (arg == "--threads") {
             result.threads = ParseInt(arg, value(arg), 0);
         } else if (arg == "--jobs") {
@@ -217,6 +219,9 @@ std::string UsageText() {
            "  --subtitle-tracks LIST\n"
            "                       the source's subtitle tracks to keep as subtitles the\n"
            "                       target can carry: all, none or track numbers\n"
+           "  --burn-subtitle-track N\n"
+           "                       draw the source's text subtitle track N (counted from 1)\n"
+           "                       on the pictures\n"
            "  --stretch            fill a profile's frame with the picture whatever its shape\n"
            "                       (default: keep the shape, with black bars)\n"
            "  --trial              convert only 10 seconds from the middle (into\n"

@@ -16,6 +16,7 @@ struct Arguments {
     std::optional<std::string> crop;            // "auto" or "T:B:L:R"
     std::optional<std::string> audioTracks;     // "1,3"
     std::optional<std::string> subtitleTracks;  // "all", "none", "2"
+    std::optional<int> burnSubtitleTrack;       // counted from 1
     std::optional<int> threads;
     std::optional<double> startSeconds;
     std::optional<double> durationSeconds;

@@ -154,6 +154,9 @@ void Configure(tw::TAVConverter& converter, const tw::cli::Arguments& arguments,
     if (arguments.subtitleTracks) {
         options.SubtitleOptions().SetSubtitleTracks(*arguments.subtitleTracks);
     }
+    if (arguments.burnSubtitleTrack) {
+        options.SubtitleOptions().SetBurnSubtitleTrack(*arguments.burnSubtitleTrack);
+    }
     if (arguments.startSeconds) {
         options.SetStartTime(static_cast<int64_t>(*arguments.startSeconds * 1000000.0 + 0.5));
     }
@@ -263,6 +266,7 @@ int main(int argc, char** argv) {
     }
 
     tw::engine::TrialClock trialClock;
+    int trialPieces = 1;  // how many conversions the whole would run at once
     // This program has no priority of its own: its conversions run at the one it was started
     // with (`nice`).
     tw::platform::SetConversionPriority(-1);
@@ -273,12 +277,18 @@ int main(int argc, char** argv) {
         job.converter = std::make_unique<tw::TAVConverter>();
         // A failure, even a crash of the libraries, ends that conversion alone.
         job.converter->SetInOwnProcess(!arguments.inProcess);
-        job.converter->SetSegmenting(
-            arguments.segments.value_or(std::max(1, processors / arguments.jobs)),
-            arguments.segmentSeconds.value_or(tw::TAVConverter::kDefaultSegmentSeconds));
+        const int segmentWorkers =
+            arguments.segments.value_or(std::max(1, processors / arguments.jobs));
+        const int segmentSeconds =
+            arguments.segmentSeconds.value_or(tw::TAVConverter::kDefaultSegmentSeconds);
+        job.converter->SetSegmenting(segmentWorkers, segmentSeconds);
         try {
             Configure(*job.converter, arguments, profile);
             if (trialSpan) {
+                trialPieces =
+                    tw::engine::PiecesAtOnce(job.converter->ConvertOptions(), job.input, job.output,
+                                             static_cast<double>(trialSpan->lengthUs) / 1e6,
+                                             !arguments.inProcess, segmentWorkers, segmentSeconds);
                 const tw::engine::Span sample = tw::engine::TrialSample(*trialSpan);
                 job.converter->ConvertOptions().SetStartTime(sample.startUs);
                 job.converter->ConvertOptions().SetRecordingTime(sample.lengthUs);
@@ -301,9 +311,11 @@ int main(int argc, char** argv) {
             });
         }
         if (trialSpan) {
-            // The time to the first progress report is setup, which a longer run pays once.
-            job.converter->SetOnProgress(
-                [&trialClock](tw::TAVConverter&) { trialClock.Progressed(); });
+            // Between the progress reports the sample converts at its steady pace; what comes
+            // before and after them a longer run pays once.
+            job.converter->SetOnProgress([&trialClock](tw::TAVConverter& converter) {
+                trialClock.Progressed(converter.ConvertedDuration());
+            });
         } else if (terminal) {
             job.converter->SetOnProgress([&jobs, &messages, &lastDraw](tw::TAVConverter&) {
                 // About ten times a second is as fast as anyone reads; the final figures are
@@ -382,7 +394,7 @@ int main(int argc, char** argv) {
     if (trialSpan && failed == 0) {
         std::cout << tw::cli::TrialReport(jobs.front().output,
                                           static_cast<double>(trialSpan->lengthUs) / 1e6,
-                                          trialClock.WallSeconds(), trialClock.SetupSeconds());
+                                          trialClock.Timing(), trialPieces);
     }
     return failed > 0 ? 1 : 0;
 }

@@ -14,10 +14,10 @@ std::optional<engine::Span> RequestedSpan(const Arguments& arguments, const std:
     return engine::SpanOfSource(input, start, length, error);
 }
 
-std::string TrialReport(const std::string& sample, double spanSeconds, double wallSeconds,
-                        double setupSeconds) {
+std::string TrialReport(const std::string& sample, double spanSeconds,
+                        const engine::TrialTiming& timing, int piecesAtOnce) {
     const std::optional<engine::TrialResult> result =
-        engine::MeasureTrial(sample, spanSeconds, wallSeconds, setupSeconds);
+        engine::MeasureTrial(sample, spanSeconds, timing, piecesAtOnce);
     if (!result) {
         return sample + ": the sample cannot be read back\n";
     }

@@ -18,7 +18,7 @@ std::optional<engine::Span> RequestedSpan(const Arguments& arguments, const std:
 
 // What the converted sample says: its figures and the prediction for a span of spanSeconds, as
 // lines for the user.
-std::string TrialReport(const std::string& sample, double spanSeconds, double wallSeconds,
-                        double setupSeconds);
+std::string TrialReport(const std::string& sample, double spanSeconds,
+                        const engine::TrialTiming& timing, int piecesAtOnce);
 
 }  // namespace tw::cli

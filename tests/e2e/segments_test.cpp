@@ -158,6 +158,30 @@ double Psnr(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b) {
     return mse == 0 ? 100.0 : 10.0 * std::log10(255.0 * 255.0 / mse);
 }
 
+// The joined target shows the pictures of the one-piece one, as many, each close to its own;
+// its packets' and pictures' times rise.
+void ExpectPicturesOfOnePiece(const std::string& whole, const std::string& joined) {
+    const DecodedPictures expected = DecodePictures(whole);
+    const DecodedPictures actual = DecodePictures(joined);
+    ASSERT_EQ(actual.luma.size(), expected.luma.size());
+    ASSERT_GT(expected.luma.size(), 50u);
+    for (size_t i = 0; i < expected.luma.size(); ++i) {
+        ASSERT_GE(Psnr(expected.luma[i], actual.luma[i]), 35.0) << "picture " << i;
+    }
+    EXPECT_TRUE(actual.packetTimesRise);
+    EXPECT_TRUE(actual.pictureTimesRise);
+}
+
+// The test pattern for seconds, a key picture each second: "source.mkv" in folder.
+std::string SegmentSource(const TempFolder& folder, double seconds) {
+    ClipDescription clip;
+    clip.durationSec = seconds;
+    clip.gopSize = 25;
+    const std::string source = folder / "source.mkv";
+    GenerateClip(clip, source);
+    return source;
+}
+
 struct SegmentCase {
     const char* name;
     std::vector<std::string> args;  // the conversion's settings, for both runs
@@ -233,15 +257,7 @@ TEST_P(SegmentedOutput, MatchesTheConversionInOnePiece) {
                  !fs::is_empty(folder_ / "cache/TidewellSoft/VideoConverter/segments"))
         << "the segments outlived the finished conversion";
 
-    const DecodedPictures expected = DecodePictures(whole);
-    const DecodedPictures actual = DecodePictures(joined);
-    ASSERT_EQ(actual.luma.size(), expected.luma.size());
-    ASSERT_GT(expected.luma.size(), 50u);
-    for (size_t i = 0; i < expected.luma.size(); ++i) {
-        ASSERT_GE(Psnr(expected.luma[i], actual.luma[i]), 35.0) << "picture " << i;
-    }
-    EXPECT_TRUE(actual.packetTimesRise);
-    EXPECT_TRUE(actual.pictureTimesRise);
+    ExpectPicturesOfOnePiece(whole, joined);
 
     const MediaInfo one = InspectMedia(whole);
     const MediaInfo parts = InspectMedia(joined);
@@ -313,11 +329,7 @@ fs::path KeptPart(const fs::path& cache, const std::string& name) {
 TEST(SegmentedResume, AConversionKilledMidwayConvertsOnlyTheMissingOrDamagedSegments) {
     TempFolder folder;
     ScopedEnv cache("XDG_CACHE_HOME", folder / "cache");
-    ClipDescription clip;
-    clip.durationSec = 20;
-    clip.gopSize = 25;
-    const std::string source = folder / "source.mkv";
-    GenerateClip(clip, source);
+    const std::string source = SegmentSource(folder, 20);
     const std::string target = folder / "joined.mp4";
     const std::vector<std::string> args = {"-v",
                                            "--set",
@@ -381,13 +393,7 @@ TEST(SegmentedResume, AConversionKilledMidwayConvertsOnlyTheMissingOrDamagedSegm
     std::vector<std::string> onePiece(args.begin(), args.end() - 2);
     onePiece.insert(onePiece.end(), {"--segments", "1", source, whole});
     ASSERT_EQ(RunCli(onePiece, folder / "whole.log", &errors), 0) << errors;
-    const DecodedPictures expected = DecodePictures(whole);
-    const DecodedPictures actual = DecodePictures(target);
-    ASSERT_EQ(actual.luma.size(), expected.luma.size());
-    for (size_t i = 0; i < expected.luma.size(); ++i) {
-        ASSERT_GE(Psnr(expected.luma[i], actual.luma[i]), 35.0) << "picture " << i;
-    }
-    EXPECT_TRUE(actual.packetTimesRise);
+    ExpectPicturesOfOnePiece(whole, target);
 }
 
 // A worker program whose first `fails` starts (in the order they were started) end as a crashed
@@ -406,11 +412,7 @@ std::string FailingWorker(const fs::path& folder, int fails) {
 TEST(SegmentFaults, AFailedSegmentIsConvertedOnceMoreThenTheConversionFailsWithItsMessage) {
     TempFolder folder;
     ScopedEnv cache("XDG_CACHE_HOME", folder / "cache");
-    ClipDescription clip;
-    clip.durationSec = 6;
-    clip.gopSize = 25;
-    const std::string source = folder / "source.mkv";
-    GenerateClip(clip, source);
+    const std::string source = SegmentSource(folder, 6);
     const auto args = [&](const std::string& target) {
         return std::vector<std::string>{
             "-v",         "--set", "VideoOptions.EncoderVideoCodecName=mpeg4",
@@ -445,11 +447,7 @@ TEST(SegmentFaults, AFailedSegmentIsConvertedOnceMoreThenTheConversionFailsWithI
 TEST(SegmentFaults, ACacheFolderThatFillsUpFailsTheConversionAndMakesNoTarget) {
     TempFolder folder;
     ScopedEnv cache("XDG_CACHE_HOME", folder / "cache");
-    ClipDescription clip;
-    clip.durationSec = 6;
-    clip.gopSize = 25;
-    const std::string source = folder / "source.mkv";
-    GenerateClip(clip, source);
+    const std::string source = SegmentSource(folder, 6);
     const std::string target = folder / "joined.mp4";
     std::string errors;
     // Every segment of 2 Mbit/s outgrows the 100 KB the disk has left.
@@ -487,20 +485,11 @@ ConversionOutcome RunSegmented(ConversionRunner& runner, const std::string& sour
     return runner.Run({source}, {target}, std::chrono::seconds(1800));
 }
 
-std::string SegmentSource(const TempFolder& folder) {
-    ClipDescription clip;
-    clip.durationSec = 20;
-    clip.gopSize = 25;
-    const std::string source = folder / "source.mkv";
-    GenerateClip(clip, source);
-    return source;
-}
-
 TEST(SegmentedProgress, OneFigureRisesOverAllSegmentsToTheEnd) {
     TempFolder folder;
     ScopedEnv cache("XDG_CACHE_HOME", folder / "cache");
     ScopedEnv worker("TIDEWELL_WORKER", TW_CLI_PATH);
-    const std::string source = SegmentSource(folder);
+    const std::string source = SegmentSource(folder, 20);
     ConversionRunner runner;
     Watched watched;
     const ConversionOutcome outcome = RunSegmented(runner, source, folder / "out.mp4", watched);
@@ -518,7 +507,7 @@ TEST(SegmentedProgress, StopEndsEveryWorkerAndTheNextStartResumesAtTheDoneShare)
     TempFolder folder;
     ScopedEnv cache("XDG_CACHE_HOME", folder / "cache");
     ScopedEnv worker("TIDEWELL_WORKER", TW_CLI_PATH);
-    const std::string source = SegmentSource(folder);
+    const std::string source = SegmentSource(folder, 20);
     const std::string target = folder / "out.mp4";
     size_t kept = 0;
     {

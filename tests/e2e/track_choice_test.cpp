@@ -1,9 +1,10 @@
 // Track choice: the chosen audio and subtitle tracks of the source are converted, with their
-// language tags; the others are left out.
+// language tags; the others are left out. Text subtitles burned into the pictures.
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -88,6 +89,58 @@ TEST_F(TrackChoice, ChosenTracksArriveWithTheirLanguagesAndOthersAreLeftOut) {
 TEST_F(TrackChoice, ATrackTheSourceDoesNotHaveFailsTheRun) {
     EXPECT_EQ(RunCli({"--audio-tracks", "3"}, folder_ / "none.mkv"), 1);
     EXPECT_EQ(RunCli({"--audio-tracks", "x"}, folder_ / "none.mkv"), 2);
+}
+
+// Mean difference of the two pictures' lower third, where the lines are drawn (0..255).
+double LowerThirdDifference(const RgbFrame& a, const RgbFrame& b) {
+    double sum = 0;
+    int count = 0;
+    for (int y = a.height * 2 / 3; y < a.height; ++y) {
+        for (int x = 0; x < a.width; ++x) {
+            for (int c = 0; c < 3; ++c) {
+                sum += std::abs(a.Pixel(x, y)[c] - b.Pixel(x, y)[c]);
+                ++count;
+            }
+        }
+    }
+    return sum / count;
+}
+
+TEST(BurnedSubtitles, TheChosenTrackIsDrawnOnThePicturesOfItsTimeAfterACut) {
+    TempFolder folder;
+    ClipDescription clip;
+    clip.durationSec = 4;
+    clip.subtitles = {{2.0, 3.0, "WWWWWWWW"}};
+    const std::string source = folder / "source.mkv";
+    GenerateClip(clip, source);
+
+    // Cut from 1 s: the line belongs to the target's second second (pictures 25-49).
+    const auto convert = [&](int burnTrack, const std::string& name) {
+        ConversionRunner runner;
+        runner.Options().VideoOptions().SetEncoderVideoCodecName("mpeg4");
+        runner.Options().SetStartTime(1000000);
+        runner.Options().SubtitleOptions().SetBurnSubtitleTrack(burnTrack);
+        const std::string target = folder / name;
+        EXPECT_EQ(runner.Run({source}, {target}).errorMessage, "");
+        return target;
+    };
+    const std::string plain = convert(0, "plain.avi");
+    const std::string burned = convert(1, "burned.avi");
+    for (const int picture : {12, 30, 45, 62}) {
+        const double difference = LowerThirdDifference(DecodeVideoFrameRgb(plain, picture),
+                                                       DecodeVideoFrameRgb(burned, picture));
+        if (picture >= 25 && picture < 50) {
+            EXPECT_GT(difference, 3) << "picture " << picture;
+        } else {
+            EXPECT_LT(difference, 1.5) << "picture " << picture;
+        }
+    }
+
+    ConversionRunner missing;
+    missing.Options().SubtitleOptions().SetBurnSubtitleTrack(2);
+    EXPECT_NE(
+        missing.Run({source}, {folder / "missing.avi"}).errorMessage.find("no subtitle track 2"),
+        std::string::npos);
 }
 
 }  // namespace

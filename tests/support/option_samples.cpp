@@ -34,6 +34,7 @@ void FillEveryOption(TAVConvertOptions& options) {
     TSubtitleOptions& subtitle = options.SubtitleOptions();
     subtitle.SetSubtitleLanguage("fre");
     subtitle.SetSubtitleTracks("all");
+    subtitle.SetBurnSubtitleTrack(2);
     subtitle.SetSubtitleCodecName("mov_text");
     subtitle.SetSubtitleDisable(true);
     subtitle.SetSubtitleStreamCopy(true);

@@ -221,6 +221,9 @@ private:
     // indices, in the choice's order); empty for the engine's own pick. Throws ERunFailure for a
     // track the source does not have or a text that is no choice.
     std::vector<int> ChosenTracks(AVMediaType type, const std::string& text) const;
+    // The file whose subtitle track (counted from 1) is burned into the pictures of ist;
+    // throws ERunFailure where it has no such track made of text.
+    std::string BurnedSubtitleSource(const InputStream& ist, int track) const;
     // Adds an output stream of type for each chosen source, or one mapped as usual.
     void AddChosenStreams(int fileIndex, AVMediaType type, const std::string& text);
     // The crop asked for, found (auto) and fitted to the video picture of width x height as

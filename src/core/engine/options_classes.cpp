@@ -85,6 +85,7 @@ const PropertyTable& TSubtitleOptions::Properties() const {
         PropertyTableBuilder<T>()
             .String("SubtitleLanguage", &T::SubtitleLanguage, &T::SetSubtitleLanguage)
             .String("SubtitleTracks", &T::SubtitleTracks, &T::SetSubtitleTracks)
+            .Integer("BurnSubtitleTrack", &T::BurnSubtitleTrack, &T::SetBurnSubtitleTrack)
             .String("SubtitleCodecName", &T::SubtitleCodecName, &T::SetSubtitleCodecName)
             .Boolean("SubtitleDisable", &T::SubtitleDisable, &T::SetSubtitleDisable)
             .Boolean("SubtitleStreamCopy", &T::SubtitleStreamCopy, &T::SetSubtitleStreamCopy)
@@ -100,6 +101,7 @@ void TSubtitleOptions::Assign(const TPersistent& source) {
     }
     SetSubtitleLanguage(from->SubtitleLanguage());
     SetSubtitleTracks(from->SubtitleTracks());
+    SetBurnSubtitleTrack(from->BurnSubtitleTrack());
     SetSubtitleCodecName(from->SubtitleCodecName());
     SetSubtitleDisable(from->SubtitleDisable());
     SetSubtitleStreamCopy(from->SubtitleStreamCopy());

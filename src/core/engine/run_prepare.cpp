@@ -18,6 +18,7 @@ extern "C" {
 #include "engine/picture_clock.h"
 #include "engine/two_pass_log.h"
 #include "filters/filter_chain_translation.h"
+#include "media/stream_registry.h"
 #include "util/av_error.h"
 #include "util/format.h"
 
@@ -258,6 +259,35 @@ void ConversionRun::SetupCopiedStream(OutputStream& ost, InputStream& ist) {
     ost.stream->r_frame_rate = ist.stream->r_frame_rate;
 }
 
+std::string ConversionRun::BurnedSubtitleSource(const InputStream& ist, int track) const {
+    const std::string& name = inputNames_[static_cast<size_t>(ist.fileIndex)];
+    // The filter reads the track from the file itself; a "stream:N" source is read once, by
+    // the run.
+    if (media::ParseStreamUrl(name)) {
+        throw ERunFailure("Subtitles cannot be burned in from this source",
+                          "only a file's text subtitles can", ERunFailure::Role::Source, name);
+    }
+    const InputFile& file = inputFiles_[static_cast<size_t>(ist.fileIndex)];
+    int count = 0;
+    const AVCodecParameters* found = nullptr;
+    for (int s = file.firstStream; s < file.firstStream + file.streamCount; ++s) {
+        const AVCodecParameters* par = inputStreams_[static_cast<size_t>(s)]->stream->codecpar;
+        if (par->codec_type == AVMEDIA_TYPE_SUBTITLE && ++count == track) {
+            found = par;
+        }
+    }
+    if (!found) {
+        throw ERunFailure(FormatPrintf("The source has no subtitle track %d to burn in", track),
+                          FormatPrintf("it has %d", count), ERunFailure::Role::Source, name);
+    }
+    const AVCodecDescriptor* descriptor = avcodec_descriptor_get(found->codec_id);
+    if (!descriptor || !(descriptor->props & AV_CODEC_PROP_TEXT_SUB)) {
+        throw ERunFailure(FormatPrintf("Subtitle track %d cannot be burned in", track),
+                          "only subtitles made of text can", ERunFailure::Role::Source, name);
+    }
+    return name;
+}
+
 void ConversionRun::SetupEncodedStream(OutputStream& ost, InputStream& ist, int position) {
     AVCodecContext* enc = ost.encoder.get();
     AVCodecContext* dec = ist.decoder.get();
@@ -337,6 +367,14 @@ void ConversionRun::SetupEncodedStream(OutputStream& ost, InputStream& ist, int 
             params.deinterlaceAuto = options_.VideoOptions().DeinterlaceAuto();
             params.rotation = ist.rotation;
             params.crop = crop_;
+            if (const int burnTrack = options_.SubtitleOptions().BurnSubtitleTrack();
+                burnTrack > 0) {
+                params.burnSubtitleFile = BurnedSubtitleSource(ist, burnTrack);
+                params.burnSubtitleIndex = burnTrack - 1;
+                params.burnSubtitleShift =
+                    -av_rescale_q(inputFiles_[static_cast<size_t>(ist.fileIndex)].timestampOffset,
+                                  AV_TIME_BASE_Q, ist.stream->time_base);
+            }
             params.threads = options_.ThreadCount();
             params.userFilters =
                 filters::TranslateFilterChain(options_.FilterOptions().VideoFilters());

@@ -9,6 +9,9 @@ class TSubtitleOptions : public TPersistent {
     // The source's subtitle tracks to keep, counted from 1 ("2", "all", "none"); empty: its main
     // one where the container holds it (engine/track_choice.h).
     TW_REF_PROPERTY(std::string, SubtitleTracks)
+    // The subtitle track of the first source (counted from 1) burned into the pictures, for
+    // targets that cannot carry it as subtitles of their own; 0: none.
+    TW_VALUE_PROPERTY(int, BurnSubtitleTrack, 0)
     TW_REF_PROPERTY(std::string, SubtitleCodecName)
     TW_VALUE_PROPERTY(bool, SubtitleDisable, false)
     TW_VALUE_PROPERTY(bool, SubtitleStreamCopy, false)

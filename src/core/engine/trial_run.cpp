@@ -4,12 +4,16 @@ extern "C" {
 #include <libavformat/avformat.h>
 }
 
+#include <sys/resource.h>
+
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
+#include <thread>
 
 #include "media/av_ptr.h"
+#include "segments/segment_plan.h"
 
 namespace tw::engine {
 
@@ -72,12 +76,63 @@ TrialPrediction PredictFromTrial(const TrialFigures& figures, double spanSeconds
         std::max<int64_t>(0, figures.sampleFileBytes - figures.samplePayloadBytes));
     const double size = static_cast<double>(figures.samplePayloadBytes) * scale + overhead / 2 +
                         overhead / 2 * scale;
+    if (figures.steadySecondsPerSecond > 0) {
+        double pace = figures.steadySecondsPerSecond;
+        if (figures.piecesAtOnce > 1 && figures.sampleCpuSeconds > 0) {
+            // Each piece at the sample's pace, unless the processors run out first.
+            const double processors = std::max(1u, std::thread::hardware_concurrency());
+            const double cpuPerSecond = figures.sampleCpuSeconds / figures.sampleSeconds;
+            pace = std::min(pace, std::max(pace / figures.piecesAtOnce, cpuPerSecond / processors));
+        }
+        const double rest = std::max(0.0, spanSeconds - figures.sampleSeconds);
+        return {static_cast<int64_t>(size), figures.sampleWallSeconds + rest * pace};
+    }
     const double setup = std::clamp(figures.sampleSetupSeconds, 0.0, figures.sampleWallSeconds);
     return {static_cast<int64_t>(size), setup + (figures.sampleWallSeconds - setup) * scale};
 }
 
+TrialTiming TrialClock::Timing() const {
+    const Clock::time_point now = Clock::now();
+    TrialTiming timing;
+    timing.wallSeconds = Seconds(now);
+    timing.setupSeconds = first_ ? Seconds(first_->at) : timing.wallSeconds;
+    timing.cpuSeconds = std::max(0.0, CpuSeconds() - cpuAtStart_);
+    // Half a second of media between the reports at the least, so that the pace is not one
+    // report's jitter.
+    if (first_ && last_ && last_->convertedSeconds - first_->convertedSeconds >= 0.5) {
+        timing.steadySecondsPerSecond =
+            std::chrono::duration<double>(last_->at - first_->at).count() /
+            (last_->convertedSeconds - first_->convertedSeconds);
+    }
+    return timing;
+}
+
+double TrialClock::CpuSeconds() {
+    double seconds = 0;
+    for (const int who : {RUSAGE_SELF, RUSAGE_CHILDREN}) {
+        rusage usage{};
+        if (getrusage(who, &usage) == 0) {
+            seconds += static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+                       static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+        }
+    }
+    return seconds;
+}
+
+int PiecesAtOnce(const TAVConvertOptions& options, const std::string& source,
+                 const std::string& target, double spanSeconds, bool inOwnProcess, int workers,
+                 int segmentSeconds) {
+    // As the converter plans it: segments of about segmentSeconds, when there are two at least.
+    const int segments = segmentSeconds > 0 ? static_cast<int>(spanSeconds / segmentSeconds) : 0;
+    if (!inOwnProcess || workers < 2 || segments < 2 ||
+        !segments::SegmentsPossible(options, {source}, {target})) {
+        return 1;
+    }
+    return std::min(workers, segments);
+}
+
 std::optional<TrialResult> MeasureTrial(const std::string& sample, double spanSeconds,
-                                        double wallSeconds, double setupSeconds) {
+                                        const TrialTiming& timing, int piecesAtOnce) {
     const std::optional<MediaExtent> extent = ReadMediaExtent(sample);
     std::error_code failed;
     const auto fileBytes = std::filesystem::file_size(sample, failed);
@@ -88,8 +143,11 @@ std::optional<TrialResult> MeasureTrial(const std::string& sample, double spanSe
     result.figures.sampleFileBytes = static_cast<int64_t>(fileBytes);
     result.figures.samplePayloadBytes = extent->payloadBytes;
     result.figures.sampleSeconds = extent->seconds;
-    result.figures.sampleWallSeconds = wallSeconds;
-    result.figures.sampleSetupSeconds = setupSeconds;
+    result.figures.sampleWallSeconds = timing.wallSeconds;
+    result.figures.sampleSetupSeconds = timing.setupSeconds;
+    result.figures.steadySecondsPerSecond = timing.steadySecondsPerSecond;
+    result.figures.sampleCpuSeconds = timing.cpuSeconds;
+    result.figures.piecesAtOnce = piecesAtOnce;
     result.prediction = PredictFromTrial(result.figures, spanSeconds);
     return result;
 }

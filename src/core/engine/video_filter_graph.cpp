@@ -10,6 +10,7 @@ extern "C" {
 #include <algorithm>
 #include <utility>
 
+#include "filters/filter_chain_translation.h"
 #include "util/format.h"
 
 namespace tw::engine {
@@ -109,6 +110,19 @@ int VideoFilterGraph::BuildVideoFilterGraph(const VideoFilterGraphParams& p) {
                                              p.crop.left, p.crop.top)
                                     .c_str());
         if (result < 0) {
+            return result;
+        }
+    }
+    if (!p.burnSubtitleFile.empty()) {
+        // The lines are drawn by the picture's time, so the pictures are put back on the
+        // file's clock while they pass and returned to the run's afterwards.
+        const std::string shift = FormatPrintf("%lld", static_cast<long long>(p.burnSubtitleShift));
+        if ((result = append("setpts", ("PTS+" + shift).c_str())) < 0 ||
+            (result =
+                 append("subtitles", ("filename=" + filters::QuoteFilterOption(p.burnSubtitleFile) +
+                                      FormatPrintf(":si=%d", p.burnSubtitleIndex))
+                                         .c_str())) < 0 ||
+            (result = append("setpts", ("PTS-" + shift).c_str())) < 0) {
             return result;
         }
     }

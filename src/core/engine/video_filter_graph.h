@@ -33,8 +33,15 @@ struct VideoFilterGraphParams {
     int scalerFlags = 4;
     bool deinterlace = false;
     bool deinterlaceAuto = false;  // only the pictures found interlaced (idet ahead of yadif)
-    int rotation = 0;         // clockwise quarter turns to apply first (0, 90, 180, 270 degrees)
-    CropArea crop;            // taken off the upright picture before it is scaled
+    int rotation = 0;  // clockwise quarter turns to apply first (0, 90, 180, 270 degrees)
+    CropArea crop;     // taken off the upright picture before it is scaled
+    // A subtitle track drawn onto the kept picture before it is scaled: the file holding it and
+    // its place among the file's subtitle tracks (from 0). Empty file: none. The track's lines
+    // are timed on the file's own clock; the pictures' time 0 is this far into it (timeBase
+    // ticks: where a cut starts).
+    std::string burnSubtitleFile;
+    int burnSubtitleIndex = 0;
+    int64_t burnSubtitleShift = 0;
     std::string userFilters;  // filter-graph syntax; empty = none
     int threads = 1;          // the conversion's thread count; 0 = the libraries' own choice
 };

@@ -65,7 +65,8 @@ bool SegmentsPossible(const TAVConvertOptions& options, const TStringList& input
     // Burned-in subtitles are drawn by the time a picture has in its own run, which in a
     // segment is not the whole conversion's.
     const std::string& chain = options.FilterOptions().VideoFilters();
-    if (chain.find("ass=") != std::string::npos || chain.find("subtitles=") != std::string::npos) {
+    if (chain.find("ass=") != std::string::npos || chain.find("subtitles=") != std::string::npos ||
+        options.SubtitleOptions().BurnSubtitleTrack() > 0) {
         return false;
     }
     const AVOutputFormat* format = TargetFormat(outputs[0], options);

@@ -13,7 +13,9 @@
 #include <QStackedWidget>
 #include <QTabWidget>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <set>
+#include <thread>
 
 #include "app/busy_spinner.h"
 #include "app/dialog_runner.h"
@@ -815,6 +817,7 @@ void TFormNewConversion::ApplyChoices(TAVConvertOptions& options, const TAVProfi
     options.VideoOptions().SetCrop(OnFilterPage() ? crop_->CropText() : std::string());
     options.AudioOptions().SetAudioTracks(tracks_->AudioTracksText());
     options.SubtitleOptions().SetSubtitleTracks(tracks_->SubtitleTracksText());
+    options.SubtitleOptions().SetBurnSubtitleTrack(tracks_->BurnSubtitleTrack());
     if (OnFilterPage()) {
         options.VideoOptions().SetDeinterlace(cbbDeinterlace_->currentIndex() == 1);
         options.VideoOptions().SetDeinterlaceAuto(cbbDeinterlace_->currentIndex() == 2);
@@ -855,9 +858,15 @@ void TFormNewConversion::StartTrial() {
                 platform::Messages().ShowError(measured.error);
                 return;
             }
-            self->trial_->Run(
-                source, self->edtSavePath_->FileName().toStdString(), *options, *measured.span,
-                self->environment_.configuration->PerformanceOptions().RunInOwnProcess());
+            // Segmented as a task of these settings would be.
+            const TPerformanceOptions& performance =
+                self->environment_.configuration->PerformanceOptions();
+            const int processors =
+                static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+            self->trial_->Run(source, self->edtSavePath_->FileName().toStdString(), *options,
+                              *measured.span, performance.RunInOwnProcess(),
+                              performance.Segments() < 0 ? processors : performance.Segments(),
+                              performance.SegmentSeconds());
         });
 }
 

@@ -1,5 +1,6 @@
 #include "wizard/frame_tracks.h"
 
+#include <QCheckBox>
 #include <QLabel>
 #include <QListWidget>
 #include <QVBoxLayout>
@@ -69,10 +70,13 @@ TFrameTracks::TFrameTracks(QWidget* parent)
     : QGroupBox(QStringLiteral("Tracks"), parent),
       lstAudio_(TrackList("lstAudioTracks")),
       lstSubtitles_(TrackList("lstSubtitleTracks")),
-      lblNote_(new QLabel) {
+      lblNote_(new QLabel),
+      chkBurn_(new QCheckBox(QStringLiteral("Bur&n the subtitles into the pictures"))) {
     setObjectName(QStringLiteral("gbTracks"));
     lblNote_->setObjectName(QStringLiteral("lblTracksNote"));
     lblNote_->setWordWrap(true);
+    chkBurn_->setObjectName(QStringLiteral("chkBurnSubtitles"));
+    chkBurn_->setToolTip(QStringLiteral("Draws the first checked subtitles on the pictures"));
     auto* layout = new QVBoxLayout(this);
     auto* audioLabel = new QLabel(QStringLiteral("&Audio:"));
     audioLabel->setBuddy(lstAudio_);
@@ -83,6 +87,7 @@ TFrameTracks::TFrameTracks(QWidget* parent)
     layout->addWidget(subtitleLabel);
     layout->addWidget(lstSubtitles_);
     layout->addWidget(lblNote_);
+    layout->addWidget(chkBurn_);
     connect(lstAudio_, &QListWidget::itemChanged, this, &TFrameTracks::UpdateNote);
     connect(lstAudio_, &QListWidget::itemChanged, this, &TFrameTracks::UpdatePreviewAudio);
     connect(lstSubtitles_, &QListWidget::itemChanged, this, [this] {
@@ -102,6 +107,7 @@ void TFrameTracks::ShowTracks(const std::string& path,
     const QSignalBlocker quietSubtitles(lstSubtitles_);
     lstAudio_->clear();
     lstSubtitles_->clear();
+    textSubtitles_.clear();
     subtitlesChosen_ = false;
     for (const probe::SourceTrack& track : tracks) {
         auto* item = new QListWidgetItem(QString::fromStdString(probe::TrackLine(track)));
@@ -114,6 +120,9 @@ void TFrameTracks::ShowTracks(const std::string& path,
             track.number == 1 && (track.audio || TakesSubtitlesByItself(targetExtension_));
         item->setCheckState(taken ? Qt::Checked : Qt::Unchecked);
         (track.audio ? lstAudio_ : lstSubtitles_)->addItem(item);
+        if (!track.audio) {
+            textSubtitles_.push_back(track.textSubtitle);
+        }
     }
     setVisible(!tracks.empty());
     UpdateNote();
@@ -144,6 +153,18 @@ std::string TFrameTracks::SubtitleTracksText() const {
                                                             : CheckedText(*lstSubtitles_);
 }
 
+int TFrameTracks::BurnSubtitleTrack() const {
+    if (chkBurn_->isHidden() || !chkBurn_->isChecked()) {
+        return 0;
+    }
+    for (int row = 0; row < lstSubtitles_->count(); ++row) {
+        if (lstSubtitles_->item(row)->checkState() == Qt::Checked && textSubtitles_[row]) {
+            return row + 1;
+        }
+    }
+    return 0;
+}
+
 void TFrameTracks::UpdatePreviewAudio() {
     int first = 0;
     for (int row = 0; row < lstAudio_->count(); ++row) {
@@ -170,16 +191,24 @@ void TFrameTracks::UpdateNote() {
             "is converted.");
     }
     bool subtitles = false;
+    bool text = false;
     for (int row = 0; row < lstSubtitles_->count(); ++row) {
-        subtitles = subtitles || lstSubtitles_->item(row)->checkState() == Qt::Checked;
+        const bool checked = lstSubtitles_->item(row)->checkState() == Qt::Checked;
+        subtitles = subtitles || checked;
+        text = text || (checked && textSubtitles_[row]);
     }
-    if (subtitles && !targetExtension_.empty() && !CarriesTextSubtitles(targetExtension_)) {
-        notes << QStringLiteral(
-            "The target cannot carry subtitles of its own: add a Hard "
-            "Subtitle Filter to burn them in.");
+    const bool uncarried =
+        subtitles && !targetExtension_.empty() && !CarriesTextSubtitles(targetExtension_);
+    if (uncarried) {
+        // Text can be drawn on the pictures from the source itself; pictures need the filter.
+        notes << (text ? QStringLiteral("The target cannot carry subtitles of its own: they can "
+                                        "be burned into the pictures.")
+                       : QStringLiteral("The target cannot carry subtitles of its own: add a "
+                                        "Hard Subtitle Filter to burn them in."));
     }
     lblNote_->setText(notes.join(QLatin1Char(' ')));
     lblNote_->setVisible(!notes.isEmpty());
+    chkBurn_->setVisible(uncarried && text);
 }
 
 }  // namespace tw::ui

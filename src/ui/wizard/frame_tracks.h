@@ -4,7 +4,8 @@
 // (language, codec, channels, title) with check boxes. The checked ones are converted: several
 // audio tracks where the target's container holds them (a note says when it holds one), text
 // subtitles as the target's own soft subtitles where it can carry them (ticked at first where
-// the container takes them unasked). The preview plays the first checked sound track. UI thread
+// the container takes them unasked). Text subtitles the target cannot carry are offered for
+// burning into the pictures instead. The preview plays the first checked sound track. UI thread
 // only.
 
 #include <QGroupBox>
@@ -13,6 +14,7 @@
 
 #include "probe/source_tracks.h"
 
+class QCheckBox;
 class QLabel;
 class QListWidget;
 
@@ -35,6 +37,9 @@ public:
     // the choice is what the conversion would take anyway.
     std::string AudioTracksText() const;
     std::string SubtitleTracksText() const;
+    // As TSubtitleOptions::BurnSubtitleTrack takes it: the first checked text subtitles when
+    // they are to be burned in (offered and ticked), else 0.
+    int BurnSubtitleTrack() const;
 
     // The audio track the preview plays: the first checked one, counted from 0 among the audio
     // tracks (0 when none is checked).
@@ -50,9 +55,11 @@ private:
     QListWidget* lstAudio_;
     QListWidget* lstSubtitles_;
     QLabel* lblNote_;
+    QCheckBox* chkBurn_;
     std::string sourceFile_;
     std::string targetExtension_;
-    bool subtitlesChosen_ = false;  // the user has changed the subtitle ticks
+    std::vector<bool> textSubtitles_;  // per subtitle row
+    bool subtitlesChosen_ = false;     // the user has changed the subtitle ticks
     int previewAudio_ = 0;
 };
 

@@ -106,8 +106,8 @@ QString TFrameTrial::ResultText() const {
 }
 
 void TFrameTrial::Run(const std::string& source, const std::string& target,
-                      const TAVConvertOptions& options, const engine::Span& span,
-                      bool inOwnProcess) {
+                      const TAVConvertOptions& options, const engine::Span& span, bool inOwnProcess,
+                      int segmentWorkers, int segmentSeconds) {
     // The last trial's converter goes with its run; a new one keeps the events apart.
     converter_.reset();
     sample_.clear();
@@ -116,6 +116,8 @@ void TFrameTrial::Run(const std::string& source, const std::string& target,
     pendingSample_ = QString::fromStdString(sampleFile);
     const engine::Span sample = engine::TrialSample(span);
     spanSeconds_ = static_cast<double>(span.lengthUs) / 1e6;
+    piecesAtOnce_ = engine::PiecesAtOnce(options, source, target, spanSeconds_, inOwnProcess,
+                                         segmentWorkers, segmentSeconds);
 
     converter_ = std::make_unique<TAVConverter>();
     converter_->SetConvertOptions(options);
@@ -162,7 +164,7 @@ void TFrameTrial::ShowRunning(bool running) {
 }
 
 void TFrameTrial::Progressed() {
-    clock_.Progressed();
+    clock_.Progressed(converter_->ConvertedDuration());
     barProgress_->setValue(converter_->Progress());
 }
 
@@ -171,7 +173,7 @@ void TFrameTrial::Completed() {
         return;
     }
     const std::optional<engine::TrialResult> result = engine::MeasureTrial(
-        pendingSample_.toStdString(), spanSeconds_, clock_.WallSeconds(), clock_.SetupSeconds());
+        pendingSample_.toStdString(), spanSeconds_, clock_.Timing(), piecesAtOnce_);
     if (!result) {
         lblResult_->setText(QStringLiteral("The sample cannot be read back."));
     } else {

@@ -33,10 +33,12 @@ public:
     ~TFrameTrial() override;
 
     // Converts the sample of span from source with options into a sample named for target;
-    // inOwnProcess: in a worker process, as conversions run. A trial still running is stopped
-    // first.
+    // inOwnProcess: in a worker process, as conversions run; segmentWorkers and segmentSeconds:
+    // how the whole would go in segments (TAVConverter::SetSegmenting), for the predicted time.
+    // A trial still running is stopped first.
     void Run(const std::string& source, const std::string& target, const TAVConvertOptions& options,
-             const engine::Span& span, bool inOwnProcess);
+             const engine::Span& span, bool inOwnProcess, int segmentWorkers = 1,
+             int segmentSeconds = 0);
     // Stops a running trial and forgets the last result (the source or settings changed).
     void Clear();
     // Whether the button offers a trial (a video file and a profile chosen).
@@ -66,6 +68,7 @@ private:
     std::unique_ptr<TAVConverter> converter_;
     engine::TrialClock clock_;
     double spanSeconds_ = 0;
+    int piecesAtOnce_ = 1;  // conversions the whole span runs at once (segments)
     bool running_ = false;
     bool failed_ = false;
     bool available_ = false;

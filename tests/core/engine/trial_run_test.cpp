@@ -21,6 +21,16 @@ TEST(TrialRun, SampleComesFromTheMiddleAndFiguresScaleWithTheSetupCountedOnce) {
     // Packets times ten; the container's 100 000 bytes half fixed, half growing.
     EXPECT_EQ(prediction.sizeBytes, 10'000'000 + 50'000 + 500'000);
     EXPECT_DOUBLE_EQ(prediction.seconds, 1 + 2 * 10);
+
+    // With the steady pace known: the sample's own time (what is paid once within it), and the
+    // other 90 seconds at that pace.
+    figures.steadySecondsPerSecond = 0.15;
+    EXPECT_DOUBLE_EQ(PredictFromTrial(figures, 100).seconds, 3 + 90 * 0.15);
+    // Two segments side by side, the sample having left the processors nearly idle: each
+    // takes half the rest.
+    figures.piecesAtOnce = 2;
+    figures.sampleCpuSeconds = 0.1;
+    EXPECT_DOUBLE_EQ(PredictFromTrial(figures, 100).seconds, 3 + 90 * 0.15 / 2);
 }
 
 }  // namespace

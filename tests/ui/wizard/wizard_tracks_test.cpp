@@ -1,8 +1,10 @@
 // The source's tracks on the wizard's first page: listed with language and codec, the checked
 // ones in the request (subtitles ticked at first only where the container takes them unasked), a
-// note where the target holds one sound track, and the preview playing the chosen sound track.
+// note where the target holds one sound track, the choice to burn in text subtitles a target
+// cannot carry, and the preview playing the chosen sound track.
 #include <gtest/gtest.h>
 
+#include <QCheckBox>
 #include <QLabel>
 #include <QListWidget>
 
@@ -50,12 +52,20 @@ TEST(WizardTracks, CheckedTracksAreConvertedAndASingleTrackTargetIsNoted) {
     EXPECT_EQ(subtitles->item(0)->checkState(), Qt::Unchecked);
     EXPECT_EQ(wizard.Tracks().SubtitleTracksText(), "");
 
+    // A target that cannot carry the text subtitles offers to burn them in.
+    ChooseProfile(wizard, "Video", "Flash Video");
+    subtitles->item(0)->setCheckState(Qt::Checked);
+    auto* burn = Find<QCheckBox>(&wizard, "chkBurnSubtitles");
+    EXPECT_TRUE(burn->isVisibleTo(&wizard));
+    burn->setChecked(true);
+    EXPECT_EQ(wizard.Tracks().BurnSubtitleTrack(), 1);
+
     audio->item(0)->setCheckState(Qt::Unchecked);
     audio->item(1)->setCheckState(Qt::Checked);
     // The preview sounds as the conversion will.
     EXPECT_EQ(wizard.Preview().Playback().Graph().Player().AudioIndex(), 1);
-    subtitles->item(0)->setCheckState(Qt::Checked);
     subtitles->item(0)->setCheckState(Qt::Unchecked);
+    EXPECT_FALSE(burn->isVisibleTo(&wizard));
     ChooseProfile(wizard, "Audio", "MP3 Audio");
     auto* note = Find<QLabel>(&wizard, "lblTracksNote");
     EXPECT_TRUE(note->isHidden());
@@ -68,6 +78,7 @@ TEST(WizardTracks, CheckedTracksAreConvertedAndASingleTrackTargetIsNoted) {
     const auto request = wizard.GetConversionSettings();
     EXPECT_EQ(request->ConvertOptions().AudioOptions().AudioTracks(), "2");
     EXPECT_EQ(request->ConvertOptions().SubtitleOptions().SubtitleTracks(), "none");
+    EXPECT_EQ(request->ConvertOptions().SubtitleOptions().BurnSubtitleTrack(), 0);
 }
 
 }  // namespace

@@ -2,20 +2,15 @@
 // check boxes, both sound tracks checked for a target that holds them.
 #include <QListWidget>
 
-#include "screenshots/demo_world.h"
 #include "screenshots/scene_registry.h"
-#include "support/media_generator.h"
-#include "support/scoped_env.h"
+#include "screenshots/wizard_on_film.h"
 #include "support/wizard_support.h"
 
 namespace tw::screenshots {
 namespace {
 
 QImage WizardTracks() {
-    static test::TempFolder folder;
     test::ClipDescription clip;
-    clip.width = 640;
-    clip.height = 360;
     clip.durationSec = 6;
     clip.audioMetadata = {{"language", "eng"}};
     test::AudioTrackDescription french;
@@ -23,20 +18,10 @@ QImage WizardTracks() {
     clip.secondAudio = french;
     clip.subtitles = {{0.5, 3, "Hello"}};
     clip.subtitleMetadata = {{"language", "eng"}};
-    const std::string film = folder / "Harbour interviews.mkv";
-    test::GenerateClip(clip, film);
-
-    Demo().ShowConverting();
-    test::ShellWorld& world = Demo().World();
-    ui::TFormNewConversion wizard(test::WizardEnvironmentOf(world), &Demo().Window());
-    wizard.show();
-    wizard.SetSourceFile(QString::fromStdString(film));
-    test::WaitForPreview(wizard);
-    test::WaitUntilIdle(wizard);
-    auto* audio = test::Find<QListWidget>(&wizard, "lstAudioTracks");
-    audio->item(1)->setCheckState(Qt::Checked);
-    wizard.UpdateReadyState();
-    return Compose(Demo().Window(), wizard);
+    return WizardOnFilm(clip, "Harbour interviews.mkv", [](ui::TFormNewConversion& wizard) {
+        test::WaitUntilIdle(wizard);
+        test::Find<QListWidget>(&wizard, "lstAudioTracks")->item(1)->setCheckState(Qt::Checked);
+    });
 }
 
 TW_SCREENSHOT_SCENE("wizard-tracks", WizardTracks);
