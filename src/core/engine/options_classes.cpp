@@ -85,7 +85,7 @@ const PropertyTable& TSubtitleOptions::Properties() const {
         PropertyTableBuilder<T>()
             .String("SubtitleLanguage", &T::SubtitleLanguage, &T::SetSubtitleLanguage)
             .String("SubtitleTracks", &T::SubtitleTracks, &T::SetSubtitleTracks)
-            .Integer("BurnSubtitleTrack", &T::BurnSubtitleTrack, &T::SetBurnSubtitleTrack)
+            .Integer("BurnSubtitleTrack", &T::BurnSubtitleTrack, &T::SetBurnSubtitleTrack, 0)
             .String("SubtitleCodecName", &T::SubtitleCodecName, &T::SetSubtitleCodecName)
             .Boolean("SubtitleDisable", &T::SubtitleDisable, &T::SetSubtitleDisable)
             .Boolean("SubtitleStreamCopy", &T::SubtitleStreamCopy, &T::SetSubtitleStreamCopy)
