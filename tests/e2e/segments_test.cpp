@@ -4,6 +4,7 @@
 // same size.
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <pwd.h>
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -15,6 +16,7 @@
 #include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -36,6 +38,7 @@ extern "C" {
 #include "support/media_facts.h"
 #include "support/media_generator.h"
 #include "support/scoped_env.h"
+#include "support/ssh_server.h"
 
 namespace tw::test {
 namespace {
@@ -552,6 +555,139 @@ TEST(SegmentedProgress, StopEndsEveryWorkerAndTheNextStartResumesAtTheDoneShare)
     // Each segment holds about a twentieth of the source.
     EXPECT_GE(watched.progress.front(), static_cast<int>(kept) * 5 - 2);
     EXPECT_NEAR(InspectMedia(target).First(StreamKind::Video).durationSec, 20.0, 0.05);
+}
+
+// Converting on several computers: the test's own SSH server stands for the other computers.
+
+std::string Slurp(const fs::path& file) {
+    std::ifstream in(file);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+TEST(SegmentHosts, ParallelRunsCommandsOverTheTestsOwnSshServer) {
+    TempFolder folder;
+    fs::create_directories(folder / "bin");
+    SshServer server((folder / "bin"));
+    ASSERT_EQ(server.Failure(), "");
+    std::ofstream(folder / "logins") << server.Login() << "\n";
+    const std::string command = "parallel --sshloginfile " + (folder / "logins") + " --joblog " +
+                                (folder / "jobs") + " 'echo $PATH > " + (folder / "out") +
+                                "-{}' ::: 1 2";
+    ASSERT_EQ(std::system(command.c_str()), 0);
+    EXPECT_NE(Slurp(folder / "out-2").find(folder / "bin"), std::string::npos);
+    EXPECT_NE(Slurp(folder / "jobs").find("127.0.0.1"), std::string::npos);
+}
+
+// A ten-second source with a key frame every second, its one-piece IPod conversion, and
+// logins to the test's SSH server, whose logins find programFolder first on their PATH.
+class SegmentHostsTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ClipDescription clip;
+        clip.durationSec = 10;
+        clip.gopSize = 25;
+        GenerateClip(clip, source_);
+        std::string errors;
+        ASSERT_EQ(RunCli({"--profile", "IPod 320x240 Video", "--segments", "1", source_, whole_},
+                         folder_ / "whole.log", &errors),
+                  0)
+            << errors;
+    }
+
+    // The command line converting source_ into target through the computers of logins; its
+    // exit status, its log in *errors.
+    int ConvertOnHosts(const std::vector<std::string>& logins, const std::string& target,
+                       std::string* errors, bool shared = false) {
+        std::ofstream(folder_ / "logins") << [&] {
+            std::string text;
+            for (const std::string& login : logins) {
+                text += login + "\n";
+            }
+            return text;
+        }();
+        std::vector<std::string> args{"-v", "--profile", "IPod 320x240 Video", "--segment-length",
+                                      "2",  "--hosts",   folder_ / "logins"};
+        if (shared) {
+            args.push_back("--shared-folder");
+        }
+        args.insert(args.end(), {source_, target});
+        return RunCli(args, folder_ / "joined.log", errors);
+    }
+
+    // The same pictures in the same places as the conversion in one piece.
+    void ExpectLikeOnePiece(const std::string& target) {
+        const DecodedPictures expected = DecodePictures(whole_);
+        const DecodedPictures actual = DecodePictures(target);
+        ASSERT_EQ(actual.luma.size(), expected.luma.size());
+        for (size_t i = 0; i < expected.luma.size(); ++i) {
+            ASSERT_GE(Psnr(expected.luma[i], actual.luma[i]), 35.0) << "picture " << i;
+        }
+        EXPECT_TRUE(actual.packetTimesRise);
+        const MediaInfo one = InspectMedia(whole_);
+        const MediaInfo parts = InspectMedia(target);
+        ASSERT_EQ(parts.CountOf(StreamKind::Audio), one.CountOf(StreamKind::Audio));
+        if (one.CountOf(StreamKind::Audio) > 0) {
+            EXPECT_NEAR(parts.First(StreamKind::Audio).durationSec,
+                        one.First(StreamKind::Audio).durationSec, 0.02);
+        }
+    }
+
+    TempFolder folder_;
+    ScopedEnv cache_{"XDG_CACHE_HOME", folder_ / "cache"};
+    const std::string source_ = folder_ / "source.mkv";
+    const std::string whole_ = folder_ / "whole.mp4";
+    const std::string programFolder_ = fs::path(TW_CLI_PATH).parent_path().string();
+};
+
+TEST_F(SegmentHostsTest, SegmentsConvertOverSshAndHereAndJoinAsInOnePiece) {
+    SshServer server(programFolder_);
+    ASSERT_EQ(server.Failure(), "");
+    // Two logins to the server (told apart by an option) and this computer.
+    const std::vector<std::string> logins{server.Login(), server.Login(-1, "-o Compression=no"),
+                                          ":"};
+    const std::string there = "on " + std::string(getpwuid(getuid())->pw_name) +
+                              "@127.0.0.1 (port " + std::to_string(server.Port()) + ")";
+    for (const bool shared : {false, true}) {
+        SCOPED_TRACE(shared ? "shared folder" : "transfer");
+        const std::string target = folder_ / (shared ? "shared.mp4" : "sent.mp4");
+        std::string errors;
+        ASSERT_EQ(ConvertOnHosts(logins, target, &errors, shared), 0) << errors;
+        EXPECT_NE(errors.find(" converted " + there), std::string::npos) << errors;
+        EXPECT_NE(errors.find(" converted on this computer"), std::string::npos) << errors;
+        EXPECT_NE(errors.find("on the computers of"), std::string::npos) << errors;
+        ExpectLikeOnePiece(target);
+    }
+}
+
+TEST_F(SegmentHostsTest, AComputerThatCannotBeReachedHasItsSegmentsConvertedElsewhere) {
+    SshServer server(programFolder_);
+    ASSERT_EQ(server.Failure(), "");
+    const int closed = FreeLoopbackPort();
+    const std::string target = folder_ / "joined.mp4";
+    std::string errors;
+    ASSERT_EQ(ConvertOnHosts({server.Login(closed), server.Login(), ":"}, target, &errors), 0)
+        << errors;
+    const std::string down = "(port " + std::to_string(closed) + ")";
+    EXPECT_NE(errors.find(down + " cannot be reached"), std::string::npos) << errors;
+    EXPECT_NE(errors.find(down + " (it could not be reached)"), std::string::npos) << errors;
+    ExpectLikeOnePiece(target);
+}
+
+TEST_F(SegmentHostsTest, AComputerWithAnotherVersionIsRefusedByName) {
+    fs::create_directories(folder_ / "fake");
+    std::ofstream(folder_ / "fake/tidewell-convert")
+        << "#!/bin/sh\necho 'tidewell-convert (Tidewell Video Converter) 0.0.1'\n";
+    fs::permissions(folder_ / "fake/tidewell-convert", fs::perms::owner_all);
+    SshServer server(folder_ / "fake");
+    ASSERT_EQ(server.Failure(), "");
+    const std::string target = folder_ / "joined.mp4";
+    std::string errors;
+    EXPECT_EQ(ConvertOnHosts({server.Login(), ":"}, target, &errors), 1);
+    EXPECT_NE(errors.find("127.0.0.1 (port " + std::to_string(server.Port()) +
+                          ") has another version of tidewell-convert"),
+              std::string::npos)
+        << errors;
+    EXPECT_FALSE(fs::exists(target));
 }
 
 }  // namespace
