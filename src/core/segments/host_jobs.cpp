@@ -233,7 +233,14 @@ std::vector<std::string> CheckHosts(const std::string& loginFile, const std::str
         [&](const std::string& line) {
             const size_t tab = line.find('\t');
             if (tab != std::string::npos) {
-                complaints[line.substr(0, tab)] = line.substr(tab + 1);
+                // ssh ends its words with a carriage return, after which parallel may go on
+                // with the host's next (empty) line.
+                const std::string host = line.substr(0, tab);
+                std::string text = line.substr(tab + 1);
+                text = text.substr(0, std::min(text.find('\r'), text.find(host)));
+                if (!Trim(text).empty()) {
+                    complaints[host] = std::string(Trim(text));
+                }
             } else if (!Trim(line).empty()) {
                 trouble = line;
             }
