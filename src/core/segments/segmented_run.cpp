@@ -533,6 +533,10 @@ void TAVConverter::SegmentedRun::RunHosts(std::vector<Job*> hosted,
         ended.resize(hosted.size());
     }
     const bool stopping = hostJobs_.Stopped();
+    // A job that failed everywhere halts parallel, which kills the others: theirs is no failure.
+    const bool halted = std::any_of(ended.begin(), ended.end(), [](const auto& end) {
+        return end.exitValue > 0 && end.signal == 0;
+    });
     std::lock_guard lock(mutex_);
     for (size_t i = 0; i < hosted.size(); ++i) {
         Job& job = *hosted[i];
@@ -543,7 +547,7 @@ void TAVConverter::SegmentedRun::RunHosts(std::vector<Job*> hosted,
                                   last[i]->completed && !last[i]->failed;
         if (reportedDone && end.exitValue == 0 && fs::exists(job.partial, error)) {
             job.outcome.began = job.outcome.completed = true;
-        } else if (stopping && trouble.empty()) {
+        } else if ((stopping || (halted && end.signal != 0)) && trouble.empty()) {
             job.stopped = true;
         } else {
             std::string why = !trouble.empty() ? trouble
