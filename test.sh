@@ -18,11 +18,12 @@ phase "tests"
 ctest --test-dir build --output-on-failure --parallel "$jobs" --timeout 600
 
 phase "build (address + undefined behaviour sanitizers)"
-scripts/build.sh build-asan -DTW_WERROR=ON -DTW_SANITIZE=ON -DTW_BUILD_TESTS=ON -DTW_BUILD_BENCH=OFF
-phase "tests under sanitizers"
+# Set for the build too: it lists each test program's tests by running it.
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:halt_on_error=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 export LSAN_OPTIONS="suppressions=$root/tests/robustness/lsan.supp:print_suppressions=0"
+scripts/build.sh build-asan -DTW_WERROR=ON -DTW_SANITIZE=ON -DTW_BUILD_TESTS=ON -DTW_BUILD_BENCH=OFF
+phase "tests under sanitizers"
 ctest --test-dir build-asan --output-on-failure --parallel "$jobs" --timeout 900
 
 phase "build (thread sanitizer: the core and its concurrency tests)"

@@ -75,16 +75,20 @@ void Measure(const bench::Job& job, const bench::BenchSource& wanted, int taskCo
     configuration.SetPriorityApplier([](int, std::string*) { return true; });
     configuration.Load();
     configuration.SetShowAlert(false);
+    // Every task converts at once: the peak is that of all of them together.
+    configuration.PerformanceOptions().SetMaxConversions(0);
     const int threads = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
     int made = 0;
-    ui::ScopedNewConversion wizard([&](QWidget*, const QString&) {
+    ui::ScopedNewConversion wizard([&](QWidget*, const QStringList&) {
         auto settings = std::make_unique<TConversionSettings>();
         settings->SetSourceFile(source);
         settings->SetTargetFile(
             (home / ("out-" + std::to_string(made++) + job.extension)).string());
         settings->SetProfile(job.profile);
         bench::ConfigureEngine(job, threads, settings->ConvertOptions());
-        return settings;
+        ui::ConversionRequests requests;
+        requests.push_back(std::move(settings));
+        return requests;
     });
     ui::TdmGlobal data(configuration, ui::ShellServices{nullptr, nullptr, &dispatcher});
     ui::TFormMain window(data);

@@ -4,6 +4,9 @@
 #include <cmath>
 #include <stdexcept>
 
+#include "engine/crop_area.h"
+#include "engine/track_choice.h"
+
 namespace tw::cli {
 
 namespace {
@@ -83,10 +86,31 @@ Arguments ParseArguments(const std::vector<std::string>& args) {
             result.listProfiles = true;
         } else if (arg == "--stretch") {
             result.stretch = true;
+        } else if (arg == "--trial") {
+            result.trial = true;
         } else if (arg == "--in-process") {
             result.inProcess = true;
         } else if (arg == "--filters") {
             result.filters = value(arg);
+        } else if (arg == "--crop") {
+            result.crop = value(arg);
+            if (*result.crop != engine::kAutoCrop &&
+                (result.crop->empty() || !engine::ParseCropArea(*result.crop))) {
+                throw std::invalid_argument(
+                    "--crop expects auto or TOP:BOTTOM:LEFT:RIGHT in whole pixels, got \"" +
+                    *result.crop + "\"");
+            }
+        } else if (arg == "--audio-tracks" || arg == "--subtitle-tracks") {
+            const std::string& text = value(arg);
+            const std::optional<engine::TrackChoice> choice = engine::ParseTrackChoice(text);
+            const bool audio = arg == "--audio-tracks";
+            if (text.empty() || !choice ||
+                (audio && choice->kind == engine::TrackChoice::Kind::None)) {
+                throw std::invalid_argument(
+                    arg + " expects " + (audio ? "" : "none, ") +
+                    "all or track numbers counted from 1 (for example 1,3), got \"" + text + "\"");
+            }
+            (audio ? result.audioTracks : result.subtitleTracks) = text;
         } else if (arg == "--threads") {
             result.threads = ParseInt(arg, value(arg), 0);
         } else if (arg == "--jobs") {
@@ -130,6 +154,9 @@ Arguments ParseArguments(const std::vector<std::string>& args) {
     }
     if (result.sharedFolder && !result.hosts) {
         throw std::invalid_argument("--shared-folder goes with --hosts");
+    }
+    if (result.trial && (result.outputDir || result.dvd)) {
+        throw std::invalid_argument("--trial takes one INPUT file and its OUTPUT");
     }
     if (result.outputDir) {
         if (!result.profile) {
@@ -196,8 +223,19 @@ std::string UsageText() {
            "  --start SECONDS      start converting this far into the source\n"
            "  --duration SECONDS   convert at most this much\n"
            "  --filters TEXT       video filter chain text\n"
+           "  --crop auto|T:B:L:R  cut the picture's black bars off (auto: found in the\n"
+           "                       source), or T, B, L and R pixels off its top, bottom,\n"
+           "                       left and right\n"
+           "  --audio-tracks LIST  the source's audio tracks to convert, counted from 1, in\n"
+           "                       the target's order (for example 1,3), or all\n"
+           "  --subtitle-tracks LIST\n"
+           "                       the source's subtitle tracks to keep as subtitles the\n"
+           "                       target can carry: all, none or track numbers\n"
            "  --stretch            fill a profile's frame with the picture whatever its shape\n"
            "                       (default: keep the shape, with black bars)\n"
+           "  --trial              convert only 10 seconds from the middle (into\n"
+           "                       OUTPUT named NAME.sample.EXT) and tell how big OUTPUT\n"
+           "                       would get and how long converting it would take\n"
            "  --option NAME=VALUE  library option for the codecs and the container, e.g.\n"
            "                       --option g=25 --option maxrate=2000000\n"
            "  --set NAME=VALUE     set a conversion setting by name, e.g.\n"

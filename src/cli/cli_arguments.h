@@ -13,6 +13,9 @@ struct Arguments {
     std::vector<std::pair<std::string, std::string>> options;   // --option NAME=VALUE
     std::optional<std::string> profile;
     std::optional<std::string> filters;
+    std::optional<std::string> crop;            // "auto" or "T:B:L:R"
+    std::optional<std::string> audioTracks;     // "1,3"
+    std::optional<std::string> subtitleTracks;  // "all", "none", "2"
     std::optional<int> threads;
     std::optional<double> startSeconds;
     std::optional<double> durationSeconds;
@@ -38,6 +41,7 @@ struct Arguments {
     bool listProfiles = false;
     bool verbose = false;
     bool stretch = false;    // the picture fills a frame of another shape
+    bool trial = false;      // convert a sample and predict the whole conversion
     bool inProcess = false;  // convert in this process, not in worker processes
     bool help = false;
     bool version = false;

@@ -28,6 +28,7 @@
 #include "profile_lookup.h"
 #include "profiles/target_name.h"
 #include "segments/host_jobs.h"
+#include "trial.h"
 #include "util/av_error.h"
 #include "util/property_path.h"
 #include "util/version_text.h"
@@ -148,6 +149,15 @@ void Configure(tw::TAVConverter& converter, const tw::cli::Arguments& arguments,
     if (arguments.filters) {
         options.FilterOptions().SetVideoFilters(*arguments.filters);
     }
+    if (arguments.crop) {
+        options.VideoOptions().SetCrop(*arguments.crop);
+    }
+    if (arguments.audioTracks) {
+        options.AudioOptions().SetAudioTracks(*arguments.audioTracks);
+    }
+    if (arguments.subtitleTracks) {
+        options.SubtitleOptions().SetSubtitleTracks(*arguments.subtitleTracks);
+    }
     if (arguments.startSeconds) {
         options.SetStartTime(static_cast<int64_t>(*arguments.startSeconds * 1000000.0 + 0.5));
     }
@@ -254,6 +264,19 @@ int main(int argc, char** argv) {
         jobs.push_back({arguments.inputs[0], arguments.output, nullptr});
     }
 
+    // A trial converts a sample of the span into a file of its own beside the target.
+    std::optional<tw::engine::Span> trialSpan;
+    if (arguments.trial) {
+        std::string error;
+        trialSpan = tw::cli::RequestedSpan(arguments, jobs.front().input, &error);
+        if (!trialSpan) {
+            std::fprintf(stderr, "tidewell-convert: %s\n", error.c_str());
+            return 1;
+        }
+        jobs.front().output = tw::engine::TrialSampleName(jobs.front().output);
+    }
+
+    tw::engine::TrialClock trialClock;
     // This program has no priority of its own: its conversions run at the one it was started
     // with (`nice`).
     tw::platform::SetConversionPriority(-1);
@@ -272,6 +295,11 @@ int main(int argc, char** argv) {
             arguments.segmentSeconds.value_or(tw::TAVConverter::kDefaultSegmentSeconds));
         try {
             Configure(*job.converter, arguments, profile);
+            if (trialSpan) {
+                const tw::engine::Span sample = tw::engine::TrialSample(*trialSpan);
+                job.converter->ConvertOptions().SetStartTime(sample.startUs);
+                job.converter->ConvertOptions().SetRecordingTime(sample.lengthUs);
+            }
         } catch (const tw::EAVError& e) {
             std::fprintf(stderr, "tidewell-convert: %s\n", e.what());
             return 2;
@@ -289,7 +317,11 @@ int main(int argc, char** argv) {
                 std::fprintf(stderr, "%s\n", line.c_str());
             });
         }
-        if (terminal) {
+        if (trialSpan) {
+            // The time to the first progress report is setup, which a longer run pays once.
+            job.converter->SetOnProgress(
+                [&trialClock](tw::TAVConverter&) { trialClock.Progressed(); });
+        } else if (terminal) {
             job.converter->SetOnProgress([&jobs, &messages, &lastDraw](tw::TAVConverter&) {
                 // About ten times a second is as fast as anyone reads; the final figures are
                 // drawn once all runs have ended.
@@ -324,6 +356,7 @@ int main(int argc, char** argv) {
     };
     size_t next = 0;
     bool stopSent = false;
+    trialClock.Start();
     while (true) {
         while (!interruptSignal.load() && next < jobs.size() && working() < arguments.jobs) {
             jobs[next].started = jobs[next].converter->Start();
@@ -362,6 +395,11 @@ int main(int argc, char** argv) {
     if (interruptSignal.load()) {
         std::fprintf(stderr, "tidewell-convert: stopped; what was converted so far is finished\n");
         return 130;
+    }
+    if (trialSpan && failed == 0) {
+        std::cout << tw::cli::TrialReport(jobs.front().output,
+                                          static_cast<double>(trialSpan->lengthUs) / 1e6,
+                                          trialClock.WallSeconds(), trialClock.SetupSeconds());
     }
     return failed > 0 ? 1 : 0;
 }

@@ -26,9 +26,10 @@ protected:
 
     // Converts url into an MP4 with H.264 and AAC at a small size, checks the run ended well and
     // returns the output's path.
-    std::string Convert(const std::string& url, const std::string& name) {
+    std::string Convert(const std::string& url, const std::string& name, int64_t startUs = 0) {
         const std::string output = *folder_ / name;
         ConversionRunner runner;
+        runner.Options().SetStartTime(startUs);
         runner.Options().VideoOptions().SetEncoderVideoCodecName("libx264");
         runner.Options().VideoOptions().SetFrameWidth(320);
         runner.Options().VideoOptions().SetFrameHeight(256);
@@ -103,6 +104,17 @@ TEST_F(DvdConvert, WholeTitlesConvert) {
                       kShortChapterSeconds * kShortChapterCount);
     const std::string second = dvd::OpenDvdTitleStream(disc_.videoTs.string(), 2, 1, 0, 1);
     ExpectRangeInStep(Convert(second, "title2.mp4"), kTitle2Seconds);
+}
+
+TEST_F(DvdConvert, AStartCutConvertsFromItsPlace) {
+    const std::vector<dvd::DvdTitle> titles = dvd::ScanDiscTitles(disc_.root.string());
+    ASSERT_FALSE(titles.empty());
+    // A whole title as the wizard opens it, and a chapter range, each cut on a whole second.
+    const std::string whole = dvd::OpenDvdTitleStream(titles[0], 1, kShortChapterCount, 1);
+    ExpectRangeInStep(Convert(whole, "whole-cut.mp4", 4'000'000),
+                      kShortChapterSeconds * kShortChapterCount - 4);
+    const std::string range = dvd::OpenDvdTitleStream(titles[0], 2, 3, 1);
+    ExpectRangeInStep(Convert(range, "range-cut.mp4", 2'000'000), kShortChapterSeconds * 2 - 2);
 }
 
 // Needs the engine hook, as above.

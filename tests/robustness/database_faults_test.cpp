@@ -184,10 +184,15 @@ TEST(DatabaseFaults, DamagedWhileATaskConvertsTheProgramGoesOn) {
         const int id = task.ID();
         ASSERT_TRUE(world.RunUntil([&] { return task.Converter().StartTime() > 0; }, 20s));
 
+        // Damaged between two of the program's writes (they go on in a thread of their own).
+        world.persistence->Flush();
         const std::string file = DatabaseFile(home);
         const std::string before = ReadFileBytes(file);
         WriteFileBytes(file, cutShort ? std::string() : std::string(before.size(), '\x5A'));
-        ASSERT_TRUE(world.RunUntil([&] { return world.Converting().Tasks().empty(); }, 60s));
+        // The damage is found by the database's writer and repaired on the UI thread.
+        ASSERT_TRUE(world.RunUntil(
+            [&] { return world.Converting().Tasks().empty() && !world.messages.Errors().empty(); },
+            60s));
 
         ASSERT_EQ(world.messages.Errors().size(), 1u) << JoinedErrors(world);
         EXPECT_NE(world.messages.Errors()[0].find("av.cfg.bad"), std::string::npos)

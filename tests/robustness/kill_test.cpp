@@ -40,6 +40,8 @@ std::string TargetName(int round, int n) {
         settings->SetCategoryId(1);
         settings->ConvertOptions().SetInputFormat("lavfi");
         TAVTask& task = world.Converting().AddTask(std::move(settings));
+        // Stored once the database writer has it in the file.
+        world.persistence->Flush();
         Report(report, "A " + std::to_string(n) + "\n");
         // A task that completed is no longer in the list (and is freed); the list also holds
         // the unfinished tasks of the programs killed before.
@@ -59,6 +61,7 @@ std::string TargetName(int round, int n) {
                 if (converting()) {
                     Report(report, "D " + std::to_string(n) + "\n");
                     task.Delete(false, true);
+                    world.persistence->Flush();
                     Report(report, "d " + std::to_string(n) + "\n");
                 }
                 break;

@@ -25,6 +25,7 @@ void FillEveryOption(TAVConvertOptions& options) {
     audio.SetDecoderAudioCodecName("mp3");
     audio.SetAudioCodecTag(1234);
     audio.SetAudioLanguage("eng");
+    audio.SetAudioTracks("2,1");
     audio.SetAudioQScale(3.5f);
     audio.SetAudioDriftThreshold(0.25f);
     audio.SetBitrate(224000);
@@ -32,6 +33,7 @@ void FillEveryOption(TAVConvertOptions& options) {
 
     TSubtitleOptions& subtitle = options.SubtitleOptions();
     subtitle.SetSubtitleLanguage("fre");
+    subtitle.SetSubtitleTracks("all");
     subtitle.SetSubtitleCodecName("mov_text");
     subtitle.SetSubtitleDisable(true);
     subtitle.SetSubtitleStreamCopy(true);
@@ -66,6 +68,8 @@ void FillEveryOption(TAVConvertOptions& options) {
     video.SetBitrate(1150000);
     video.SetForceKeyFrames({"0", "10.5"});
     video.SetKeepPictureShape(false);
+    video.SetCrop("8:8:0:0");
+    video.SetDeinterlaceAuto(true);
     video.PixelFormat = 4;
 
     TMuxerOptions& muxer = options.MuxerOptions();

@@ -133,6 +133,8 @@ public:
           installMessages_(messages) {
         configuration.SetPriorityApplier([](int, std::string*) { return true; });
         configuration.Load();
+        // Every task converts at once unless a test sets a limit.
+        configuration.PerformanceOptions().SetMaxConversions(0);
         if (!kWorkerProgram) {
             configuration.PerformanceOptions().SetRunInOwnProcess(false);
         }

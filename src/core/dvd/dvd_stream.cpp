@@ -43,7 +43,13 @@ TDvdStream::TDvdStream(const DvdTitle& title, int lastChapter, int firstChapter,
     lastChapter_ = title_.chapters[static_cast<size_t>(lastChapter - 1)].number;
     firstChapter_ = title_.chapters[static_cast<size_t>(firstChapter - 1)].number;
     for (int i = firstChapter; i <= lastChapter; ++i) {
-        durationTicks_ += title_.chapters[static_cast<size_t>(i - 1)].durationTicks;
+        const DvdChapter& chapter = title_.chapters[static_cast<size_t>(i - 1)];
+        // 90 kHz ticks in microseconds.
+        chapters_.push_back(
+            {static_cast<int64_t>(durationTicks_ * 100 / 9),
+             static_cast<int64_t>((durationTicks_ + chapter.durationTicks) * 100 / 9),
+             FormatPrintf("Chapter %d", chapter.number)});
+        durationTicks_ += chapter.durationTicks;
     }
 
     uint8_t first[kDvdBlockSize];

@@ -17,6 +17,7 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <vector>
 
 #include "dvd/circular_buffer.h"
 #include "dvd/dvd_navigator.h"
@@ -40,6 +41,8 @@ public:
     int64_t Seek(int64_t offset, SeekOrigin origin) override;
     int64_t GetSize() override;
     std::optional<media::PresentationSpan> WantedSpan() const override;
+    // The range's chapters, titled "Chapter N" by their numbers in the title.
+    std::vector<media::ChapterMark> Chapters() const override { return chapters_; }
 
     uint32_t FirstBlock() const { return firstBlock_; }
     uint32_t EndBlock() const { return endBlock_; }
@@ -64,6 +67,7 @@ private:
     uint32_t tailEndBlock_ = 0;        // past endBlock_ when the stream has an audio tail
     std::optional<int64_t> startPts_;  // 90 kHz, where the range's pictures begin
     uint64_t durationTicks_ = 0;       // 90 kHz, of the range's chapters
+    std::vector<media::ChapterMark> chapters_;
     bool seeking_ = false;
     bool rangeEnded_ = false;  // the read position reached endBlock_
     std::unique_ptr<uint8_t[]> block_;

@@ -20,6 +20,9 @@ class TAudioOptions : public TPersistent {
     TW_REF_PROPERTY(std::string, DecoderAudioCodecName)
     TW_VALUE_PROPERTY(int, AudioCodecTag, 0)
     TW_REF_PROPERTY(std::string, AudioLanguage)
+    // The source's audio tracks to convert, counted from 1 ("2,1", "all"); empty: its main one
+    // (engine/track_choice.h).
+    TW_REF_PROPERTY(std::string, AudioTracks)
     TW_VALUE_PROPERTY(float, AudioQScale, -99999.0f)
     TW_VALUE_PROPERTY(float, AudioDriftThreshold, 0.1f)
     TW_VALUE_PROPERTY(int, Bitrate, 0)

@@ -138,7 +138,8 @@ struct FileCloser {
 struct OutputStream {
     int fileIndex = 0;
     int index = 0;
-    int source = -1;  // index into the input stream table
+    int source = -1;        // index into the input stream table
+    int chosenSource = -1;  // the input stream the request chose for it; -1: mapped as usual
     AVStream* stream = nullptr;
     AVMediaType type = AVMEDIA_TYPE_UNKNOWN;
     media::CodecContextPtr encoder;
@@ -216,6 +217,15 @@ private:
     void ApplyCodecOptions();
     void ResolveFormats();
     void OpenInput(int index);
+    // The first source's streams of type that the choice text names (input stream table
+    // indices, in the choice's order); empty for the engine's own pick. Throws ERunFailure for a
+    // track the source does not have or a text that is no choice.
+    std::vector<int> ChosenTracks(AVMediaType type, const std::string& text) const;
+    // Adds an output stream of type for each chosen source, or one mapped as usual.
+    void AddChosenStreams(int fileIndex, AVMediaType type, const std::string& text);
+    // The crop asked for, found (auto) and fitted to the video picture of width x height as
+    // shown; throws ERunFailure for a crop that cannot be made.
+    engine::CropArea ResolveCrop(const std::string& name, int pixelFormat, int width, int height);
     void SetupTimestampScales();
     void RefuseOutputsThatAreInputs() const;
     // Output side
@@ -318,6 +328,8 @@ private:
     AVChannelLayout audioLayout_{};
     int frameWidth_ = 0;
     int frameHeight_ = 0;
+    // What comes off the video picture (as shown) before it is scaled.
+    engine::CropArea crop_;
     // What the request itself asked for, before the inputs wrote the source's facts back.
     int requestedPixelFormat_ = -1;
     float requestedAspect_ = 0;

@@ -204,6 +204,18 @@ void TAVConverter::Stop() {
     WakeRemote();
 }
 
+jobs::Control TAVConverter::WantedControl() {
+    std::lock_guard lock(pauseMutex_);
+    const RunState state = state_.load();
+    if (state == RunState::StopRequested || kept_ == Request::Stop) {
+        return jobs::Control::Stop;
+    }
+    if (state == RunState::Paused || kept_ == Request::Pause) {
+        return jobs::Control::Pause;
+    }
+    return jobs::Control::Run;
+}
+
 void TAVConverter::WakeRemote() {
     if (remote_) {
         remote_->ControlChanged();

@@ -32,6 +32,10 @@
 #include "platform/ui_dispatcher.h"
 #include "util/string_list.h"
 
+namespace tw::jobs {
+enum class Control;
+}
+
 namespace tw {
 
 class TAVConverter {
@@ -155,6 +159,8 @@ private:
     bool LeaveRun();
     // Passes a pause, resume or stop on to the run's worker process.
     void WakeRemote();
+    // What a run in worker processes is to do now, as the user asked: run, pause or stop.
+    jobs::Control WantedControl();
 
     platform::UiDispatcher& Dispatcher() const;
 

@@ -47,6 +47,7 @@ const PropertyTable& TAudioOptions::Properties() const {
                     &T::SetDecoderAudioCodecName)
             .Integer("AudioCodecTag", &T::AudioCodecTag, &T::SetAudioCodecTag)
             .String("AudioLanguage", &T::AudioLanguage, &T::SetAudioLanguage)
+            .String("AudioTracks", &T::AudioTracks, &T::SetAudioTracks)
             .Single("AudioQScale", &T::AudioQScale, &T::SetAudioQScale)
             .Single("AudioDriftThreshold", &T::AudioDriftThreshold, &T::SetAudioDriftThreshold)
             .Integer("Bitrate", &T::Bitrate, &T::SetBitrate)
@@ -71,6 +72,7 @@ void TAudioOptions::Assign(const TPersistent& source) {
     SetDecoderAudioCodecName(from->DecoderAudioCodecName());
     SetAudioCodecTag(from->AudioCodecTag());
     SetAudioLanguage(from->AudioLanguage());
+    SetAudioTracks(from->AudioTracks());
     SetAudioQScale(from->AudioQScale());
     SetAudioDriftThreshold(from->AudioDriftThreshold());
     SetBitrate(from->Bitrate());
@@ -82,6 +84,7 @@ const PropertyTable& TSubtitleOptions::Properties() const {
     static const PropertyTable table =
         PropertyTableBuilder<T>()
             .String("SubtitleLanguage", &T::SubtitleLanguage, &T::SetSubtitleLanguage)
+            .String("SubtitleTracks", &T::SubtitleTracks, &T::SetSubtitleTracks)
             .String("SubtitleCodecName", &T::SubtitleCodecName, &T::SetSubtitleCodecName)
             .Boolean("SubtitleDisable", &T::SubtitleDisable, &T::SetSubtitleDisable)
             .Boolean("SubtitleStreamCopy", &T::SubtitleStreamCopy, &T::SetSubtitleStreamCopy)
@@ -96,6 +99,7 @@ void TSubtitleOptions::Assign(const TPersistent& source) {
         AssignError(source);
     }
     SetSubtitleLanguage(from->SubtitleLanguage());
+    SetSubtitleTracks(from->SubtitleTracks());
     SetSubtitleCodecName(from->SubtitleCodecName());
     SetSubtitleDisable(from->SubtitleDisable());
     SetSubtitleStreamCopy(from->SubtitleStreamCopy());

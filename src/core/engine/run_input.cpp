@@ -11,6 +11,7 @@ extern "C" {
 #include <libavutil/pixdesc.h>
 }
 
+#include "engine/black_bar_detection.h"
 #include "engine/conversion_run.h"
 #include "engine/picture_clock.h"
 #include "media/display_rotation.h"
@@ -77,6 +78,29 @@ int64_t StatedDuration(const AVStream* stream) {
         return std::llround(((hours * 60.0 + minutes) * 60.0 + seconds) * AV_TIME_BASE);
     }
     return INT64_MAX;
+}
+
+// Chapters a stream object knows of (a DVD title's) as the input's own, on the input's clock
+// from origin, so that they reach the targets as a file's chapters do.
+void AddStreamChapters(AVFormatContext* context, const std::vector<media::ChapterMark>& marks,
+                       int64_t origin) {
+    for (size_t i = 0; i < marks.size(); ++i) {
+        auto* chapter = static_cast<AVChapter*>(av_mallocz(sizeof(AVChapter)));
+        if (!chapter) {
+            throw EAVError("no memory");
+        }
+        chapter->id = static_cast<int64_t>(i) + 1;
+        chapter->time_base = AV_TIME_BASE_Q;
+        chapter->start = origin + marks[i].startUs;
+        chapter->end = origin + marks[i].endUs;
+        // The context frees its chapters, with their metadata, when it closes.
+        if (av_dynarray_add_nofree(&context->chapters,
+                                   reinterpret_cast<int*>(&context->nb_chapters), chapter) < 0) {
+            av_free(chapter);
+            throw EAVError("no memory");
+        }
+        av_dict_set(&chapter->metadata, "title", marks[i].title.c_str(), 0);
+    }
 }
 
 }  // namespace
@@ -309,6 +333,12 @@ void ConversionRun::OpenInput(int index) {
     // carry sound of the chapters around it) says where its part begins and how long it lasts.
     const std::optional<media::PresentationSpan> span =
         streamInput ? streamInput.Stream()->WantedSpan() : std::nullopt;
+    if (streamInput && context->nb_chapters == 0) {
+        const int64_t origin = span                                    ? span->startUs
+                               : context->start_time != AV_NOPTS_VALUE ? context->start_time
+                                                                       : 0;
+        AddStreamChapters(context.get(), streamInput.Stream()->Chapters(), origin);
+    }
     InputFile file;
     int64_t seekPosition = options_.StartTime();
     if (span) {
@@ -339,7 +369,12 @@ void ConversionRun::OpenInput(int index) {
     }
     runStartTime_ = options_.StartTime();
     if (runStartTime_ != 0) {
-        av_seek_frame(context.get(), -1, seekPosition, AVSEEK_FLAG_BACKWARD);
+        // A disc title is read on from its beginning, its pictures before the start decoded
+        // and dropped: the library's search by time probes it block by block at places its
+        // navigation does not always reach, and a missed probe left nothing to read.
+        if (!streamInput) {
+            av_seek_frame(context.get(), -1, seekPosition, AVSEEK_FLAG_BACKWARD);
+        }
         runStartTime_ = 0;
     }
     if (span) {
@@ -422,6 +457,14 @@ void ConversionRun::OpenInput(int index) {
                 if (quarterTurn) {
                     std::swap(frameWidth_, frameHeight_);
                 }
+                const int shownWidth = frameWidth_;
+                const int shownHeight = frameHeight_;
+                // A cover picture is no part of the film.
+                if (!(st->disposition & AV_DISPOSITION_ATTACHED_PIC)) {
+                    crop_ = ResolveCrop(name, dec->pix_fmt, shownWidth, shownHeight);
+                    frameWidth_ -= crop_.left + crop_.right;
+                    frameHeight_ -= crop_.top + crop_.bottom;
+                }
                 // The source's facts describe the output unless the request chose them.
                 if (requestedAspect_ == 0) {
                     const AVRational sar = st->sample_aspect_ratio.num != 0
@@ -433,6 +476,11 @@ void ConversionRun::OpenInput(int index) {
                     }
                     if (quarterTurn && aspect > 0) {
                         aspect = 1 / aspect;
+                    }
+                    // What is left of the picture keeps its pixels' shape.
+                    if (frameHeight_ > 0 && shownWidth > 0) {
+                        aspect *= static_cast<double>(frameWidth_) / frameHeight_ * shownHeight /
+                                  shownWidth;
                     }
                     video.SetFrameAspectRatio(static_cast<float>(aspect));
                 }
@@ -474,6 +522,42 @@ void ConversionRun::OpenInput(int index) {
     file.streamInput = std::move(streamInput);
     file.context = std::move(context);
     inputFiles_.push_back(std::move(file));
+}
+
+engine::CropArea ConversionRun::ResolveCrop(const std::string& name, int pixelFormat, int width,
+                                            int height) {
+    const std::string& text = options_.VideoOptions().Crop();
+    std::optional<engine::CropArea> area;
+    if (Trim(text) == engine::kAutoCrop) {
+        if (media::IsStreamUrl(name)) {
+            // A disc title is read once, front to back: it cannot be looked through first.
+            host_.Log(AV_LOG_WARNING, "Black bars are not looked for in a disc title");
+            return {};
+        }
+        std::string reason;
+        area = engine::DetectBlackBars(name, &reason);
+        if (!area) {
+            host_.Log(AV_LOG_WARNING, "No black bars looked for: " + reason);
+            return {};
+        }
+    } else {
+        area = engine::ParseCropArea(Trim(text));
+        if (!area) {
+            throw ERunFailure("Invalid crop " + text,
+                              "give the rows and columns to cut as top:bottom:left:right, or auto");
+        }
+    }
+    const std::optional<engine::CropArea> fitted =
+        engine::FitCropArea(*area, width, height, pixelFormat);
+    if (!fitted) {
+        throw ERunFailure("Invalid crop " + engine::CropAreaText(*area),
+                          FormatPrintf("it leaves nothing of the %dx%d picture", width, height));
+    }
+    if (!fitted->Empty()) {
+        host_.Log(AV_LOG_INFO, FormatPrintf("Cropping %s (top:bottom:left:right) off %dx%d",
+                                            engine::CropAreaText(*fitted).c_str(), width, height));
+    }
+    return *fitted;
 }
 
 void ConversionRun::SetupTimestampScales() {

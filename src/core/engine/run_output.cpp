@@ -14,6 +14,7 @@ extern "C" {
 #include "engine/conversion_run.h"
 #include "engine/image_sequence_name.h"
 #include "engine/picture_clock.h"
+#include "engine/track_choice.h"
 #include "util/av_error.h"
 #include "util/format.h"
 
@@ -83,6 +84,35 @@ int AlignToChroma(int size, AVPixelFormat format, bool horizontal) {
     const int down = size / step * step;
     const int aligned = size - down > step / 2 ? down + step : down;
     return aligned > 0 ? aligned : step;
+}
+
+// The muxers that write a single sound track.
+bool HoldsSeveralAudioTracks(const AVOutputFormat* format) {
+    static const char* const kOneTrack[] = {"mp3",  "wav", "w64", "adts",   "flac", "ac3", "eac3",
+                                            "aiff", "amr", "au",  "flv",    "mp2",  "dts", "truehd",
+                                            "wv",   "caf", "gif", "image2", "oga",  "spx", "opus"};
+    for (const char* name : kOneTrack) {
+        if (std::string_view(format->name) == name) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// The subtitle format a container gets when the request names no encoder: its own, or, for
+// subtitle tracks chosen by the request, the timed text MP4 and QuickTime carry.
+AVCodecID SubtitleCodecOf(const AVOutputFormat* format, const TSubtitleOptions& subtitle) {
+    if (format->subtitle_codec != AV_CODEC_ID_NONE) {
+        return format->subtitle_codec;
+    }
+    const std::optional<engine::TrackChoice> choice =
+        engine::ParseTrackChoice(subtitle.SubtitleTracks());
+    const bool chosen = choice && (choice->kind == engine::TrackChoice::Kind::All ||
+                                   choice->kind == engine::TrackChoice::Kind::Listed);
+    if (chosen && avformat_query_codec(format, AV_CODEC_ID_MOV_TEXT, FF_COMPLIANCE_NORMAL) == 1) {
+        return AV_CODEC_ID_MOV_TEXT;
+    }
+    return AV_CODEC_ID_NONE;
 }
 
 void SetLanguage(AVStream* stream, const std::string& language) {
@@ -162,7 +192,7 @@ void ConversionRun::OpenOutput(int index) {
         defaultVideo || video.VideoStreamCopy() || !video.EncoderVideoCodecName().empty();
     bool useAudio = outputFormat_->audio_codec != AV_CODEC_ID_NONE || audio.AudioStreamCopy() ||
                     !audio.EncoderAudioCodecName().empty();
-    bool useSubtitle = outputFormat_->subtitle_codec != AV_CODEC_ID_NONE ||
+    bool useSubtitle = SubtitleCodecOf(outputFormat_, subtitle) != AV_CODEC_ID_NONE ||
                        subtitle.SubtitleStreamCopy() || !subtitle.SubtitleCodecName().empty();
     if (!inputFiles_.empty()) {
         useVideo = useVideo && AnyInputHas(AVMEDIA_TYPE_VIDEO);
@@ -181,11 +211,17 @@ void ConversionRun::OpenOutput(int index) {
     if (useVideo) {
         AddVideoStream(index);
     }
+    const auto noTrack = [](const std::string& text) {
+        const std::optional<engine::TrackChoice> choice = engine::ParseTrackChoice(text);
+        return choice && choice->kind == engine::TrackChoice::Kind::None;
+    };
+    useAudio = useAudio && !noTrack(audio.AudioTracks());
+    useSubtitle = useSubtitle && !noTrack(subtitle.SubtitleTracks());
     if (useAudio) {
-        AddAudioStream(index);
+        AddChosenStreams(index, AVMEDIA_TYPE_AUDIO, audio.AudioTracks());
     }
     if (useSubtitle) {
-        AddSubtitleStream(index);
+        AddChosenStreams(index, AVMEDIA_TYPE_SUBTITLE, subtitle.SubtitleTracks());
     }
     if (!useVideo && streamMaps_.empty()) {
         AddCoverArt(index);
@@ -302,6 +338,71 @@ OutputStream& ConversionRun::NewOutputStream(int fileIndex, AVMediaType type) {
     ost->type = type;
     outputStreams_.push_back(std::move(ost));
     return *outputStreams_.back();
+}
+
+std::vector<int> ConversionRun::ChosenTracks(AVMediaType type, const std::string& text) const {
+    const char* kind = type == AVMEDIA_TYPE_AUDIO ? "audio" : "subtitle";
+    const std::optional<engine::TrackChoice> choice = engine::ParseTrackChoice(text);
+    if (!choice) {
+        throw ERunFailure(FormatPrintf("Invalid %s track choice %s", kind, text.c_str()),
+                          "give track numbers counted from 1, separated by commas, or all");
+    }
+    if (choice->kind == engine::TrackChoice::Kind::Default || inputFiles_.empty()) {
+        return {};
+    }
+    // The first source's streams of the kind, in its order.
+    const InputFile& file = inputFiles_.front();
+    std::vector<int> tracks;
+    for (int s = file.firstStream; s < file.firstStream + file.streamCount; ++s) {
+        if (inputStreams_[static_cast<size_t>(s)]->stream->codecpar->codec_type == type) {
+            tracks.push_back(s);
+        }
+    }
+    if (choice->kind == engine::TrackChoice::Kind::All) {
+        return tracks;
+    }
+    std::vector<int> chosen;
+    for (const int track : choice->tracks) {
+        if (track > static_cast<int>(tracks.size())) {
+            throw ERunFailure(FormatPrintf("The source has no %s track %d", kind, track),
+                              FormatPrintf("it has %zu", tracks.size()), ERunFailure::Role::Source,
+                              inputNames_.front());
+        }
+        chosen.push_back(tracks[static_cast<size_t>(track - 1)]);
+    }
+    return chosen;
+}
+
+void ConversionRun::AddChosenStreams(int fileIndex, AVMediaType type, const std::string& text) {
+    std::vector<int> sources = ChosenTracks(type, text);
+    // Containers made for one sound track (a sound file's, Flash video) take the first chosen.
+    if (type == AVMEDIA_TYPE_AUDIO && sources.size() > 1 &&
+        !HoldsSeveralAudioTracks(outputFormat_)) {
+        host_.Log(AV_LOG_WARNING,
+                  FormatPrintf("%s files hold one sound track: only the first chosen is converted",
+                               outputFormat_->name));
+        sources.resize(1);
+    }
+    if (sources.empty()) {
+        if (type == AVMEDIA_TYPE_AUDIO) {
+            AddAudioStream(fileIndex);
+        } else {
+            AddSubtitleStream(fileIndex);
+        }
+        return;
+    }
+    for (const int source : sources) {
+        const size_t before = outputStreams_.size();
+        if (type == AVMEDIA_TYPE_AUDIO) {
+            AddAudioStream(fileIndex);
+        } else {
+            AddSubtitleStream(fileIndex);
+        }
+        // A subtitle stream is left out where the container cannot hold the source's kind.
+        if (outputStreams_.size() > before) {
+            outputStreams_.back()->chosenSource = source;
+        }
+    }
 }
 
 void ConversionRun::AddVideoStream(int fileIndex) {
@@ -586,7 +687,7 @@ void ConversionRun::AddSubtitleStream(int fileIndex) {
         if (subtitle.SubtitleCodecName().empty()) {
             // No encoder named: take the container's own subtitle encoder, but only when it can
             // encode what the sources carry (text to text, pictures to pictures).
-            codecId = outputFormat_->subtitle_codec;
+            codecId = SubtitleCodecOf(outputFormat_, subtitle);
             codec = avcodec_find_encoder(codecId);
             bool compatible = false;
             for (const auto& ist : inputStreams_) {

@@ -149,6 +149,9 @@ int ConversionRun::MapSource(const OutputStream& ost, int mapIndex) const {
         }
         return source;
     }
+    if (ost.chosenSource >= 0) {
+        return ost.chosenSource;
+    }
 
     const int program = options_.Engine.ProgramNumber;
     const auto inProgram = [&](const InputStream& ist) {
@@ -272,7 +275,7 @@ void ConversionRun::SetupEncodedStream(OutputStream& ost, InputStream& ist, int 
                 throw EAVError("Video pixel format is unknown, stream can not be decoded");
             }
             ost.resize = enc->width != dec->width || enc->height != dec->height ||
-                         enc->pix_fmt != dec->pix_fmt || ist.rotation != 0;
+                         enc->pix_fmt != dec->pix_fmt || ist.rotation != 0 || !crop_.Empty();
             if (ist.rotation != 0) {
                 // The pictures are turned upright, so no player must turn them again.
                 av_dict_set(&ost.stream->metadata, "rotate", nullptr, 0);
@@ -311,11 +314,18 @@ void ConversionRun::SetupEncodedStream(OutputStream& ost, InputStream& ist, int 
             const TVideoOptions& video = options_.VideoOptions();
             if (video.KeepPictureShape() && video.FrameWidth() > 0 && video.FrameHeight() > 0 &&
                 requestedAspect_ > 0) {
-                double shape = static_cast<double>(dec->width) / dec->height;
+                const bool quarterTurn = ist.rotation == 90 || ist.rotation == 270;
+                const int keptWidth =
+                    (quarterTurn ? dec->height : dec->width) - crop_.left - crop_.right;
+                const int keptHeight =
+                    (quarterTurn ? dec->width : dec->height) - crop_.top - crop_.bottom;
+                // As stored: the pixel shape below applies before the turn.
+                double shape = quarterTurn ? static_cast<double>(keptHeight) / keptWidth
+                                           : static_cast<double>(keptWidth) / keptHeight;
                 if (params.sampleAspect.num > 0 && params.sampleAspect.den > 0) {
                     shape *= av_q2d(params.sampleAspect);
                 }
-                if (ist.rotation == 90 || ist.rotation == 270) {
+                if (quarterTurn) {
                     shape = 1 / shape;
                 }
                 std::tie(params.pictureWidth, params.pictureHeight) = FitInside(
@@ -324,7 +334,9 @@ void ConversionRun::SetupEncodedStream(OutputStream& ost, InputStream& ist, int 
             params.palettePerPicture = enc->pix_fmt == AV_PIX_FMT_PAL8;
             params.scalerFlags = libraryOptions_.ScalerFlags();
             params.deinterlace = options_.VideoOptions().Deinterlace();
+            params.deinterlaceAuto = options_.VideoOptions().DeinterlaceAuto();
             params.rotation = ist.rotation;
+            params.crop = crop_;
             params.threads = options_.ThreadCount();
             params.userFilters =
                 filters::TranslateFilterChain(options_.FilterOptions().VideoFilters());
@@ -461,10 +473,12 @@ void ConversionRun::CopyChapters(int inputIndex, int outputIndex) {
         const int64_t rt = recording == INT64_MAX
                                ? INT64_MAX
                                : av_rescale_q(recording, AV_TIME_BASE_Q, chapter->time_base);
-        if (chapter->end < t0) {
+        // A chapter that ends where the cut begins, or begins where it ends, has nothing of it
+        // inside: it is left out rather than kept without length.
+        if (chapter->end <= t0) {
             continue;
         }
-        if (rt != INT64_MAX && t0 + rt < chapter->start) {
+        if (rt != INT64_MAX && t0 + rt <= chapter->start) {
             break;
         }
         auto* copy = static_cast<AVChapter*>(av_mallocz(sizeof(AVChapter)));

@@ -6,6 +6,9 @@ namespace tw {
 
 class TSubtitleOptions : public TPersistent {
     TW_REF_PROPERTY(std::string, SubtitleLanguage)
+    // The source's subtitle tracks to keep, counted from 1 ("2", "all", "none"); empty: its main
+    // one where the container holds it (engine/track_choice.h).
+    TW_REF_PROPERTY(std::string, SubtitleTracks)
     TW_REF_PROPERTY(std::string, SubtitleCodecName)
     TW_VALUE_PROPERTY(bool, SubtitleDisable, false)
     TW_VALUE_PROPERTY(bool, SubtitleStreamCopy, false)

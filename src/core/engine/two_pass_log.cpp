@@ -14,18 +14,6 @@ namespace tw::engine {
 
 namespace fs = std::filesystem;
 
-namespace {
-
-std::string CacheBase() {
-    const char* cache = std::getenv("XDG_CACHE_HOME");
-    if (cache && *cache) {
-        return cache;
-    }
-    return platform::HomeFolder() + "/.cache";
-}
-
-}  // namespace
-
 std::string TwoPassLogPath(const std::string& target, int outputStreamPosition) {
     std::error_code ignored;
     fs::path absolute = fs::weakly_canonical(fs::absolute(target, ignored), ignored);
@@ -34,7 +22,7 @@ std::string TwoPassLogPath(const std::string& target, int outputStreamPosition) 
     }
     const size_t key = std::hash<std::string>{}(absolute.string());
     return FormatPrintf("%s/TidewellSoft/VideoConverter/passlog/%016zx/ffmpeg2pass-%d.log",
-                        CacheBase().c_str(), key, outputStreamPosition);
+                        platform::CacheBase().c_str(), key, outputStreamPosition);
 }
 
 std::string ReadTwoPassLog(const std::string& path) {

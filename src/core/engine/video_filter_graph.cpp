@@ -62,9 +62,20 @@ int VideoFilterGraph::BuildVideoFilterGraph(const VideoFilterGraphParams& p) {
     }
 
     AVFilterContext* last = source_;
-    if (p.deinterlace) {
+    if (p.deinterlaceAuto) {
+        // The detector marks each picture interlaced or not by what it sees, whatever the
+        // stream says; the deinterlacer then touches the marked ones only.
+        AVFilterContext* detect = nullptr;
+        result = AddFilter(graph_.get(), "idet", "detect_interlacing", "", &detect);
+        if (result < 0 || (result = avfilter_link(last, 0, detect, 0)) < 0) {
+            return result;
+        }
+        last = detect;
+    }
+    if (p.deinterlace || p.deinterlaceAuto) {
         AVFilterContext* yadif = nullptr;
-        result = AddFilter(graph_.get(), "yadif", "deinterlace", "", &yadif);
+        result = AddFilter(graph_.get(), "yadif", "deinterlace",
+                           p.deinterlaceAuto ? "deint=interlaced" : "", &yadif);
         if (result < 0 || (result = avfilter_link(last, 0, yadif, 0)) < 0) {
             return result;
         }
@@ -90,6 +101,16 @@ int VideoFilterGraph::BuildVideoFilterGraph(const VideoFilterGraphParams& p) {
     }
     if (result < 0) {
         return result;
+    }
+    if (!p.crop.Empty()) {
+        width -= p.crop.left + p.crop.right;
+        height -= p.crop.top + p.crop.bottom;
+        result = append("crop", FormatPrintf("w=%d:h=%d:x=%d:y=%d:exact=1", width, height,
+                                             p.crop.left, p.crop.top)
+                                    .c_str());
+        if (result < 0) {
+            return result;
+        }
     }
     const bool bars = p.pictureWidth > 0 && p.pictureHeight > 0 &&
                       (p.pictureWidth != p.outWidth || p.pictureHeight != p.outHeight);

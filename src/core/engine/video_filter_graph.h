@@ -1,7 +1,8 @@
 #pragma once
 
 // The filter graph of one encoded video stream:
-//   buffer source -> [yadif] -> [turn upright] -> [scale to the encoder size, or to the picture
+//   buffer source -> [[idet] yadif] -> [turn upright] -> [crop] -> [scale to the encoder size, or
+//   to the picture
 //                 inside it with black bars around] -> [the user's filters]
 //                 -> [a palette made for each picture] -> sink
 // The sink delivers the encoder's pixel format; the size that comes out of the user's filters
@@ -9,6 +10,7 @@
 
 #include <string>
 
+#include "engine/crop_area.h"
 #include "media/av_ptr.h"
 
 namespace tw::engine {
@@ -30,7 +32,9 @@ struct VideoFilterGraphParams {
     bool palettePerPicture = false;
     int scalerFlags = 4;
     bool deinterlace = false;
+    bool deinterlaceAuto = false;  // only the pictures found interlaced (idet ahead of yadif)
     int rotation = 0;         // clockwise quarter turns to apply first (0, 90, 180, 270 degrees)
+    CropArea crop;            // taken off the upright picture before it is scaled
     std::string userFilters;  // filter-graph syntax; empty = none
     int threads = 1;          // the conversion's thread count; 0 = the libraries' own choice
 };

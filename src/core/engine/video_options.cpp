@@ -93,12 +93,14 @@ const PropertyTable& TVideoOptions::Properties() const {
             .Single("FrameAspectRatio", &T::FrameAspectRatio, &T::SetFrameAspectRatio)
             .Integer("MeThreshold", &T::MeThreshold, &T::SetMeThreshold)
             .Boolean("Deinterlace", &T::Deinterlace, &T::SetDeinterlace)
+            .Boolean("DeinterlaceAuto", &T::DeinterlaceAuto, &T::SetDeinterlaceAuto, false)
             .Integer("Pass", &T::Pass, &T::SetPass)
             .Integer("MaxFrames", &T::MaxFrames, &T::SetMaxFrames)
             .Integer("Bitrate", &T::Bitrate, &T::SetBitrate)
             .List("ForceKeyFrames", &T::ForceKeyFrames, &T::SetForceKeyFrames)
             // Stored only when off, so that settings written before it existed read as on.
             .Boolean("KeepPictureShape", &T::KeepPictureShape, &T::SetKeepPictureShape, true)
+            .String("Crop", &T::Crop, &T::SetCrop)
             .Build();
     return table;
 }
@@ -130,6 +132,7 @@ void TVideoOptions::Assign(const TPersistent& source) {
     SetFrameAspectRatio(from->FrameAspectRatio());
     SetMeThreshold(from->MeThreshold());
     SetDeinterlace(from->Deinterlace());
+    SetDeinterlaceAuto(from->DeinterlaceAuto());
     SetPass(from->Pass());
     SetMaxFrames(from->MaxFrames());
     SetBitrate(from->Bitrate());
@@ -138,6 +141,7 @@ void TVideoOptions::Assign(const TPersistent& source) {
     SetForceKeyFrames(from->ForceKeyFrames());
     // The engine reads ForceFPS from its own copy of the tree, which only Assign fills.
     SetForceFPS(from->ForceFPS());
+    SetCrop(from->Crop());
     SetKeepPictureShape(from->KeepPictureShape());
 }
 

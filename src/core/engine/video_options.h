@@ -32,12 +32,18 @@ class TVideoOptions : public TPersistent {
     TW_VALUE_PROPERTY(float, FrameAspectRatio, 0.0f)
     TW_VALUE_PROPERTY(int, MeThreshold, 0)
     TW_VALUE_PROPERTY(bool, Deinterlace, false)
+    // Deinterlace only the pictures the filter library finds interlaced by looking at them.
+    TW_VALUE_PROPERTY(bool, DeinterlaceAuto, false)
     TW_VALUE_PROPERTY(int, MaxFrames, INT_MAX)
     TW_VALUE_PROPERTY(int, Bitrate, 0)
     TW_REF_PROPERTY(TStringList, ForceKeyFrames)
     // With a frame size and a display shape both asked for: the picture keeps its own shape
     // inside that frame, bordered by black; false stretches it over the whole frame.
     TW_VALUE_PROPERTY(bool, KeepPictureShape, true)
+    // What comes off the picture's sides before it is scaled: "T:B:L:R" in rows and columns of
+    // the picture as shown, "auto" for the black bars the run finds, empty for nothing
+    // (engine/crop_area.h).
+    TW_REF_PROPERTY(std::string, Crop)
 
 public:
     TVideoOptions() = default;

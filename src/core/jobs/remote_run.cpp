@@ -97,15 +97,7 @@ void TAVConverter::RemoteRun::Done(const jobs::RunFigures& figures, const jobs::
 }
 
 jobs::Control TAVConverter::RemoteRun::Wanted() {
-    std::lock_guard lock(owner_.pauseMutex_);
-    const RunState state = owner_.state_.load();
-    if (state == RunState::StopRequested || owner_.kept_ == Request::Stop) {
-        return jobs::Control::Stop;
-    }
-    if (state == RunState::Paused || owner_.kept_ == Request::Pause) {
-        return jobs::Control::Pause;
-    }
-    return jobs::Control::Run;
+    return owner_.WantedControl();
 }
 
 void TAVConverter::RemoteRun::Adopt(const jobs::RunFigures& figures) {

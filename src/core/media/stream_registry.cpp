@@ -83,6 +83,10 @@ std::optional<PresentationSpan> TStream::WantedSpan() const {
     return std::nullopt;
 }
 
+std::vector<ChapterMark> TStream::Chapters() const {
+    return {};
+}
+
 int RegisterStream(std::unique_ptr<TStream> stream) {
     TW_ASSERT(stream != nullptr);
     Registry& registry = TheRegistry();

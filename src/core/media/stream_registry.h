@@ -13,6 +13,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 extern "C" {
 #include <libavformat/avio.h>
@@ -25,6 +26,13 @@ namespace tw::media {
 struct PresentationSpan {
     int64_t startUs = 0;
     int64_t durationUs = 0;
+};
+
+// A chapter of a stream's media: from startUs to endUs after the wanted part begins.
+struct ChapterMark {
+    int64_t startUs = 0;
+    int64_t endUs = 0;
+    std::string title;
 };
 
 // A seekable byte source, in the manner of the platform's abstract stream.
@@ -45,6 +53,8 @@ public:
     virtual int64_t GetSize() = 0;
     // The wanted part of the media; nullopt (the default) when all of it is wanted.
     virtual std::optional<PresentationSpan> WantedSpan() const;
+    // Chapters the bytes themselves do not describe (a DVD title's); none by default.
+    virtual std::vector<ChapterMark> Chapters() const;
 };
 
 // Registers stream and returns its number (positive, never reused within the process).

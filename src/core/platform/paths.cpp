@@ -57,6 +57,11 @@ std::string HomeFolder() {
     return home;
 }
 
+std::string CacheBase() {
+    const std::string cache = Env("XDG_CACHE_HOME");
+    return cache.empty() ? HomeFolder() + "/.cache" : cache;
+}
+
 std::string ConfigBase() {
     std::string base = Env("TIDEWELL_CONFIG_HOME");
     if (base.empty()) {

@@ -19,4 +19,7 @@ std::string ComparablePath(const std::string& path);
 // The home folder ($HOME, else the password database).
 std::string HomeFolder();
 
+// Base of the per-user cache: $XDG_CACHE_HOME, else ~/.cache. No trailing separator.
+std::string CacheBase();
+
 }  // namespace tw::platform

@@ -90,18 +90,28 @@ bool TAVPlayer::HasSubtitle() const {
 
 bool TAVPlayer::OpenFile(const std::string& fileName) {
     Close();
+    std::unique_ptr<TFFPushSource> source = MakeSource();
+    if (!source->Load(fileName)) {
+        return false;
+    }
+    TakeSource(std::move(source), fileName);
+    return true;
+}
+
+std::unique_ptr<TFFPushSource> TAVPlayer::MakeSource() const {
     auto source = std::make_unique<TFFPushSource>();
     source->SetVideoFilters(videoFilters_);
     source->SetAudioDisabled(disableAudio_);
     source->SetOnBuffer(onBuffer_);
     source->SetOnAudioBuffer(onAudioBuffer_);
     source->SetLoopCount(loopCount_);
-    if (!source->Load(fileName)) {
-        return false;
-    }
-    source_ = std::move(source);
+    return source;
+}
+
+void TAVPlayer::TakeSource(std::unique_ptr<TFFPushSource> loaded, const std::string& fileName) {
+    Close();
+    source_ = std::move(loaded);
     fileName_ = fileName;
-    return true;
 }
 
 void TAVPlayer::Close() {

@@ -47,6 +47,12 @@ public:
     // is not kept. A loop count of 0 or less raises
     // "Loop count must be larger than 0".
     bool OpenFile(const std::string& fileName);
+    // What OpenFile does in two steps, so that the slow part (loading: opening and examining
+    // the file) can run on another thread: a new source configured as OpenFile configures it,
+    // which the caller loads (TFFPushSource::Load, any thread) and hands back to TakeSource. The
+    // previous source is closed then.
+    std::unique_ptr<TFFPushSource> MakeSource() const;
+    void TakeSource(std::unique_ptr<TFFPushSource> loaded, const std::string& fileName);
     // Closes and drops the source.
     void Close();
 

@@ -127,19 +127,23 @@ void TAVProbe::ExamineAudio(int streamIndex) {
 
 namespace probe {
 
-bool AcceptSourceFile(const std::string& fileName) {
+bool IsSourceFile(const std::string& fileName) {
     try {
         TAVProbe probe;
         probe.SetFileName(fileName);
         probe.SetActive(true);
-        if (!probe.HasVideo() && !probe.HasAudio()) {
-            throw EAVError(kInvalidSourceMessage);
-        }
-        return true;
+        return probe.HasVideo() || probe.HasAudio();
     } catch (const EAVError&) {
-        platform::Messages().ShowError(kInvalidSourceMessage);
         return false;
     }
+}
+
+bool AcceptSourceFile(const std::string& fileName) {
+    if (IsSourceFile(fileName)) {
+        return true;
+    }
+    platform::Messages().ShowError(kInvalidSourceMessage);
+    return false;
 }
 
 }  // namespace probe

@@ -84,8 +84,10 @@ namespace probe {
 inline constexpr char kInvalidSourceMessage[] = "Invalid Video/Audio File";
 
 // The wizard's rule for a chosen source file: it must open and examine cleanly and hold a video
-// or an audio stream. Otherwise the error box shows "Invalid Video/Audio File" and the answer is
-// false.
+// or an audio stream. Reads the file (as long as it takes to deliver its first packets): any
+// thread.
+bool IsSourceFile(const std::string& fileName);
+// The same, saying "Invalid Video/Audio File" in the error box when the file will not do.
 bool AcceptSourceFile(const std::string& fileName);
 
 }  // namespace probe

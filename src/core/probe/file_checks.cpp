@@ -1,5 +1,7 @@
 #include "probe/file_checks.h"
 
+#include <unistd.h>
+
 #include <array>
 #include <cerrno>
 #include <cstring>
@@ -109,6 +111,31 @@ std::string FontFileProblem(const std::string& file) {
         }
     }
     return FormatPrintf("The font file %s is not a TrueType or OpenType font.", file.c_str());
+}
+
+std::string TargetFolderProblem(const std::string& folder) {
+    namespace fs = std::filesystem;
+    if (folder.empty()) {
+        return "No folder was given for the converted files.";
+    }
+    std::error_code error;
+    fs::path existing = fs::absolute(folder, error);
+    while (!existing.empty() && !fs::exists(existing, error)) {
+        if (existing == existing.parent_path()) {
+            break;
+        }
+        existing = existing.parent_path();
+    }
+    if (!fs::is_directory(existing, error)) {
+        return FormatPrintf("The folder %s cannot be made: %s is not a folder.", folder.c_str(),
+                            existing.c_str());
+    }
+    if (access(existing.c_str(), W_OK | X_OK) != 0) {
+        const int reason = errno;
+        return FormatPrintf("The folder %s cannot be written: %s.", folder.c_str(),
+                            std::strerror(reason));
+    }
+    return {};
 }
 
 }  // namespace tw::probe

@@ -4,7 +4,7 @@
 // be read, or is not the kind of file it stands for. The wizard asks before it lets a
 // conversion start, since a chosen file may have gone or changed since it was chosen. Each
 // answer is the empty text when the file will do. UI thread (a source or picture is opened and
-// examined, which takes as long as the file's first packets).
+// examined, which takes as long as the file's first packets; the wizard asks from a worker).
 
 #include <string>
 
@@ -18,5 +18,8 @@ std::string SubtitleFileProblem(const std::string& file);
 std::string PictureFileProblem(const std::string& file);
 // A TrueType or OpenType font (or a collection of them).
 std::string FontFileProblem(const std::string& file);
+// A folder targets go into: it exists and may be written, or it can be made (the nearest
+// folder above it that exists may be written).
+std::string TargetFolderProblem(const std::string& folder);
 
 }  // namespace tw::probe

@@ -23,18 +23,10 @@ namespace {
 
 constexpr char kManifest[] = "manifest.json";
 
-std::string CacheBase() {
-    const char* cache = std::getenv("XDG_CACHE_HOME");
-    if (cache && *cache) {
-        return cache;
-    }
-    return platform::HomeFolder() + "/.cache";
-}
-
 }  // namespace
 
 std::string SegmentFolder(const std::string& source, const std::string& target) {
-    return CacheBase() + "/TidewellSoft/VideoConverter/segments/" +
+    return platform::CacheBase() + "/TidewellSoft/VideoConverter/segments/" +
            Digest(platform::ComparablePath(source) + '\n' + platform::ComparablePath(target));
 }
 

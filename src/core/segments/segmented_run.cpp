@@ -171,18 +171,7 @@ void TAVConverter::SegmentedRun::ControlChanged() {
 }
 
 jobs::Control TAVConverter::SegmentedRun::Wanted() {
-    if (abort_) {
-        return jobs::Control::Stop;
-    }
-    std::lock_guard lock(owner_.pauseMutex_);
-    const RunState state = owner_.state_.load();
-    if (state == RunState::StopRequested || owner_.kept_ == Request::Stop) {
-        return jobs::Control::Stop;
-    }
-    if (state == RunState::Paused || owner_.kept_ == Request::Pause) {
-        return jobs::Control::Pause;
-    }
-    return jobs::Control::Run;
+    return abort_ ? jobs::Control::Stop : owner_.WantedControl();
 }
 
 void TAVConverter::SegmentedRun::Log(int level, const std::string& text, bool once) {

@@ -47,9 +47,12 @@ TAVTask::~TAVTask() {
 }
 
 int TAVTask::GetImageIndex() const {
-    TW_ASSERT(status_ >= stRunning && status_ <= stFinished);
+    TW_ASSERT(status_ >= stRunning && status_ <= stWaiting);
     if (status_ == stError && end_ == TaskEnd::Failed) {
         return kFailedImage;
+    }
+    if (status_ == stWaiting) {
+        return kWaitingImage;
     }
     return static_cast<int>(status_);
 }
@@ -62,6 +65,8 @@ std::string TAVTask::StatusText() const {
             return "Paused";
         case stFinished:
             return "Finished";
+        case stWaiting:
+            return "Waiting";
         case stError:
             break;
     }
@@ -89,6 +94,7 @@ void TAVTask::ShowInfo(InfoTreeView* infoTree, LogListView* logList) {
 bool TAVTask::Start() {
     status_ = stRunning;
     end_ = TaskEnd::Stopped;
+    queued_ = false;
     log_.clear();
     ShowLogIfSelected();
     // The stored log and reason of an earlier run go too.
@@ -96,8 +102,19 @@ bool TAVTask::Start() {
     return true;
 }
 
+void TAVTask::Wait() {
+    status_ = stWaiting;
+    end_ = TaskEnd::Stopped;
+    queued_ = true;
+    StoreUnfinished();
+}
+
 void TAVTask::Pause() {
     status_ = stPaused;
+    if (queued_) {
+        // Held back: it stays so across a restart of the program.
+        StoreUnfinished();
+    }
 }
 
 void TAVTask::Resume() {
@@ -107,11 +124,22 @@ void TAVTask::Resume() {
 void TAVTask::Stop() {
     status_ = stError;
     end_ = TaskEnd::Stopped;
+    queued_ = false;
 }
 
 void TAVTask::Interrupt() {
     status_ = stError;
     end_ = TaskEnd::Interrupted;
+    queued_ = false;
+}
+
+void TAVTask::FailToStart(const std::string& reason) {
+    status_ = stError;
+    end_ = TaskEnd::Failed;
+    queued_ = false;
+    AddLogLine(reason);
+    StoreUnfinished();
+    RefreshRow();
 }
 
 bool TAVTask::IsWritingTarget() const {

@@ -16,7 +16,9 @@
 
 namespace tw {
 
-enum TAVTaskStatus { stRunning, stPaused, stError, stFinished };
+// stWaiting: the task waits for its turn to convert (the program converts a limited number of
+// files at once).
+enum TAVTaskStatus { stRunning, stPaused, stError, stFinished, stWaiting };
 
 // Why a task that is neither converting nor finished (stError) is not: the user stopped it, its
 // run failed, or the program ended while it converted.
@@ -51,8 +53,12 @@ public:
     TaskEnd End() const { return end_; }
     void SetEnd(TaskEnd end) { end_ = end; }
     // What the list shows of the status: "Converting", "Paused", "Stopped", "Failed",
-    // "Interrupted" or "Finished".
+    // "Interrupted", "Finished" or "Waiting".
     std::string StatusText() const;
+    // The task waits for its turn and has no run yet: "Waiting", or "Paused" when the user held
+    // it back before its turn came.
+    bool Queued() const { return queued_; }
+    void SetQueued(bool queued) { queued_ = queued; }
 
     TConversionSettings& Settings() { return *settings_; }
     const TConversionSettings& Settings() const { return *settings_; }
@@ -60,13 +66,20 @@ public:
     TAVConverter& Converter() { return *converter_; }
     const TAVConverter& Converter() const { return *converter_; }
 
-    // The ordinal of Status; a failed task has a picture of its own, kFailedImage.
+    // The ordinal of Status; a failed task has a picture of its own, kFailedImage, and so has a
+    // waiting one, kWaitingImage.
     int GetImageIndex() const override;
     static constexpr int kFailedImage = 4;
+    static constexpr int kWaitingImage = 5;
     void ShowInfo(InfoTreeView* infoTree, LogListView* logList) override;
 
     // Starts (or restarts from the beginning) the conversion. False when it could not start.
+    // The Converting node's queue decides when (TConvertingNode::Enqueue).
     virtual bool Start();
+    // Lets the task wait for its turn ("Waiting").
+    void Wait();
+    // The task's turn came but it cannot start: it is marked failed with the reason in its log.
+    void FailToStart(const std::string& reason);
     virtual void Pause();
     virtual void Resume();
     virtual void Stop();
@@ -82,8 +95,9 @@ public:
     bool HasConvertedFile() const;
     bool HasSource() const;
 
-    // Converting (not finished) and not stopped: what holds a shutdown back.
-    bool IsActive() const { return status_ == stRunning || status_ == stPaused; }
+    // Converting or paused with a run of its own (not waiting for its turn, not stopped): what
+    // takes one of the places in the queue and what closing the program interrupts.
+    bool IsActive() const { return !queued_ && (status_ == stRunning || status_ == stPaused); }
     // Active, or stopped while its run still finishes the target file.
     bool IsWritingTarget() const;
 
@@ -124,6 +138,7 @@ private:
     TStringList log_;
     TNodeObject* category_ = nullptr;
     TaskEnd end_ = TaskEnd::Stopped;
+    bool queued_ = false;
     // The log has lines the database lacks; when it last got them.
     bool logUnstored_ = false;
     std::chrono::steady_clock::time_point logStoredAt_{};
@@ -139,10 +154,14 @@ public:
 
     std::string GetText(int column) override;
 
-    // A restart waits, serving the UI thread, for a stopped run to finish its file; it is
-    // refused (false) when that takes longer than the wind-down limit.
+    // A restart whose previous run still finishes the target begins once that run has ended.
+    // With a work pool in the environment the pool waits for it (the task holds its place and
+    // shows "Converting" meanwhile); without one the UI thread waits, serving its events, and the
+    // restart is refused (false) when that takes longer than the wind-down limit. Throws
+    // EAVError when another task is writing the target.
     bool Start() override;
     void Pause() override;
+    // A task held back before its turn came waits for its turn again.
     void Resume() override;
     void Stop() override;
     void Interrupt() override;
@@ -151,21 +170,26 @@ public:
 
 private:
     void BindEvents(TAVConverter& converter);
+    // Gives the task a fresh converter for its next run and returns the old one.
+    std::unique_ptr<TAVConverter> ReplaceConverter();
+    bool BeginRun();
     void StopRun(TaskEnd end);
-    void OnConverterProgress(TAVConverter& sender);
-    void OnConverterLog(const std::string& text);
+    void OnConverterProgress();
     void OnConverterError(TAVConverter& sender);
     void OnConverterComplete(TAVConverter& sender);
     // The run failed: stopped, marked failed and stored so.
     void Fail();
     // The completion steps of a run that ended well.
     void Complete();
+    // A place in the queue may have come free: the Converting node starts who waits.
+    void LetWaitingTasksStart();
 
     // Whether the current converter has been handed a run.
     bool converterUsed_ = false;
-    // Bumped at every start: lines still queued from an earlier run are dropped.
-    uint64_t run_ = 0;
-    // False once the task is gone; queued log lines check it on the UI thread.
+    // Which converter the task has had: the events of an earlier one (queued log lines, a
+    // replaced run winding down) are dropped.
+    uint64_t generation_ = 0;
+    // False once the task is gone; the converter's events check it on the UI thread.
     std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
 };
 

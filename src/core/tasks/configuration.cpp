@@ -1,8 +1,10 @@
 #include "tasks/configuration.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <system_error>
+#include <thread>
 
 #include "platform/message_service.h"
 #include "platform/paths.h"
@@ -22,12 +24,21 @@ const PropertyTable& TPerformanceOptions::Properties() const {
         PropertyTableBuilder<T>()
             .Integer("ThreadCount", &T::ThreadCount, &T::SetThreadCount)
             .Integer("ThreadPrority", &T::ThreadPrority, &T::SetThreadPrority)
+            .Integer("MaxConversions", &T::MaxConversions, &T::SetMaxConversions,
+                     kAsManyAsProcessors)
             .Boolean("RunInOwnProcess", &T::RunInOwnProcess, &T::SetRunInOwnProcess, true)
             .Integer("Segments", &T::Segments, &T::SetSegments, -1)
             .Integer("SegmentSeconds", &T::SegmentSeconds, &T::SetSegmentSeconds, 30)
             .String("SegmentHosts", &T::SegmentHosts, &T::SetSegmentHosts)
             .Build();
     return table;
+}
+
+int TPerformanceOptions::ConversionPlaces() const {
+    if (MaxConversions() == kAsManyAsProcessors) {
+        return static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+    }
+    return std::max(0, MaxConversions());
 }
 
 void TPerformanceOptions::Assign(const TPersistent& source) {
@@ -37,6 +48,7 @@ void TPerformanceOptions::Assign(const TPersistent& source) {
     }
     SetThreadCount(from->ThreadCount());
     SetThreadPrority(from->ThreadPrority());
+    SetMaxConversions(from->MaxConversions());
     SetRunInOwnProcess(from->RunInOwnProcess());
     SetSegments(from->Segments());
     SetSegmentSeconds(from->SegmentSeconds());

@@ -10,6 +10,8 @@ namespace tw {
 class TPerformanceOptions : public TPersistent {
     TW_VALUE_PROPERTY(int, ThreadCount, 0)    // 0 = one thread per processor
     TW_VALUE_PROPERTY(int, ThreadPrority, 2)  // process priority level 0..5
+    // How many files convert at once: kAsManyAsProcessors, 0 for any number, or a number.
+    TW_VALUE_PROPERTY(int, MaxConversions, kAsManyAsProcessors)
     // Each conversion in a worker process of its own, so that a fault of one ends only that one.
     TW_VALUE_PROPERTY(bool, RunInOwnProcess, true)
     // Segments of one long conversion converted at once, each in a worker process: -1 one per
@@ -22,7 +24,11 @@ class TPerformanceOptions : public TPersistent {
     TW_REF_PROPERTY(std::string, SegmentHosts)
 
 public:
+    static constexpr int kAsManyAsProcessors = -1;
+
     TPerformanceOptions() = default;
+    // MaxConversions as a number of files (the processors counted); 0: any number.
+    int ConversionPlaces() const;
     const char* ClassName() const override { return "TPerformanceOptions"; }
     const PropertyTable& Properties() const override;
     void Assign(const TPersistent& source) override;

@@ -4,6 +4,7 @@
 
 #include "platform/paths.h"
 #include "tasks/av_task.h"
+#include "tasks/configuration.h"
 #include "tasks/persistent_manager.h"
 #include "tasks/task_text.h"
 #include "util/av_error.h"
@@ -80,13 +81,18 @@ void TConvertingNode::ShowTasks(TaskListView& view) {
     view.AddColumn("Bitrate(kbs)", 70);
     view.AddColumn("Left Time", 70);
     view.AddColumn("Used Time", 70);
-    if (!loaded_) {
+    const bool loading = !loaded_;
+    if (loading) {
         Environment().Persistence->LoadConverting(*this);
         loaded_ = true;
     }
     for (auto& task : Tasks()) {
         task->SetListView(&view);
         view.AddRow(*task);
+    }
+    if (loading) {
+        // Tasks that waited for their turn when the program ended go on waiting.
+        StartWaiting();
     }
 }
 
@@ -102,9 +108,57 @@ TAVTask& TConvertingNode::AddTask(std::unique_ptr<TConversionSettings> settings)
     AppendTask(std::move(owned));
     task.SetCategory(this);
     task.SetCategoryId(categoryId);
-    task.Start();
+    // Stored first: whether it converts or waits is stored under its id.
     Environment().Persistence->InsertTask(task);
+    Enqueue(task);
     return task;
+}
+
+int TConvertingNode::Places() const {
+    const TAVConfiguration* configuration = Environment().Configuration;
+    return configuration ? configuration->PerformanceOptions().ConversionPlaces() : 0;
+}
+
+bool TConvertingNode::HasFreePlace(const TAVTask* asking) const {
+    const int places = Places();
+    // A task just added has no run yet, whatever its status says.
+    return places == 0 || std::count_if(Tasks().begin(), Tasks().end(), [asking](const auto& task) {
+                              return task.get() != asking && task->IsActive();
+                          }) < places;
+}
+
+bool TConvertingNode::Enqueue(TAVTask& task) {
+    bool waitingBefore = false;
+    for (const auto& other : Tasks()) {
+        if (other.get() == &task) {
+            break;
+        }
+        waitingBefore = waitingBefore || (other->Status() == stWaiting && other->Queued());
+    }
+    if (queueHeld_ || waitingBefore || !HasFreePlace(&task)) {
+        task.Wait();
+        task.RefreshRow();
+        return true;
+    }
+    return task.Start();
+}
+
+void TConvertingNode::StartWaiting() {
+    // By index: a task failing to start stays in the list, and nothing here removes any.
+    for (size_t i = 0; i < Tasks().size() && !queueHeld_ && HasFreePlace(); ++i) {
+        TAVTask& task = *Tasks()[i];
+        if (task.Status() != stWaiting || !task.Queued()) {
+            continue;
+        }
+        try {
+            if (!task.Start()) {
+                task.FailToStart("The task could not be started: its previous run has not ended.");
+            }
+        } catch (const EAVError& e) {
+            task.FailToStart(e.what());
+        }
+        task.RefreshRow();
+    }
 }
 
 bool TConvertingNode::HasRunningTask() const {

@@ -77,9 +77,24 @@ public:
     // Ten columns; the unfinished tasks are loaded from the database on the first display.
     void ShowTasks(TaskListView& view) override;
 
-    // Creates, shows, starts and stores a task for the settings; returns it. Throws EAVError,
-    // adding nothing, when another task is writing the same target file.
+    // Creates, shows and stores a task for the settings and puts it in the queue (Enqueue);
+    // returns it. Throws EAVError, adding nothing, when another task is writing the same target
+    // file.
     TAVTask& AddTask(std::unique_ptr<class TConversionSettings> settings);
+
+    // The queue. At most Places() tasks are active at once (converting or paused with a run of
+    // their own; 0 places: any number); the others wait for their turn and start in list order
+    // as places come free. The order and the waiting survive a restart of the program (the list
+    // is in the order the tasks were added).
+    int Places() const;
+    // Starts the task (restarts a stopped one) when a place is free and no task before it in the
+    // list waits, else lets it wait. What Start returns or throws comes back.
+    bool Enqueue(TAVTask& task);
+    // Starts waiting tasks, in list order, while places are free. A task whose turn came but
+    // that cannot start is marked failed, with the reason in its log.
+    void StartWaiting();
+    // The program ends: no waiting task starts any more.
+    void HoldQueue() { queueHeld_ = true; }
 
     bool Loaded() const { return loaded_; }
     // Whether any task here is converting right now.
@@ -92,7 +107,11 @@ public:
     bool HoldsTarget(const std::string& target) const;
 
 private:
+    // Whether fewer than Places() tasks other than asking are active.
+    bool HasFreePlace(const TAVTask* asking = nullptr) const;
+
     bool loaded_ = false;
+    bool queueHeld_ = false;
 };
 
 // One category of converted files.

@@ -1,10 +1,14 @@
 #include "tasks/persistent_manager.h"
 
+#include <pthread.h>
+
+#include <algorithm>
 #include <cstdio>
 #include <ctime>
 #include <filesystem>
 
 #include "platform/message_service.h"
+#include "platform/ui_dispatcher.h"
 #include "tasks/av_task.h"
 #include "tasks/node_object.h"
 #include "util/format.h"
@@ -55,16 +59,25 @@ std::unique_ptr<TConversionSettings> ReadRowSettings(const StoredRow& row) {
     return settings;
 }
 
-TaskEnd EndOf(const std::string& stored) {
-    if (stored == "Failed") {
-        return TaskEnd::Failed;
+// A task stored while it waited for its turn waits again, paused if it was held back.
+void RestoreEndState(TAVTask& task, const std::string& stored) {
+    if (stored == "Waiting" || stored == "Held") {
+        task.SetStatus(stored == "Held" ? stPaused : stWaiting);
+        task.SetQueued(true);
+        return;
     }
-    return stored == "Stopped" ? TaskEnd::Stopped : TaskEnd::Interrupted;
+    task.SetStatus(stError);
+    task.SetEnd(stored == "Failed"    ? TaskEnd::Failed
+                : stored == "Stopped" ? TaskEnd::Stopped
+                                      : TaskEnd::Interrupted);
 }
 
 // What StoreUnfinished keeps of why a task is not converting; NULL while it converts and for a
 // task the program's end cut off.
 const char* EndStateText(const TAVTask& task) {
+    if (task.Queued()) {
+        return task.Status() == stPaused ? "Held" : "Waiting";
+    }
     if (task.Status() != stError) {
         return nullptr;
     }
@@ -82,29 +95,177 @@ const char* EndStateText(const TAVTask& task) {
 }  // namespace
 
 TPersistentManager::TPersistentManager(const std::string& folder,
-                                       const std::string& defaultCategoryPath)
-    : file_(folder + "/" + kFileName), folder_(folder), defaultCategoryPath_(defaultCategoryPath) {
+                                       const std::string& defaultCategoryPath,
+                                       platform::UiDispatcher* uiThread)
+    : file_(folder + "/" + kFileName),
+      folder_(folder),
+      defaultCategoryPath_(defaultCategoryPath),
+      uiThread_(uiThread ? *uiThread : platform::Dispatcher()) {
     if (sqlite3_initialize() != SQLITE_OK) {
         throw EAVError(FormatPrintf("Could not load SQLite library(%s)", "libsqlite3.so.0"));
     }
     std::string problem;
     try {
         OpenFile(folder, defaultCategoryPath);
-        return;
     } catch (const ESqliteError& e) {
         if (!e.IsDamage()) {
             problem = FormatPrintf("Can not open Database %s (%s)", file_.c_str(), e.what());
         } else {
             db_.reset();
             problem = KeepDamagedFileAside(folder, defaultCategoryPath, e.what());
-            if (problem.empty()) {
-                return;
-            }
         }
     } catch (const EAVError& e) {
         problem = e.what();
     }
-    OpenForSessionOnly(defaultCategoryPath, problem);
+    if (!problem.empty()) {
+        OpenForSessionOnly(defaultCategoryPath, problem);
+    }
+    ReadIdentities();
+    writer_ = std::thread([this] { ServeWrites(); });
+}
+
+TPersistentManager::~TPersistentManager() {
+    Flush();
+    {
+        std::lock_guard lock(writeMutex_);
+        stopping_ = true;
+    }
+    writesChanged_.notify_all();
+    writer_.join();
+    *alive_ = false;
+}
+
+SqliteDatabase& TPersistentManager::Database() {
+    Flush();
+    return *db_;
+}
+
+void TPersistentManager::ReadIdentities() {
+    categories_.clear();
+    SqliteStatement query = db_->Prepare("select ID from Categories");
+    while (query.Step()) {
+        categories_.insert(static_cast<int>(query.Integer(0)));
+    }
+    // Autoincrement never hands out an id again, not even a deleted row's; neither do we.
+    const auto next = [this](const char* table, int current) {
+        const int64_t sequence =
+            db_->QueryInteger(
+                   FormatPrintf("select seq from sqlite_sequence where name='%s'", table))
+                .value_or(0);
+        const int64_t highest =
+            db_->QueryInteger(FormatPrintf("select max(ID) from %s", table)).value_or(0);
+        return std::max<int>(current, static_cast<int>(std::max(sequence, highest)) + 1);
+    };
+    nextTaskId_ = next("Conversions", nextTaskId_);
+    nextCategoryId_ = next("Categories", nextCategoryId_);
+}
+
+void TPersistentManager::Write(std::function<void()> write) {
+    {
+        std::lock_guard lock(writeMutex_);
+        writes_.push_back(std::move(write));
+    }
+    writesChanged_.notify_all();
+}
+
+void TPersistentManager::Flush() {
+    std::unique_lock lock(writeMutex_);
+    for (;;) {
+        if (damage_) {
+            // The writer waits for this thread to repair the file.
+            lock.unlock();
+            RecoverForWriter();
+            lock.lock();
+            continue;
+        }
+        if (writes_.empty() && !writing_) {
+            return;
+        }
+        writesChanged_.wait(lock);
+    }
+}
+
+void TPersistentManager::ServeWrites() {
+    pthread_setname_np(pthread_self(), "Task database");
+    std::unique_lock lock(writeMutex_);
+    for (;;) {
+        writesChanged_.wait(lock, [this] { return stopping_ || !writes_.empty(); });
+        if (writes_.empty()) {
+            return;
+        }
+        const std::function<void()> write = std::move(writes_.front());
+        writes_.pop_front();
+        writing_ = true;
+        lock.unlock();
+        CarryOut(write);
+        lock.lock();
+        writing_ = false;
+        writesChanged_.notify_all();
+    }
+}
+
+void TPersistentManager::CarryOut(const std::function<void()>& write) {
+    std::string failure;
+    try {
+        write();
+        return;
+    } catch (const ESqliteError& e) {
+        if (!AskForRecovery(e)) {
+            failure = e.what();
+        }
+    } catch (const EAVError& e) {
+        failure = e.what();
+    }
+    if (failure.empty()) {
+        // On the new file.
+        try {
+            write();
+            return;
+        } catch (const EAVError& e) {
+            failure = e.what();
+        }
+    }
+    // Said once the UI thread is free; the program goes on with what it holds.
+    uiThread_.Post(
+        [text = FormatPrintf("The task database %s could not store a change: %s", file_.c_str(),
+                             failure.c_str())] { platform::Messages().ShowError(text); });
+}
+
+bool TPersistentManager::AskForRecovery(const ESqliteError& failure) {
+    {
+        std::lock_guard lock(writeMutex_);
+        damage_ = failure;
+        recovered_.reset();
+    }
+    writesChanged_.notify_all();
+    // Either the UI thread's loop runs this, or a Flush waiting there does it first.
+    uiThread_.Post([this, alive = alive_] {
+        if (*alive) {
+            RecoverForWriter();
+        }
+    });
+    std::unique_lock lock(writeMutex_);
+    writesChanged_.wait(lock, [this] { return recovered_.has_value(); });
+    const bool recovered = *recovered_;
+    recovered_.reset();
+    return recovered;
+}
+
+void TPersistentManager::RecoverForWriter() {
+    std::optional<ESqliteError> failure;
+    {
+        std::lock_guard lock(writeMutex_);
+        failure.swap(damage_);
+    }
+    if (!failure) {
+        return;
+    }
+    const bool recovered = Recover(*failure);
+    {
+        std::lock_guard lock(writeMutex_);
+        recovered_ = recovered;
+    }
+    writesChanged_.notify_all();
 }
 
 void TPersistentManager::OpenFile(const std::string& folder,
@@ -227,6 +388,7 @@ auto TPersistentManager::Guarded(Operation operation) -> decltype(operation()) {
 }
 
 void TPersistentManager::LoadConverting(TConvertingNode& node) {
+    Flush();
     const std::vector<StoredRow> rows =
         Guarded([this] { return ReadRows(*db_, "select * from Conversions where Converting=1"); });
     for (const StoredRow& row : rows) {
@@ -240,8 +402,7 @@ void TPersistentManager::LoadConverting(TConvertingNode& node) {
                                                       node.Environment());
         task->SetID(static_cast<int>(row.id));
         task->SetLog(SplitLog(row.log));
-        task->SetStatus(stError);
-        task->SetEnd(EndOf(row.endState));
+        RestoreEndState(*task, row.endState);
         task->SetCategory(&node);
         task->SetCategoryId(categoryId);
         node.AppendTask(std::move(task));
@@ -250,6 +411,7 @@ void TPersistentManager::LoadConverting(TConvertingNode& node) {
 
 void TPersistentManager::LoadConverted(TConvertedNode& node) {
     // Read before the node lets go of its tasks: a damaged file is replaced by one holding them.
+    Flush();
     const std::vector<StoredRow> rows = Guarded([this, &node] {
         return ReadRows(*db_, FormatPrintf("select * from Conversions where Converting=0 and "
                                            "CategoryId=%d order by ConvertedDate desc",
@@ -277,6 +439,7 @@ void TPersistentManager::LoadConverted(TConvertedNode& node) {
 void TPersistentManager::LoadCategories(int parentId, TTaskEnvironment& environment,
                                         std::vector<std::unique_ptr<TConvertedNode>>* list) {
     TW_ASSERT(list != nullptr);
+    Flush();
     struct Row {
         int id;
         std::string name;
@@ -299,15 +462,16 @@ void TPersistentManager::LoadCategories(int parentId, TTaskEnvironment& environm
 
 void TPersistentManager::InsertTask(TAVTask& task) {
     TW_ASSERT(task.HasConverter());
-    const std::string settings = WriteSettingsXml(task.Settings());
-    const int64_t id = Guarded([this, &settings] {
-        SqliteStatement insert =
-            db_->Prepare("insert into Conversions(Converting, ConvertSettings) values(1, ?)");
+    const int id = nextTaskId_++;
+    task.SetID(id);
+    // "or ignore": after a damaged file was replaced, the row may be in the new one already.
+    Write([this, id, settings = WriteSettingsXml(task.Settings())] {
+        SqliteStatement insert = db_->Prepare(FormatPrintf(
+            "insert or ignore into Conversions(ID, Converting, ConvertSettings) values(%d, 1, ?)",
+            id));
         insert.Bind(1, settings);
         insert.Execute();
-        return db_->LastInsertRowId();
     });
-    task.SetID(static_cast<int>(id));
 }
 
 int TPersistentManager::MarkConverted(TAVTask& task) {
@@ -318,54 +482,66 @@ int TPersistentManager::MarkConverted(TAVTask& task) {
         task.Settings().SetSourceFileSize(task.Converter().InputSize());
     }
     const auto now = std::chrono::system_clock::now();
-    const int categoryId = Guarded([this, &task, now] {
+    const int filedUnder = categories_.count(task.CategoryId()) != 0 ? task.CategoryId() : 1;
+    Write([this, id = task.ID(), settings = WriteSettingsXml(task.Settings()), date = DateText(now),
+           filedUnder, log = JoinLog(task.Log())] {
         SqliteStatement update = db_->Prepare(
             WithId("update conversions set Converting=0, ConvertSettings=?, ConvertedDate=?, "
                    "CategoryId=?, Log=? where ID=",
-                   task.ID()));
+                   id));
         TW_ASSERT(update.ParameterCount() == 4);
-        const std::optional<int64_t> found =
-            db_->QueryInteger(WithId("select ID from Categories where ID=", task.CategoryId()));
-        const int filedUnder = found ? static_cast<int>(*found) : 1;
-        update.Bind(1, WriteSettingsXml(task.Settings()));
-        update.Bind(2, DateText(now));
+        update.Bind(1, settings);
+        update.Bind(2, date);
         update.Bind(3, int64_t{filedUnder});
-        update.Bind(4, JoinLog(task.Log()));
+        update.Bind(4, log);
         update.Execute();
-        return filedUnder;
+        if (sqlite3_changes(db_->Handle()) != 0) {
+            return;
+        }
+        // The row went with a damaged file that was replaced after the task had left the
+        // program's lists: filed anew.
+        SqliteStatement insert = db_->Prepare(
+            "insert into Conversions(ID, Converting, ConvertSettings, ConvertedDate, CategoryId, "
+            "Log) values(?, 0, ?, ?, ?, ?)");
+        insert.Bind(1, int64_t{id});
+        insert.Bind(2, settings);
+        insert.Bind(3, date);
+        insert.Bind(4, int64_t{filedUnder});
+        insert.Bind(5, log);
+        insert.Execute();
     });
     task.SetDate(now);
-    return categoryId;
+    return filedUnder;
 }
 
 void TPersistentManager::ClearStoredLog(const TAVTask& task) {
-    Guarded([this, &task] {
+    Write([this, id = task.ID()] {
         SqliteStatement update =
-            db_->Prepare(WithId("update conversions set Log=NULL where ID=", task.ID()));
+            db_->Prepare(WithId("update conversions set Log=NULL where ID=", id));
         TW_ASSERT(update.ParameterCount() == 0);
         update.Execute();
     });
 }
 
 void TPersistentManager::DeleteTask(const TAVTask& task) {
-    Guarded([this, &task] {
-        db_->Prepare(WithId("delete from conversions where ID=", task.ID())).Execute();
+    Write([this, id = task.ID()] {
+        db_->Prepare(WithId("delete from conversions where ID=", id)).Execute();
     });
 }
 
 void TPersistentManager::StoreUnfinished(const TAVTask& task) {
-    const std::string settings = WriteSettingsXml(task.Settings());
-    const std::string log = JoinLog(task.Log());
     const char* endState = EndStateText(task);
-    Guarded([&] {
+    Write([this, id = task.ID(), settings = WriteSettingsXml(task.Settings()),
+           log = JoinLog(task.Log()),
+           endState = endState ? std::optional<std::string>(endState) : std::nullopt] {
         SqliteStatement update = db_->Prepare(FormatPrintf(
             "update conversions set ConvertSettings=?, Log=?, EndState=? where ID=%d and "
             "Converting=1",
-            task.ID()));
+            id));
         update.Bind(1, settings);
         update.Bind(2, log);
         if (endState) {
-            update.Bind(3, std::string(endState));
+            update.Bind(3, *endState);
         } else {
             update.BindNull(3);
         }
@@ -374,18 +550,18 @@ void TPersistentManager::StoreUnfinished(const TAVTask& task) {
 }
 
 void TPersistentManager::MoveTask(const TAVTask& task, int categoryId) {
-    const std::string settings = WriteSettingsXml(task.Settings());
-    Guarded([&] {
+    Write([this, id = task.ID(), categoryId, settings = WriteSettingsXml(task.Settings())] {
         SqliteStatement update = db_->Prepare(
             FormatPrintf("update conversions set CategoryId=%d, ConvertSettings=? where ID=%d and "
                          "Converting=0",
-                         categoryId, task.ID()));
+                         categoryId, id));
         update.Bind(1, settings);
         update.Execute();
     });
 }
 
 int TPersistentManager::CountConverted(int categoryId) {
+    Flush();
     return Guarded([this, categoryId] {
         return static_cast<int>(
             db_->QueryInteger(WithId("select count(*) from Conversions where Converting=0 and "
@@ -396,40 +572,44 @@ int TPersistentManager::CountConverted(int categoryId) {
 }
 
 void TPersistentManager::InsertCategory(TConvertedNode& node, int parentId) {
-    const int64_t id = Guarded([this, &node, parentId] {
-        SqliteStatement insert =
-            db_->Prepare("insert into categories(Category, Path, Parent) values(?, ?, ?)");
+    const int id = nextCategoryId_++;
+    node.SetID(id);
+    categories_.insert(id);
+    Write([this, id, name = node.CategoryName(), path = node.Path(), parentId] {
+        SqliteStatement insert = db_->Prepare(
+            WithId("insert or ignore into categories(ID, Category, Path, Parent) values(?, ?, ?, ",
+                   parentId) +
+            ")");
         TW_ASSERT(insert.ParameterCount() == 3);
-        insert.Bind(1, node.CategoryName());
-        insert.Bind(2, node.Path());
-        insert.Bind(3, int64_t{parentId});
+        insert.Bind(1, int64_t{id});
+        insert.Bind(2, name);
+        insert.Bind(3, path);
         insert.Execute();
-        return db_->LastInsertRowId();
     });
-    node.SetID(static_cast<int>(id));
 }
 
 void TPersistentManager::UpdateCategory(const TConvertedNode& node) {
-    Guarded([this, &node] {
+    Write([this, id = node.ID(), name = node.CategoryName(), path = node.Path()] {
         SqliteStatement update =
-            db_->Prepare(WithId("update categories set category=?, path=? where ID=", node.ID()));
+            db_->Prepare(WithId("update categories set category=?, path=? where ID=", id));
         TW_ASSERT(update.ParameterCount() == 2);
-        update.Bind(1, node.CategoryName());
-        update.Bind(2, node.Path());
+        update.Bind(1, name);
+        update.Bind(2, path);
         update.Execute();
     });
 }
 
 void TPersistentManager::DeleteCategory(const TConvertedNode& node) {
     TW_ASSERT(node.ID() != 1);
-    Guarded([this, &node] {
-        db_->Prepare(WithId("delete from categories where ID=", node.ID())).Execute();
-        db_->Prepare(WithId("update conversions set CategoryId=1 where CategoryId=", node.ID()))
-            .Execute();
+    categories_.erase(node.ID());
+    Write([this, id = node.ID()] {
+        db_->Prepare(WithId("delete from categories where ID=", id)).Execute();
+        db_->Prepare(WithId("update conversions set CategoryId=1 where CategoryId=", id)).Execute();
     });
 }
 
 void TPersistentManager::RestoreCategory(const TConvertedNode& node, int parentId) {
+    categories_.insert(node.ID());
     SqliteStatement insert =
         db_->Prepare(FormatPrintf("insert or replace into Categories(ID, Category, Path, Parent) "
                                   "values(%d, ?, ?, %d)",
@@ -547,6 +727,7 @@ bool TPersistentManager::Recover(const ESqliteError& failure) {
             "a new one was made with the categories and tasks shown now.",
             file_.c_str(), damage.c_str(), kept.c_str()));
     }
+    ReadIdentities();
     return true;
 }
 

@@ -4,17 +4,34 @@
 // SQLite file "av.cfg" of the configuration folder. Every read and write is one of the fixed
 // statements below; numbers go into the text in decimal, texts through "?" parameters. No
 // transaction is held open: each statement takes effect by itself, so a crash loses nothing
-// that was stored. UI thread only.
+// that was stored.
+//
+// Called on the UI thread only. Writes do not make it wait for the disk: each write is queued
+// with the values it stores and carried out, in the order asked for, by a writer thread of the
+// manager's own. The identities of new rows are handed out at once (the program is the file's
+// only writer). Reads wait until the writes queued before them are in the file, so they see
+// everything done so far; the manager's end waits for every write.
 
 #include <chrono>
+#include <condition_variable>
+#include <deque>
+#include <functional>
 #include <memory>
+#include <mutex>
+#include <optional>
+#include <set>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "tasks/sqlite_database.h"
 #include "util/string_list.h"
 
 namespace tw {
+
+namespace platform {
+class UiDispatcher;
+}
 
 class TAVTask;
 class TConvertingNode;
@@ -46,9 +63,19 @@ public:
     //
     // A file damaged while the program runs (written over, cut short) is noticed when an
     // operation fails: it is kept aside as at the start, a new one is made, what the program
-    // holds (SetHeldTasks) is written into it, the user is told once, and the operation is
-    // carried out on the new file. Other failures raise ESqliteError.
-    TPersistentManager(const std::string& folder, const std::string& defaultCategoryPath);
+    // holds (SetHeldTasks) is written into it, the user is told once, and the operation (with the
+    // writes queued after it) is carried out on the new file; the writer waits meanwhile for the
+    // UI thread, which does this. Other failures of a read raise ESqliteError; those of a write
+    // are shown through the message service.
+    //
+    // uiThread: where the writer asks for such repairs and reports failures; none: the installed
+    // dispatcher. It must outlive the manager.
+    TPersistentManager(const std::string& folder, const std::string& defaultCategoryPath,
+                       platform::UiDispatcher* uiThread = nullptr);
+    // Waits until every queued write is in the file.
+    ~TPersistentManager();
+    TPersistentManager(const TPersistentManager&) = delete;
+    TPersistentManager& operator=(const TPersistentManager&) = delete;
 
     // Who holds the categories and tasks in memory; none: nothing is written back after damage.
     void SetHeldTasks(HeldTasks* held) { held_ = held; }
@@ -56,7 +83,10 @@ public:
     const std::string& FileName() const { return file_; }
     // True when nothing done now reaches the file (see above).
     bool SessionOnly() const { return sessionOnly_; }
-    SqliteDatabase& Database() { return *db_; }
+    // The connection, once every write asked for so far is in the file.
+    SqliteDatabase& Database();
+    // Waits until every write asked for so far is in the file.
+    void Flush();
 
     // The unfinished tasks, as stopped ones, appended to the node's tasks.
     void LoadConverting(TConvertingNode& node);
@@ -75,7 +105,8 @@ public:
     void ClearStoredLog(const TAVTask& task);
     void DeleteTask(const TAVTask& task);
     // Stores an unfinished task's settings (with the figures known so far), its log and why it
-    // is not converting, so that they survive the program.
+    // is not converting (stopped, failed, waiting for its turn), so that they survive the
+    // program.
     void StoreUnfinished(const TAVTask& task);
     // Files a converted task under another category (its settings carry the new id already).
     void MoveTask(const TAVTask& task, int categoryId);
@@ -110,6 +141,20 @@ private:
                                      const std::string& damage);
     void OpenForSessionOnly(const std::string& defaultCategoryPath, const std::string& problem);
     void CreateSchema(const std::string& defaultCategoryPath);
+    // Reads the categories there are and the identities new rows take next; the latter never go
+    // back (tasks in memory keep theirs).
+    void ReadIdentities();
+
+    // Queues a write; the writer thread runs it after every write queued before it.
+    void Write(std::function<void()> write);
+    void ServeWrites();
+    // Writer thread: runs a write, has a damaged file replaced and runs it again, reports the
+    // rest.
+    void CarryOut(const std::function<void()>& write);
+    // Writer thread: asks the UI thread to replace the damaged file and waits; whether it was.
+    bool AskForRecovery(const ESqliteError& failure);
+    // UI thread: carries out a replacement the writer asked for, if one is waiting.
+    void RecoverForWriter();
 
     // Runs operation; when it fails because the file was damaged meanwhile, replaces the file
     // (Recover) and runs it once more.
@@ -128,6 +173,23 @@ private:
     bool sessionOnly_ = false;
     HeldTasks* held_ = nullptr;
     bool recovering_ = false;
+    // What exists, as the program knows it (UI thread): the category ids, and the next ids.
+    std::set<int> categories_;
+    int nextTaskId_ = 1;
+    int nextCategoryId_ = 2;
+
+    platform::UiDispatcher& uiThread_;
+    // False once the manager is gone; read on the UI thread by what the writer posts there.
+    std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
+    std::mutex writeMutex_;  // guards the members below
+    std::condition_variable writesChanged_;
+    std::deque<std::function<void()>> writes_;
+    bool writing_ = false;
+    bool stopping_ = false;
+    // A damage the writer found and waits for the UI thread to repair, and the answer.
+    std::optional<ESqliteError> damage_;
+    std::optional<bool> recovered_;
+    std::thread writer_;
 };
 
 }  // namespace tw

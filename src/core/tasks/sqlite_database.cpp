@@ -94,9 +94,11 @@ bool SqliteStatement::IsNull(int index) const {
 SqliteDatabase::SqliteDatabase(const std::string& file, Mode mode,
                                const std::string& openFailureMessage) {
     sqlite3* handle = nullptr;
-    const int flags = mode == Mode::ReadOnly          ? SQLITE_OPEN_READONLY
-                      : mode == Mode::ReadWriteCreate ? SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE
-                                                      : SQLITE_OPEN_READWRITE;
+    // Serialized: the program writes on a thread of its own while the UI thread may read.
+    const int flags = SQLITE_OPEN_FULLMUTEX |
+                      (mode == Mode::ReadOnly          ? SQLITE_OPEN_READONLY
+                       : mode == Mode::ReadWriteCreate ? SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE
+                                                       : SQLITE_OPEN_READWRITE);
     const int result = sqlite3_open_v2(file.c_str(), &handle, flags, nullptr);
     db_.reset(handle);  // the handle must be closed even when the open failed
     if (result != SQLITE_OK) {

@@ -2,7 +2,8 @@
 
 // A thin owner of one SQLite connection and its prepared statements. Nothing here knows the
 // program's tables; the persistence manager holds every statement text. Failures raise
-// ESqliteError with SQLite's own message. One thread (the UI thread) uses a connection.
+// ESqliteError with SQLite's own message. A connection may be used from several threads (the
+// library serializes the calls); a statement belongs to the thread that prepared it.
 
 #include <sqlite3.h>
 

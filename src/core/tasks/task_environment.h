@@ -10,6 +10,10 @@
 
 namespace tw {
 
+namespace platform {
+class WorkPool;
+}
+
 class TPersistentManager;
 class TAVConfiguration;
 class TConvertingNode;
@@ -21,6 +25,8 @@ struct TTaskEnvironment {
     AlertService* Alerts = nullptr;                // none: completions show no alert
     platform::PowerService* Power = nullptr;       // none: shutdown-when-done does nothing
     platform::UiDispatcher* Dispatcher = nullptr;  // none: the installed dispatcher
+    // Where a restart waits for the previous run to end; none: on the UI thread.
+    platform::WorkPool* Background = nullptr;
     // The program's node of unfinished tasks, set by the category tree that holds it.
     TConvertingNode* Converting = nullptr;
 

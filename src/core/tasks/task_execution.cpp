@@ -4,6 +4,7 @@
 #include <thread>
 
 #include "platform/message_service.h"
+#include "platform/work_pool.h"
 #include "segments/host_jobs.h"
 #include "tasks/av_task.h"
 #include "tasks/configuration.h"
@@ -27,11 +28,44 @@ TConvertingTask::~TConvertingTask() {
 }
 
 void TConvertingTask::BindEvents(TAVConverter& converter) {
-    converter.SetOnProgress([this](TAVConverter& sender) { OnConverterProgress(sender); });
-    converter.SetOnLog(
-        [this](TAVConverter&, int, const std::string& text) { OnConverterLog(text); });
-    converter.SetOnError([this](TAVConverter& sender) { OnConverterError(sender); });
-    converter.SetOnComplete([this](TAVConverter& sender) { OnConverterComplete(sender); });
+    // A converter handed to the pool to wind down may report after the task has gone: every
+    // handler checks, on the UI thread, that the task is there and the converter still its own.
+    const uint64_t generation = generation_;
+    const std::shared_ptr<bool> alive = alive_;
+    const auto current = [this, alive, generation] { return *alive && generation == generation_; };
+    converter.SetOnProgress([this, current](TAVConverter&) {
+        if (current()) {
+            OnConverterProgress();
+        }
+    });
+    // Worker thread: only hand the line over, touching nothing of the task's.
+    platform::UiDispatcher* uiThread = &Environment().UiThread();
+    converter.SetOnLog([this, current, uiThread](TAVConverter&, int, const std::string& text) {
+        uiThread->Post([this, current, text] {
+            if (current()) {
+                AddLogLine(text);
+            }
+        });
+    });
+    converter.SetOnError([this, current](TAVConverter& sender) {
+        if (current()) {
+            OnConverterError(sender);
+        }
+    });
+    converter.SetOnComplete([this, current](TAVConverter& sender) {
+        if (current()) {
+            OnConverterComplete(sender);
+        }
+    });
+}
+
+std::unique_ptr<TAVConverter> TConvertingTask::ReplaceConverter() {
+    std::unique_ptr<TAVConverter> previous = std::move(converter_);
+    converter_ = std::make_unique<TAVConverter>(Environment().Dispatcher);
+    ++generation_;
+    BindEvents(*converter_);
+    converterUsed_ = false;
+    return previous;
 }
 
 bool TConvertingTask::Start() {
@@ -39,17 +73,42 @@ bool TConvertingTask::Start() {
         converting->CheckTargetFree(Settings().TargetFile(), this);
     }
     if (converterUsed_) {
-        // A converter carries out one run. The old one goes only once its worker has ended:
-        // a stopped run still writes its trailer into the same target the new run will open.
-        if (converter_->IsWorking() && !converter_->WaitForEnd(kWindDownLimit)) {
-            return false;
+        // A converter carries out one run. The old one goes only once its worker has ended: a
+        // stopped run still writes its trailer into the same target the new run will open.
+        if (converter_->IsWorking()) {
+            if (platform::WorkPool* pool = Environment().Background) {
+                std::shared_ptr<TAVConverter> previous = ReplaceConverter();
+                TAVTask::Start();
+                pool->Run(
+                    [previous] {
+                        previous->WaitForEnd(std::chrono::hours(24 * 365));
+                        return true;
+                    },
+                    [this, alive = alive_, generation = generation_](bool) {
+                        // Stopped, restarted again or deleted meanwhile: not this run's turn.
+                        if (!*alive || generation != generation_ || !IsActive()) {
+                            return;
+                        }
+                        const bool paused = Status() == stPaused;
+                        if (!BeginRun()) {
+                            FailToStart("The conversion could not be started.");
+                        } else if (paused) {
+                            converter_->Pause();
+                        }
+                    });
+                return true;
+            }
+            if (!converter_->WaitForEnd(kWindDownLimit)) {
+                return false;
+            }
         }
-        converter_ = std::make_unique<TAVConverter>(Environment().Dispatcher);
-        BindEvents(*converter_);
-        converterUsed_ = false;
+        ReplaceConverter();
     }
-    ++run_;
     TAVTask::Start();
+    return BeginRun();
+}
+
+bool TConvertingTask::BeginRun() {
     converter_->SetInputFiles({Settings().SourceFile()});
     converter_->SetOutputFiles({Settings().TargetFile()});
     converter_->SetConvertOptions(Settings().ConvertOptions());
@@ -80,12 +139,18 @@ void TConvertingTask::Pause() {
 }
 
 void TConvertingTask::Resume() {
+    if (Queued()) {
+        Wait();
+        LetWaitingTasksStart();
+        return;
+    }
     TAVTask::Resume();
     converter_->Resume();
 }
 
 void TConvertingTask::Stop() {
     StopRun(TaskEnd::Stopped);
+    LetWaitingTasksStart();
 }
 
 void TConvertingTask::Interrupt() {
@@ -103,10 +168,13 @@ void TConvertingTask::StopRun(TaskEnd end) {
     StoreUnfinished();
 }
 
-void TConvertingTask::OnConverterProgress(TAVConverter& sender) {
-    if (&sender != converter_.get()) {
-        return;
+void TConvertingTask::LetWaitingTasksStart() {
+    if (auto* converting = dynamic_cast<TConvertingNode*>(Category())) {
+        converting->StartWaiting();
     }
+}
+
+void TConvertingTask::OnConverterProgress() {
     RefreshRow();
     if (TakeFigures()) {
         StoreUnfinished();
@@ -115,20 +183,7 @@ void TConvertingTask::OnConverterProgress(TAVConverter& sender) {
     }
 }
 
-void TConvertingTask::OnConverterLog(const std::string& text) {
-    // Worker thread: only hand the line over, touching nothing the UI thread changes during a
-    // run. The run number keeps lines still queued from a replaced run out of the new log.
-    Environment().UiThread().Post([this, alive = alive_, run = run_, text] {
-        if (*alive && run == run_) {
-            AddLogLine(text);
-        }
-    });
-}
-
 void TConvertingTask::OnConverterError(TAVConverter& sender) {
-    if (&sender != converter_.get()) {
-        return;
-    }
     // The converter has shown the message; the task keeps it in its log and waits, unfinished,
     // to be started again or deleted.
     AddLogLine(sender.FailureText());
@@ -142,12 +197,10 @@ void TConvertingTask::Fail() {
     // Why it failed survives a restart.
     StoreUnfinished();
     RefreshRow();
+    LetWaitingTasksStart();
 }
 
 void TConvertingTask::OnConverterComplete(TAVConverter& sender) {
-    if (&sender != converter_.get()) {
-        return;
-    }
     if (!sender.ErrorMessage().empty()) {
         // A run that failed in its loop is no conversion: nothing is filed.
         Fail();
@@ -206,7 +259,11 @@ void TConvertingTask::Complete() {
         }
     }
 
-    // From here on this task may be on its way out: only the node is used.
+    // From here on this task may be on its way out: only the node is used. Its place goes to
+    // the next task waiting, which holds a shutdown back as any converting task does.
+    if (auto* queue = dynamic_cast<TConvertingNode*>(converting)) {
+        queue->StartWaiting();
+    }
     const auto& left = converting->Tasks();
     const bool running = std::any_of(left.begin(), left.end(),
                                      [](const auto& task) { return task->Status() == stRunning; });

@@ -35,6 +35,13 @@ QString QtFileDialogService::OpenFileName(QWidget* parent, const QString& captio
                                         QFileDialog::HideNameFilterDetails);
 }
 
+QStringList QtFileDialogService::OpenFileNames(QWidget* parent, const QString& caption,
+                                               const QString& folder,
+                                               const QStringList& nameFilters) {
+    return QFileDialog::getOpenFileNames(parent, caption, folder, JoinFilters(nameFilters), nullptr,
+                                         QFileDialog::HideNameFilterDetails);
+}
+
 QString QtFileDialogService::SaveFileName(QWidget* parent, const QString& caption,
                                           const QString& path, const QStringList& nameFilters) {
     return QFileDialog::getSaveFileName(parent, caption, path, JoinFilters(nameFilters));
@@ -45,13 +52,13 @@ QString QtFileDialogService::ExistingFolder(QWidget* parent, const QString& capt
     return QFileDialog::getExistingDirectory(parent, caption, folder);
 }
 
-QString QueuedFileDialogService::Answer(const QString& caption, const QString& start,
-                                        const QStringList& filters) {
+QStringList QueuedFileDialogService::Answer(const QString& caption, const QString& start,
+                                            const QStringList& filters) {
     requests_.push_back({caption, start, filters});
     if (answers_.empty()) {
         return {};
     }
-    QString answer = answers_.front();
+    QStringList answer = answers_.front();
     answers_.pop_front();
     return answer;
 }
@@ -59,17 +66,25 @@ QString QueuedFileDialogService::Answer(const QString& caption, const QString& s
 QString QueuedFileDialogService::OpenFileName(QWidget*, const QString& caption,
                                               const QString& folder,
                                               const QStringList& nameFilters) {
-    return Answer(caption, folder, nameFilters);
+    return Answer(caption, folder, nameFilters).value(0);
+}
+
+QStringList QueuedFileDialogService::OpenFileNames(QWidget*, const QString& caption,
+                                                   const QString& folder,
+                                                   const QStringList& nameFilters) {
+    QStringList answer = Answer(caption, folder, nameFilters);
+    answer.removeAll(QString());
+    return answer;
 }
 
 QString QueuedFileDialogService::SaveFileName(QWidget*, const QString& caption, const QString& path,
                                               const QStringList& nameFilters) {
-    return Answer(caption, path, nameFilters);
+    return Answer(caption, path, nameFilters).value(0);
 }
 
 QString QueuedFileDialogService::ExistingFolder(QWidget*, const QString& caption,
                                                 const QString& folder) {
-    return Answer(caption, folder, {});
+    return Answer(caption, folder, {}).value(0);
 }
 
 FileDialogService& FileDialogs() {

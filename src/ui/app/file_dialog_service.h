@@ -18,6 +18,9 @@ public:
     // Each returns the chosen path, or an empty string when the user cancelled.
     virtual QString OpenFileName(QWidget* parent, const QString& caption, const QString& folder,
                                  const QStringList& nameFilters) = 0;
+    // One or several files; none when the user cancelled.
+    virtual QStringList OpenFileNames(QWidget* parent, const QString& caption,
+                                      const QString& folder, const QStringList& nameFilters) = 0;
     virtual QString SaveFileName(QWidget* parent, const QString& caption, const QString& path,
                                  const QStringList& nameFilters) = 0;
     virtual QString ExistingFolder(QWidget* parent, const QString& caption,
@@ -28,6 +31,8 @@ class QtFileDialogService : public FileDialogService {
 public:
     QString OpenFileName(QWidget* parent, const QString& caption, const QString& folder,
                          const QStringList& nameFilters) override;
+    QStringList OpenFileNames(QWidget* parent, const QString& caption, const QString& folder,
+                              const QStringList& nameFilters) override;
     QString SaveFileName(QWidget* parent, const QString& caption, const QString& path,
                          const QStringList& nameFilters) override;
     QString ExistingFolder(QWidget* parent, const QString& caption, const QString& folder) override;
@@ -42,19 +47,23 @@ public:
         QStringList nameFilters;
     };
 
-    void PushAnswer(const QString& path) { answers_.push_back(path); }
+    void PushAnswer(const QString& path) { answers_.push_back({path}); }
+    // Several files chosen at once (a single-file question takes the first).
+    void PushAnswers(const QStringList& paths) { answers_.push_back(paths); }
     const std::deque<Request>& Requests() const { return requests_; }
 
     QString OpenFileName(QWidget* parent, const QString& caption, const QString& folder,
                          const QStringList& nameFilters) override;
+    QStringList OpenFileNames(QWidget* parent, const QString& caption, const QString& folder,
+                              const QStringList& nameFilters) override;
     QString SaveFileName(QWidget* parent, const QString& caption, const QString& path,
                          const QStringList& nameFilters) override;
     QString ExistingFolder(QWidget* parent, const QString& caption, const QString& folder) override;
 
 private:
-    QString Answer(const QString& caption, const QString& start, const QStringList& filters);
+    QStringList Answer(const QString& caption, const QString& start, const QStringList& filters);
 
-    std::deque<QString> answers_;
+    std::deque<QStringList> answers_;
     std::deque<Request> requests_;
 };
 

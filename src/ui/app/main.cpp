@@ -2,7 +2,7 @@
 //
 // Start-up order: the application object, the configuration, the data module (task database
 // and profiles), the main window, maximised, and the event loop. A second start for the same
-// configuration hands its file to the running window and ends. With --player the program is
+// configuration hands its files to the running window and ends. With --player the program is
 // only the player window, on its own: no database, no single instance.
 
 #include <QApplication>
@@ -36,16 +36,15 @@ namespace {
 using namespace tw;
 using namespace tw::ui;
 
-// The file named on the command line, as an absolute path (the running instance may have
-// another working folder); empty when none was given.
-QString SourceArgument(const QCommandLineParser& parser) {
-    const QStringList files = parser.positionalArguments();
-    if (files.isEmpty()) {
-        return {};
+// The files named on the command line, as absolute paths (the running instance may have
+// another working folder).
+QStringList SourceArguments(const QCommandLineParser& parser) {
+    QStringList files;
+    for (const QString& argument : parser.positionalArguments()) {
+        const QUrl url(argument);
+        files << QFileInfo(url.isLocalFile() ? url.toLocalFile() : argument).absoluteFilePath();
     }
-    const QUrl url(files.front());
-    const QString file = url.isLocalFile() ? url.toLocalFile() : files.front();
-    return QFileInfo(file).absoluteFilePath();
+    return files;
 }
 
 int RunPlayer(const QString& file) {
@@ -57,7 +56,7 @@ int RunPlayer(const QString& file) {
     return QApplication::exec();
 }
 
-int Run(SingleInstance& instance, const QString& sourceFile) {
+int Run(SingleInstance& instance, const QStringList& sourceFiles) {
     QtUiDispatcher uiThread;
     platform::ScopedDispatcher installDispatcher(uiThread);
     QtMessageService messages(uiThread);
@@ -76,12 +75,12 @@ int Run(SingleInstance& instance, const QString& sourceFile) {
         ScopedNewConversion wizard(
             NewConversionWizard(data.Profiles(), configuration, &data.Environment()));
         TFormMain window(data);
-        QObject::connect(&instance, &SingleInstance::FileReceived, &window,
+        QObject::connect(&instance, &SingleInstance::FilesReceived, &window,
                          &TFormMain::OpenFromOutside);
         window.showMaximized();
-        if (!sourceFile.isEmpty()) {
+        if (!sourceFiles.isEmpty()) {
             QTimer::singleShot(0, &window,
-                               [&window, sourceFile] { window.NewConversion(sourceFile); });
+                               [&window, sourceFiles] { window.NewConversion(sourceFiles); });
         }
         const int result = QApplication::exec();
         try {
@@ -109,9 +108,11 @@ struct CommandLine {
         parser.setApplicationDescription(QString::fromLatin1(kSlogan));
         parser.addHelpOption();
         parser.addOption(version);
-        parser.addPositionalArgument(QStringLiteral("file"),
-                                     QStringLiteral("A media file to open in a new conversion."),
-                                     QStringLiteral("[file]"));
+        parser.addPositionalArgument(
+            QStringLiteral("files"),
+            QStringLiteral(
+                "Media files to open in a new conversion (several are converted alike)."),
+            QStringLiteral("[file...]"));
         parser.addOption(player);
     }
 };
@@ -163,17 +164,17 @@ int main(int argc, char** argv) {
 
     CommandLine commandLine;
     commandLine.parser.process(app);
-    const QString sourceFile = SourceArgument(commandLine.parser);
+    const QStringList sourceFiles = SourceArguments(commandLine.parser);
     if (commandLine.parser.isSet(commandLine.player)) {
-        return RunPlayer(sourceFile);
+        return RunPlayer(sourceFiles.value(0));
     }
 
-    // One program per configuration: a second start hands its file over and ends. Listening
+    // One program per configuration: a second start hands its files over and ends. Listening
     // starts at once; what arrives before the window stands waits in the event loop.
     SingleInstance instance(QString::fromStdString(TAVConfiguration::ConfigFolder()));
-    if (instance.HandOver(sourceFile)) {
+    if (instance.HandOver(sourceFiles)) {
         return 0;
     }
     instance.Listen();
-    return Run(instance, sourceFile);
+    return Run(instance, sourceFiles);
 }

@@ -3,6 +3,7 @@
 #include <QCryptographicHash>
 #include <QLocalSocket>
 #include <QStandardPaths>
+#include <QUrl>
 
 #include <unistd.h>
 
@@ -23,13 +24,18 @@ SingleInstance::SingleInstance(const QString& key, QObject* parent) : QObject(pa
     connect(&server_, &QLocalServer::newConnection, this, &SingleInstance::OnConnection);
 }
 
-bool SingleInstance::HandOver(const QString& file, int timeoutMs) {
+bool SingleInstance::HandOver(const QStringList& files, int timeoutMs) {
     QLocalSocket socket;
     socket.connectToServer(name_);
     if (!socket.waitForConnected(timeoutMs)) {
         return false;
     }
-    socket.write(file.toUtf8() + '\n');
+    // One line: the files as encoded URLs, which hold neither blanks nor line breaks.
+    QByteArrayList urls;
+    for (const QString& file : files) {
+        urls << QUrl::fromLocalFile(file).toEncoded();
+    }
+    socket.write(urls.join(' ') + '\n');
     if (!socket.waitForBytesWritten(timeoutMs)) {
         return false;
     }
@@ -56,10 +62,16 @@ void SingleInstance::OnConnection() {
             if (!socket->canReadLine()) {
                 return;
             }
-            const QString file = QString::fromUtf8(socket->readLine()).chopped(1);
+            const QByteArray line = socket->readLine().chopped(1);
+            QStringList files;
+            for (const QByteArray& url : line.split(' ')) {
+                if (!url.isEmpty()) {
+                    files << QUrl::fromEncoded(url).toLocalFile();
+                }
+            }
             socket->write("ok\n");
             socket->flush();
-            emit FileReceived(file);
+            emit FilesReceived(files);
         });
     }
 }

@@ -1,6 +1,6 @@
 #pragma once
 
-// One running program per configuration: a second start hands its file (or nothing, to bring
+// One running program per configuration: a second start hands its files (or nothing, to bring
 // the window forward) to the running one over a local socket and ends, so that only one
 // process ever has the task database open. UI thread only.
 
@@ -18,8 +18,8 @@ public:
     // runtime folder.
     explicit SingleInstance(const QString& key, QObject* parent = nullptr);
 
-    // True when a running instance took the file (empty: only come to the front).
-    bool HandOver(const QString& file, int timeoutMs = 3000);
+    // True when a running instance took the files (none: only come to the front).
+    bool HandOver(const QStringList& files, int timeoutMs = 3000);
     // Accepts hand-overs from later starts. A socket left behind by a crashed instance is
     // replaced. False when the socket cannot be made (the program then runs on alone).
     bool Listen();
@@ -27,7 +27,7 @@ public:
     const QString& ServerName() const { return name_; }
 
 signals:
-    void FileReceived(const QString& file);
+    void FilesReceived(const QStringList& files);
 
 private:
     void OnConnection();

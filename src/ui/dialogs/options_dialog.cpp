@@ -35,6 +35,7 @@ namespace {
 
 constexpr int kMaxThreadCount = 32;
 constexpr int kMaxPriority = 5;
+constexpr int kMostConversions = 64;
 constexpr int kMaxSegments = 64;
 constexpr int kMinSegmentSeconds = 5;
 constexpr int kMaxSegmentSeconds = 3600;
@@ -50,6 +51,7 @@ TFormOptions::TFormOptions(QWidget* parent)
       chkKeepShape_(new QCheckBox(QStringLiteral("Keep the picture's shape (black bars)"))),
       tbPriority_(new QSlider(Qt::Horizontal)),
       cbbThreadCnt_(new QComboBox),
+      spnMaxConversions_(new QSpinBox),
       chkOwnProcess_(new QCheckBox(QStringLiteral("Run each conversion in its own process"))),
       spnSegments_(new QSpinBox),
       spnSegmentSeconds_(new QSpinBox),
@@ -151,6 +153,19 @@ QWidget* TFormOptions::PerformancePage() {
     auto* count = new QGroupBox(QStringLiteral("Thread Count"));
     count->setLayout(countRow);
 
+    spnMaxConversions_->setObjectName(QStringLiteral("spnMaxConversions"));
+    spnMaxConversions_->setRange(0, kMostConversions);
+    spnMaxConversions_->setSpecialValueText(QStringLiteral("any number of"));
+    spnMaxConversions_->setToolTip(
+        QStringLiteral("Files beyond this number wait for their turn and start, in the order of "
+                       "the list, as others finish."));
+    auto* atOnceRow = new QHBoxLayout;
+    auto* atOnceLabel = new QLabel(QStringLiteral("Convert at &most"));
+    atOnceLabel->setBuddy(spnMaxConversions_);
+    atOnceRow->addWidget(atOnceLabel);
+    atOnceRow->addWidget(spnMaxConversions_);
+    atOnceRow->addWidget(new QLabel(QStringLiteral("files at once")));
+    atOnceRow->addStretch(1);
     chkOwnProcess_->setObjectName(QStringLiteral("chkOwnProcess"));
     chkOwnProcess_->setToolTip(
         QStringLiteral("A conversion that fails badly, even one that crashes, then ends alone "
@@ -196,6 +211,7 @@ QWidget* TFormOptions::PerformancePage() {
 
     auto* layout = new QVBoxLayout(page);
     layout->setContentsMargins(0, 0, 0, 0);
+    layout->addLayout(atOnceRow);
     layout->addWidget(priority);
     layout->addWidget(count);
     layout->addWidget(chkOwnProcess_);
@@ -257,6 +273,9 @@ void TFormOptions::Load(const TAVConfiguration& configuration) {
     edtOutputFolder_->setText(QString::fromStdString(configuration.OutputFolder()));
     chkAlert_->setChecked(configuration.ShowAlert());
     chkKeepShape_->setChecked(configuration.KeepPictureShape());
+    maxConversions_ = configuration.PerformanceOptions().MaxConversions();
+    spnMaxConversions_->setValue(
+        std::min(configuration.PerformanceOptions().ConversionPlaces(), kMostConversions));
     chkOwnProcess_->setChecked(configuration.PerformanceOptions().RunInOwnProcess());
     spnSegments_->setValue(
         std::clamp(configuration.PerformanceOptions().Segments(), -1, kMaxSegments));
@@ -272,11 +291,16 @@ void TFormOptions::Store(TAVConfiguration& configuration) const {
     configuration.SetOutputFolder(edtOutputFolder_->text().toStdString());
     configuration.SetShowAlert(chkAlert_->isChecked());
     configuration.SetKeepPictureShape(chkKeepShape_->isChecked());
-    configuration.PerformanceOptions().SetRunInOwnProcess(chkOwnProcess_->isChecked());
-    configuration.PerformanceOptions().SetSegments(spnSegments_->value());
-    configuration.PerformanceOptions().SetSegmentSeconds(spnSegmentSeconds_->value());
-    configuration.PerformanceOptions().SetSegmentHosts(
-        edtHosts_->toPlainText().trimmed().toStdString());
+    // The number of processors stays "as many as processors" unless the user changed it.
+    TPerformanceOptions& performance = configuration.PerformanceOptions();
+    if (maxConversions_ != TPerformanceOptions::kAsManyAsProcessors ||
+        spnMaxConversions_->value() != performance.ConversionPlaces()) {
+        performance.SetMaxConversions(spnMaxConversions_->value());
+    }
+    performance.SetRunInOwnProcess(chkOwnProcess_->isChecked());
+    performance.SetSegments(spnSegments_->value());
+    performance.SetSegmentSeconds(spnSegmentSeconds_->value());
+    performance.SetSegmentHosts(edtHosts_->toPlainText().trimmed().toStdString());
 }
 
 bool ExecuteOptions(QWidget* parent, TAVConfiguration& configuration) {

@@ -1,10 +1,10 @@
 #pragma once
 
 // The options dialog ("Options"): a settings tree with the pages "General" (output folder,
-// completion alert, pictures kept in shape) and "Performance" (process priority, encoder
-// threads, each conversion in a process of its own, segments, other computers that convert
-// segments too). On "Ok" the values go into the configuration,
-// which is saved; "Cancel" changes nothing.
+// completion alert, pictures kept in shape) and "Performance" (how many files convert at once,
+// process priority, encoder threads, each conversion in a process of its own, segments, other
+// computers that convert segments too). On "Ok" the values go into the configuration, which is
+// saved; "Cancel" changes nothing.
 
 #include <QDialog>
 
@@ -51,6 +51,8 @@ private:
     QCheckBox* chkKeepShape_;
     QSlider* tbPriority_;
     QComboBox* cbbThreadCnt_;
+    QSpinBox* spnMaxConversions_;
+    int maxConversions_ = 0;  // as loaded
     QCheckBox* chkOwnProcess_;
     QSpinBox* spnSegments_;
     QSpinBox* spnSegmentSeconds_;

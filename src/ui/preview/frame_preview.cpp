@@ -81,10 +81,28 @@ FramePreview::FramePreview(QWidget* parent)
 }
 
 bool FramePreview::OpenSource(const QString& name) {
+    std::unique_ptr<preview::TFFPushSource> source = playback_.Graph().Player().MakeSource();
+    return ShowSource(source->Load(name.toStdString()) ? std::move(source) : nullptr, name);
+}
+
+void FramePreview::SetMarksShown(bool shown) {
+    if (!shown) {
+        SetSelection(0, 0);
+    }
+    for (QToolButton* button : findChildren<QToolButton*>()) {
+        if (button->defaultAction() == actSetStart_ || button->defaultAction() == actSetEnd_) {
+            button->setVisible(shown);
+        }
+    }
+    lblStart_->setVisible(shown);
+    lblEnd_->setVisible(shown);
+}
+
+bool FramePreview::ShowSource(std::unique_ptr<preview::TFFPushSource> loaded, const QString& name) {
     playback_.Deactivate();
     playback_.Clear();
     lblStatus_->clear();
-    if (!playback_.Open(name)) {
+    if (!playback_.Show(std::move(loaded), name)) {
         platform::Messages().ShowError(
             FormatPrintf("can not open the file %s!", name.toStdString().c_str()));
         return false;

@@ -28,6 +28,12 @@ public:
     // Opens name (a file or "stream:N") stopped, with the selection cleared. On failure shows
     // "can not open the file %s!" and stays inactive.
     bool OpenSource(const QString& name);
+    // The same for a source loaded off the UI thread (made by the player's MakeSource); none: it
+    // could not be loaded.
+    bool ShowSource(std::unique_ptr<preview::TFFPushSource> loaded, const QString& name);
+    // Shows or hides Set Start and Set End with their labels (a cut makes no sense for several
+    // files at once); hiding clears the selection.
+    void SetMarksShown(bool shown);
     // Stops and clears the graph when it is active.
     void StopAndClear();
     // Leaves the source without showing it (the source is no longer valid).

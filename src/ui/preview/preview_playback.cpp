@@ -22,7 +22,16 @@ PreviewPlayback::~PreviewPlayback() {
 
 bool PreviewPlayback::Open(const QString& name) {
     Clear();
-    if (!graph_.Player().OpenFile(name.toStdString()) || !graph_.Activate()) {
+    std::unique_ptr<preview::TFFPushSource> source = graph_.Player().MakeSource();
+    return Show(source->Load(name.toStdString()) ? std::move(source) : nullptr, name);
+}
+
+bool PreviewPlayback::Show(std::unique_ptr<preview::TFFPushSource> loaded, const QString& name) {
+    Clear();
+    if (loaded) {
+        graph_.Player().TakeSource(std::move(loaded), name.toStdString());
+    }
+    if (!graph_.Player().Source() || !graph_.Activate()) {
         graph_.Clear();
         emit stateChanged();
         return false;

@@ -28,6 +28,9 @@ public:
     // Closes what was open, opens name (a file or "stream:N") and activates the graph, stopped.
     // False, and inactive, when it cannot be opened.
     bool Open(const QString& name);
+    // The same for a source loaded elsewhere (made by the player's MakeSource); none: it could
+    // not be loaded.
+    bool Show(std::unique_ptr<preview::TFFPushSource> loaded, const QString& name);
     // Stops and no longer shows the source; it stays open.
     void Deactivate();
     // Deactivates and closes the source; the picture goes.

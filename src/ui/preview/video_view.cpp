@@ -3,6 +3,7 @@
 #include <QImage>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QPainterPath>
 #include <bit>
 #include <cmath>
 
@@ -56,7 +57,26 @@ void VideoView::paintEvent(QPaintEvent* /*event*/) {
     const QImage image(picture_->Buffer(), picture_->Width(), picture_->Height(),
                        picture_->Stride(), QImage::Format_RGB32);
     painter.setRenderHint(QPainter::SmoothPixmapTransform);
-    painter.drawImage(PictureRect(size(), picture_->DisplayAspect()), image);
+    const QRect shown = PictureRect(size(), picture_->DisplayAspect());
+    painter.drawImage(shown, image);
+    if (cropShares_.isNull()) {
+        return;
+    }
+    const QRectF kept(shown.x() + shown.width() * cropShares_.left(),
+                      shown.y() + shown.height() * cropShares_.top(),
+                      shown.width() * (1 - cropShares_.left() - cropShares_.right()),
+                      shown.height() * (1 - cropShares_.top() - cropShares_.bottom()));
+    QPainterPath outside;
+    outside.addRect(QRectF(shown));
+    outside.addRect(kept);
+    painter.fillPath(outside, QColor(0, 0, 0, 150));
+    painter.setPen(QPen(Qt::yellow, 2, Qt::DashLine));
+    painter.drawRect(kept);
+}
+
+void VideoView::SetCropFrame(const QMarginsF& shares) {
+    cropShares_ = shares;
+    update();
 }
 
 void VideoView::mouseDoubleClickEvent(QMouseEvent* event) {

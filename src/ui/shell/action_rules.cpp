@@ -14,12 +14,13 @@ bool StartResumes(const TAVTask& focused) {
 }
 
 bool CanPauseTask(const TaskSelection& selection) {
-    return selection.focused && selection.focused->Status() == stRunning;
+    return selection.focused &&
+           (selection.focused->Status() == stRunning || selection.focused->Status() == stWaiting);
 }
 
 bool CanStopTasks(const TaskSelection& selection) {
     return std::any_of(selection.selected.begin(), selection.selected.end(),
-                       [](const TAVTask* task) { return task->IsActive(); });
+                       [](const TAVTask* task) { return task->IsActive() || task->Queued(); });
 }
 
 bool CanDeleteTasks(const TaskSelection& selection) {
@@ -52,7 +53,7 @@ bool HasActiveTask(const TNodeObject::TaskList& converting) {
 }
 
 bool AcceptsDrop(int fileCount, bool wizardInstalled) {
-    return wizardInstalled && fileCount == 1;
+    return wizardInstalled && fileCount >= 1;
 }
 
 }  // namespace tw::ui

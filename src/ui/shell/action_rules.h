@@ -22,9 +22,10 @@ bool CanStartTask(const TaskSelection& selection);
 // What Start Task does to the focused task: resume a paused task, else start from the
 // beginning.
 bool StartResumes(const TAVTask& focused);
-// Pause Task: a focused task that is converting.
+// Pause Task: a focused task that is converting, or waiting for its turn (held back, it does
+// not start when its turn comes).
 bool CanPauseTask(const TaskSelection& selection);
-// Stop Task: any selected task is converting or paused.
+// Stop Task: any selected task is converting, paused or waiting for its turn.
 bool CanStopTasks(const TaskSelection& selection);
 // Delete Task(s) and the Delete key: anything selected.
 bool CanDeleteTasks(const TaskSelection& selection);
@@ -43,7 +44,8 @@ bool CanDeleteCategory(const TNodeObject* focused);
 // Whether closing the window must ask first: some unfinished task is converting or paused.
 bool HasActiveTask(const TNodeObject::TaskList& converting);
 
-// A drag onto the task list may drop exactly one file, and only while a wizard can take it.
+// A drag onto the task list may drop files (one or several), and only while a wizard can take
+// them.
 bool AcceptsDrop(int fileCount, bool wizardInstalled);
 
 }  // namespace tw::ui

@@ -7,11 +7,21 @@
 
 namespace tw::ui {
 
-TdmGlobal::TdmGlobal(TAVConfiguration& configuration, const ShellServices& services)
-    : configuration_(configuration), profiles_(CreateBuiltInCatalogue()) {
+namespace {
+
+platform::UiDispatcher& UiThreadOf(const ShellServices& services) {
     TW_ASSERT(services.uiThread != nullptr);
-    persistence_ = std::make_unique<TPersistentManager>(TAVConfiguration::ConfigFolder(),
-                                                        configuration.OutputFolder());
+    return *services.uiThread;
+}
+
+}  // namespace
+
+TdmGlobal::TdmGlobal(TAVConfiguration& configuration, const ShellServices& services)
+    : configuration_(configuration),
+      profiles_(CreateBuiltInCatalogue()),
+      background_(UiThreadOf(services)) {
+    persistence_ = std::make_unique<TPersistentManager>(
+        TAVConfiguration::ConfigFolder(), configuration.OutputFolder(), services.uiThread);
     try {
         LoadUserProfiles(*profiles_, UserProfileFileName(TAVConfiguration::ConfigFolder()));
     } catch (const EAVError& e) {
@@ -23,6 +33,7 @@ TdmGlobal::TdmGlobal(TAVConfiguration& configuration, const ShellServices& servi
     environment_.Alerts = services.alerts;
     environment_.Power = services.power;
     environment_.Dispatcher = services.uiThread;
+    environment_.Background = &background_;
 }
 
 TdmGlobal::~TdmGlobal() = default;

@@ -2,11 +2,12 @@
 
 // The program's data: the task database and the profile catalogue with the user's own
 // profiles, and the environment every node and task reaches (database, preferences, alert and
-// power services, the UI thread). Created after the configuration and before the main window,
-// freed after it. UI thread only.
+// power services, the UI thread, the pool that does slow work off it). Created after the
+// configuration and before the main window, freed after it. UI thread only.
 
 #include <memory>
 
+#include "platform/work_pool.h"
 #include "profiles/profile_list.h"
 #include "tasks/configuration.h"
 #include "tasks/persistent_manager.h"
@@ -36,12 +37,16 @@ public:
     TAVProfileList& Profiles() { return *profiles_; }
     TPersistentManager& Persistence() { return *persistence_; }
     TTaskEnvironment& Environment() { return environment_; }
+    // Opening media, scanning discs, waiting for runs: whatever would make the window wait.
+    platform::WorkPool& Background() { return background_; }
 
 private:
     TAVConfiguration& configuration_;
     std::unique_ptr<TAVProfileList> profiles_;
     std::unique_ptr<TPersistentManager> persistence_;
     TTaskEnvironment environment_;
+    // Goes first, letting go of work still running without waiting for it.
+    platform::WorkPool background_;
 };
 
 }  // namespace tw::ui

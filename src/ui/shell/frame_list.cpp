@@ -21,14 +21,20 @@ namespace tw::ui {
 
 namespace {
 
-// The one local file a drag carries, when the list may take it; empty otherwise.
-QString DroppableFile(const QMimeData& data) {
+// The local files a drag carries, when the list may take them; none otherwise.
+QStringList DroppableFiles(const QMimeData& data) {
     const QList<QUrl> urls = data.hasUrls() ? data.urls() : QList<QUrl>();
-    if (!AcceptsDrop(static_cast<int>(urls.size()), HasNewConversion()) ||
-        !urls.front().isLocalFile()) {
+    if (!AcceptsDrop(static_cast<int>(urls.size()), HasNewConversion())) {
         return {};
     }
-    return urls.front().toLocalFile();
+    QStringList files;
+    for (const QUrl& url : urls) {
+        if (!url.isLocalFile()) {
+            return {};
+        }
+        files << url.toLocalFile();
+    }
+    return files;
 }
 
 }  // namespace
@@ -147,9 +153,12 @@ bool TFrameList::Listed(const TAVTask* task) const {
 
 void TFrameList::StopSelectedTasks() {
     const TaskSelection selection = Selection();
-    for (auto it = selection.selected.rbegin(); it != selection.selected.rend(); ++it) {
-        if (Listed(*it) && (*it)->IsActive()) {
-            (*it)->Stop();
+    // Those waiting for their turn first, so that a place another gives up does not start them.
+    for (const bool queued : {true, false}) {
+        for (auto it = selection.selected.rbegin(); it != selection.selected.rend(); ++it) {
+            if (Listed(*it) && (queued ? (*it)->Queued() : (*it)->IsActive())) {
+                (*it)->Stop();
+            }
         }
     }
 }
@@ -221,15 +230,15 @@ bool TFrameList::eventFilter(QObject* watched, QEvent* event) {
         case QEvent::DragMove:
         case QEvent::Drop: {
             auto* drop = static_cast<QDropEvent*>(event);
-            const QString file = DroppableFile(*drop->mimeData());
-            if (file.isEmpty()) {
+            const QStringList files = DroppableFiles(*drop->mimeData());
+            if (files.isEmpty()) {
                 drop->ignore();  // the refusing cursor
                 return true;
             }
             drop->setDropAction(Qt::LinkAction);
             drop->accept();
             if (event->type() == QEvent::Drop) {
-                emit FileDropped(file);
+                emit FilesDropped(files);
             }
             return true;
         }

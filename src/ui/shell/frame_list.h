@@ -1,8 +1,8 @@
 #pragma once
 
 // The task list of the main window: the tasks of the node on display in a QTreeView
-// ("vstTaskList"), the commands that act on the selected tasks, and the drop target for a
-// media file. The node fills it through TaskListView; the log pane follows the focused task.
+// ("vstTaskList"), the commands that act on the selected tasks, and the drop target for media
+// files. The node fills it through TaskListView; the log pane follows the focused task.
 // UI thread only.
 
 #include <QTreeView>
@@ -50,7 +50,8 @@ public:
     bool HasActiveSelection() const;
     // Fills the list with the node's columns and tasks.
     void ShowNodeTasks(TNodeObject& node);
-    // Stops every selected task that is converting or paused, the last selected first.
+    // Stops every selected task that is converting, paused or waiting for its turn, the last
+    // selected first.
     void StopSelectedTasks();
     // Asks the delete question (its boxes as the user left them last, kept on Yes); on Yes
     // stops the selected active tasks and deletes the others with the files ticked, walking the
@@ -66,8 +67,8 @@ signals:
     // The focused task changed (none when the list lost its focus row).
     void FocusedTaskChanged(TAVTask* task);
     void SelectionChanged();
-    // Exactly one media file was dropped onto the list.
-    void FileDropped(const QString& file);
+    // Files (one or several, folders too) were dropped onto the list.
+    void FilesDropped(const QStringList& files);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

@@ -59,9 +59,9 @@ TFormMain::TFormMain(TdmGlobal& data, QWidget* parent)
     connect(&list_->Model(), &QAbstractItemModel::rowsRemoved, this, &TFormMain::ScheduleUpdate);
     connect(&list_->Model(), &QAbstractItemModel::modelReset, this, &TFormMain::ScheduleUpdate);
     connect(explorer_, &TFrameExplorer::NodeShown, this, &TFormMain::ScheduleUpdate);
-    connect(list_, &TFrameList::FileDropped, this, [this](const QString& file) {
+    connect(list_, &TFrameList::FilesDropped, this, [this](const QStringList& files) {
         // The drag ends first; the wizard is modal.
-        QTimer::singleShot(0, this, [this, file] { NewConversion(file); });
+        QTimer::singleShot(0, this, [this, files] { NewConversion(files); });
     });
     updateSoon_.setSingleShot(true);
     updateSoon_.setInterval(0);
@@ -104,15 +104,14 @@ void TFormMain::CreateActions() {
     actHome_ = MakeAction(this, "actHome", QStringLiteral("Homepage"), "go-home");
     actBugreport_ = MakeAction(this, "actBugreport", QStringLiteral("Bug Report"), "mail-send");
 
-    connect(actNewConversion_, &QAction::triggered, this, [this] { NewConversion(QString()); });
+    connect(actNewConversion_, &QAction::triggered, this, [this] { NewConversion({}); });
     connect(actStartTask_, &QAction::triggered, this, &TFormMain::StartTask);
     connect(actPauseTask_, &QAction::triggered, this, &TFormMain::PauseTask);
     connect(actStopTask_, &QAction::triggered, this, &TFormMain::StopTask);
     connect(actShutdown_, &QAction::toggled, this,
             [this](bool on) { data_.Configuration().SetShutdownWhenDone(on); });
     connect(actPlayer_, &QAction::triggered, this, [] { StartPlayer(); });
-    connect(actOptions_, &QAction::triggered, this,
-            [this] { ExecuteOptions(this, data_.Configuration()); });
+    connect(actOptions_, &QAction::triggered, this, &TFormMain::ShowOptions);
     // Exit closes the window as its close button does, asking first while tasks convert.
     connect(actExit_, &QAction::triggered, this, &QWidget::close);
     connect(actAbout_, &QAction::triggered, this, [this] { ExecuteAbout(this); });
@@ -201,31 +200,48 @@ void TFormMain::UpdateActions() {
     info_->UpdateActions();
 }
 
-void TFormMain::NewConversion(const QString& sourceFile) {
+void TFormMain::NewConversion(const QStringList& sourceFiles) {
     if (!HasNewConversion()) {
         return;
     }
-    std::unique_ptr<TConversionSettings> settings = ExecuteNewConversion(this, sourceFile);
+    ConversionRequests requests = ExecuteNewConversion(this, sourceFiles);
     TConvertingNode* converting = explorer_->Tree().ConvertingNode();
-    if (!settings || !converting) {
+    if (!converting) {
         return;
     }
-    try {
-        converting->AddTask(std::move(settings));
-    } catch (const EAVError& e) {
-        platform::Messages().ShowError(e.what());
+    // One refused request (its target is being written) leaves the others added.
+    QStringList refusals;
+    for (std::unique_ptr<TConversionSettings>& settings : requests) {
+        try {
+            converting->AddTask(std::move(settings));
+        } catch (const EAVError& e) {
+            refusals << QString::fromUtf8(e.what());
+        }
+    }
+    if (!refusals.isEmpty()) {
+        platform::Messages().ShowError(refusals.join(QLatin1Char('\n')).toStdString());
     }
     ScheduleUpdate();
 }
 
-void TFormMain::OpenFromOutside(const QString& file) {
+void TFormMain::OpenFromOutside(const QStringList& files) {
     if (isMinimized()) {
         showNormal();
     }
     raise();
     activateWindow();
-    if (!file.isEmpty()) {
-        QTimer::singleShot(0, this, [this, file] { NewConversion(file); });
+    if (!files.isEmpty()) {
+        QTimer::singleShot(0, this, [this, files] { NewConversion(files); });
+    }
+}
+
+void TFormMain::ShowOptions() {
+    if (ExecuteOptions(this, data_.Configuration())) {
+        // More places may have come free.
+        if (TConvertingNode* converting = explorer_->Tree().ConvertingNode()) {
+            converting->StartWaiting();
+        }
+        ScheduleUpdate();
     }
 }
 
@@ -235,11 +251,13 @@ void TFormMain::StartTask() {
         return;
     }
     TAVTask& task = *selection.focused;
+    TConvertingNode* converting = explorer_->Tree().ConvertingNode();
     if (StartResumes(task)) {
         task.Resume();
-    } else {
+    } else if (converting) {
         try {
-            if (!task.Start()) {
+            // Started when a place is free, else it waits for its turn.
+            if (!converting->Enqueue(task)) {
                 platform::Messages().ShowError(
                     "The task could not be started: its previous run has not ended yet.");
             }
@@ -274,6 +292,8 @@ void TFormMain::InterruptActiveTasks() {
     if (!converting) {
         return;
     }
+    // Those waiting for their turn stay so, for the next start of the program.
+    converting->HoldQueue();
     for (auto it = converting->Tasks().rbegin(); it != converting->Tasks().rend(); ++it) {
         if ((*it)->IsActive()) {
             (*it)->Interrupt();

@@ -26,10 +26,11 @@ public:
     explicit TFormMain(TdmGlobal& data, QWidget* parent = nullptr);
     ~TFormMain() override;
 
-    // Runs the wizard with the source pre-set (empty: none) and adds the task it returns.
-    void NewConversion(const QString& sourceFile);
-    // A later start of the program handed a file over (empty: only come forward).
-    void OpenFromOutside(const QString& file);
+    // Runs the wizard with the sources pre-set (none, one, or several converted alike) and adds
+    // the tasks it returns, in order.
+    void NewConversion(const QStringList& sourceFiles);
+    // A later start of the program handed files over (none: only come forward).
+    void OpenFromOutside(const QStringList& files);
 
     // Applies every command's enable rule; runs whenever the program is idle.
     void UpdateActions();
@@ -50,6 +51,7 @@ private:
 
     void StartTask();
     void PauseTask();
+    void ShowOptions();
     void StopTask();
     // Stops the unfinished tasks that are converting or paused, as the program ends: they
     // come back "Interrupted".

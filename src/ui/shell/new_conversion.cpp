@@ -15,12 +15,11 @@ bool HasNewConversion() {
     return static_cast<bool>(Installed());
 }
 
-std::unique_ptr<TConversionSettings> ExecuteNewConversion(QWidget* parent,
-                                                          const QString& sourceFile) {
+ConversionRequests ExecuteNewConversion(QWidget* parent, const QStringList& sourceFiles) {
     if (!HasNewConversion()) {
-        return nullptr;
+        return {};
     }
-    return Installed()(parent, sourceFile);
+    return Installed()(parent, sourceFiles);
 }
 
 ScopedNewConversion::ScopedNewConversion(NewConversionHook hook)

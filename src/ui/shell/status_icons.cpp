@@ -25,7 +25,7 @@ std::vector<QIcon> Icons(std::initializer_list<const char*> names) {
 
 std::vector<QIcon> TaskStatusIcons() {
     return Icons({"media-playback-start", "media-playback-pause", "media-playback-stop",
-                  "emblem-default", "dialog-error"});
+                  "emblem-default", "dialog-error", "appointment-soon"});
 }
 
 std::vector<QIcon> NodeIcons() {

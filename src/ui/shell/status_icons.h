@@ -9,7 +9,7 @@
 
 namespace tw::ui {
 
-// 0 converting, 1 paused, 2 stopped or interrupted, 3 finished, 4 failed.
+// 0 converting, 1 paused, 2 stopped or interrupted, 3 finished, 4 failed, 5 waiting.
 std::vector<QIcon> TaskStatusIcons();
 // 0 the Converting node, 1 a category.
 std::vector<QIcon> NodeIcons();

@@ -1,11 +1,13 @@
 #include "wizard/dvd_combo.h"
 
 #include <QFileInfo>
+#include <QPointer>
 #include <QSignalBlocker>
 
 #include "app/file_dialog_service.h"
 #include "app/icons.h"
 #include "platform/message_service.h"
+#include "platform/work_pool.h"
 
 namespace tw::ui {
 
@@ -18,6 +20,8 @@ TDvdCombo::TDvdCombo(QWidget* parent) : QComboBox(parent) {
 void TDvdCombo::SetDrives(const std::vector<dvd::DvdDrive>& drives) {
     const QSignalBlocker quiet(this);
     clear();
+    setEnabled(true);
+    setPlaceholderText(QStringLiteral("Select a disc"));
     discs_ = drives;
     const QIcon drive = ThemeIcon(QStringLiteral("media-optical"));
     for (const dvd::DvdDrive& disc : discs_) {
@@ -26,6 +30,15 @@ void TDvdCombo::SetDrives(const std::vector<dvd::DvdDrive>& drives) {
     addItem(ThemeIcon(QStringLiteral("folder")), QString::fromUtf8(kPickImageText));
     setCurrentIndex(-1);
     selected_ = -1;
+}
+
+void TDvdCombo::ShowLooking() {
+    const QSignalBlocker quiet(this);
+    clear();
+    discs_.clear();
+    selected_ = -1;
+    setPlaceholderText(QString::fromUtf8(kLookingText));
+    setEnabled(false);
 }
 
 const dvd::DvdDrive* TDvdCombo::DiscAt(int index) const {
@@ -40,17 +53,16 @@ void TDvdCombo::OnIndexChanged(int index) {
         return;
     }
     if (index == static_cast<int>(discs_.size())) {
-        index = PickImage();
-        Reselect(index >= 0 ? index : selected_);
-        if (index < 0) {
-            return;
-        }
+        // The disc selected before stays so until the picked one is known.
+        Reselect(selected_);
+        PickImage();
+        return;
     }
     selected_ = index;
     emit DiscSelected(index);
 }
 
-int TDvdCombo::PickImage() {
+void TDvdCombo::PickImage() {
     QString start;
     if (const dvd::DvdDrive* last = DiscAt(selected_)) {
         start = QFileInfo(QString::fromStdString(last->discPath)).absolutePath();
@@ -60,26 +72,56 @@ int TDvdCombo::PickImage() {
         {QStringLiteral("DVD images and folders (*.iso *.ISO VIDEO_TS.IFO video_ts.ifo)"),
          QStringLiteral("All Files (*)")});
     if (file.isEmpty()) {
-        return -1;
+        return;
     }
     const std::string path = dvd::DiscPathOfPickedFile(file.toStdString());
-    const std::optional<std::string> label =
-        path.empty() ? std::nullopt : dvd::ReadDvdVideoLabel(path);
+    if (path.empty()) {
+        TakePicked(path, std::nullopt);
+        return;
+    }
+    if (!background_) {
+        TakePicked(path, dvd::ReadDvdVideoLabel(path));
+        return;
+    }
+    // Reading a disc may take as long as a drive needs to spin up.
+    SetReading(true);
+    background_->Run([path] { return dvd::ReadDvdVideoLabel(path); },
+                     [self = QPointer<TDvdCombo>(this), path](std::optional<std::string> label) {
+                         if (self) {
+                             self->SetReading(false);
+                             self->TakePicked(path, label);
+                         }
+                     });
+}
+
+void TDvdCombo::TakePicked(const std::string& path, const std::optional<std::string>& label) {
     if (!label) {
         platform::Messages().ShowError("Can not open DVD");
-        return -1;
+        Reselect(selected_);
+        return;
     }
+    int index = -1;
     for (size_t i = 0; i < discs_.size(); ++i) {
         if (discs_[i].discPath == path) {
-            return static_cast<int>(i);
+            index = static_cast<int>(i);
         }
     }
-    discs_.push_back({path, path, *label});
-    const int index = static_cast<int>(discs_.size()) - 1;
-    const QSignalBlocker quiet(this);
-    insertItem(index, ThemeIcon(QStringLiteral("folder")),
-               QString::fromStdString(dvd::DriveChoiceText(path, *label)));
-    return index;
+    if (index < 0) {
+        discs_.push_back({path, path, *label});
+        index = static_cast<int>(discs_.size()) - 1;
+        const QSignalBlocker quiet(this);
+        insertItem(index, ThemeIcon(QStringLiteral("folder")),
+                   QString::fromStdString(dvd::DriveChoiceText(path, *label)));
+    }
+    Reselect(index);
+    selected_ = index;
+    emit DiscSelected(index);
+}
+
+void TDvdCombo::SetReading(bool reading) {
+    reading_ = reading;
+    setEnabled(!reading);
+    emit readingChanged(reading);
 }
 
 void TDvdCombo::Reselect(int index) {

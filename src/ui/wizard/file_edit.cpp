@@ -5,6 +5,7 @@
 #include <QFileSystemModel>
 #include <QHBoxLayout>
 #include <QLineEdit>
+#include <QSignalBlocker>
 #include <QToolButton>
 #include <QUrl>
 
@@ -38,6 +39,12 @@ void FileEdit::SetFileName(const QString& name) {
     edit_->setText(name);
     taken_ = name;
     emit nameTaken(name);
+}
+
+void FileEdit::Revert(const QString& name) {
+    const QSignalBlocker quiet(edit_);
+    edit_->setText(name);
+    taken_ = name;
 }
 
 void FileEdit::TakeTypedName() {
@@ -81,9 +88,29 @@ void FileEdit::Browse() {
     if (!FileName().isEmpty() && current.dir().exists()) {
         start = current.absoluteFilePath();
     }
-    const QString chosen = mode_ == Mode::Open
-                               ? FileDialogs().OpenFileName(this, caption_, start, nameFilters_)
-                               : FileDialogs().SaveFileName(this, caption_, start, nameFilters_);
+    QString chosen;
+    switch (mode_) {
+        case Mode::Open:
+            if (multiple_) {
+                const QStringList names =
+                    FileDialogs().OpenFileNames(this, caption_, start, nameFilters_);
+                if (names.size() > 1) {
+                    emit namesChosen(names);
+                    return;
+                }
+                chosen = names.value(0);
+            } else {
+                chosen = FileDialogs().OpenFileName(this, caption_, start, nameFilters_);
+            }
+            break;
+        case Mode::Save:
+            chosen = FileDialogs().SaveFileName(this, caption_, start, nameFilters_);
+            break;
+        case Mode::Folder:
+            chosen = FileDialogs().ExistingFolder(
+                this, caption_, current.isDir() ? current.absoluteFilePath() : start);
+            break;
+    }
     if (chosen.isEmpty() || (check_ && !check_(chosen))) {
         return;
     }

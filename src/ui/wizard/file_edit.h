@@ -1,8 +1,10 @@
 #pragma once
 
 // A file name field with a browse button, as the wizard and the filter dialogs use it. The
-// button asks the file-dialog service (open or save) with the field's name filters, starting
-// where the field's name points, and puts the answer into the field unless a check refuses it.
+// button asks the file-dialog service (open, save, or a folder) with the field's name filters,
+// starting where the field's name points, and puts the answer into the field unless a check
+// refuses it. A field that lets the user choose several files announces them instead
+// (namesChosen) when more than one is chosen.
 // A name typed or pasted into the field is taken when the user is done with it (Return, or the
 // focus leaves): the check decides there too, and a refused name gives way to the name taken
 // before. The field carries the object name given; the button the same name followed by
@@ -21,7 +23,7 @@ class FileEdit : public QWidget {
     Q_OBJECT
 
 public:
-    enum class Mode { Open, Save };
+    enum class Mode { Open, Save, Folder };
 
     FileEdit(const QString& objectName, Mode mode, QWidget* parent = nullptr);
 
@@ -29,6 +31,8 @@ public:
     QString FileName() const;
     // Sets and takes the name without asking the check (textChanged and nameTaken follow).
     void SetFileName(const QString& name);
+    // Puts back a name taken before, announcing nothing (a name refused after it was taken).
+    void Revert(const QString& name);
     // Takes the typed name now (as when the user leaves the field); a "file:" URL counts as
     // its path.
     void TakeTypedName();
@@ -41,6 +45,11 @@ public:
     void SetChoiceCheck(std::function<bool(const QString&)> check) { check_ = std::move(check); }
     // Lets the user type (the default) or only choose through the dialog.
     void SetTypingAllowed(bool allowed);
+    // What the browse button asks for.
+    void SetMode(Mode mode) { mode_ = mode; }
+    Mode GetMode() const { return mode_; }
+    // Lets the open dialog choose several files.
+    void SetMultipleChoice(bool multiple) { multiple_ = multiple; }
     // File-system completion of files and folders while typing.
     void EnableCompletion();
 
@@ -52,11 +61,14 @@ signals:
     void textChanged(const QString& text);
     // A name was set, chosen or typed and taken.
     void nameTaken(const QString& name);
+    // Several files were chosen in the dialog (the field keeps its name).
+    void namesChosen(const QStringList& names);
 
 private:
     void Browse();
 
     Mode mode_;
+    bool multiple_ = false;
     QLineEdit* edit_;
     QToolButton* browse_;
     QString caption_;

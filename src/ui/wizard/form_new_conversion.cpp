@@ -1,25 +1,31 @@
 #include "wizard/form_new_conversion.h"
 
 #include <QComboBox>
+#include <QDir>
 #include <QFileInfo>
 #include <QFormLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QPointer>
 #include <QPushButton>
 #include <QSplitter>
 #include <QStackedWidget>
 #include <QTabWidget>
 #include <QVBoxLayout>
+#include <set>
 
+#include "app/busy_spinner.h"
 #include "app/dialog_runner.h"
 #include "app/file_dialog_service.h"
 #include "app/icons.h"
 #include "app/scaling.h"
 #include "dvd/dvd_navigator.h"
+#include "engine/trial_run.h"
 #include "media/stream_registry.h"
 #include "platform/message_service.h"
 #include "platform/paths.h"
+#include "platform/work_pool.h"
 #include "preview/frame_preview.h"
 #include "preview/video_view.h"
 #include "probe/av_probe.h"
@@ -37,8 +43,12 @@
 #include "util/ini_file.h"
 #include "wizard/dvd_combo.h"
 #include "wizard/file_edit.h"
+#include "wizard/frame_crop.h"
 #include "wizard/frame_dvd_source.h"
 #include "wizard/frame_filters.h"
+#include "wizard/frame_sources.h"
+#include "wizard/frame_tracks.h"
+#include "wizard/frame_trial.h"
 #include "wizard/frame_video_info.h"
 #include "wizard/wizard_rules.h"
 
@@ -69,6 +79,26 @@ QStringList QtNameFilters(std::string_view filter) {
     return filters;
 }
 
+// What opening the preview found: the source loaded, or why not.
+struct PreviewLoad {
+    std::shared_ptr<std::unique_ptr<preview::TFFPushSource>> source;
+    std::string name;
+    bool loaded = false;
+    std::string failure;
+};
+
+// What Finish's checks found, and the stream a disc title's request reads.
+struct FinishCheck {
+    std::vector<std::string> problems;
+    std::string dvdStream;
+};
+
+void DiscardStreamOf(const std::string& name) {
+    if (const std::optional<int> stream = media::ParseStreamUrl(name)) {
+        media::DiscardStream(*stream);
+    }
+}
+
 }  // namespace
 
 TFormNewConversion::TFormNewConversion(const WizardEnvironment& environment, QWidget* parent)
@@ -76,10 +106,18 @@ TFormNewConversion::TFormNewConversion(const WizardEnvironment& environment, QWi
       environment_(environment),
       pages_(new QStackedWidget(this)),
       lblPageTitle_(new QLabel(this)),
-      filters_(new TFrameFilters(this)) {
+      filters_(new TFrameFilters(this)),
+      crop_(new TFrameCrop(this)),
+      cbbDeinterlace_(new QComboBox(this)),
+      trial_(new TFrameTrial(this)) {
     TW_ASSERT(environment_.profiles && environment_.configuration);
     if (!environment_.findDrives) {
         environment_.findDrives = [] { return dvd::FindDvdDrives(); };
+    }
+    background_ = environment_.background;
+    if (!background_) {
+        ownBackground_ = std::make_unique<platform::WorkPool>(platform::Dispatcher());
+        background_ = ownBackground_.get();
     }
     setObjectName(QStringLiteral("FormNewConversion"));
     setWindowTitle(QStringLiteral("New Conversion Wizard"));
@@ -102,10 +140,22 @@ TFormNewConversion::TFormNewConversion(const WizardEnvironment& environment, QWi
     lblPageTitle_->setFont(heading);
     lblPageTitle_->setObjectName(QStringLiteral("lblPageTitle"));
     pages_->addWidget(CreateSourcePage());
-    pages_->addWidget(filters_);
+    auto* filterPage = new QWidget;
+    auto* filterLayout = new QVBoxLayout(filterPage);
+    filterLayout->setContentsMargins(0, 0, 0, 0);
+    filterLayout->addWidget(filters_, 1);
+    filterLayout->addWidget(crop_);
+    cbbDeinterlace_->setObjectName(QStringLiteral("cbbDeinterlace"));
+    cbbDeinterlace_->addItems({QStringLiteral("Off"), QStringLiteral("Always"),
+                               QStringLiteral("Automatic (pictures found interlaced)")});
+    auto* deinterlaceRow = new QFormLayout;
+    deinterlaceRow->addRow(QStringLiteral("De&interlace:"), cbbDeinterlace_);
+    filterLayout->addLayout(deinterlaceRow);
+    pages_->addWidget(filterPage);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(lblPageTitle_);
     layout->addWidget(pages_, 1);
+    layout->addWidget(trial_);
     layout->addWidget(CreateButtons());
 
     for (const std::string& category : environment_.profiles->Categories()) {
@@ -125,7 +175,8 @@ TFormNewConversion::TFormNewConversion(const WizardEnvironment& environment, QWi
     cbbCategory_->setCurrentIndex(cbbCategory_->count() > 0 ? 0 : -1);
     CategoryChanged();
 
-    dvdSource_->DriveList()->SetDrives(environment_.findDrives());
+    dvdSource_->SetBackground(background_, environment_.scanTitles);
+    dvdSource_->FindDrives(environment_.findDrives);
     connect(dvdSource_, &TFrameDvdSource::scanStarting, preview_, &FramePreview::StopAndClear);
     connect(dvdSource_, &TFrameDvdSource::titleChanged, this, [this] {
         UpdatePreview();
@@ -133,9 +184,18 @@ TFormNewConversion::TFormNewConversion(const WizardEnvironment& environment, QWi
     });
     connect(dvdSource_, &TFrameDvdSource::rangeChanged, this, &TFormNewConversion::UpdatePreview);
     filters_->SetPictureSource([this] { return preview_->View()->Picture(); });
-    connect(edtSource_, &FileEdit::nameTaken, this, &TFormNewConversion::SourceChanged);
+    crop_->SetPictureSource([this] { return preview_->View()->Picture(); });
+    connect(crop_, &TFrameCrop::cropFrameChanged, preview_->View(), &VideoView::SetCropFrame);
+    connect(edtSource_, &FileEdit::nameTaken, this, &TFormNewConversion::SourceNameTaken);
+    connect(edtSource_, &FileEdit::namesChosen, this, &TFormNewConversion::TakeSourceFiles);
+    connect(sources_, &TFrameSources::changed, this, &TFormNewConversion::SourcesChanged);
+    connect(sources_, &TFrameSources::folderListed, this, &TFormNewConversion::FolderListed);
     // Another sheet is another source.
     connect(pgcSource_, &QTabWidget::currentChanged, this, &TFormNewConversion::SourceChanged);
+    connect(trial_, &TFrameTrial::tryRequested, this, &TFormNewConversion::StartTrial);
+    // The preview sounds as the conversion will: the first checked sound track.
+    connect(tracks_, &TFrameTracks::previewAudioChanged, this,
+            [this](int index) { preview_->Playback().Graph().Player().SetAudioIndex(index); });
 
     tmrUpdate_.setInterval(kReadyIntervalMs);
     connect(&tmrUpdate_, &QTimer::timeout, this, &TFormNewConversion::UpdateReadyState);
@@ -147,10 +207,9 @@ TFormNewConversion::TFormNewConversion(const WizardEnvironment& environment, QWi
 }
 
 TFormNewConversion::~TFormNewConversion() {
-    // A stream is taken over by whoever opens it; the others would stay registered for ever.
-    for (const int stream : previewStreams_) {
-        media::DiscardStream(stream);
-    }
+    // A stream is taken over by whoever opens it; one made and never handed out would stay
+    // registered for ever.
+    DiscardStreamOf(dvdStream_);
 }
 
 QWidget* TFormNewConversion::CreateSourcePage() {
@@ -162,12 +221,18 @@ QWidget* TFormNewConversion::CreateSourcePage() {
     edtSource_->SetNameFilters(QStringList{MediaFilesFilter()} +
                                QtNameFilters(wizard::kSourceFileFilter));
     edtSource_->SetStartFolder(QString::fromStdString(platform::VideosFolder()));
-    edtSource_->SetChoiceCheck(
-        [](const QString& name) { return probe::AcceptSourceFile(name.toStdString()); });
+    edtSource_->SetMultipleChoice(true);
+    spnSource_ = new BusySpinner(page);
+    spnSource_->setObjectName(QStringLiteral("spnSource"));
+    auto* sourceRow = new QHBoxLayout;
+    sourceRow->addWidget(edtSource_, 1);
+    sourceRow->addWidget(spnSource_);
+    sources_ = new TFrameSources(*background_, page);
     auto* fileSheet = new QWidget;
     fileSheet->setObjectName(QStringLiteral("tsVideoFile"));
     auto* fileRows = new QFormLayout(fileSheet);
-    fileRows->addRow(QStringLiteral("Input File:"), edtSource_);
+    fileRows->addRow(QStringLiteral("Input File:"), sourceRow);
+    fileRows->addRow(sources_);
     dvdSource_ = new TFrameDvdSource;
     pgcSource_ = new QTabWidget;
     pgcSource_->setObjectName(QStringLiteral("pgcSource"));
@@ -213,6 +278,8 @@ QWidget* TFormNewConversion::CreateSourcePage() {
     auto* leftColumn = new QVBoxLayout(left);
     leftColumn->setContentsMargins(0, 0, 0, 0);
     leftColumn->addWidget(pgcSource_);
+    tracks_ = new TFrameTracks;
+    leftColumn->addWidget(tracks_);
     leftColumn->addWidget(settings);
     leftColumn->addStretch(1);
 
@@ -256,6 +323,12 @@ void TFormNewConversion::ShowPage(int page) {
     lblPageTitle_->setText(QString::fromLatin1(kPageTitles[page]));
     btnBack_->setVisible(page == kFilterPage);
     btnNext_->setVisible(page == kSourcePage);
+    if (page == kFilterPage) {
+        // Bars are looked for in one file; several files take the sides set by hand.
+        crop_->SetSourceFile(DvdSheetShown() || ManyFiles() ? std::string()
+                                                            : edtSource_->FileName().toStdString());
+        crop_->RefreshPicture();
+    }
 }
 
 bool TFormNewConversion::OnFilterPage() const {
@@ -273,7 +346,124 @@ const dvd::DvdTitle* TFormNewConversion::CurrentTitle() const {
 }
 
 void TFormNewConversion::SetSourceFile(const QString& name) {
+    presetting_ = true;
     edtSource_->SetFileName(name);
+    presetting_ = false;
+}
+
+void TFormNewConversion::SetSourceFiles(const QStringList& names) {
+    QStringList files;
+    QStringList folders;
+    for (const QString& name : names) {
+        (QFileInfo(name).isDir() ? folders : files) << name;
+    }
+    if (files.size() == 1) {
+        SetSourceFile(files.front());
+    } else if (files.size() > 1) {
+        // The same file twice is one source.
+        TakeSourceFiles(files);
+    }
+    if (!folders.isEmpty()) {
+        sources_->ListFolders(folders);
+    }
+}
+
+bool TFormNewConversion::ManyFiles() const {
+    return !DvdSheetShown() && sources_->Sources().size() >= 2;
+}
+
+bool TFormNewConversion::Busy() const {
+    return !examining_.isEmpty() || sources_->Busy() || dvdSource_->Busy() || previewOpening_ ||
+           finishing_ || listingTracks_ > 0;
+}
+
+void TFormNewConversion::SourceNameTaken(const QString& name) {
+    if (!sources_->Sources().empty()) {
+        // A file chosen or typed alone replaces the files listed.
+        const QSignalBlocker quiet(sources_);
+        sources_->SetFiles({});
+        SourcesChanged();
+    }
+    ++examineRequest_;
+    examining_.clear();
+    spnSource_->SetBusy(false);
+    // A name the caller set is not examined here; Finish checks it.
+    if (presetting_ || name.isEmpty() || name == accepted_) {
+        accepted_ = name;
+        SourceChanged();
+        return;
+    }
+    // Examining reads the file, which may deliver its bytes slowly (a pipe, a network share).
+    const int request = examineRequest_;
+    examining_ = name;
+    spnSource_->SetBusy(true);
+    UpdateReadyState();
+    background_->Run([file = name.toStdString()] { return probe::IsSourceFile(file); },
+                     [self = QPointer<TFormNewConversion>(this), request, name](bool accepted) {
+                         if (self && request == self->examineRequest_) {
+                             self->SourceExamined(name, accepted);
+                         }
+                     });
+}
+
+void TFormNewConversion::SourceExamined(const QString& name, bool accepted) {
+    examining_.clear();
+    spnSource_->SetBusy(false);
+    const bool finish = std::exchange(finishWhenExamined_, false);
+    if (!accepted) {
+        platform::Messages().ShowError(probe::kInvalidSourceMessage);
+        edtSource_->Revert(accepted_);
+        UpdateReadyState();
+        return;
+    }
+    accepted_ = name;
+    SourceChanged();
+    UpdateReadyState();
+    if (finish) {
+        Finish();
+    }
+}
+
+void TFormNewConversion::TakeSourceFiles(const QStringList& files) {
+    sources_->SetFiles(files);
+    if (sources_->Sources().size() == 1) {
+        const QString single = sources_->Files().front();
+        edtSource_->SetFileName(single);
+    }
+}
+
+void TFormNewConversion::FolderListed(const QStringList& files) {
+    QStringList merged = sources_->Files();
+    if (merged.isEmpty() && !accepted_.isEmpty() && examining_.isEmpty()) {
+        merged << accepted_;
+    }
+    TakeSourceFiles(merged + files);
+}
+
+void TFormNewConversion::SourcesChanged() {
+    const bool many = ManyFiles();
+    if (many != manyShown_) {
+        manyShown_ = many;
+        preview_->SetMarksShown(!many);
+        edtSavePath_->SetMode(many ? FileEdit::Mode::Folder : FileEdit::Mode::Save);
+        edtSavePath_->SetDialogCaption(many ? QStringLiteral("Save to folder")
+                                            : QStringLiteral("Save to"));
+        if (many) {
+            // The targets go into one folder, each named after its source.
+            accepted_.clear();
+            edtSavePath_->SetFileName(QString::fromStdString(categoryPath_));
+        } else {
+            edtSavePath_->SetFileName(QString());
+            UpdateTargetName();
+        }
+    }
+    if (many) {
+        edtSource_->Revert(sources_->Files().front());
+    }
+    if (PreviewFile() != previewed_) {
+        UpdatePreview();
+    }
+    UpdateReadyState();
 }
 
 void TFormNewConversion::FillOutputCategories() {
@@ -314,6 +504,10 @@ void TFormNewConversion::OutputCategoryChanged() {
     categoryId_ = category->ID();
     categoryPath_ =
         category->Path().empty() ? environment_.configuration->OutputFolder() : category->Path();
+    if (ManyFiles()) {
+        edtSavePath_->SetFileName(QString::fromStdString(categoryPath_));
+        return;
+    }
     edtSavePath_->SetFileName(QString::fromStdString(
         wizard::MoveIntoFolder(edtSavePath_->FileName().toStdString(), categoryPath_)));
 }
@@ -339,7 +533,14 @@ void TFormNewConversion::ProfileChanged() {
     const TAVProfile* profile = CurrentProfile();
     frameInfo_->ShowProfile(profile);
     btnEditProfile_->setEnabled(dynamic_cast<const TAVCustomAudioProfile*>(profile) != nullptr);
+    trial_->Clear();
     if (!profile) {
+        return;
+    }
+    tracks_->SetTargetExtension(profile->Extension());
+    if (ManyFiles()) {
+        // "Save to:" names the folder; each target takes the extension when it is named.
+        profileExtension_ = profile->Extension();
         return;
     }
     const QString target = edtSavePath_->FileName();
@@ -363,6 +564,11 @@ void TFormNewConversion::ProposeTarget(const std::string& target) {
 }
 
 void TFormNewConversion::SourceChanged() {
+    trial_->Clear();
+    // A disc title's tracks are read only when it converts; several files keep what each holds.
+    ListTracks(!DvdSheetShown() && !ManyFiles() && SourceValid()
+                   ? edtSource_->FileName().toStdString()
+                   : std::string());
     UpdatePreview();
     UpdateTargetName();
 }
@@ -373,39 +579,73 @@ bool TFormNewConversion::DvdSheetShown() const {
 
 bool TFormNewConversion::SourceValid() const {
     if (DvdSheetShown()) {
-        return CurrentTitle() != nullptr;
+        return CurrentTitle() != nullptr && !dvdSource_->Busy();
+    }
+    if (ManyFiles()) {
+        return !sources_->Busy() && !sources_->ReadyFiles().isEmpty();
     }
     const QFileInfo source(edtSource_->FileName());
-    return !edtSource_->FileName().isEmpty() && source.isFile();
+    return examining_.isEmpty() && !edtSource_->FileName().isEmpty() && source.isFile();
 }
 
-std::string TFormNewConversion::SourceName() {
-    if (!DvdSheetShown()) {
-        return edtSource_->FileName().toStdString();
+QString TFormNewConversion::PreviewFile() const {
+    if (ManyFiles()) {
+        return sources_->ReadyFiles().value(0);
     }
-    return dvdSource_->OpenTitleStream();
+    return edtSource_->FileName();
 }
 
 void TFormNewConversion::UpdatePreview() {
-    if (!SourceValid()) {
+    const int request = ++previewRequest_;
+    previewed_ = DvdSheetShown() ? QString() : PreviewFile();
+    const bool valid = DvdSheetShown() ? SourceValid() : QFileInfo(previewed_).isFile();
+    if (!valid) {
+        previewOpening_ = false;
         preview_->Deactivate();
         return;
     }
-    std::string name;
-    try {
-        name = SourceName();
-    } catch (const EAVError& error) {
-        preview_->Deactivate();
-        platform::Messages().ShowError(error.what());
-        return;
+    // Opening reads the file (or the disc) up to its first pictures.
+    std::function<std::string()> name = [file = previewed_.toStdString()] { return file; };
+    if (DvdSheetShown()) {
+        name = dvdSource_->TitleStreamOpener();
     }
-    if (const std::optional<int> stream = media::ParseStreamUrl(name)) {
-        previewStreams_.push_back(*stream);
-    }
-    preview_->OpenSource(QString::fromStdString(name));
+    auto source = std::make_shared<std::unique_ptr<preview::TFFPushSource>>(
+        preview_->Playback().Graph().Player().MakeSource());
+    previewOpening_ = true;
+    background_->Run(
+        [name, source] {
+            PreviewLoad load;
+            load.source = source;
+            try {
+                load.name = name();
+                load.loaded = (*source)->Load(load.name);
+            } catch (const EAVError& error) {
+                load.failure = error.what();
+            }
+            if (!load.loaded) {
+                DiscardStreamOf(load.name);
+            }
+            return load;
+        },
+        [self = QPointer<TFormNewConversion>(this), request](PreviewLoad load) {
+            if (!self || request != self->previewRequest_) {
+                return;
+            }
+            self->previewOpening_ = false;
+            if (!load.failure.empty()) {
+                self->preview_->Deactivate();
+                platform::Messages().ShowError(load.failure);
+                return;
+            }
+            self->preview_->ShowSource(load.loaded ? std::move(*load.source) : nullptr,
+                                       QString::fromStdString(load.name));
+        });
 }
 
 void TFormNewConversion::UpdateTargetName() {
+    if (ManyFiles()) {
+        return;  // "Save to:" names the folder
+    }
     const TAVProfile* profile = CurrentProfile();
     const std::string extension = profile ? profile->Extension() : std::string();
     std::string target = edtSavePath_->FileName().toStdString();
@@ -419,10 +659,16 @@ void TFormNewConversion::UpdateTargetName() {
 }
 
 void TFormNewConversion::UpdateReadyState() {
-    const bool ready = wizard::ReadyToConvert(SourceValid(), edtSavePath_->FileName().toStdString(),
+    const bool ready =
+        !finishing_ && wizard::ReadyToConvert(SourceValid(), edtSavePath_->FileName().toStdString(),
                                               CurrentProfile() != nullptr);
     btnNext_->setEnabled(ready);
     btnFinish_->setEnabled(ready);
+    // A disc title is read by the conversion that takes it; a trial would take it first.
+    trial_->SetAvailable(ready && !DvdSheetShown() && !ManyFiles(),
+                         ManyFiles()
+                             ? QStringLiteral("A trial takes one video file")
+                             : QStringLiteral("A trial takes a video file, not a disc title"));
 }
 
 void TFormNewConversion::EditProfile() {
@@ -452,22 +698,93 @@ void TFormNewConversion::EditProfile() {
     }
 }
 
-QStringList TFormNewConversion::FinishProblems(const TAVProfile& profile) const {
+std::string TFormNewConversion::TargetFolder() const {
+    const std::string target = edtSavePath_->FileName().trimmed().toStdString();
+    if (ManyFiles()) {
+        return target;
+    }
+    return QFileInfo(QString::fromStdString(target)).absolutePath().toStdString();
+}
+
+void TFormNewConversion::Finish() {
+    // A name being typed counts as typed.
+    edtSource_->TakeTypedName();
+    if (!examining_.isEmpty()) {
+        // Taking it started its examination: Finish follows once it is accepted.
+        finishWhenExamined_ = true;
+        return;
+    }
+    // The source may have gone since the last tick.
+    UpdateReadyState();
+    TAVProfile* profile = CurrentProfile();
+    if (!btnFinish_->isEnabled() || !profile) {
+        return;
+    }
     std::vector<std::string> problems;
-    if (!DvdSheetShown()) {
-        problems.push_back(probe::SourceFileProblem(edtSource_->FileName().toStdString()));
+    if (const auto* custom = dynamic_cast<const TAVCustomAudioProfile*>(profile)) {
+        const std::string target = ManyFiles() ? wizard::FileSourceTarget("a", profile->Extension())
+                                               : edtSavePath_->FileName().trimmed().toStdString();
+        problems.push_back(profiles::ProfileProblem(*custom, target));
+    }
+    // The files the conversion reads, and where it writes, are looked at on the work pool: a
+    // file may be slow to deliver its first bytes.
+    std::vector<wizard::FileCheck> checks;
+    if (!DvdSheetShown() && !ManyFiles()) {
+        checks.push_back([file = edtSource_->FileName().toStdString()] {
+            return probe::SourceFileProblem(file);
+        });
     }
     if (OnFilterPage()) {
         for (int i = 0; i < filters_->Count(); ++i) {
-            for (std::string& problem : wizard::FilterFileProblems(filters_->FilterAt(i))) {
-                problems.push_back(std::move(problem));
+            for (wizard::FileCheck& check : wizard::FilterFileChecks(filters_->FilterAt(i))) {
+                checks.push_back(std::move(check));
             }
         }
     }
-    if (const auto* custom = dynamic_cast<const TAVCustomAudioProfile*>(&profile)) {
-        problems.push_back(
-            profiles::ProfileProblem(*custom, edtSavePath_->FileName().trimmed().toStdString()));
+    checks.push_back([folder = TargetFolder()] { return probe::TargetFolderProblem(folder); });
+    std::function<std::string()> openTitle;
+    if (DvdSheetShown()) {
+        openTitle = dvdSource_->TitleStreamOpener();
     }
+    // Nothing the request is made of changes while it is checked.
+    finishing_ = true;
+    pages_->setEnabled(false);
+    UpdateReadyState();
+    const int request = ++finishRequest_;
+    background_->Run(
+        [checks, openTitle] {
+            FinishCheck check;
+            for (const wizard::FileCheck& fileCheck : checks) {
+                check.problems.push_back(fileCheck());
+            }
+            const bool clear =
+                std::all_of(check.problems.begin(), check.problems.end(),
+                            [](const std::string& problem) { return problem.empty(); });
+            if (clear && openTitle) {
+                try {
+                    check.dvdStream = openTitle();
+                } catch (const EAVError& error) {
+                    check.problems.push_back(error.what());
+                }
+            }
+            return check;
+        },
+        [self = QPointer<TFormNewConversion>(this), request, problems](FinishCheck check) {
+            if (!self || request != self->finishRequest_) {
+                DiscardStreamOf(check.dvdStream);
+                return;
+            }
+            // The files first, then the profile.
+            std::vector<std::string> all = check.problems;
+            all.insert(all.end(), problems.begin(), problems.end());
+            self->Finished(all, check.dvdStream);
+        });
+}
+
+void TFormNewConversion::Finished(const std::vector<std::string>& problems,
+                                  const std::string& dvdStream) {
+    finishing_ = false;
+    pages_->setEnabled(true);
     QStringList lines;
     for (const std::string& problem : problems) {
         if (!problem.empty()) {
@@ -475,32 +792,98 @@ QStringList TFormNewConversion::FinishProblems(const TAVProfile& profile) const 
         }
     }
     lines.removeDuplicates();
-    return lines;
-}
-
-void TFormNewConversion::Finish() {
-    // A name being typed counts as typed.
-    edtSource_->TakeTypedName();
-    // The source may have gone since the last tick.
-    UpdateReadyState();
     TAVProfile* profile = CurrentProfile();
-    if (!btnFinish_->isEnabled() || !profile) {
+    if (!lines.isEmpty() || !profile) {
+        DiscardStreamOf(dvdStream);
+        UpdateReadyState();
+        platform::Messages().ShowError(lines.join(QLatin1Char('\n')).toStdString());
         return;
     }
-    if (const QStringList problems = FinishProblems(*profile); !problems.isEmpty()) {
-        platform::Messages().ShowError(problems.join(QLatin1Char('\n')).toStdString());
-        return;
-    }
-    const std::optional<std::string> chain =
-        OnFilterPage() ? std::optional<std::string>(filters_->ChainText()) : std::nullopt;
-    wizard::PrepareFinishOptions(options_, chain,
-                                 environment_.configuration->PerformanceOptions().ThreadCount(),
-                                 *profile, environment_.configuration->KeepPictureShape());
+    DiscardStreamOf(dvdStream_);
+    dvdStream_ = dvdStream;
+    ApplyChoices(options_, *profile);
     accept();
 }
 
+void TFormNewConversion::ApplyChoices(TAVConvertOptions& options, const TAVProfile& profile) const {
+    const std::optional<std::string> chain =
+        OnFilterPage() ? std::optional<std::string>(filters_->ChainText()) : std::nullopt;
+    wizard::PrepareFinishOptions(options, chain,
+                                 environment_.configuration->PerformanceOptions().ThreadCount(),
+                                 profile, environment_.configuration->KeepPictureShape());
+    // Like the filters, the crop applies only when finishing from the filter page.
+    options.VideoOptions().SetCrop(OnFilterPage() ? crop_->CropText() : std::string());
+    options.AudioOptions().SetAudioTracks(tracks_->AudioTracksText());
+    options.SubtitleOptions().SetSubtitleTracks(tracks_->SubtitleTracksText());
+    if (OnFilterPage()) {
+        options.VideoOptions().SetDeinterlace(cbbDeinterlace_->currentIndex() == 1);
+        options.VideoOptions().SetDeinterlaceAuto(cbbDeinterlace_->currentIndex() == 2);
+    }
+}
+
+void TFormNewConversion::StartTrial() {
+    edtSource_->TakeTypedName();
+    UpdateReadyState();
+    const TAVProfile* profile = CurrentProfile();
+    if (!btnFinish_->isEnabled() || !profile || DvdSheetShown() || ManyFiles()) {
+        return;
+    }
+    // The request's own tree stays as the profile left it until Finish.
+    auto options = std::make_shared<TAVConvertOptions>();
+    options->Assign(options_);
+    ApplyChoices(*options, *profile);
+    const std::string source = edtSource_->FileName().toStdString();
+    const wizard::Cut cut =
+        wizard::CutOfSelection(preview_->SelectionStart(), preview_->SelectionEnd());
+    // The span is measured on the work pool: the source may be slow to read.
+    struct Measured {
+        std::optional<engine::Span> span;
+        std::string error;
+    };
+    background_->Run(
+        [source, cut] {
+            Measured measured;
+            measured.span =
+                engine::SpanOfSource(source, cut.startUs, cut.recordingUs, &measured.error);
+            return measured;
+        },
+        [self = QPointer<TFormNewConversion>(this), source, options](Measured measured) {
+            if (!self || self->edtSource_->FileName().toStdString() != source) {
+                return;
+            }
+            if (!measured.span) {
+                platform::Messages().ShowError(measured.error);
+                return;
+            }
+            self->trial_->Run(
+                source, self->edtSavePath_->FileName().toStdString(), *options, *measured.span,
+                self->environment_.configuration->PerformanceOptions().RunInOwnProcess());
+        });
+}
+
+void TFormNewConversion::ListTracks(const std::string& file) {
+    if (file.empty()) {
+        tracks_->ShowTracks(file, {});
+        return;
+    }
+    ++listingTracks_;
+    background_->Run(
+        [file] { return probe::ListSourceTracks(file); },
+        [self = QPointer<TFormNewConversion>(this), file](std::vector<probe::SourceTrack> tracks) {
+            if (!self) {
+                return;
+            }
+            --self->listingTracks_;
+            // Only the answer for the file still chosen counts.
+            if (self->edtSource_->FileName().toStdString() == file && !self->ManyFiles()) {
+                self->tracks_->ShowTracks(file, tracks);
+            }
+        });
+}
+
 void TFormNewConversion::done(int result) {
-    // A title change in progress would be left half done.
+    // A title change in progress would be left half done. Work on the pool is not waited for:
+    // its answers find the form gone.
     if (dvdSource_->Scanning()) {
         return;
     }
@@ -513,8 +896,9 @@ std::unique_ptr<TConversionSettings> TFormNewConversion::GetConversionSettings()
     TAVProfile* profile = CurrentProfile();
     TW_ASSERT(profile != nullptr);
     auto settings = std::make_unique<TConversionSettings>();
-    settings->SetSourceFile(SourceName());
     if (DvdSheetShown()) {
+        // Handed out: the task opens it.
+        settings->SetSourceFile(std::exchange(dvdStream_, std::string()));
         const dvd::DvdDrive* disc = dvdSource_->ScannedDisc();
         settings->SetSourceType(stDvd);
         settings->SetDvdDriver(disc->discPath);
@@ -524,6 +908,7 @@ std::unique_ptr<TConversionSettings> TFormNewConversion::GetConversionSettings()
         settings->SetDvdAngle(dvdSource_->Angle());
         settings->SetDvdVolume(disc->label);
     } else {
+        settings->SetSourceFile(edtSource_->FileName().toStdString());
         settings->SetSourceType(stFile);
     }
     settings->SetTargetFile(edtSavePath_->FileName().toStdString());
@@ -539,22 +924,49 @@ std::unique_ptr<TConversionSettings> TFormNewConversion::GetConversionSettings()
     return settings;
 }
 
-std::unique_ptr<TConversionSettings> ExecuteNewConversion(QWidget* parent,
-                                                          const QString& sourceFile,
-                                                          const WizardEnvironment& environment) {
+ConversionRequests TFormNewConversion::GetConversionRequests() {
+    ConversionRequests requests;
+    if (!ManyFiles()) {
+        requests.push_back(GetConversionSettings());
+        return requests;
+    }
+    preview_->StopAndClear();
+    TAVProfile* profile = CurrentProfile();
+    TW_ASSERT(profile != nullptr);
+    const std::string folder = edtSavePath_->FileName().trimmed().toStdString();
+    // Each target is free of files on disk, of other tasks' targets and of the ones named here.
+    std::set<std::string> named;
+    const auto taken = [&](const std::string& target) {
+        return named.count(platform::ComparablePath(target)) != 0 ||
+               (environment_.targetTaken && environment_.targetTaken(target));
+    };
+    for (const QString& source : sources_->ReadyFiles()) {
+        const std::string target = FreeTargetName(
+            wizard::MoveIntoFolder(
+                wizard::FileSourceTarget(source.toStdString(), profile->Extension()), folder),
+            taken);
+        named.insert(platform::ComparablePath(target));
+        auto settings = std::make_unique<TConversionSettings>();
+        settings->SetSourceFile(source.toStdString());
+        settings->SetSourceType(stFile);
+        settings->SetTargetFile(target);
+        settings->SetProfile(profile->Description());
+        settings->SetCategoryId(categoryId_);
+        // No cut: the whole of every file.
+        settings->SetConvertOptions(options_);
+        requests.push_back(std::move(settings));
+    }
+    return requests;
+}
+
+ConversionRequests ExecuteNewConversion(QWidget* parent, const QStringList& sourceFiles,
+                                        const WizardEnvironment& environment) {
     TFormNewConversion form(environment, parent);
-    if (!sourceFile.isEmpty()) {
-        form.SetSourceFile(sourceFile);
-    }
+    form.SetSourceFiles(sourceFiles);
     if (Dialogs().Exec(form) != QDialog::Accepted) {
-        return nullptr;
+        return {};
     }
-    try {
-        return form.GetConversionSettings();
-    } catch (const EAVError& error) {
-        platform::Messages().ShowError(error.what());
-        return nullptr;
-    }
+    return form.GetConversionRequests();
 }
 
 NewConversionHook NewConversionWizard(TAVProfileList& profiles, TAVConfiguration& configuration,
@@ -563,13 +975,14 @@ NewConversionHook NewConversionWizard(TAVProfileList& profiles, TAVConfiguration
     environment.profiles = &profiles;
     environment.configuration = &configuration;
     environment.tasks = tasks;
+    environment.background = tasks ? tasks->Background : nullptr;
     if (tasks) {
         environment.targetTaken = [tasks](const std::string& file) {
             return tasks->Converting && tasks->Converting->HoldsTarget(file);
         };
     }
-    return [environment](QWidget* parent, const QString& sourceFile) {
-        return ExecuteNewConversion(parent, sourceFile, environment);
+    return [environment](QWidget* parent, const QStringList& sourceFiles) {
+        return ExecuteNewConversion(parent, sourceFiles, environment);
     };
 }
 

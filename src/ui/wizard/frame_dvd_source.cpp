@@ -3,10 +3,17 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QFormLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPointer>
 #include <QSignalBlocker>
 #include <algorithm>
 
+#include "app/busy_spinner.h"
 #include "dvd/dvd_title_scan.h"
+#include "platform/message_service.h"
+#include "platform/work_pool.h"
+#include "util/av_error.h"
 #include "util/format.h"
 #include "wizard/dvd_combo.h"
 
@@ -27,7 +34,7 @@ void FillNumbers(QComboBox* list, int first, int last) {
     }
 }
 
-// Undoes the sheet's disabling and the busy cursor however the scan ends.
+// Undoes the sheet's disabling and the busy cursor however a scan on the UI thread ends.
 class BusyScan {
 public:
     explicit BusyScan(QWidget& sheet) : sheet_(sheet) {
@@ -45,18 +52,42 @@ private:
     QWidget& sheet_;
 };
 
+// What a scan found: the titles, or the message saying why there are none.
+struct ScanOutcome {
+    std::vector<dvd::DvdTitle> titles;
+    std::string failure;
+};
+
+ScanOutcome RunScan(const TFrameDvdSource::TitleScan& scan, const std::string& discPath) {
+    ScanOutcome outcome;
+    try {
+        outcome.titles = scan(discPath);
+    } catch (const EAVError& error) {
+        outcome.failure = error.what();
+    }
+    return outcome;
+}
+
 }  // namespace
 
 TFrameDvdSource::TFrameDvdSource(QWidget* parent)
     : QWidget(parent),
       cbbDvd_(new TDvdCombo(this)),
+      spinner_(new BusySpinner(this)),
+      lblBusy_(new QLabel(this)),
       cbbTitle_(List("cbbTitle", this)),
       cbbAngle_(List("cbbAngle", this)),
       cbbChapter_(List("cbbChapter", this)),
       cbbThrough_(List("cbbThrough", this)) {
     setObjectName(QStringLiteral("tsDvd"));
+    scanTitles_ = [](const std::string& path) { return dvd::ScanDiscTitles(path); };
+    lblBusy_->setObjectName(QStringLiteral("lblDiscBusy"));
+    auto* driveRow = new QHBoxLayout;
+    driveRow->addWidget(cbbDvd_, 1);
+    driveRow->addWidget(spinner_);
+    driveRow->addWidget(lblBusy_);
     auto* form = new QFormLayout(this);
-    form->addRow(QStringLiteral("Driver:"), cbbDvd_);
+    form->addRow(QStringLiteral("Driver:"), driveRow);
     form->addRow(QStringLiteral("Title:"), cbbTitle_);
     form->addRow(QStringLiteral("Angle:"), cbbAngle_);
     form->addRow(QStringLiteral("Chapter:"), cbbChapter_);
@@ -66,6 +97,51 @@ TFrameDvdSource::TFrameDvdSource(QWidget* parent)
     connect(cbbChapter_, &QComboBox::currentIndexChanged, this, &TFrameDvdSource::OnChapterChanged);
     connect(cbbThrough_, &QComboBox::currentIndexChanged, this, &TFrameDvdSource::rangeChanged);
     connect(cbbAngle_, &QComboBox::currentIndexChanged, this, &TFrameDvdSource::rangeChanged);
+    connect(cbbDvd_, &TDvdCombo::readingChanged, this, &TFrameDvdSource::ShowBusy);
+}
+
+void TFrameDvdSource::SetBackground(platform::WorkPool* pool, TitleScan scan) {
+    background_ = pool;
+    cbbDvd_->SetBackground(pool);
+    if (scan) {
+        scanTitles_ = std::move(scan);
+    }
+}
+
+void TFrameDvdSource::FindDrives(std::function<std::vector<dvd::DvdDrive>()> findDrives) {
+    if (!background_) {
+        cbbDvd_->SetDrives(findDrives());
+        return;
+    }
+    // Each drive is asked for its disc, which may have to spin up first.
+    lookingForDrives_ = true;
+    cbbDvd_->ShowLooking();
+    ShowBusy();
+    background_->Run(std::move(findDrives),
+                     [self = QPointer<TFrameDvdSource>(this)](std::vector<dvd::DvdDrive> drives) {
+                         if (self) {
+                             self->lookingForDrives_ = false;
+                             self->cbbDvd_->SetDrives(drives);
+                             self->ShowBusy();
+                         }
+                     });
+}
+
+bool TFrameDvdSource::Busy() const {
+    return lookingForDrives_ || cbbDvd_->Reading() || scanRunning_;
+}
+
+void TFrameDvdSource::ShowBusy() {
+    const bool busy = Busy();
+    spinner_->SetBusy(busy);
+    lblBusy_->setText(scanRunning_         ? QStringLiteral("Scanning disc…")
+                      : lookingForDrives_  ? QStringLiteral("Looking for discs…")
+                      : cbbDvd_->Reading() ? QStringLiteral("Reading disc…")
+                                           : QString());
+    // Nothing of the disc before can be picked while another one is read.
+    for (QComboBox* list : {cbbTitle_, cbbAngle_, cbbChapter_, cbbThrough_}) {
+        list->setEnabled(!scanRunning_);
+    }
 }
 
 const dvd::DvdTitle* TFrameDvdSource::CurrentTitle() const {
@@ -92,10 +168,12 @@ int TFrameDvdSource::Angle() const {
     return cbbAngle_->currentText().toInt();
 }
 
-std::string TFrameDvdSource::OpenTitleStream() const {
+std::function<std::string()> TFrameDvdSource::TitleStreamOpener() const {
     const dvd::DvdTitle* title = CurrentTitle();
     TW_ASSERT(title != nullptr);
-    return dvd::OpenDvdTitleStream(*title, Chapter(), Through(), Angle());
+    return [title = *title, chapter = Chapter(), through = Through(), angle = Angle()] {
+        return dvd::OpenDvdTitleStream(title, chapter, through, angle);
+    };
 }
 
 void TFrameDvdSource::ScanDvd(int index) {
@@ -105,16 +183,48 @@ void TFrameDvdSource::ScanDvd(int index) {
     }
     dvdIndex_ = index;
     emit scanStarting();
-    std::vector<dvd::DvdTitle> titles = titles_;
-    TStringList choices;
-    {
-        BusyScan busy(*this);
-        if (!dvd::ScanDvdTitles(disc->discPath, titles, choices)) {
-            return;
+    const dvd::DvdDrive scanned = *disc;
+    if (!background_) {
+        ScanOutcome outcome;
+        {
+            BusyScan busy(*this);
+            outcome = RunScan(scanTitles_, scanned.discPath);
         }
+        TakeScan(scanned, std::move(outcome.titles), outcome.failure);
+        return;
+    }
+    const int request = ++scanRequest_;
+    scanRunning_ = true;
+    ShowBusy();
+    background_->Run(
+        [scan = scanTitles_, path = scanned.discPath] { return RunScan(scan, path); },
+        [self = QPointer<TFrameDvdSource>(this), request, scanned](ScanOutcome outcome) {
+            // A closed wizard, or a disc picked since: the outcome goes nowhere.
+            if (!self || request != self->scanRequest_) {
+                return;
+            }
+            self->scanRunning_ = false;
+            self->ShowBusy();
+            self->TakeScan(scanned, std::move(outcome.titles), outcome.failure);
+        });
+}
+
+void TFrameDvdSource::TakeScan(const dvd::DvdDrive& disc, std::vector<dvd::DvdTitle> titles,
+                               const std::string& failure) {
+    if (!failure.empty()) {
+        // The lists keep the disc scanned before.
+        platform::Messages().ShowError(failure);
+        return;
+    }
+    if (titles.empty()) {
+        platform::Messages().ShowError(dvd::kNoVideoFilesMessage);
     }
     titles_ = std::move(titles);
-    scannedDisc_ = *disc;
+    TStringList choices;
+    for (const dvd::DvdTitle& title : titles_) {
+        choices.push_back(dvd::TitleChoiceText(title));
+    }
+    scannedDisc_ = disc;
     {
         const QSignalBlocker quiet(cbbTitle_);
         cbbTitle_->clear();

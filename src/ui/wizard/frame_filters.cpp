@@ -6,9 +6,11 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include "filters/denoise_filter.h"
 #include "filters/filter_list.h"
 #include "filters/logo_filter.h"
 #include "filters/overlay_text_filter.h"
+#include "filters/sharpen_filter.h"
 #include "filters/subtitle_filter.h"
 #include "filters/video_std_filter.h"
 #include "shell/make_action.h"
@@ -28,6 +30,8 @@ TFrameFilters::TFrameFilters(QWidget* parent) : QWidget(parent), lstFilters_(new
         NewFilterAction<TOverlayTextFilter>("actNewTextFilter", "New Overlay Text Filter"));
     menu->addAction(
         NewFilterAction<TSubtitleFilter>("actNewSubtitleFilter", "New Subtitle Filter"));
+    menu->addAction(NewFilterAction<TDenoiseFilter>("actNewDenoiseFilter", "New Denoise Filter"));
+    menu->addAction(NewFilterAction<TSharpenFilter>("actNewSharpenFilter", "New Sharpen Filter"));
     auto* newFilter = new QToolButton;
     newFilter->setObjectName(QStringLiteral("btnNewFilter"));
     newFilter->setText(QStringLiteral("New Filter"));

@@ -89,26 +89,24 @@ Cut CutOfSelection(int startSeconds, int endSeconds) {
     return {int64_t{first} * kMicroseconds, int64_t{last - first} * kMicroseconds};
 }
 
-std::vector<std::string> FilterFileProblems(const TAVFilter& filter) {
-    std::vector<std::string> problems;
-    const auto add = [&](std::string problem) {
-        if (!problem.empty()) {
-            problems.push_back(std::move(problem));
-        }
+std::vector<FileCheck> FilterFileChecks(const TAVFilter& filter) {
+    std::vector<FileCheck> checks;
+    const auto add = [&checks](std::string (*check)(const std::string&), std::string file) {
+        checks.push_back([check, file = std::move(file)] { return check(file); });
     };
     if (const auto* logo = dynamic_cast<const TLogoFilter*>(&filter)) {
-        add(probe::PictureFileProblem(logo->LogoFile()));
+        add(probe::PictureFileProblem, logo->LogoFile());
     } else if (const auto* text = dynamic_cast<const TOverlayTextFilter*>(&filter)) {
         if (!text->FontFile().empty()) {
-            add(probe::FontFileProblem(text->FontFile()));
+            add(probe::FontFileProblem, text->FontFile());
         }
     } else if (const auto* subtitles = dynamic_cast<const TSubtitleFilter*>(&filter)) {
-        add(probe::SubtitleFileProblem(subtitles->SubtitleFile()));
+        add(probe::SubtitleFileProblem, subtitles->SubtitleFile());
         if (!subtitles->FontFile().empty()) {
-            add(probe::FontFileProblem(subtitles->FontFile()));
+            add(probe::FontFileProblem, subtitles->FontFile());
         }
     }
-    return problems;
+    return checks;
 }
 
 int ConversionThreadCount(int configured) {

@@ -5,6 +5,7 @@
 // takes when the user finishes.
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -50,9 +51,13 @@ struct Cut {
 };
 Cut CutOfSelection(int startSeconds, int endSeconds);
 
-// What is wrong with the files a filter reads (a logo's picture, a font, a subtitle file), one
-// text each; empty when they will do. A font left empty is the renderer's own and always does.
-std::vector<std::string> FilterFileProblems(const TAVFilter& filter);
+// A check of a file the conversion reads: what is wrong with it, empty when it will do. It holds
+// its own copy of the name and opens the file, so it runs off the UI thread.
+using FileCheck = std::function<std::string()>;
+
+// The checks of the files a filter reads (a logo's picture, a font, a subtitle file). A font
+// left empty is the renderer's own and always does.
+std::vector<FileCheck> FilterFileChecks(const TAVFilter& filter);
 
 // Threads for a conversion: the configured count exactly; automatic (0) lets each library choose.
 int ConversionThreadCount(int configured);

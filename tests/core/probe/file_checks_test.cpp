@@ -1,5 +1,6 @@
 // The wizard's last look at the files a conversion reads: what it says about each kind.
 #include "probe/file_checks.h"
+#include "probe/media_folder.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -59,6 +60,31 @@ TEST(FileChecks, SayWhatIsWrongWithEachKindOfFile) {
         EXPECT_TRUE(Says(SubtitleFileProblem(subtitles), "cannot be read: Permission denied"))
             << SubtitleFileProblem(subtitles);
     }
+}
+
+TEST(FileChecks, TargetFolderMustBeOneOrBeMadeBelowAFolder) {
+    TempFolder folder;
+    const std::string file = folder / "plain.txt";
+    test::WriteFileBytes(file, "x");
+    EXPECT_EQ(TargetFolderProblem(folder / "new/deeper"), "");
+    EXPECT_TRUE(Says(TargetFolderProblem(file + "/below"), "is not a folder"));
+    EXPECT_FALSE(TargetFolderProblem("").empty());
+}
+
+// A folder's media files for converting it whole: by extension in any case, in name order,
+// hidden ones left out, subfolders only when asked and after the folder's own files.
+TEST(MediaFolder, ListsMediaFilesInNameOrderOptionallyWithSubfolders) {
+    TempFolder folder;
+    for (const char* name :
+         {"b.MKV", "a.mp4", "notes.txt", ".hidden.mkv", "sub/c.avi", ".cache/d.mkv"}) {
+        std::filesystem::create_directories((folder.Path() / name).parent_path());
+        test::WriteFileBytes(folder / name, "x");
+    }
+    EXPECT_EQ(MediaFilesIn(folder.Path().string(), false),
+              (std::vector<std::string>{folder / "a.mp4", folder / "b.MKV"}));
+    EXPECT_EQ(MediaFilesIn(folder.Path().string(), true),
+              (std::vector<std::string>{folder / "a.mp4", folder / "b.MKV", folder / "sub/c.avi"}));
+    EXPECT_TRUE(MediaFilesIn(folder / "missing", true).empty());
 }
 
 }  // namespace

@@ -151,6 +151,10 @@ TEST_F(Configuration, MissingElementsKeepTheCurrentValues) {
     config.Load();
     EXPECT_EQ(config.PerformanceOptions().ThreadCount(), 0);
     EXPECT_EQ(config.PerformanceOptions().ThreadPrority(), 2);
+    // As many files at once as there are processors.
+    EXPECT_EQ(config.PerformanceOptions().MaxConversions(),
+              TPerformanceOptions::kAsManyAsProcessors);
+    EXPECT_GE(config.PerformanceOptions().ConversionPlaces(), 1);
     EXPECT_EQ(config.OutputFolder(), Output());
     EXPECT_FALSE(config.ShowAlert());
 

@@ -35,8 +35,12 @@ TEST(EventGuard, DatabaseWrittenOverWhileATaskConvertsLeavesTheWindowWorking) {
     ASSERT_TRUE(world.WaitFor([&] { return task.Converter().StartTime() > 0; }));
 
     const std::string file = home / "TidewellSoft/VideoConverter/av.cfg";
+    // Written over between two of the program's writes (they go on in a thread of their own).
+    world.data->Persistence().Flush();
     WriteFileBytes(file, std::string(ReadFileBytes(file).size(), '\x5A'));
-    ASSERT_TRUE(world.WaitFor([&] { return world.Converting().Tasks().empty(); }));
+    // The completion is written, and the damage found and repaired, off the window's thread.
+    ASSERT_TRUE(world.WaitFor(
+        [&] { return world.Converting().Tasks().empty() && !world.Errors().empty(); }));
     ASSERT_EQ(world.Errors().size(), 1);
     EXPECT_TRUE(world.Errors()[0].contains("av.cfg.bad")) << world.Errors()[0].toStdString();
 

@@ -5,6 +5,7 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QSlider>
+#include <QSpinBox>
 #include <QToolButton>
 
 #include "support/shell_world.h"
@@ -16,6 +17,7 @@ namespace {
 ui::ScriptedDialogRunner::Handler ChangeAllAndClick(const char* button, const QString& folder) {
     return [button, folder](QDialog& dialog) {
         dialog.findChild<QComboBox*>("cbbThreadCnt")->setCurrentIndex(4);
+        dialog.findChild<QSpinBox*>("spnMaxConversions")->setValue(3);
         dialog.findChild<QSlider*>("tbPriority")->setValue(0);
         dialog.findChild<QLineEdit*>("edtOutputFolder")->setText(folder);
         dialog.findChild<QCheckBox*>("chkAlert")->setChecked(false);
@@ -41,6 +43,8 @@ TEST(OptionsDialog, CancelLeavesTheFileAloneOkSavesEveryValue) {
         EXPECT_EQ(dialog.findChild<QSlider*>("tbPriority")->value(), 2);
         EXPECT_TRUE(dialog.findChild<QCheckBox*>("chkAlert")->isChecked());
         EXPECT_TRUE(dialog.findChild<QCheckBox*>("chkKeepShape")->isChecked());
+        // The test world lets every task convert at once.
+        EXPECT_EQ(dialog.findChild<QSpinBox*>("spnMaxConversions")->text(), "any number of");
         EXPECT_TRUE(dialog.findChild<QCheckBox*>("chkOwnProcess")->isChecked());
         ChangeAllAndClick("btnCancel", "/elsewhere")(dialog);
     });
@@ -65,6 +69,7 @@ TEST(OptionsDialog, CancelLeavesTheFileAloneOkSavesEveryValue) {
     reread.Load();
     EXPECT_EQ(reread.PerformanceOptions().ThreadCount(), 4);
     EXPECT_EQ(reread.PerformanceOptions().ThreadPrority(), 0);
+    EXPECT_EQ(reread.PerformanceOptions().MaxConversions(), 3);
     EXPECT_EQ(reread.OutputFolder(), home / "converted");
     EXPECT_FALSE(reread.ShowAlert());
     EXPECT_FALSE(reread.KeepPictureShape());

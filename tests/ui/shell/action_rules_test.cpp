@@ -74,7 +74,7 @@ TEST_F(ActionRules, FileCommandsNeedOneTaskWithItsFileOnDisk) {
     EXPECT_FALSE(CanOpenConverted({unfinished.get(), {unfinished.get()}}));
 }
 
-TEST_F(ActionRules, DefaultCategoryIsNeverDeletedAndOnlyOneFileDrops) {
+TEST_F(ActionRules, DefaultCategoryIsNeverDeletedAndFilesDropOnlyWithAWizard) {
     TConvertedNode defaultCategory(env_, 1, "Converted", "/v");
     TConvertedNode other(env_, 2, "Other", "/w");
     TConvertingNode converting(env_);
@@ -84,7 +84,7 @@ TEST_F(ActionRules, DefaultCategoryIsNeverDeletedAndOnlyOneFileDrops) {
     EXPECT_FALSE(CanDeleteCategory(nullptr));
 
     EXPECT_TRUE(AcceptsDrop(1, true));
-    EXPECT_FALSE(AcceptsDrop(2, true));
+    EXPECT_TRUE(AcceptsDrop(2, true));
     EXPECT_FALSE(AcceptsDrop(0, true));
     EXPECT_FALSE(AcceptsDrop(1, false));
 }

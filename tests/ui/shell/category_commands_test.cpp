@@ -31,7 +31,8 @@ TEST(CategoryCommands, NewPropertiesAndDeleteWithSubCategories) {
     ShellWorld world(home.Path());
     ui::TFrameExplorer& explorer = world.Window().Explorer();
     TCategoryTree& tree = explorer.Tree();
-    SqliteDatabase& db = world.data->Persistence().Database();
+    // The file as the program has written it so far (writes reach it from a thread of their own).
+    const auto db = [&]() -> SqliteDatabase& { return world.data->Persistence().Database(); };
 
     explorer.SelectNode(*tree.DefaultCategory());
     world.Window().UpdateActions();
@@ -48,7 +49,7 @@ TEST(CategoryCommands, NewPropertiesAndDeleteWithSubCategories) {
     explorer.SelectNode(holidays);
     world.dialogs.Push(Fill("Sub", home / "sub"));
     world.Trigger("actNewCategory");
-    EXPECT_EQ(CountCategories(db), 3);
+    EXPECT_EQ(CountCategories(db()), 3);
 
     // Properties creates the folder; one that cannot be made leaves the category as it was.
     world.dialogs.Push(Fill("Trips", home / "trips/2024"));
@@ -78,15 +79,15 @@ TEST(CategoryCommands, NewPropertiesAndDeleteWithSubCategories) {
               "Do you want to delete the selected category? Its sub-category goes with it.\n\n1 "
               "converted file is filed there. It will be listed under \"Default\"; the file stays "
               "on disk.");
-    EXPECT_EQ(CountCategories(db), 3);
+    EXPECT_EQ(CountCategories(db()), 3);
 
     world.dialogs.Push(Answer(QMessageBox::Yes));
     world.Trigger("actDelCategory");
     EXPECT_TRUE(tree.Children(*tree.DefaultCategory()).empty());
     EXPECT_EQ(explorer.FocusedNode(), tree.DefaultCategory());
-    EXPECT_EQ(CountCategories(db), 1);
+    EXPECT_EQ(CountCategories(db()), 1);
     // Its record is listed under the default category now.
-    EXPECT_EQ(FindStoredTask(db, done.ID())->categoryId, 1);
+    EXPECT_EQ(FindStoredTask(db(), done.ID())->categoryId, 1);
     EXPECT_EQ(world.Rows().size(), 1u);
 }
 

@@ -39,7 +39,8 @@ TEST(ConvertedTasks, MoveToAnotherCategoryByMenuOrByDragging) {
     ui::TFrameExplorer& explorer = world.Window().Explorer();
     ui::TFrameList& list = world.Window().TaskList();
     TCategoryTree& tree = explorer.Tree();
-    SqliteDatabase& db = world.data->Persistence().Database();
+    // The file as the program has written it so far (writes reach it from a thread of their own).
+    const auto db = [&]() -> SqliteDatabase& { return world.data->Persistence().Database(); };
     TConvertedNode& films = tree.NewCategory(*tree.DefaultCategory(), "Films", home / "films");
     TConvertedNode& music = tree.NewCategory(*tree.DefaultCategory(), "Music", home / "music");
     TAVTask& unfinished = world.AddTask(Request(source, home / "a.mp4"));
@@ -71,7 +72,7 @@ TEST(ConvertedTasks, MoveToAnotherCategoryByMenuOrByDragging) {
     EXPECT_FALSE(menu->actions()[0]->isEnabled());  // where it is already
     menu->actions()[1]->trigger();
     ASSERT_EQ(world.Rows().size(), 1u);
-    EXPECT_EQ(FindStoredTask(db, firstId)->categoryId, films.ID());
+    EXPECT_EQ(FindStoredTask(db(), firstId)->categoryId, films.ID());
 
     // The other row dragged onto "Music"; the category on display takes no drop.
     auto* model = static_cast<ui::CategoryTreeModel*>(explorer.View()->model());
@@ -85,8 +86,8 @@ TEST(ConvertedTasks, MoveToAnotherCategoryByMenuOrByDragging) {
     EXPECT_FALSE(DragOnto(viewport, centre(*tree.ConvertingNode()), dragged.get()));
     EXPECT_TRUE(DragOnto(viewport, centre(music), dragged.get()));
     EXPECT_TRUE(world.Rows().empty());
-    EXPECT_EQ(FindStoredTask(db, secondId)->categoryId, music.ID());
-    EXPECT_NE(FindStoredTask(db, secondId)
+    EXPECT_EQ(FindStoredTask(db(), secondId)->categoryId, music.ID());
+    EXPECT_NE(FindStoredTask(db(), secondId)
                   ->settings.find("<CategoryId>" + std::to_string(music.ID()) + "</CategoryId>"),
               std::string::npos);
 

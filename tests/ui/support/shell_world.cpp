@@ -63,17 +63,19 @@ bool DropFiles(ui::TFormMain& window, const QStringList& files) {
 ShellWorld::ShellWorld(const std::filesystem::path& home)
     : configHome_("TIDEWELL_CONFIG_HOME", home.string()),
       videos_("XDG_VIDEOS_DIR", (home / "videos").string()),
-      installWizard_([this](QWidget*, const QString& source) {
-          wizardSources << source;
-          std::unique_ptr<TConversionSettings> answer;
+      installWizard_([this](QWidget*, const QStringList& sources) {
+          wizardSources << sources.join(QLatin1Char('|'));
+          ui::ConversionRequests answer;
           if (!wizardAnswers.empty()) {
-              answer = std::move(wizardAnswers.front());
+              answer.push_back(std::move(wizardAnswers.front()));
               wizardAnswers.pop_front();
           }
           return answer;
       }) {
     configuration.SetPriorityApplier([](int, std::string*) { return true; });
     configuration.Load();
+    // Every task converts at once unless a test sets a limit.
+    configuration.PerformanceOptions().SetMaxConversions(0);
     data = std::make_unique<ui::TdmGlobal>(configuration,
                                            ui::ShellServices{&alerts, &power, &dispatcher});
     window = std::make_unique<ui::TFormMain>(*data);

@@ -116,7 +116,8 @@ public:
     RecordingDesktop desktop;
     FakeNotificationBus notifications;
     RecordingPowerService power;
-    // What the wizard hands back, in order (none: Cancel), and the sources it was opened with.
+    // What the wizard hands back, in order (none: Cancel), and the sources it was opened with
+    // (several joined by '|').
     std::deque<std::unique_ptr<TConversionSettings>> wizardAnswers;
     QStringList wizardSources;
 

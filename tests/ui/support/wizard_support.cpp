@@ -37,7 +37,13 @@ void ClickWhenOffered(QAbstractButton* button) {
 
 void ClickFinish(ui::TFormNewConversion& wizard) {
     ClickWhenOffered(Find<QAbstractButton>(&wizard, "btnFinish"));
+    // The files are checked off the UI thread first.
+    ASSERT_TRUE(WaitUntilIdle(wizard));
     ASSERT_EQ(wizard.result(), QDialog::Accepted);
+}
+
+bool WaitUntilIdle(const ui::TFormNewConversion& wizard) {
+    return QTest::qWaitFor([&] { return !wizard.Busy(); }, 30000);
 }
 
 bool WaitForPreview(ui::TFormNewConversion& wizard) {

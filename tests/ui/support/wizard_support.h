@@ -40,6 +40,10 @@ void ClickWhenOffered(QAbstractButton* button);
 // Clicks Finish once it is offered; the wizard must then be accepted.
 void ClickFinish(ui::TFormNewConversion& wizard);
 
+// Waits until the wizard's work off the UI thread (examining a source, listing a folder,
+// opening the preview, checking before Start) is done.
+bool WaitUntilIdle(const ui::TFormNewConversion& wizard);
+
 // Waits until the preview shows the source's first picture.
 bool WaitForPreview(ui::TFormNewConversion& wizard);
 

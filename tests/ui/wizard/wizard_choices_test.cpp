@@ -110,6 +110,8 @@ TEST_F(WizardChoices, FinishSaysWhatIsWrongInsteadOfStarting) {
 
     QPushButton* finish = Find<QPushButton>(&wizard, "btnFinish");
     finish->click();
+    // The files are looked at off the UI thread.
+    ASSERT_TRUE(WaitUntilIdle(wizard));
     EXPECT_NE(wizard.result(), QDialog::Accepted);
     ASSERT_EQ(world_.Errors().size(), 1);
     EXPECT_EQ(world_.Errors().front().split('\n'),
@@ -123,6 +125,7 @@ TEST_F(WizardChoices, FinishSaysWhatIsWrongInsteadOfStarting) {
     ASSERT_TRUE(QImage(16, 16, QImage::Format_RGB32).save(QString::fromStdString(logo)));
     mine.SetFormat(TCustomAVFormat::F_NONE);
     finish->click();
+    ASSERT_TRUE(WaitUntilIdle(wizard));
     EXPECT_EQ(wizard.result(), QDialog::Accepted);
     EXPECT_EQ(world_.Errors().size(), 1);
 }

@@ -37,9 +37,12 @@ TEST(WizardDvd, PickedFileThatIsNoDiscIsRefusedAndNothingIsScanned) {
     wizard.show();
     Find<QTabWidget>(&wizard, "pgcSource")->setCurrentIndex(1);
     auto* discs = Find<ui::TDvdCombo>(&wizard, "cbbDvd");
+    // The drives are looked for, and a picked disc read, off the UI thread.
+    ASSERT_TRUE(WaitUntilIdle(wizard));
     QSignalSpy scans(&wizard.DvdSource(), &ui::TFrameDvdSource::scanStarting);
     world.fileDialogs.PushAnswer(QString::fromStdString(notADisc));
     discs->setCurrentIndex(0);
+    ASSERT_TRUE(WaitUntilIdle(wizard));
     EXPECT_EQ(world.Errors(), QStringList{"Can not open DVD"});
     EXPECT_EQ(scans.count(), 0);
     EXPECT_EQ(discs->currentIndex(), -1);
@@ -60,6 +63,7 @@ TEST(WizardDvd, DiscIsScannedOnceListsItsTitlesAndATitleConverts) {
         wizard.show();
         Find<QTabWidget>(&wizard, "pgcSource")->setCurrentIndex(1);
         auto* discs = Find<ui::TDvdCombo>(&wizard, "cbbDvd");
+        ASSERT_TRUE(WaitUntilIdle(wizard));
         EXPECT_EQ(Items(discs), QStringList{"Disc image or folder…"});
         EXPECT_EQ(discs->currentIndex(), -1);
 
@@ -67,6 +71,7 @@ TEST(WizardDvd, DiscIsScannedOnceListsItsTitlesAndATitleConverts) {
         const QString ifo = QString::fromStdString((disc.videoTs / "VIDEO_TS.IFO").string());
         world.fileDialogs.PushAnswer(ifo);
         discs->setCurrentIndex(0);
+        ASSERT_TRUE(WaitUntilIdle(wizard));
         EXPECT_EQ(scans.count(), 1);
         const std::string entry = disc.videoTs.string() + ": [disc]";
         EXPECT_EQ(Items(discs),
@@ -86,6 +91,7 @@ TEST(WizardDvd, DiscIsScannedOnceListsItsTitlesAndATitleConverts) {
         // The same folder picked again is the disc already scanned.
         world.fileDialogs.PushAnswer(ifo);
         discs->setCurrentIndex(1);
+        ASSERT_TRUE(WaitUntilIdle(wizard));
         EXPECT_EQ(scans.count(), 1);
         EXPECT_EQ(discs->currentIndex(), 0);
         EXPECT_EQ(discs->count(), 2);
@@ -126,8 +132,10 @@ TEST(WizardDvd, DiscIsScannedOnceListsItsTitlesAndATitleConverts) {
 // Picks the disc folder in the wizard's disc list.
 void PickDisc(ShellWorld& world, ui::TFormNewConversion& wizard, const TestDisc& disc) {
     Find<QTabWidget>(&wizard, "pgcSource")->setCurrentIndex(1);
+    ASSERT_TRUE(WaitUntilIdle(wizard));
     world.fileDialogs.PushAnswer(QString::fromStdString((disc.videoTs / "VIDEO_TS.IFO").string()));
     Find<ui::TDvdCombo>(&wizard, "cbbDvd")->setCurrentIndex(0);
+    ASSERT_TRUE(WaitUntilIdle(wizard));
 }
 
 TEST(WizardDvd, ChapterRangeAndAngleArePickedAndThroughNeverComesBeforeTheChapter) {

@@ -118,6 +118,8 @@ TEST_F(Wizard, ChosenOrTypedFileIsProbedAndARefusedOneKeepsThePreviousSource) {
     WriteFileBytes(notes, "not a film at all");
     world_.fileDialogs.PushAnswer(QString::fromStdString(notes));
     Find<QAbstractButton>(&wizard, "edtSourceBrowse")->click();
+    // Examined off the UI thread.
+    ASSERT_TRUE(WaitUntilIdle(wizard));
     EXPECT_EQ(source->text().toStdString(), clip_);
     EXPECT_EQ(world_.Errors(), QStringList{"Invalid Video/Audio File"});
     const QStringList offered = world_.fileDialogs.Requests().back().nameFilters;
@@ -132,6 +134,7 @@ TEST_F(Wizard, ChosenOrTypedFileIsProbedAndARefusedOneKeepsThePreviousSource) {
     const std::string other = MakeClip(home_.Path(), "other.mp4", 1);
     world_.fileDialogs.PushAnswer(QString::fromStdString(other));
     Find<QAbstractButton>(&wizard, "edtSourceBrowse")->click();
+    ASSERT_TRUE(WaitUntilIdle(wizard));
     EXPECT_EQ(source->text().toStdString(), other);
     EXPECT_EQ(Target(wizard)->text().toStdString(),
               InOutputFolder("other" + wizard.CurrentProfile()->Extension()));
@@ -142,10 +145,12 @@ TEST_F(Wizard, ChosenOrTypedFileIsProbedAndARefusedOneKeepsThePreviousSource) {
     source->selectAll();
     QTest::keyClicks(source, QString::fromStdString(notes));
     QTest::keyClick(source, Qt::Key_Return);
+    ASSERT_TRUE(WaitUntilIdle(wizard));
     EXPECT_EQ(source->text().toStdString(), other);
     EXPECT_EQ(world_.Errors().size(), 2);
     source->setText(QString::fromStdString("file://" + clip_));
     QTest::keyClick(source, Qt::Key_Return);
+    ASSERT_TRUE(WaitUntilIdle(wizard));
     EXPECT_EQ(source->text().toStdString(), clip_);
     EXPECT_EQ(Target(wizard)->text().toStdString(),
               InOutputFolder("holiday" + wizard.CurrentProfile()->Extension()));
@@ -158,6 +163,8 @@ TEST_F(Wizard, RequestCarriesTheSourceTargetProfileAndTheMarkedCut) {
         wizard.show();
         wizard.SetSourceFile(QString::fromStdString(clip_));
         ChooseProfile(wizard, "IPod", "IPod 320x240 Video");
+        // Marked once the preview has opened the source.
+        EXPECT_TRUE(WaitUntilIdle(wizard));
         wizard.Preview().SetSelection(start, end);
         ClickFinish(wizard);
         return wizard.GetConversionSettings();

@@ -6,6 +6,7 @@
 #include "filters/subtitle_filter.h"
 #include "filters/video_std_filter.h"
 #include "util/format.h"
+#include "wizard/filter_dialogs/cleanup_filter_dialogs.h"
 #include "wizard/filter_dialogs/logo_filter_dialog.h"
 #include "wizard/filter_dialogs/overlay_text_dialog.h"
 #include "wizard/filter_dialogs/std_filter_dialog.h"
@@ -44,6 +45,12 @@ bool Run(QWidget* parent, TAVFilter& filter, bool fromFilter, Scene scene) {
     }
     if (auto* text = dynamic_cast<TOverlayTextFilter*>(&filter)) {
         return RunDialog<TFormOverlayText>(parent, *text, fromFilter, std::move(scene));
+    }
+    if (auto* denoise = dynamic_cast<TDenoiseFilter*>(&filter)) {
+        return RunDialog<TFormDenoiseFilter>(parent, *denoise, fromFilter, std::move(scene));
+    }
+    if (auto* sharpen = dynamic_cast<TSharpenFilter*>(&filter)) {
+        return RunDialog<TFormSharpenFilter>(parent, *sharpen, fromFilter, std::move(scene));
     }
     auto* subtitles = dynamic_cast<TSubtitleFilter*>(&filter);
     TW_ASSERT(subtitles != nullptr);

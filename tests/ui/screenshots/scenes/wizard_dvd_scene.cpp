@@ -33,7 +33,9 @@ QImage WizardDvd(bool pickChapters) {
     wizard.show();
     test::Find<QTabWidget>(&wizard, "pgcSource")->setCurrentIndex(1);
     test::ChooseProfile(wizard, "Video", "Matroska Video");
+    test::WaitUntilIdle(wizard);
     test::Find<ui::TDvdCombo>(&wizard, "cbbDvd")->setCurrentIndex(0);
+    test::WaitUntilIdle(wizard);
     if (pickChapters) {
         test::Choose(test::Find<QComboBox>(&wizard, "cbbChapter"), "2");
         test::Choose(test::Find<QComboBox>(&wizard, "cbbThrough"), "2");
