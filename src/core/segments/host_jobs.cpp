@@ -5,6 +5,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -176,6 +177,23 @@ bool SplitTag(const std::string& line, size_t* job, std::string* rest) {
     return true;
 }
 
+// Removes, on every host of the login file, the working folders parallel (whose process was
+// pid) made there for the jobs it sent: ~/.parallel/tmp/HOST-PID-JOB, HOST being this computer's
+// name. A job that ends on its own removes its folder; one that was killed does not.
+void RemoveWorkingFolders(const std::string& loginFile, const std::string& folder,
+                          const std::string& workerFolder, pid_t pid) {
+    char host[256] = {};
+    if (gethostname(host, sizeof host - 1) != 0 || host[0] == '\0') {
+        return;
+    }
+    const std::string prefix = FormatPrintf("%s-%d-", host, static_cast<int>(pid));
+    auto process = StartParallel(folder, workerFolder,
+                                 {"--sshloginfile", fs::absolute(loginFile).string(), "--nonall",
+                                  "rm -rf ~/.parallel/tmp/" + ShellQuote(prefix) + "*"});
+    Lines(*process).Drain([](const std::string&) {}, [](const std::string&) {});
+    process->Wait();
+}
+
 std::mutex choiceMutex;
 HostChoice choice;  // guarded by choiceMutex
 
@@ -323,7 +341,8 @@ std::vector<HostJobs::Ended> HostJobs::Run(const Settings& settings,
     args.insert(args.end(), names.begin(), names.end());
 
     auto process = StartParallel(folder, settings.workerFolder, args);
-    pid_.store(process->Pid());
+    const pid_t pid = process->Pid();
+    pid_.store(pid);
     if (stopped_.load()) {
         kill(process->Pid(), SIGTERM);
     }
@@ -350,9 +369,17 @@ std::vector<HostJobs::Ended> HostJobs::Run(const Settings& settings,
         });
     pid_.store(-1);
     process->Wait();
+    const std::vector<JobLogRow> rows = ReadJobLog(jobLog);
+    const bool allConverted = std::count_if(rows.begin(), rows.end(), [](const JobLogRow& row) {
+                                  return row.exitValue == 0 && row.signal == 0;
+                              }) == static_cast<std::ptrdiff_t>(names.size());
+    if (!settings.sharedFolder && !allConverted) {
+        // A job that was killed (Stop, a halt) leaves its working folder behind.
+        RemoveWorkingFolders(settings.loginFile, folder, settings.workerFolder, pid);
+    }
 
     std::vector<Ended> ended(names.size());
-    for (const JobLogRow& row : ReadJobLog(jobLog)) {
+    for (const JobLogRow& row : rows) {
         if (row.sequence < 1 || static_cast<size_t>(row.sequence) > names.size()) {
             continue;
         }
