@@ -74,7 +74,8 @@ public:
     // parallel cannot be started.
     std::vector<Ended> Run(const Settings& settings, const std::vector<std::string>& names,
                            const Events& events);
-    // Ends parallel, which ends every job on every host. Any thread.
+    // Ends parallel, which ends every job on every host; Run then removes the working folders
+    // the ended jobs were sent into. Any thread.
     void Stop();
     bool Stopped() const { return stopped_.load(); }
 
