@@ -14,6 +14,7 @@ packages=(
     fonts-dejavu-core dvdauthor genisoimage
     desktop-file-utils appstream bash-completion man-db
     clang libclang-rt-14-dev
+    parallel openssh-server rsync
 )
 
 missing=()

@@ -121,6 +121,10 @@ Arguments ParseArguments(const std::vector<std::string>& args) {
             result.segments = ParseInt(arg, value(arg), 0);
         } else if (arg == "--segment-length") {
             result.segmentSeconds = ParseInt(arg, value(arg), 1);
+        } else if (arg == "--hosts") {
+            result.hosts = value(arg);
+        } else if (arg == "--shared-folder") {
+            result.sharedFolder = true;
         } else if (arg == "--output-dir") {
             result.outputDir = value(arg);
         } else if (arg == "--start") {
@@ -149,6 +153,9 @@ Arguments ParseArguments(const std::vector<std::string>& args) {
     }
     if (result.help || result.version || result.listProfiles || result.dvdTitles) {
         return result;
+    }
+    if (result.sharedFolder && !result.hosts) {
+        throw std::invalid_argument("--shared-folder goes with --hosts");
     }
     if (result.trial && (result.outputDir || result.dvd)) {
         throw std::invalid_argument("--trial takes one INPUT file and its OUTPUT");
@@ -206,6 +213,13 @@ std::string UsageText() {
            "                       among the --jobs; 0 or 1: in one piece)\n"
            "  --segment-length SECONDS\n"
            "                       about how long each segment is (default 30)\n"
+           "  --hosts FILE         convert the segments on the computers FILE lists too, one\n"
+           "                       SSH login a line as GNU parallel's --sshloginfile takes\n"
+           "                       them (':' is this computer); each needs the same\n"
+           "                       tidewell-convert\n"
+           "  --shared-folder      with --hosts: every computer sees the source and the\n"
+           "                       segment cache at the same path (default: each segment's\n"
+           "                       share of the source is sent to its computer)\n"
            "  --threads N          decoder and encoder threads (default 0: each library's\n"
            "                       own choice)\n"
            "  --start SECONDS      start converting this far into the source\n"

@@ -26,6 +26,10 @@ struct Arguments {
     // of processors shared among the --jobs.
     std::optional<int> segments;
     std::optional<int> segmentSeconds;
+    // Segments also convert on the computers of this login file (GNU parallel's form), their
+    // spans sent to them, or, with sharedFolder, read from a folder they all see.
+    std::optional<std::string> hosts;
+    bool sharedFolder = false;
     // A DVD title as the source.
     std::optional<std::string> dvd;
     int dvdTitle = 1;

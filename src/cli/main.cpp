@@ -1,11 +1,14 @@
 // tidewell-convert: the command-line front end of the converter.
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
+#include <cstring>
 #include <iostream>
 #include <memory>
 #include <set>
@@ -24,6 +27,7 @@
 #include "platform/ui_dispatcher.h"
 #include "profile_lookup.h"
 #include "profiles/target_name.h"
+#include "segments/host_jobs.h"
 #include "trial.h"
 #include "util/av_error.h"
 #include "util/property_path.h"
@@ -173,6 +177,16 @@ int main(int argc, char** argv) {
     if (argc == 2 && std::string(argv[1]) == "--worker") {
         return tw::jobs::RunWorker(STDIN_FILENO, STDOUT_FILENO);
     }
+    // A segment job another computer was handed (by GNU parallel): the request in a file.
+    if (argc == 4 && std::string(argv[1]) == "--worker" && std::string(argv[2]) == "--request") {
+        const int request = open(argv[3], O_RDONLY | O_CLOEXEC);
+        if (request < 0) {
+            std::fprintf(stderr, "tidewell-convert: cannot read %s: %s\n", argv[3],
+                         std::strerror(errno));
+            return 2;
+        }
+        return tw::jobs::RunWorker(request, STDOUT_FILENO, false);
+    }
     tw::cli::Arguments arguments;
     try {
         arguments = tw::cli::ParseArguments(std::vector<std::string>(argv + 1, argv + argc));
@@ -273,6 +287,9 @@ int main(int argc, char** argv) {
     const bool terminal = isatty(STDERR_FILENO);
     std::chrono::steady_clock::time_point lastDraw;
     const int processors = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+    if (arguments.hosts) {
+        tw::segments::SetSegmentHosts({*arguments.hosts, arguments.sharedFolder});
+    }
     for (Job& job : jobs) {
         job.converter = std::make_unique<tw::TAVConverter>();
         // A failure, even a crash of the libraries, ends that conversion alone.

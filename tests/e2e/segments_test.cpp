@@ -4,6 +4,7 @@
 // same size.
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <pwd.h>
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -15,6 +16,7 @@
 #include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -36,6 +38,7 @@ extern "C" {
 #include "support/media_facts.h"
 #include "support/media_generator.h"
 #include "support/scoped_env.h"
+#include "support/ssh_server.h"
 
 namespace tw::test {
 namespace {
@@ -44,8 +47,10 @@ namespace fs = std::filesystem;
 
 // Runs the command line with args; its exit status, its standard error in *errors. With a
 // fileSizeLimit (bytes) every file it and its workers write stops there, as on a full disk.
+// whileRunning, when given, is called with its process id once it started.
 int RunCli(const std::vector<std::string>& args, const std::string& errorFile, std::string* errors,
-           rlim_t fileSizeLimit = RLIM_INFINITY) {
+           rlim_t fileSizeLimit = RLIM_INFINITY,
+           const std::function<void(pid_t)>& whileRunning = {}) {
     std::vector<char*> argv{const_cast<char*>(TW_CLI_PATH)};
     for (const std::string& arg : args) {
         argv.push_back(const_cast<char*>(arg.c_str()));
@@ -69,6 +74,9 @@ int RunCli(const std::vector<std::string>& args, const std::string& errorFile, s
     }
     if (child < 0) {
         return -1;
+    }
+    if (whileRunning) {
+        whileRunning(child);
     }
     int status = 0;
     waitpid(child, &status, 0);
@@ -541,6 +549,227 @@ TEST(SegmentedProgress, StopEndsEveryWorkerAndTheNextStartResumesAtTheDoneShare)
     // Each segment holds about a twentieth of the source.
     EXPECT_GE(watched.progress.front(), static_cast<int>(kept) * 5 - 2);
     EXPECT_NEAR(InspectMedia(target).First(StreamKind::Video).durationSec, 20.0, 0.05);
+}
+
+// Converting on several computers: the test's own SSH server stands for the other computers.
+
+std::string Slurp(const fs::path& file) {
+    std::ifstream in(file);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+TEST(SegmentHosts, ParallelRunsCommandsOverTheTestsOwnSshServer) {
+    TempFolder folder;
+    fs::create_directories(folder / "bin");
+    SshServer server((folder / "bin"));
+    ASSERT_EQ(server.Failure(), "");
+    std::ofstream(folder / "logins") << server.Login() << "\n";
+    const std::string command = "parallel --sshloginfile " + (folder / "logins") + " --joblog " +
+                                (folder / "jobs") + " 'echo $PATH > " + (folder / "out") +
+                                "-{}' ::: 1 2";
+    ASSERT_EQ(std::system(command.c_str()), 0);
+    EXPECT_NE(Slurp(folder / "out-2").find(folder / "bin"), std::string::npos);
+    EXPECT_NE(Slurp(folder / "jobs").find("127.0.0.1"), std::string::npos);
+}
+
+// A six-second source with a key frame every second (three segments of two seconds: one for
+// each of three logins) and logins to the test's SSH server, whose logins find programFolder
+// first on their PATH.
+class SegmentHostsTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ClipDescription clip;
+        clip.durationSec = 6;
+        clip.gopSize = 25;
+        GenerateClip(clip, source_);
+    }
+
+    // The command line converting source_ into target through the computers of logins; its
+    // exit status, its log in *errors.
+    int ConvertOnHosts(const std::vector<std::string>& logins, const std::string& target,
+                       std::string* errors, bool shared = false,
+                       const std::function<void(pid_t)>& whileRunning = {}) {
+        std::ofstream(folder_ / "logins") << [&] {
+            std::string text;
+            for (const std::string& login : logins) {
+                text += login + "\n";
+            }
+            return text;
+        }();
+        std::vector<std::string> args{"-v", "--profile", "IPod 320x240 Video", "--segment-length",
+                                      "2",  "--hosts",   folder_ / "logins"};
+        if (shared) {
+            args.push_back("--shared-folder");
+        }
+        args.insert(args.end(), {source_, target});
+        return RunCli(args, folder_ / "joined.log", errors, RLIM_INFINITY, whileRunning);
+    }
+
+    // The same pictures in the same places as the conversion in one piece.
+    void ExpectLikeOnePiece(const std::string& target) {
+        std::error_code error;
+        if (!fs::exists(whole_, error)) {
+            std::string errors;
+            ASSERT_EQ(
+                RunCli({"--profile", "IPod 320x240 Video", "--segments", "1", source_, whole_},
+                       folder_ / "whole.log", &errors),
+                0)
+                << errors;
+        }
+        const DecodedPictures expected = DecodePictures(whole_);
+        const DecodedPictures actual = DecodePictures(target);
+        ASSERT_EQ(actual.luma.size(), expected.luma.size());
+        for (size_t i = 0; i < expected.luma.size(); ++i) {
+            ASSERT_GE(Psnr(expected.luma[i], actual.luma[i]), 35.0) << "picture " << i;
+        }
+        EXPECT_TRUE(actual.packetTimesRise);
+        const MediaInfo one = InspectMedia(whole_);
+        const MediaInfo parts = InspectMedia(target);
+        ASSERT_EQ(parts.CountOf(StreamKind::Audio), one.CountOf(StreamKind::Audio));
+        if (one.CountOf(StreamKind::Audio) > 0) {
+            EXPECT_NEAR(parts.First(StreamKind::Audio).durationSec,
+                        one.First(StreamKind::Audio).durationSec, 0.02);
+        }
+    }
+
+    TempFolder folder_;
+    ScopedEnv cache_{"XDG_CACHE_HOME", folder_ / "cache"};
+    const std::string source_ = folder_ / "source.mkv";
+    const std::string whole_ = folder_ / "whole.mp4";
+    const std::string programFolder_ = fs::path(TW_CLI_PATH).parent_path().string();
+};
+
+TEST_F(SegmentHostsTest, SegmentsConvertOverSshAndHereAndJoinAsInOnePiece) {
+    SshServer server(programFolder_);
+    ASSERT_EQ(server.Failure(), "");
+    // Two logins to the server (told apart by an option) and this computer.
+    const std::vector<std::string> logins{server.Login(), server.Login(-1, "-o Compression=no"),
+                                          ":"};
+    const std::string there = "on " + std::string(getpwuid(getuid())->pw_name) +
+                              "@127.0.0.1 (port " + std::to_string(server.Port()) + ")";
+    for (const bool shared : {false, true}) {
+        SCOPED_TRACE(shared ? "shared folder" : "transfer");
+        const std::string target = folder_ / (shared ? "shared.mp4" : "sent.mp4");
+        std::string errors;
+        ASSERT_EQ(ConvertOnHosts(logins, target, &errors, shared), 0) << errors;
+        EXPECT_NE(errors.find(" converted " + there), std::string::npos) << errors;
+        EXPECT_NE(errors.find(" converted on this computer"), std::string::npos) << errors;
+        EXPECT_NE(errors.find("on the computers of"), std::string::npos) << errors;
+        ExpectLikeOnePiece(target);
+    }
+}
+
+TEST_F(SegmentHostsTest, AComputerThatCannotBeReachedHasItsSegmentsConvertedElsewhere) {
+    SshServer server(programFolder_);
+    ASSERT_EQ(server.Failure(), "");
+    const int closed = FreeLoopbackPort();
+    const std::string target = folder_ / "joined.mp4";
+    std::string errors;
+    ASSERT_EQ(ConvertOnHosts({server.Login(closed), server.Login(), ":"}, target, &errors), 0)
+        << errors;
+    const std::string down = "(port " + std::to_string(closed) + ")";
+    EXPECT_NE(errors.find(down + " cannot be reached (ssh: connect to host 127.0.0.1 port " +
+                          std::to_string(closed) +
+                          ": Connection refused); its segments go to "
+                          "the other computers"),
+              std::string::npos)
+        << errors;
+    EXPECT_EQ(errors.find(down + " in "), std::string::npos) << errors;
+    ExpectLikeOnePiece(target);
+}
+
+// The parent process of pid; -1 once it is gone.
+pid_t ParentOf(pid_t pid) {
+    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+    std::string line;
+    std::getline(stat, line);
+    const size_t end = line.rfind(')');
+    if (end == std::string::npos || end + 4 >= line.size() || line[end + 2] == 'Z') {
+        return -1;
+    }
+    return std::atoi(line.c_str() + end + 4);
+}
+
+// The processes whose working folder starts with prefix.
+std::vector<pid_t> WorkingIn(const std::string& prefix) {
+    std::vector<pid_t> found;
+    std::error_code error;
+    for (const auto& entry : fs::directory_iterator("/proc", error)) {
+        const std::string cwd = fs::read_symlink(entry.path() / "cwd", error).string();
+        if (!error && cwd.rfind(prefix, 0) == 0) {
+            found.push_back(std::atoi(entry.path().filename().c_str()));
+        }
+    }
+    return found;
+}
+
+bool HasSpan(const fs::path& folder) {
+    std::error_code error;
+    for (const auto& entry : fs::directory_iterator(folder, error)) {
+        if (entry.path().string().ends_with(".span.nut")) {
+            return true;
+        }
+    }
+    return false;
+}
+
+TEST_F(SegmentHostsTest, InterruptingStopsTheJobsOnTheOtherComputerAndRemovesTheirFolders) {
+    SshServer server(programFolder_);
+    ASSERT_EQ(server.Failure(), "");
+    // Parallel sends each job into a folder of its own under the login's home:
+    // .parallel/tmp/HOST-PID-JOB, HOST being this computer, PID parallel's process.
+    const fs::path jobFolders = fs::path(getpwuid(getuid())->pw_dir) / ".parallel/tmp";
+    char host[256] = {};
+    ASSERT_EQ(gethostname(host, sizeof host - 1), 0);
+    std::string prefix;
+    std::string errors;
+    const int status = ConvertOnHosts(
+        {server.Login(), ":"}, folder_ / "joined.mp4", &errors, false, [&](pid_t cli) {
+            // Ctrl+C once a span went to the other computer.
+            while (prefix.empty() && ParentOf(cli) > 0) {
+                std::error_code error;
+                for (const auto& entry : fs::directory_iterator(jobFolders, error)) {
+                    const std::string name = entry.path().filename();
+                    const std::string ours = std::string(host) + "-";
+                    const pid_t owner = std::atoi(name.c_str() + ours.size());
+                    if (name.rfind(ours, 0) == 0 && ParentOf(owner) == cli &&
+                        HasSpan(entry.path())) {
+                        prefix = (jobFolders / (ours + std::to_string(owner) + "-")).string();
+                        kill(cli, SIGINT);
+                        break;
+                    }
+                }
+                std::this_thread::sleep_for(std::chrono::milliseconds(5));
+            }
+        });
+    ASSERT_FALSE(prefix.empty()) << errors;
+    EXPECT_EQ(status, 130) << errors;
+    std::error_code error;
+    for (const auto& entry : fs::directory_iterator(jobFolders, error)) {
+        EXPECT_NE(entry.path().string().rfind(prefix, 0), 0u) << entry.path();
+    }
+    // The other computer's job ends once its connection went.
+    for (int i = 0; i < 3000 && !WorkingIn(prefix).empty(); ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    EXPECT_TRUE(WorkingIn(prefix).empty());
+}
+
+TEST_F(SegmentHostsTest, AComputerWithAnotherVersionIsRefusedByName) {
+    fs::create_directories(folder_ / "fake");
+    std::ofstream(folder_ / "fake/tidewell-convert")
+        << "#!/bin/sh\necho 'tidewell-convert (Tidewell Video Converter) 0.0.1'\n";
+    fs::permissions(folder_ / "fake/tidewell-convert", fs::perms::owner_all);
+    SshServer server(folder_ / "fake");
+    ASSERT_EQ(server.Failure(), "");
+    const std::string target = folder_ / "joined.mp4";
+    std::string errors;
+    EXPECT_EQ(ConvertOnHosts({server.Login(), ":"}, target, &errors), 1);
+    EXPECT_NE(errors.find("127.0.0.1 (port " + std::to_string(server.Port()) +
+                          ") has another version of tidewell-convert"),
+              std::string::npos)
+        << errors;
+    EXPECT_FALSE(fs::exists(target));
 }
 
 }  // namespace

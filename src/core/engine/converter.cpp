@@ -163,7 +163,7 @@ bool TAVConverter::Start() {
         return media::ParseStreamUrl(n).has_value();
     });
     remote_ = inOwnProcess_ && !localSource ? std::make_unique<RemoteRun>(*this) : nullptr;
-    segmented_ = remote_ && segmentWorkers_ > 1
+    segmented_ = remote_ && (segmentWorkers_ > 1 || !segments::SegmentHosts().loginFile.empty())
                      ? std::make_unique<SegmentedRun>(*this, segmentWorkers_, segmentSeconds_)
                      : nullptr;
     working_.store(true);

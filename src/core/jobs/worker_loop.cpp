@@ -213,7 +213,7 @@ bool IsMissingFile(const std::string& name) {
 
 }  // namespace
 
-int RunWorker(int inputFd, int outputFd) {
+int RunWorker(int inputFd, int outputFd, bool controlled) {
     // Ctrl+C in a terminal reaches the whole process group; what it means is the parent's call.
     std::signal(SIGINT, SIG_IGN);
     ReportWriter out(outputFd);
@@ -291,6 +291,9 @@ int RunWorker(int inputFd, int outputFd) {
     UniqueFd wake(eventfd(0, EFD_CLOEXEC));
     std::atomic<bool> quitting{false};
     std::jthread controls([&] {
+        if (!controlled) {
+            return;
+        }
         std::string control;
         while (input.Next(&control, kControlLimit, wake.Get())) {
             const std::optional<Control> wanted = ParseControl(control);

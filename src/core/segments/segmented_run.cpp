@@ -3,7 +3,10 @@
 #include <pthread.h>
 
 #include <algorithm>
+#include <climits>
 #include <filesystem>
+#include <fstream>
+#include <optional>
 #include <thread>
 
 extern "C" {
@@ -13,10 +16,12 @@ extern "C" {
 
 #include "engine/conversion_run.h"
 #include "jobs/conversion_request.h"
+#include "jobs/worker_process.h"
 #include "media/library.h"
 #include "platform/process_priority.h"
 #include "segments/segment_cache.h"
 #include "segments/segment_join.h"
+#include "segments/segment_span.h"
 #include "util/format.h"
 #include "util/string_list.h"
 
@@ -66,6 +71,7 @@ public:
                outcome.refusal.empty() && !stopped;
     }
     void ControlChanged() { supervisor_.ControlChanged(); }
+    const std::string& Request() const { return request_; }
     std::string Name() const {
         return segment < 0
                    ? std::string("The sound")
@@ -148,7 +154,9 @@ private:
 TAVConverter::SegmentedRun::SegmentedRun(TAVConverter& owner, int workers, int segmentSeconds)
     : owner_(owner),
       workers_(workers),
-      segmentUs_(static_cast<int64_t>(segmentSeconds) * AV_TIME_BASE) {}
+      segmentUs_(static_cast<int64_t>(segmentSeconds) * AV_TIME_BASE),
+      hosts_(segments::SegmentHosts()),
+      hosted_(!hosts_.loginFile.empty()) {}
 
 TAVConverter::SegmentedRun::~SegmentedRun() = default;
 
@@ -177,7 +185,7 @@ void TAVConverter::SegmentedRun::Log(int level, const std::string& text, bool on
 
 bool TAVConverter::SegmentedRun::Run() {
     const std::string& source = owner_.inputFiles_.front();
-    if (workers_ < 2 ||
+    if ((workers_ < 2 && !hosted_) ||
         !segments::SegmentsPossible(owner_.options_, owner_.inputFiles_, owner_.outputFiles_)) {
         return false;
     }
@@ -238,11 +246,22 @@ bool TAVConverter::SegmentedRun::Run() {
     for (size_t i = 0; i < plan_.video.size(); ++i) {
         makeJob(static_cast<int>(i));
     }
-    Log(AV_LOG_INFO,
-        FormatPrintf("Converting in %zu segments of about %lld s, %d at once", plan_.video.size(),
-                     static_cast<long long>(segmentUs_ / AV_TIME_BASE), workers_));
+    if (hosted_) {
+        Log(AV_LOG_INFO,
+            FormatPrintf("Converting in %zu segments of about %lld s on the "
+                         "computers of %s",
+                         plan_.video.size(), static_cast<long long>(segmentUs_ / AV_TIME_BASE),
+                         hosts_.loginFile.c_str()));
+    } else {
+        Log(AV_LOG_INFO, FormatPrintf("Converting in %zu segments of about %lld s, %d at once",
+                                      plan_.video.size(),
+                                      static_cast<long long>(segmentUs_ / AV_TIME_BASE), workers_));
+    }
     try {
         TakeKeptParts();
+        if (hosted_) {
+            StartHosts();
+        }
     } catch (const EAVError& e) {
         // Nothing was converted: the run fails as one that could not open its files.
         owner_.RecordFailure(e);
@@ -279,6 +298,9 @@ bool TAVConverter::SegmentedRun::Run() {
         if (wanted == jobs::Control::Run) {
             StartJobs();
         }
+        if (hosted_ && (wanted == jobs::Control::Stop || abort_) && !hostJobs_.Stopped()) {
+            hostJobs_.Stop();
+        }
         const bool anyRunning = std::any_of(jobs_.begin(), jobs_.end(), [](const auto& job) {
             return job->state != Job::State::Waiting && job->state != Job::State::Done &&
                    job->state != Job::State::Ended;
@@ -300,6 +322,9 @@ bool TAVConverter::SegmentedRun::Run() {
         }
     }
     owner_.pauseHeld_.store(false);
+    if (hostThread_.joinable()) {
+        hostThread_.join();
+    }
     Report();
     if (failedJob_) {
         Fail(*failedJob_);
@@ -329,7 +354,11 @@ void TAVConverter::SegmentedRun::StartJobs() {
         if (job->state != Job::State::Waiting) {
             continue;
         }
-        // The rest goes alongside the segments, whose number is limited.
+        // The rest goes alongside the segments, whose number is limited (unless they go to other
+        // computers, which decide for themselves).
+        if (job->segment >= 0 && hosted_) {
+            continue;
+        }
         if (job->segment >= 0) {
             if (running >= workers_) {
                 continue;
@@ -379,6 +408,154 @@ void TAVConverter::SegmentedRun::CollectEnded() {
             }
         }
     }
+}
+
+void TAVConverter::SegmentedRun::StartHosts() {
+    const std::string workerFolder = fs::path(jobs::FindWorkerProgram()).parent_path().string();
+    for (const std::string& line : segments::CheckHosts(hosts_.loginFile, workerFolder)) {
+        Log(AV_LOG_WARNING, line);
+    }
+    const bool transfer = !hosts_.sharedFolder;
+    std::vector<Job*> hosted;
+    std::vector<std::string> names;
+    for (const auto& job : jobs_) {
+        if (job->segment < 0 || job->state == Job::State::Done) {
+            continue;
+        }
+        const std::string name = fs::path(job->finished).stem().string();
+        std::string request = job->Request();
+        if (transfer) {
+            // The host gets the span alone and writes its part into its own working folder.
+            const segments::SegmentSpan& span = plan_.video[static_cast<size_t>(job->segment)];
+            const int64_t end = span.lengthUs >= INT64_MAX - span.startUs
+                                    ? INT64_MAX
+                                    : span.startUs + span.lengthUs;
+            const int64_t shift = segments::CopySourceSpan(
+                owner_.inputFiles_.front(), folder_ + "/" + segments::HostJobs::SpanFile(name),
+                span.startUs, end);
+            jobs::ConversionRequest parsed;
+            TAVConvertOptions options;
+            jobs::ParseRequest(request, &parsed, options);
+            parsed.inputs = {segments::HostJobs::SpanFile(name)};
+            parsed.outputs = {fs::path(job->partial).filename().string()};
+            options.SetStartTime(span.startUs + shift);
+            request = jobs::RequestLine(parsed, options);
+        }
+        std::ofstream out(folder_ + "/" + segments::HostJobs::RequestFile(name));
+        out << request << "\n";
+        out.close();
+        if (!out) {
+            throw EAVError(
+                FormatPrintf("The segment folder %s cannot be written", folder_.c_str()));
+        }
+        hosted.push_back(job.get());
+        names.push_back(name);
+    }
+    if (hosted.empty()) {
+        return;
+    }
+    {
+        std::lock_guard lock(mutex_);
+        for (Job* job : hosted) {
+            job->state = Job::State::Running;
+            job->attempts = 2;  // parallel tries it on other hosts; this side does not again
+        }
+    }
+    hostThread_ = std::jthread([this, hosted = std::move(hosted), names = std::move(names)] {
+        pthread_setname_np(pthread_self(), "Segment hosts");
+        RunHosts(hosted, names);
+    });
+}
+
+void TAVConverter::SegmentedRun::RunHosts(std::vector<Job*> hosted,
+                                          std::vector<std::string> names) {
+    // How each job's last attempt reported its end.
+    std::vector<std::optional<jobs::Report>> last(hosted.size());
+    segments::HostJobs::Events events;
+    events.report = [&](size_t i, const std::string& line) {
+        Job& job = *hosted[i];
+        jobs::Report report;
+        try {
+            report = jobs::ParseReport(line);
+        } catch (const jobs::EBadReport&) {
+            return;  // a line the host's shell wrote
+        }
+        switch (report.kind) {
+            case jobs::Report::Kind::Started:
+            case jobs::Report::Kind::Progress:
+                job.Progress(report.figures);
+                break;
+            case jobs::Report::Kind::Log:
+                job.Log(report.level, report.text);
+                break;
+            case jobs::Report::Kind::Message:
+                job.Message(report.messageKind, report.text);
+                break;
+            case jobs::Report::Kind::Error:
+            case jobs::Report::Kind::Done:
+                last[i] = report;
+                if (report.texts) {
+                    job.Failed(*report.texts);
+                }
+                if (report.kind == jobs::Report::Kind::Done) {
+                    job.Progress(report.figures);
+                }
+                break;
+            default:
+                break;
+        }
+    };
+    events.log = [this](const std::string& line) { Log(AV_LOG_WARNING, line, true); };
+    events.note = [this](const std::string& line) { Log(AV_LOG_INFO, line); };
+    segments::HostJobs::Settings settings;
+    settings.loginFile = hosts_.loginFile;
+    settings.sharedFolder = hosts_.sharedFolder;
+    settings.folder = folder_;
+    settings.workerFolder = fs::path(jobs::FindWorkerProgram()).parent_path().string();
+    settings.extension = fs::path(owner_.outputFiles_.front()).extension().string();
+    std::vector<segments::HostJobs::Ended> ended;
+    std::string trouble;
+    try {
+        ended = hostJobs_.Run(settings, names, events);
+    } catch (const EAVError& e) {
+        trouble = e.what();
+        ended.resize(hosted.size());
+    }
+    const bool stopping = hostJobs_.Stopped();
+    // A job that failed everywhere halts parallel, which kills the others: theirs is no failure.
+    const bool halted = std::any_of(ended.begin(), ended.end(), [](const auto& end) {
+        return end.exitValue > 0 && end.signal == 0;
+    });
+    std::lock_guard lock(mutex_);
+    for (size_t i = 0; i < hosted.size(); ++i) {
+        Job& job = *hosted[i];
+        const segments::HostJobs::Ended& end = ended[i];
+        job.outcome = {};
+        std::error_code error;
+        const bool reportedDone = last[i] && last[i]->kind == jobs::Report::Kind::Done &&
+                                  last[i]->completed && !last[i]->failed;
+        if (reportedDone && end.exitValue == 0 && fs::exists(job.partial, error)) {
+            job.outcome.began = job.outcome.completed = true;
+        } else if ((stopping || (halted && end.signal != 0)) && trouble.empty()) {
+            job.stopped = true;
+        } else {
+            std::string why = !trouble.empty() ? trouble
+                              : last[i] && last[i]->texts && !last[i]->texts->failureText.empty()
+                                  ? last[i]->texts->failureText
+                              : last[i] && !last[i]->text.empty() ? last[i]->text
+                              : end.exitValue < 0                 ? std::string("it never ran")
+                              : end.exitValue == 255 ? std::string("it could not be reached")
+                                                     : FormatPrintf("exit code %d", end.exitValue);
+            if (trouble.empty() && !reportedDone && !end.lastLines.empty()) {
+                why += ": " + end.lastLines.back();
+            }
+            job.outcome.refusal = job.Name() + " failed" +
+                                  (end.host.empty() ? std::string() : " on " + end.host) + ": " +
+                                  why;
+        }
+        job.state = Job::State::Ended;
+    }
+    changed_.notify_all();
 }
 
 void TAVConverter::SegmentedRun::TakeKeptParts() {

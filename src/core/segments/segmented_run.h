@@ -14,10 +14,12 @@
 #include <mutex>
 #include <set>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "engine/converter.h"
 #include "jobs/worker_supervisor.h"
+#include "segments/host_jobs.h"
 #include "segments/segment_cache.h"
 #include "segments/segment_plan.h"
 
@@ -59,6 +61,13 @@ private:
     // Takes what an earlier run left in folder_ when it was made from the same, else empties
     // it; writes the manifest. Throws EAVError when the folder cannot be written.
     void TakeKeptParts();
+    // Segments on other computers: checks them, writes each waiting segment's request (and,
+    // unless the folder is shared, copies its source span) into folder_, and starts the thread
+    // that hands them to parallel. Throws EAVError (nothing started). Before the loop.
+    void StartHosts();
+    // That thread: runs the jobs and ends each hosted segment with its outcome.
+    void RunHosts(std::vector<Job*> hosted, std::vector<std::string> names);
+
     // Notes a part converted whole in the manifest; false (with the job failed) when that
     // cannot be written. With mutex_ held.
     bool RecordFinished(Job& job);
@@ -78,7 +87,13 @@ private:
     std::condition_variable changed_;
     std::vector<std::unique_ptr<Job>> jobs_;  // the rest (when there is one), then the segments
     std::atomic<bool> abort_{false};  // a job failed for good: all others stop (read by any)
-    std::mutex logMutex_;             // one log line at a time reaches the owner; guards logged_
+    // The segments go to the computers of the owner's login file, run by hostJobs_ on
+    // hostThread_ (joined before the jobs are cleared).
+    const segments::HostChoice hosts_;
+    const bool hosted_;
+    segments::HostJobs hostJobs_;
+    std::jthread hostThread_;
+    std::mutex logMutex_;  // one log line at a time reaches the owner; guards logged_
     std::set<std::string> logged_;
 };
 

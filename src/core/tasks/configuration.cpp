@@ -29,6 +29,7 @@ const PropertyTable& TPerformanceOptions::Properties() const {
             .Boolean("RunInOwnProcess", &T::RunInOwnProcess, &T::SetRunInOwnProcess, true)
             .Integer("Segments", &T::Segments, &T::SetSegments, -1)
             .Integer("SegmentSeconds", &T::SegmentSeconds, &T::SetSegmentSeconds, 30)
+            .String("SegmentHosts", &T::SegmentHosts, &T::SetSegmentHosts)
             .Build();
     return table;
 }
@@ -51,6 +52,7 @@ void TPerformanceOptions::Assign(const TPersistent& source) {
     SetRunInOwnProcess(from->RunInOwnProcess());
     SetSegments(from->Segments());
     SetSegmentSeconds(from->SegmentSeconds());
+    SetSegmentHosts(from->SegmentHosts());
 }
 
 TAVConfiguration::TAVConfiguration()

@@ -19,6 +19,9 @@ class TPerformanceOptions : public TPersistent {
     TW_VALUE_PROPERTY(int, Segments, -1)
     // About how long a segment is, in seconds.
     TW_VALUE_PROPERTY(int, SegmentSeconds, 30)
+    // Other computers that convert segments too: SSH logins, one a line (GNU parallel's login
+    // form); empty: this computer only.
+    TW_REF_PROPERTY(std::string, SegmentHosts)
 
 public:
     static constexpr int kAsManyAsProcessors = -1;

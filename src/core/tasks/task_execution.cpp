@@ -5,11 +5,13 @@
 
 #include "platform/message_service.h"
 #include "platform/work_pool.h"
+#include "segments/host_jobs.h"
 #include "tasks/av_task.h"
 #include "tasks/configuration.h"
 #include "tasks/persistent_manager.h"
 #include "util/av_error.h"
 #include "util/format.h"
+#include "util/string_list.h"
 
 namespace tw {
 
@@ -117,6 +119,16 @@ bool TConvertingTask::BeginRun() {
     const int processors = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
     converter_->SetSegmenting(performance.Segments() < 0 ? processors : performance.Segments(),
                               std::max(1, performance.SegmentSeconds()));
+    // Other computers the options list convert segments too.
+    segments::HostChoice hosts;
+    if (!Trim(performance.SegmentHosts()).empty()) {
+        try {
+            hosts.loginFile = segments::WriteLoginFile(performance.SegmentHosts(), "hosts.txt");
+        } catch (const EAVError& e) {
+            platform::Messages().ShowError(e.what());
+        }
+    }
+    segments::SetSegmentHosts(hosts);
     converterUsed_ = true;
     return converter_->Start();
 }

@@ -9,6 +9,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSlider>
 #include <QSpinBox>
@@ -17,11 +18,14 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <filesystem>
 
 #include "app/dialog_runner.h"
 #include "app/file_dialog_service.h"
 #include "app/icons.h"
+#include "jobs/worker_process.h"
 #include "platform/message_service.h"
+#include "segments/host_jobs.h"
 #include "tasks/configuration.h"
 #include "util/av_error.h"
 
@@ -50,7 +54,10 @@ TFormOptions::TFormOptions(QWidget* parent)
       spnMaxConversions_(new QSpinBox),
       chkOwnProcess_(new QCheckBox(QStringLiteral("Run each conversion in its own process"))),
       spnSegments_(new QSpinBox),
-      spnSegmentSeconds_(new QSpinBox) {
+      spnSegmentSeconds_(new QSpinBox),
+      edtHosts_(new QPlainTextEdit),
+      btnCheckHosts_(new QPushButton(QStringLiteral("C&heck"))),
+      lblHostsCheck_(new QLabel) {
     setObjectName(QStringLiteral("FormOptions"));
     setWindowTitle(QStringLiteral("Options"));
 
@@ -181,6 +188,27 @@ QWidget* TFormOptions::PerformancePage() {
     auto* segments = new QGroupBox(QStringLiteral("Segments"));
     segments->setLayout(segmentsForm);
 
+    // Segments handed out over SSH by GNU parallel; "Check" asks each computer its version.
+    edtHosts_->setObjectName(QStringLiteral("edtHosts"));
+    edtHosts_->setPlaceholderText(QStringLiteral("alice@studio-pc\n2/alice@laptop.local"));
+    edtHosts_->setToolTip(
+        QStringLiteral("One SSH login a line (as GNU parallel takes them; \"N/\" ahead for N "
+                       "segments at once there). Each computer needs a login by key and the "
+                       "same version of tidewell-convert."));
+    edtHosts_->setTabChangesFocus(true);
+    btnCheckHosts_->setObjectName(QStringLiteral("btnCheckHosts"));
+    lblHostsCheck_->setObjectName(QStringLiteral("lblHostsCheck"));
+    lblHostsCheck_->setWordWrap(true);
+    connect(btnCheckHosts_, &QPushButton::clicked, this, &TFormOptions::CheckHosts);
+    auto* checkRow = new QHBoxLayout;
+    checkRow->addWidget(btnCheckHosts_);
+    checkRow->addWidget(lblHostsCheck_, 1);
+    auto* hostsLayout = new QVBoxLayout;
+    hostsLayout->addWidget(edtHosts_);
+    hostsLayout->addLayout(checkRow);
+    auto* hosts = new QGroupBox(QStringLiteral("Also convert on these computers"));
+    hosts->setLayout(hostsLayout);
+
     auto* layout = new QVBoxLayout(page);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addLayout(atOnceRow);
@@ -188,6 +216,7 @@ QWidget* TFormOptions::PerformancePage() {
     layout->addWidget(count);
     layout->addWidget(chkOwnProcess_);
     layout->addWidget(segments);
+    layout->addWidget(hosts);
     layout->addStretch(1);
     return page;
 }
@@ -198,6 +227,40 @@ void TFormOptions::BrowseOutputFolder() {
     if (!folder.isEmpty()) {
         edtOutputFolder_->setText(folder);
     }
+}
+
+void TFormOptions::CheckHosts() {
+    const std::string logins = edtHosts_->toPlainText().toStdString();
+    if (QString::fromStdString(logins).trimmed().isEmpty()) {
+        lblHostsCheck_->setText(QStringLiteral("No computers listed."));
+        return;
+    }
+    if (hostsCheck_.joinable()) {
+        hostsCheck_.join();
+    }
+    btnCheckHosts_->setEnabled(false);
+    lblHostsCheck_->setText(QStringLiteral("Checking..."));
+    hostsCheck_ = std::jthread([this, logins] {
+        QString answer;
+        try {
+            const std::string file = segments::WriteLoginFile(logins, "hosts-check.txt");
+            const std::string program = jobs::FindWorkerProgram();
+            std::vector<std::string> unreachable =
+                segments::CheckHosts(file, std::filesystem::path(program).parent_path().string());
+            answer = unreachable.empty()
+                         ? QStringLiteral("Every computer answered with this version.")
+                         : QString::fromStdString(unreachable.front());
+        } catch (const std::exception& e) {
+            answer = QString::fromStdString(e.what());
+        }
+        QMetaObject::invokeMethod(
+            this,
+            [this, answer] {
+                lblHostsCheck_->setText(answer);
+                btnCheckHosts_->setEnabled(true);
+            },
+            Qt::QueuedConnection);
+    });
 }
 
 void TFormOptions::Load(const TAVConfiguration& configuration) {
@@ -218,6 +281,8 @@ void TFormOptions::Load(const TAVConfiguration& configuration) {
         std::clamp(configuration.PerformanceOptions().Segments(), -1, kMaxSegments));
     spnSegmentSeconds_->setValue(std::clamp(configuration.PerformanceOptions().SegmentSeconds(),
                                             kMinSegmentSeconds, kMaxSegmentSeconds));
+    edtHosts_->setPlainText(
+        QString::fromStdString(configuration.PerformanceOptions().SegmentHosts()));
 }
 
 void TFormOptions::Store(TAVConfiguration& configuration) const {
@@ -235,6 +300,7 @@ void TFormOptions::Store(TAVConfiguration& configuration) const {
     performance.SetRunInOwnProcess(chkOwnProcess_->isChecked());
     performance.SetSegments(spnSegments_->value());
     performance.SetSegmentSeconds(spnSegmentSeconds_->value());
+    performance.SetSegmentHosts(edtHosts_->toPlainText().trimmed().toStdString());
 }
 
 bool ExecuteOptions(QWidget* parent, TAVConfiguration& configuration) {

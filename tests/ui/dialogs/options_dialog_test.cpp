@@ -3,12 +3,16 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QSlider>
 #include <QSpinBox>
 #include <QToolButton>
 
+#include "shell/frame_explorer.h"
 #include "support/shell_world.h"
+#include "support/ssh_server.h"
 
 namespace tw::test {
 namespace {
@@ -74,6 +78,46 @@ TEST(OptionsDialog, CancelLeavesTheFileAloneOkSavesEveryValue) {
     EXPECT_FALSE(reread.ShowAlert());
     EXPECT_FALSE(reread.KeepPictureShape());
     EXPECT_FALSE(reread.PerformanceOptions().RunInOwnProcess());
+}
+
+// Other computers: "Check" asks each login, Ok saves them, and a task in segments uses them. A
+// login to a closed port answers at once and leaves the segments to this computer.
+TEST(OptionsDialog, OtherComputersAreCheckedSavedAndUsedByTasksInSegments) {
+    TempFolder home;
+    const std::string source = MakeClip(home.Path(), "clip.mkv", 12);
+    ShellWorld world(home.Path());
+    const std::string port = std::to_string(FreeLoopbackPort());
+    const std::string logins = "1/ssh -o BatchMode=yes -p " + port + " 127.0.0.1\n:";
+    world.dialogs.Push([&](QDialog& dialog) {
+        dialog.findChild<QPlainTextEdit*>("edtHosts")->setPlainText(QString::fromStdString(logins));
+        dialog.findChild<QSpinBox*>("spnSegmentSeconds")->setValue(5);
+        auto* check = dialog.findChild<QAbstractButton*>("btnCheckHosts");
+        check->click();
+        EXPECT_TRUE(world.WaitFor([&] { return check->isEnabled(); }));
+        EXPECT_EQ(dialog.findChild<QLabel*>("lblHostsCheck")->text().toStdString(),
+                  "127.0.0.1 (port " + port + ") cannot be reached (ssh: connect to host " +
+                      "127.0.0.1 port " + port +
+                      ": Connection refused); its segments go to the other computers");
+        dialog.findChild<QAbstractButton*>("btnOk")->click();
+    });
+    world.Trigger("actOptions");
+    TAVConfiguration reread;
+    reread.Load();
+    EXPECT_EQ(reread.PerformanceOptions().SegmentHosts(), logins);
+
+    world.AddTask(Request(source, home / "out.mp4"));
+    ui::TFrameExplorer& explorer = world.Window().Explorer();
+    explorer.SelectNode(*explorer.Tree().DefaultCategory());
+    ASSERT_TRUE(world.WaitFor([&] { return world.Converting().Tasks().empty(); }));
+    ASSERT_EQ(world.Rows().size(), 1u);
+    const TAVTask& done = *world.Rows()[0];
+    EXPECT_EQ(done.Status(), stFinished);
+    std::string log;
+    for (const std::string& line : done.Log()) {
+        log += line + "\n";
+    }
+    EXPECT_NE(log.find("on the computers of"), std::string::npos) << log;
+    EXPECT_NE(log.find(" converted on this computer"), std::string::npos) << log;
 }
 
 }  // namespace

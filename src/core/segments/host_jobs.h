@@ -1,0 +1,87 @@
+#pragma once
+
+// Segment jobs run on several computers by GNU parallel over SSH. The computers are those of a
+// login file in parallel's --sshloginfile form (one login a line, "N/" ahead of it for N jobs at
+// once there, ":" for this computer). Each job is a plain command line: tidewell-convert, as
+// found on the host's PATH, converting one request file (tidewell-convert --worker --request).
+// Parallel retries a job that fails on another host, logs every attempt in its job log and
+// stops the rest once a job has failed everywhere.
+//
+// Two ways for a host to reach its files: a shared folder (the segment folder and the source at
+// the same path on every host; nothing is copied), or transfer: each job's request and source
+// span go to the host with it, into a working folder of its own, the converted part comes back,
+// and the host's copies are removed.
+
+#include <atomic>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "jobs/worker_process.h"
+
+namespace tw::segments {
+
+// The computers this process's conversions in segments use, besides this one. Chosen before
+// conversions start (the command line's --hosts, the desktop program's options); a run reads
+// it as it starts.
+struct HostChoice {
+    std::string loginFile;  // empty: this computer only
+    bool sharedFolder = false;
+};
+void SetSegmentHosts(const HostChoice& choice);
+HostChoice SegmentHosts();
+
+// Writes logins (one a line) as a login file named name in this program's cache folder and
+// returns its path. Throws EAVError with the system's reason.
+std::string WriteLoginFile(const std::string& logins, const std::string& name);
+
+// Runs tidewell-convert --version on every host of the login file (this computer's among them
+// through the program in workerFolder) and compares it with this program's version. Throws
+// EAVError naming the host when one has another version or none; a host that cannot be reached
+// is left to the jobs' retries and named in the returned lines.
+std::vector<std::string> CheckHosts(const std::string& loginFile, const std::string& workerFolder);
+
+class HostJobs {
+public:
+    struct Settings {
+        std::string loginFile;
+        bool sharedFolder = false;
+        std::string folder;        // the segment folder: requests, spans, parts and the job log
+        std::string workerFolder;  // where this computer's tidewell-convert is
+        std::string extension;     // of the parts, ".mp4"
+    };
+    // How a job ended for good: its last attempt.
+    struct Ended {
+        int exitValue = -1;  // -1: it never ran
+        int signal = 0;
+        std::string host;                    // ":" for this computer
+        std::vector<std::string> lastLines;  // what it wrote on its standard error
+    };
+    // Called on the thread that runs Run.
+    struct Events {
+        std::function<void(size_t job, const std::string& line)> report;  // a report line
+        std::function<void(const std::string& line)> log;                 // parallel's own words
+        std::function<void(const std::string& line)> note;  // each attempt, once all ended
+    };
+
+    // The name of a job's files in the folder: NAME.request.json (its request), NAME.span.nut
+    // (its source span, when transferred), NAME.partial + extension (what it writes).
+    static std::string RequestFile(const std::string& name) { return name + ".request.json"; }
+    static std::string SpanFile(const std::string& name) { return name + ".span.nut"; }
+    static std::string JobLog() { return "jobs.log"; }
+
+    // Runs the jobs named to their end (or Stop); one Ended for each. Throws EAVError when
+    // parallel cannot be started.
+    std::vector<Ended> Run(const Settings& settings, const std::vector<std::string>& names,
+                           const Events& events);
+    // Ends parallel, which ends every job on every host; Run then removes the working folders
+    // the ended jobs were sent into. Any thread.
+    void Stop();
+    bool Stopped() const { return stopped_.load(); }
+
+private:
+    std::atomic<pid_t> pid_{-1};
+    std::atomic<bool> stopped_{false};
+};
+
+}  // namespace tw::segments
