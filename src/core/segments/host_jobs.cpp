@@ -31,47 +31,20 @@ namespace {
 
 constexpr size_t kLastLines = 5;
 
-std::string ShellQuote(const std::string& text) {
-    std::string quoted = "'";
-    for (const char c : text) {
-        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    }
-    return quoted + "'";
-}
-
-// A login as people say it: "user@host", with its port when it has one.
-std::string HostName(const std::string& login) {
-    if (login == ":") {
-        return "this computer";
-    }
-    std::istringstream words(login);
-    std::vector<std::string> parts;
-    for (std::string word; words >> word;) {
-        parts.push_back(word);
-    }
-    if (parts.empty()) {
-        return login;
-    }
-    std::string name = parts.back();
-    if (const size_t slash = name.find('/'); slash != std::string::npos && parts.size() == 1) {
-        name = name.substr(slash + 1);  // "4/host"
-    }
-    for (size_t i = 0; i + 2 < parts.size(); ++i) {
-        if (parts[i] == "-p") {
-            name += " (port " + parts[i + 1] + ")";
-        }
-    }
-    return name;
-}
-
 // parallel, started in folder with workerFolder ahead of the PATH (so that this computer's
 // jobs run the program beside this one). Its input is closed at once.
 std::unique_ptr<jobs::WorkerProcess> StartParallel(const std::string& folder,
                                                    const std::string& workerFolder,
                                                    const std::vector<std::string>& args) {
     const char* path = std::getenv("PATH");
-    std::vector<std::string> all{
-        "-C", folder, "PATH=" + workerFolder + ":" + (path ? path : "/usr/bin:/bin"), "parallel"};
+    std::vector<std::string> all{"-C", folder,
+                                 "PATH=" + workerFolder + ":" + (path ? path : "/usr/bin:/bin")};
+    if (std::getenv("PARALLEL_RSYNC_OPTS") == nullptr) {
+        // parallel's own options less -z: spans are compressed pictures already, and squeezing
+        // them again costs both ends processor time for nothing.
+        all.push_back("PARALLEL_RSYNC_OPTS=-rlDR");
+    }
+    all.push_back("parallel");
     all.insert(all.end(), args.begin(), args.end());
     auto process = std::make_unique<jobs::WorkerProcess>("/usr/bin/env", all);
     process->CloseInput();
@@ -177,21 +150,63 @@ bool SplitTag(const std::string& line, size_t* job, std::string* rest) {
     return true;
 }
 
-// Removes, on every host of the login file, the working folders parallel (whose process was
-// pid) made there for the jobs it sent: ~/.parallel/tmp/HOST-PID-JOB, HOST being this computer's
-// name. A job that ends on its own removes its folder; one that was killed does not.
-void RemoveWorkingFolders(const std::string& loginFile, const std::string& folder,
-                          const std::string& workerFolder, pid_t pid) {
+// A command's end on each login: its wait status, its output and its last line of errors.
+struct Answer {
+    int status = -1;
+    std::string output;
+    std::string complaint;
+};
+
+// Runs command on every login at once (on this computer with workerFolder first on the PATH,
+// when here): one answer each.
+std::vector<Answer> RunOnEach(const std::vector<HostLogins::Login>& logins,
+                              const std::string& workerFolder, const std::string& command,
+                              bool here) {
+    const char* path = std::getenv("PATH");
+    const std::string localPath = "PATH=" + workerFolder + ":" + (path ? path : "/usr/bin:/bin");
+    std::vector<std::unique_ptr<jobs::WorkerProcess>> processes(logins.size());
+    for (size_t i = 0; i < logins.size(); ++i) {
+        if (logins[i].Here() && !here) {
+            continue;
+        }
+        processes[i] = std::make_unique<jobs::WorkerProcess>(
+            "/usr/bin/env",
+            std::vector<std::string>{
+                localPath, "/bin/sh", "-c",
+                logins[i].Here() ? command : HostLogins::Remote(logins[i], command)});
+        processes[i]->CloseInput();
+    }
+    std::vector<Answer> answers(logins.size());
+    for (size_t i = 0; i < logins.size(); ++i) {
+        if (!processes[i]) {
+            continue;
+        }
+        Lines(*processes[i])
+            .Drain([&](const std::string& line) { answers[i].output += line + "\n"; },
+                   [&](const std::string& line) {
+                       // ssh ends its words with a carriage return.
+                       const std::string text(Trim(line.substr(0, line.find('\r'))));
+                       if (!text.empty()) {
+                           answers[i].complaint = text;
+                       }
+                   });
+        answers[i].status = processes[i]->Wait();
+    }
+    return answers;
+}
+
+// Removes, on every other computer, the working folders parallel (whose process was pid) made
+// there for the jobs it sent: ~/.parallel/tmp/HOST-PID-JOB, HOST being this computer's name.
+// A job that ends on its own removes its folder; one that was killed does not.
+void RemoveWorkingFolders(const HostLogins& logins, pid_t pid) {
     char host[256] = {};
     if (gethostname(host, sizeof host - 1) != 0 || host[0] == '\0') {
         return;
     }
-    const std::string prefix = FormatPrintf("%s-%d-", host, static_cast<int>(pid));
-    auto process = StartParallel(folder, workerFolder,
-                                 {"--sshloginfile", fs::absolute(loginFile).string(), "--nonall",
-                                  "rm -rf ~/.parallel/tmp/" + ShellQuote(prefix) + "*"});
-    Lines(*process).Drain([](const std::string&) {}, [](const std::string&) {});
-    process->Wait();
+    RunOnEach(logins.Logins(), {},
+              "rm -rf ~/.parallel/tmp/" +
+                  ShellQuote(FormatPrintf("%s-%d-", host, static_cast<int>(pid))) + "*",
+              false);
 }
 
 std::mutex choiceMutex;
@@ -226,119 +241,85 @@ std::string WriteLoginFile(const std::string& logins, const std::string& name) {
     return file;
 }
 
-std::vector<std::string> CheckHosts(const std::string& loginFile, const std::string& workerFolder) {
-    std::error_code error;
-    if (!fs::is_regular_file(loginFile, error)) {
-        throw EAVError(FormatPrintf("The list of computers %s cannot be read", loginFile.c_str()));
-    }
-    static std::atomic<int> checks{0};
-    const std::string log =
-        (fs::temp_directory_path() / FormatPrintf("tidewell-hosts-%d-%d.log", getpid(), ++checks))
-            .string();
-    std::map<std::string, std::string> versions;
-    std::map<std::string, std::string> complaints;
-    std::string trouble;  // parallel's own last words
-    auto process = StartParallel(fs::current_path(error).string(), workerFolder,
-                                 {"--sshloginfile", fs::absolute(loginFile).string(), "--nonall",
-                                  "--tag", "--joblog", log, "tidewell-convert --version"});
-    Lines(*process).Drain(
-        [&](const std::string& line) {
-            const size_t tab = line.find('\t');
-            if (tab != std::string::npos && !versions.count(line.substr(0, tab))) {
-                versions[line.substr(0, tab)] = line.substr(tab + 1);
-            }
-        },
-        [&](const std::string& line) {
-            const size_t tab = line.find('\t');
-            if (tab != std::string::npos) {
-                // ssh ends its words with a carriage return, after which parallel may go on
-                // with the host's next (empty) line.
-                const std::string host = line.substr(0, tab);
-                std::string text = line.substr(tab + 1);
-                text = text.substr(0, std::min(text.find('\r'), text.find(host)));
-                if (!Trim(text).empty()) {
-                    complaints[host] = std::string(Trim(text));
-                }
-            } else if (!Trim(line).empty()) {
-                trouble = line;
-            }
-        });
-    process->Wait();
-    const std::vector<JobLogRow> rows = ReadJobLog(log);
-    fs::remove(log, error);
-    if (rows.empty()) {
-        throw EAVError(FormatPrintf("GNU parallel could not use the list of computers %s: %s",
-                                    loginFile.c_str(),
-                                    trouble.empty() ? "it ran no job" : trouble.c_str()));
+std::vector<std::string> CheckHosts(const HostLogins& logins, const std::string& workerFolder) {
+    if (logins.Logins().empty()) {
+        throw EAVError(FormatPrintf("The list of computers %s names no computer",
+                                    logins.File().c_str()));
     }
     const std::string version = VersionText("tidewell-convert");
     const std::string ours = version.substr(0, version.find('\n'));
+    const std::vector<Answer> answers =
+        RunOnEach(logins.Logins(), workerFolder, "tidewell-convert --version", true);
     std::vector<std::string> unreachable;
-    for (const JobLogRow& row : rows) {
-        const std::string host = HostName(row.host);
-        const auto found = versions.find(row.host);
-        if (row.exitValue == 255) {
-            // ssh's own failure: the host is down or refuses the login.
-            const auto why = complaints.find(row.host);
+    for (size_t i = 0; i < answers.size(); ++i) {
+        const HostLogins::Login& login = logins.Logins()[i];
+        const std::string host =
+            HostLogins::Name(login.Here() ? login.host : login.command + " " + login.host);
+        const Answer& answer = answers[i];
+        const std::string theirs(Trim(answer.output.substr(0, answer.output.find('\n'))));
+        const int exitValue = WIFEXITED(answer.status) ? WEXITSTATUS(answer.status) : -1;
+        if (exitValue == 255 && !login.Here()) {
+            // ssh's own failure: the computer is down or refuses the login.
             unreachable.push_back(FormatPrintf(
                 "%s cannot be reached (%s); its segments go to the other computers", host.c_str(),
-                why == complaints.end() ? "ssh failed" : why->second.c_str()));
-        } else if (row.exitValue != 0 || found == versions.end()) {
-            const auto why = complaints.find(row.host);
-            throw EAVError(FormatPrintf("tidewell-convert cannot be run on %s: %s", host.c_str(),
-                                        why == complaints.end()
-                                            ? FormatPrintf("exit code %d", row.exitValue).c_str()
-                                            : why->second.c_str()));
-        } else if (std::string(Trim(found->second)) != ours) {
+                answer.complaint.empty() ? "ssh failed" : answer.complaint.c_str()));
+        } else if (exitValue != 0 || theirs.empty()) {
+            throw EAVError(FormatPrintf(
+                "tidewell-convert cannot be run on %s: %s", host.c_str(),
+                !answer.complaint.empty() ? answer.complaint.c_str()
+                                          : jobs::DescribeExit(answer.status).c_str()));
+        } else if (theirs != ours) {
             throw EAVError(FormatPrintf(
                 "%s has another version of tidewell-convert (\"%s\"); this computer has \"%s\". "
                 "Install the same version there",
-                host.c_str(), std::string(Trim(found->second)).c_str(), ours.c_str()));
+                host.c_str(), theirs.c_str(), ours.c_str()));
         }
     }
     return unreachable;
 }
 
+std::vector<std::string> CheckHosts(const std::string& loginFile, const std::string& workerFolder) {
+    return CheckHosts(HostLogins(loginFile, false), workerFolder);
+}
+
 std::vector<HostJobs::Ended> HostJobs::Run(const Settings& settings,
-                                           const std::vector<std::string>& names,
-                                           const Events& events) {
+                                           const std::vector<Job>& jobs, const Events& events) {
     std::error_code error;
     const std::string folder = fs::absolute(settings.folder).string();
     const std::string jobLog = folder + "/" + JobLog();
     fs::remove(jobLog, error);
     // A job fails for good once it failed on every host (and on two at least).
-    std::ifstream logins(settings.loginFile);
-    int hosts = 0;
-    for (std::string line; std::getline(logins, line);) {
-        const std::string_view login = Trim(line);
-        hosts += !login.empty() && login.front() != '#' ? 1 : 0;
-    }
+    const size_t hosts = settings.logins->Logins().size();
     std::vector<std::string> args{"--sshloginfile",
-                                  fs::absolute(settings.loginFile).string(),
+                                  settings.logins->File(),
                                   "--joblog",
                                   jobLog,
                                   "--retries",
-                                  std::to_string(std::max(2, hosts)),
+                                  std::to_string(std::max<size_t>(2, hosts)),
                                   "--halt",
                                   "now,fail=1",
                                   "--line-buffer",
                                   "--tagstring",
                                   "{#}"};
-    std::string command;
-    if (settings.sharedFolder) {
-        command =
-            "tidewell-convert --worker --request " + ShellQuote(folder) + "/" + RequestFile("{}");
-    } else {
-        args.insert(args.end(),
-                    {"--workdir", "...", "--transferfile", RequestFile("{}"), "--transferfile",
-                     SpanFile("{}"), "--return", "{}.partial" + settings.extension, "--cleanup"});
+    // The request goes with the command line: a file of its own would cost a transfer and
+    // a clean-up, each a session with the host.
+    const std::string worker = "printf '%s\\n' {2} | tidewell-convert --worker --request /dev/stdin";
+    std::string command = worker;
+    if (!settings.sharedFolder) {
+        args.insert(args.end(), {"--workdir", "...", "--transferfile", SpanFile("{1}"), "--return",
+                                 "{1}.partial" + settings.extension, "--cleanup"});
         // This computer's jobs are not transferred: they find their files where they are.
-        command = "{ [ -e " + RequestFile("{}") + " ] || cd " + ShellQuote(folder) +
-                  "; } && tidewell-convert --worker --request " + RequestFile("{}");
+        command = "{ [ -e " + SpanFile("{1}") + " ] || cd " + ShellQuote(folder) + "; } && " + worker;
     }
     args.push_back(command);
     args.push_back(":::");
-    args.insert(args.end(), names.begin(), names.end());
+    for (const Job& job : jobs) {
+        args.push_back(job.name);
+    }
+    args.push_back(":::+");
+    for (const Job& job : jobs) {
+        args.push_back(job.request);
+    }
 
     auto process = StartParallel(folder, settings.workerFolder, args);
     const pid_t pid = process->Pid();
@@ -346,19 +327,19 @@ std::vector<HostJobs::Ended> HostJobs::Run(const Settings& settings,
     if (stopped_.load()) {
         kill(process->Pid(), SIGTERM);
     }
-    std::vector<std::deque<std::string>> lastLines(names.size());
+    std::vector<std::deque<std::string>> lastLines(jobs.size());
     Lines(*process).Drain(
         [&](const std::string& line) {
             size_t job = 0;
             std::string rest;
-            if (SplitTag(line, &job, &rest) && job < names.size()) {
+            if (SplitTag(line, &job, &rest) && job < jobs.size()) {
                 events.report(job, rest);
             }
         },
         [&](const std::string& line) {
             size_t job = 0;
             std::string rest;
-            if (SplitTag(line, &job, &rest) && job < names.size()) {
+            if (SplitTag(line, &job, &rest) && job < jobs.size()) {
                 lastLines[job].push_back(rest);
                 if (lastLines[job].size() > kLastLines) {
                     lastLines[job].pop_front();
@@ -372,22 +353,22 @@ std::vector<HostJobs::Ended> HostJobs::Run(const Settings& settings,
     const std::vector<JobLogRow> rows = ReadJobLog(jobLog);
     const bool allConverted = std::count_if(rows.begin(), rows.end(), [](const JobLogRow& row) {
                                   return row.exitValue == 0 && row.signal == 0;
-                              }) == static_cast<std::ptrdiff_t>(names.size());
+                              }) == static_cast<std::ptrdiff_t>(jobs.size());
     if (!settings.sharedFolder && !allConverted) {
         // A job that was killed (Stop, a halt) leaves its working folder behind.
-        RemoveWorkingFolders(settings.loginFile, folder, settings.workerFolder, pid);
+        RemoveWorkingFolders(*settings.logins, pid);
     }
 
-    std::vector<Ended> ended(names.size());
+    std::vector<Ended> ended(jobs.size());
     for (const JobLogRow& row : rows) {
-        if (row.sequence < 1 || static_cast<size_t>(row.sequence) > names.size()) {
+        if (row.sequence < 1 || static_cast<size_t>(row.sequence) > jobs.size()) {
             continue;
         }
         Ended& job = ended[static_cast<size_t>(row.sequence - 1)];
         job.exitValue = row.exitValue;
         job.signal = row.signal;
-        job.host = HostName(row.host);
-        const std::string& name = names[static_cast<size_t>(row.sequence - 1)];
+        job.host = HostLogins::Name(row.host);
+        const std::string& name = jobs[static_cast<size_t>(row.sequence - 1)].name;
         if (row.exitValue == 0 && row.signal == 0) {
             events.note(FormatPrintf("%s converted on %s in %.1f s", name.c_str(), job.host.c_str(),
                                      row.seconds));
@@ -399,7 +380,7 @@ std::vector<HostJobs::Ended> HostJobs::Run(const Settings& settings,
                                          : FormatPrintf("exit code %d", row.exitValue).c_str()));
         }
     }
-    for (size_t i = 0; i < names.size(); ++i) {
+    for (size_t i = 0; i < jobs.size(); ++i) {
         ended[i].lastLines.assign(lastLines[i].begin(), lastLines[i].end());
     }
     return ended;

@@ -3,14 +3,14 @@
 // Segment jobs run on several computers by GNU parallel over SSH. The computers are those of a
 // login file in parallel's --sshloginfile form (one login a line, "N/" ahead of it for N jobs at
 // once there, ":" for this computer). Each job is a plain command line: tidewell-convert, as
-// found on the host's PATH, converting one request file (tidewell-convert --worker --request).
+// found on the host's PATH, converting the request it is given (tidewell-convert --worker --request).
 // Parallel retries a job that fails on another host, logs every attempt in its job log and
 // stops the rest once a job has failed everywhere.
 //
 // Two ways for a host to reach its files: a shared folder (the segment folder and the source at
-// the same path on every host; nothing is copied), or transfer: each job's request and source
-// span go to the host with it, into a working folder of its own, the converted part comes back,
-// and the host's copies are removed.
+// the same path on every host; nothing is copied), or transfer: each job's source span goes to
+// the host with it, into a working folder of its own, the converted part comes back, and the
+// host's copies are removed. The job's request always goes on its command line.
 
 #include <atomic>
 #include <functional>
@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "jobs/worker_process.h"
+#include "segments/host_logins.h"
 
 namespace tw::segments {
 
@@ -35,16 +36,18 @@ HostChoice SegmentHosts();
 // returns its path. Throws EAVError with the system's reason.
 std::string WriteLoginFile(const std::string& logins, const std::string& name);
 
-// Runs tidewell-convert --version on every host of the login file (this computer's among them
+// Runs tidewell-convert --version on every computer of logins at once (this computer's
 // through the program in workerFolder) and compares it with this program's version. Throws
-// EAVError naming the host when one has another version or none; a host that cannot be reached
-// is left to the jobs' retries and named in the returned lines.
+// EAVError naming the computer when one has another version or none; one that cannot be
+// reached is left to the jobs' retries and named in the returned lines.
+std::vector<std::string> CheckHosts(const HostLogins& logins, const std::string& workerFolder);
+// The same for the computers of a login file, each over a connection of its own.
 std::vector<std::string> CheckHosts(const std::string& loginFile, const std::string& workerFolder);
 
 class HostJobs {
 public:
     struct Settings {
-        std::string loginFile;
+        const HostLogins* logins = nullptr;
         bool sharedFolder = false;
         std::string folder;        // the segment folder: requests, spans, parts and the job log
         std::string workerFolder;  // where this computer's tidewell-convert is
@@ -64,15 +67,19 @@ public:
         std::function<void(const std::string& line)> note;  // each attempt, once all ended
     };
 
-    // The name of a job's files in the folder: NAME.request.json (its request), NAME.span.nut
-    // (its source span, when transferred), NAME.partial + extension (what it writes).
-    static std::string RequestFile(const std::string& name) { return name + ".request.json"; }
+    // A segment's job: its name and its request (a request line of the worker protocol). Its
+    // files in the folder: NAME.span.nut (its source span, when transferred) and
+    // NAME.partial + extension (what it writes).
+    struct Job {
+        std::string name;
+        std::string request;
+    };
     static std::string SpanFile(const std::string& name) { return name + ".span.nut"; }
     static std::string JobLog() { return "jobs.log"; }
 
-    // Runs the jobs named to their end (or Stop); one Ended for each. Throws EAVError when
-    // parallel cannot be started.
-    std::vector<Ended> Run(const Settings& settings, const std::vector<std::string>& names,
+    // Runs the jobs to their end (or Stop); one Ended for each. Throws EAVError when parallel
+    // cannot be started.
+    std::vector<Ended> Run(const Settings& settings, const std::vector<Job>& jobs,
                            const Events& events);
     // Ends parallel, which ends every job on every host; Run then removes the working folders
     // the ended jobs were sent into. Any thread.

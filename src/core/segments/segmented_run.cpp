@@ -6,6 +6,7 @@
 #include <climits>
 #include <filesystem>
 #include <fstream>
+#include <future>
 #include <optional>
 #include <thread>
 
@@ -325,6 +326,10 @@ bool TAVConverter::SegmentedRun::Run() {
     if (hostThread_.joinable()) {
         hostThread_.join();
     }
+    if (hostCheck_.valid()) {
+        hostCheck_.wait();
+    }
+    logins_.reset();
     Report();
     if (failedJob_) {
         Fail(*failedJob_);
@@ -412,18 +417,30 @@ void TAVConverter::SegmentedRun::CollectEnded() {
 
 void TAVConverter::SegmentedRun::StartHosts() {
     const std::string workerFolder = fs::path(jobs::FindWorkerProgram()).parent_path().string();
-    for (const std::string& line : segments::CheckHosts(hosts_.loginFile, workerFolder)) {
-        Log(AV_LOG_WARNING, line);
-    }
+    logins_ = std::make_unique<segments::HostLogins>(hosts_.loginFile, true);
+    // The check makes the connections the jobs then use, while the spans are cut and parallel
+    // starts. No part is taken before it passed; when it fails, the jobs stop.
+    hostCheck_ = std::async(std::launch::async, [this, workerFolder] {
+        try {
+            for (const std::string& line : segments::CheckHosts(*logins_, workerFolder)) {
+                Log(AV_LOG_WARNING, line);
+            }
+        } catch (...) {
+            hostJobs_.Stop();
+            throw;
+        }
+    });
     const bool transfer = !hosts_.sharedFolder;
     std::vector<Job*> hosted;
-    std::vector<std::string> names;
+    std::vector<segments::HostJobs::Job> hostJobs;
     for (const auto& job : jobs_) {
         if (job->segment < 0 || job->state == Job::State::Done) {
             continue;
         }
         const std::string name = fs::path(job->finished).stem().string();
-        std::string request = job->Request();
+        jobs::ConversionRequest parsed;
+        TAVConvertOptions options;
+        jobs::ParseRequest(job->Request(), &parsed, options);
         if (transfer) {
             // The host gets the span alone and writes its part into its own working folder.
             const segments::SegmentSpan& span = plan_.video[static_cast<size_t>(job->segment)];
@@ -433,23 +450,17 @@ void TAVConverter::SegmentedRun::StartHosts() {
             const int64_t shift = segments::CopySourceSpan(
                 owner_.inputFiles_.front(), folder_ + "/" + segments::HostJobs::SpanFile(name),
                 span.startUs, end);
-            jobs::ConversionRequest parsed;
-            TAVConvertOptions options;
-            jobs::ParseRequest(request, &parsed, options);
             parsed.inputs = {segments::HostJobs::SpanFile(name)};
             parsed.outputs = {fs::path(job->partial).filename().string()};
             options.SetStartTime(span.startUs + shift);
-            request = jobs::RequestLine(parsed, options);
-        }
-        std::ofstream out(folder_ + "/" + segments::HostJobs::RequestFile(name));
-        out << request << "\n";
-        out.close();
-        if (!out) {
-            throw EAVError(
-                FormatPrintf("The segment folder %s cannot be written", folder_.c_str()));
+        } else {
+            // The jobs run in the segment folder, wherever the source was named from.
+            for (std::string& input : parsed.inputs) {
+                input = fs::absolute(input).string();
+            }
         }
         hosted.push_back(job.get());
-        names.push_back(name);
+        hostJobs.push_back({name, jobs::RequestLine(parsed, options)});
     }
     if (hosted.empty()) {
         return;
@@ -461,14 +472,14 @@ void TAVConverter::SegmentedRun::StartHosts() {
             job->attempts = 2;  // parallel tries it on other hosts; this side does not again
         }
     }
-    hostThread_ = std::jthread([this, hosted = std::move(hosted), names = std::move(names)] {
+    hostThread_ = std::jthread([this, hosted = std::move(hosted), hostJobs = std::move(hostJobs)] {
         pthread_setname_np(pthread_self(), "Segment hosts");
-        RunHosts(hosted, names);
+        RunHosts(hosted, hostJobs);
     });
 }
 
 void TAVConverter::SegmentedRun::RunHosts(std::vector<Job*> hosted,
-                                          std::vector<std::string> names) {
+                                          std::vector<segments::HostJobs::Job> hostJobs) {
     // How each job's last attempt reported its end.
     std::vector<std::optional<jobs::Report>> last(hosted.size());
     segments::HostJobs::Events events;
@@ -508,7 +519,7 @@ void TAVConverter::SegmentedRun::RunHosts(std::vector<Job*> hosted,
     events.log = [this](const std::string& line) { Log(AV_LOG_WARNING, line, true); };
     events.note = [this](const std::string& line) { Log(AV_LOG_INFO, line); };
     segments::HostJobs::Settings settings;
-    settings.loginFile = hosts_.loginFile;
+    settings.logins = logins_.get();
     settings.sharedFolder = hosts_.sharedFolder;
     settings.folder = folder_;
     settings.workerFolder = fs::path(jobs::FindWorkerProgram()).parent_path().string();
@@ -516,10 +527,16 @@ void TAVConverter::SegmentedRun::RunHosts(std::vector<Job*> hosted,
     std::vector<segments::HostJobs::Ended> ended;
     std::string trouble;
     try {
-        ended = hostJobs_.Run(settings, names, events);
+        ended = hostJobs_.Run(settings, hostJobs, events);
     } catch (const EAVError& e) {
         trouble = e.what();
         ended.resize(hosted.size());
+    }
+    std::string refused;  // the check's verdict: no part is taken
+    try {
+        hostCheck_.get();
+    } catch (const std::exception& e) {
+        refused = e.what();
     }
     const bool stopping = hostJobs_.Stopped();
     // A job that failed everywhere halts parallel, which kills the others: theirs is no failure.
@@ -534,7 +551,9 @@ void TAVConverter::SegmentedRun::RunHosts(std::vector<Job*> hosted,
         std::error_code error;
         const bool reportedDone = last[i] && last[i]->kind == jobs::Report::Kind::Done &&
                                   last[i]->completed && !last[i]->failed;
-        if (reportedDone && end.exitValue == 0 && fs::exists(job.partial, error)) {
+        if (!refused.empty()) {
+            job.outcome.refusal = refused;
+        } else if (reportedDone && end.exitValue == 0 && fs::exists(job.partial, error)) {
             job.outcome.began = job.outcome.completed = true;
         } else if ((stopping || (halted && end.signal != 0)) && trouble.empty()) {
             job.stopped = true;

@@ -10,6 +10,7 @@
 
 #include <atomic>
 #include <condition_variable>
+#include <future>
 #include <memory>
 #include <mutex>
 #include <set>
@@ -61,12 +62,12 @@ private:
     // Takes what an earlier run left in folder_ when it was made from the same, else empties
     // it; writes the manifest. Throws EAVError when the folder cannot be written.
     void TakeKeptParts();
-    // Segments on other computers: checks them, writes each waiting segment's request (and,
-    // unless the folder is shared, copies its source span) into folder_, and starts the thread
+    // Segments on other computers: checks them, makes each waiting segment's request (and,
+    // unless the folder is shared, copies its source span into folder_), and starts the thread
     // that hands them to parallel. Throws EAVError (nothing started). Before the loop.
     void StartHosts();
     // That thread: runs the jobs and ends each hosted segment with its outcome.
-    void RunHosts(std::vector<Job*> hosted, std::vector<std::string> names);
+    void RunHosts(std::vector<Job*> hosted, std::vector<segments::HostJobs::Job> hostJobs);
 
     // Notes a part converted whole in the manifest; false (with the job failed) when that
     // cannot be written. With mutex_ held.
@@ -91,10 +92,13 @@ private:
     // hostThread_ (joined before the jobs are cleared).
     const segments::HostChoice hosts_;
     const bool hosted_;
+    std::unique_ptr<segments::HostLogins> logins_;  // while the jobs run
     segments::HostJobs hostJobs_;
     std::jthread hostThread_;
     std::mutex logMutex_;  // one log line at a time reaches the owner; guards logged_
     std::set<std::string> logged_;
+    // The computers' versions, checked alongside the jobs' start (first to go: it logs).
+    std::future<void> hostCheck_;
 };
 
 }  // namespace tw

@@ -1,0 +1,171 @@
+#include "segments/host_logins.h"
+
+#include <stdlib.h>
+
+#include <cctype>
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <set>
+#include <sstream>
+
+#include "jobs/worker_process.h"
+#include "util/av_error.h"
+#include "util/format.h"
+#include "util/string_list.h"
+
+namespace tw::segments {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// "[@groups/][N/]" at the start of line: its length.
+size_t PrefixLength(std::string_view line) {
+    size_t at = 0;
+    if (!line.empty() && line.front() == '@') {
+        const size_t slash = line.find('/');
+        if (slash == std::string_view::npos) {
+            return 0;
+        }
+        at = slash + 1;
+    }
+    size_t digits = at;
+    while (digits < line.size() && std::isdigit(static_cast<unsigned char>(line[digits]))) {
+        ++digits;
+    }
+    return digits > at && digits < line.size() && line[digits] == '/' ? digits + 1 : at;
+}
+
+// The ssh program of command (its first word's last part) is ssh itself.
+bool IsSsh(const std::string& command) {
+    const std::string program = command.substr(0, command.find(' '));
+    return fs::path(program).filename() == "ssh";
+}
+
+}  // namespace
+
+std::string ShellQuote(const std::string& text) {
+    std::string quoted = "'";
+    for (const char c : text) {
+        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    }
+    return quoted + "'";
+}
+
+HostLogins::HostLogins(const std::string& loginFile, bool shared) {
+    std::ifstream in(loginFile);
+    std::error_code error;
+    if (!in || !fs::is_regular_file(loginFile, error)) {
+        throw EAVError(FormatPrintf("The list of computers %s cannot be read", loginFile.c_str()));
+    }
+    const char* defaultSsh = std::getenv("PARALLEL_SSH");
+    for (std::string line; std::getline(in, line);) {
+        const std::string_view trimmed = Trim(line);
+        if (trimmed.empty() || trimmed.front() == '#') {
+            continue;
+        }
+        Login login;
+        const size_t prefix = PrefixLength(trimmed);
+        login.prefix = std::string(trimmed.substr(0, prefix));
+        const std::string rest(Trim(trimmed.substr(prefix)));
+        const size_t space = rest.find_last_of(" \t");
+        login.host = space == std::string::npos ? rest : rest.substr(space + 1);
+        if (!login.Here()) {
+            login.command = space == std::string::npos ? std::string(defaultSsh && *defaultSsh
+                                                                         ? defaultSsh
+                                                                         : "ssh")
+                                                       : std::string(Trim(rest.substr(0, space)));
+        }
+        logins_.push_back(login);
+    }
+    file_ = fs::absolute(loginFile).string();
+    if (!shared) {
+        return;
+    }
+    // The sockets' path must stay short (a socket's name has at most 107 bytes).
+    char folder[] = "/tmp/tidewell-ssh-XXXXXX";
+    if (mkdtemp(folder) == nullptr) {
+        throw EAVError(FormatPrintf("A folder for the connections to other computers cannot be "
+                                    "made in /tmp: %s",
+                                    std::strerror(errno)));
+    }
+    folder_ = folder;
+    file_ = folder_ + "/logins";
+    std::ofstream out(file_);
+    for (Login& login : logins_) {
+        if (!login.Here() && IsSsh(login.command)) {
+            const size_t program = login.command.find(' ');
+            login.command.insert(program == std::string::npos ? login.command.size() : program,
+                                 " -o ControlMaster=auto -o ControlPath=" + folder_ +
+                                     "/%C -o ControlPersist=60");
+        }
+        out << login.prefix << (login.Here() ? login.host : login.command + " " + login.host)
+            << "\n";
+    }
+    out.close();
+    if (!out) {
+        const std::string why = std::strerror(errno);
+        fs::remove_all(folder_, error);
+        throw EAVError(FormatPrintf("The list of computers cannot be written to %s: %s",
+                                    file_.c_str(), why.c_str()));
+    }
+}
+
+HostLogins::~HostLogins() {
+    if (folder_.empty()) {
+        return;
+    }
+    std::set<std::string> ended;
+    std::vector<std::unique_ptr<jobs::WorkerProcess>> exits;
+    for (const Login& login : logins_) {
+        const std::string exit = login.command + " -O exit " + login.host + " 2>/dev/null";
+        if (login.Here() || !IsSsh(login.command) || !ended.insert(exit).second) {
+            continue;
+        }
+        try {
+            exits.push_back(
+                std::make_unique<jobs::WorkerProcess>("/bin/sh", std::vector<std::string>{
+                                                                     "-c", exit + " >/dev/null"}));
+        } catch (const EAVError&) {
+            // The connection ends on its own a minute after its last session.
+        }
+    }
+    for (const auto& process : exits) {
+        process->Wait();
+    }
+    std::error_code error;
+    fs::remove_all(folder_, error);
+}
+
+std::string HostLogins::Remote(const Login& login, const std::string& command) {
+    return login.command + " " + login.host + " " + ShellQuote(command);
+}
+
+std::string HostLogins::Name(const std::string& login) {
+    if (login == ":") {
+        return "this computer";
+    }
+    std::istringstream words(login);
+    std::vector<std::string> parts;
+    for (std::string word; words >> word;) {
+        parts.push_back(word);
+    }
+    if (parts.empty()) {
+        return login;
+    }
+    std::string name = parts.back();
+    if (const size_t prefix = PrefixLength(name); parts.size() == 1) {
+        name = name.substr(prefix);  // "4/host"
+    }
+    for (size_t i = 0; i + 2 < parts.size(); ++i) {
+        if (parts[i] == "-p") {
+            name += " (port " + parts[i + 1] + ")";
+        }
+    }
+    return name;
+}
+
+}  // namespace tw::segments

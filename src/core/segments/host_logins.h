@@ -1,0 +1,52 @@
+#pragma once
+
+// The computers of a login file in GNU parallel's --sshloginfile form: one login a line,
+// "[@groups/][N/]" ahead of it, then either ":" (this computer) or "[ssh command] [user@]host";
+// empty lines and lines starting with "#" are skipped.
+//
+// A job on another computer opens several SSH sessions (send its span, run, bring back its
+// part, clean up), and logging in costs far more than a session. So each login's ssh command
+// gets a connection of its own that its sessions share (ssh's ControlMaster), made by the
+// first session and ended with this object; parallel is given the login file with those
+// commands (File()).
+
+#include <string>
+#include <vector>
+
+namespace tw::segments {
+
+class HostLogins {
+public:
+    struct Login {
+        std::string prefix;   // "[@groups/][N/]" as written
+        std::string command;  // the ssh command and its options; empty for this computer
+        std::string host;     // "[user@]host"; ":" for this computer
+        bool Here() const { return host == ":"; }
+    };
+
+    // Reads loginFile. shared: sessions share a connection per login, written into a login
+    // file of their own in a fresh folder. Throws EAVError when a file cannot be read or
+    // written.
+    HostLogins(const std::string& loginFile, bool shared);
+    // Ends the shared connections and removes their folder.
+    ~HostLogins();
+    HostLogins(const HostLogins&) = delete;
+    HostLogins& operator=(const HostLogins&) = delete;
+
+    const std::vector<Login>& Logins() const { return logins_; }
+    // The login file to give parallel.
+    const std::string& File() const { return file_; }
+    // A shell command line that runs command (a shell command line) on login's computer.
+    static std::string Remote(const Login& login, const std::string& command);
+    // The login as people say it: "user@host", with its port when it has one.
+    static std::string Name(const std::string& login);
+
+private:
+    std::vector<Login> logins_;
+    std::string folder_;  // the shared connections' sockets and login file; empty: none
+    std::string file_;
+};
+
+std::string ShellQuote(const std::string& text);
+
+}  // namespace tw::segments
