@@ -6,6 +6,7 @@
 # own (127.0.0.1, a free port, keys in a temporary folder), stopped at the end. Needs a built
 # tidewell-convert (TW_BENCH_BUILD, default build), parallel, rsync and openssh-server.
 #   scripts/bench-hosts.sh [REPS]
+# TW_BENCH_CLEAN_HOME=1 (as root) gives the SSH logins an empty home folder.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cli=$root/${TW_BENCH_BUILD:-build}/src/cli/tidewell-convert
@@ -42,9 +43,20 @@ StrictModes no
 SetEnv PATH=$(dirname "$cli"):/usr/local/bin:/usr/bin:/bin
 CONFIG
 sshd="exec /usr/sbin/sshd -D -f $work/sshd_config -E $work/sshd.log"
+mounts=
 if [ "$(id -u)" = 0 ] && [ ! -d /run/sshd ]; then
     # Its privilege separation folder, in a mount space of its own.
-    unshare -m sh -c "mount -t tmpfs -o mode=755 bench /run && mkdir /run/sshd && $sshd" &
+    mounts="mount -t tmpfs -o mode=755 bench /run && mkdir /run/sshd && "
+fi
+if [ -n "${TW_BENCH_CLEAN_HOME:-}" ]; then
+    # The logins find an empty home, as on a computer set up for converting: the shell that
+    # runs each SSH session reads no start-up file of this one's.
+    [ "$(id -u)" = 0 ] || { echo "TW_BENCH_CLEAN_HOME needs root" >&2; exit 1; }
+    mkdir "$work/home"
+    mounts="$mounts mount --bind $work/home $HOME && "
+fi
+if [ -n "$mounts" ]; then
+    unshare -m sh -c "$mounts $sshd" &
 else
     sh -c "$sshd" &
 fi
