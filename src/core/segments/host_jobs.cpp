@@ -2,6 +2,7 @@
 
 #include <poll.h>
 #include <signal.h>
+#include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -32,10 +33,11 @@ namespace {
 constexpr size_t kLastLines = 5;
 
 // parallel, started in folder with workerFolder ahead of the PATH (so that this computer's
-// jobs run the program beside this one). Its input is closed at once.
+// jobs run the program beside this one). Its input is closed at once unless it reads it.
 std::unique_ptr<jobs::WorkerProcess> StartParallel(const std::string& folder,
                                                    const std::string& workerFolder,
-                                                   const std::vector<std::string>& args) {
+                                                   const std::vector<std::string>& args,
+                                                   bool input = false) {
     const char* path = std::getenv("PATH");
     std::vector<std::string> all{"-C", folder,
                                  "PATH=" + workerFolder + ":" + (path ? path : "/usr/bin:/bin")};
@@ -47,7 +49,9 @@ std::unique_ptr<jobs::WorkerProcess> StartParallel(const std::string& folder,
     all.push_back("parallel");
     all.insert(all.end(), args.begin(), args.end());
     auto process = std::make_unique<jobs::WorkerProcess>("/usr/bin/env", all);
-    process->CloseInput();
+    if (!input) {
+        process->CloseInput();
+    }
     return process;
 }
 
@@ -282,25 +286,27 @@ std::vector<std::string> CheckHosts(const std::string& loginFile, const std::str
     return CheckHosts(HostLogins(loginFile, false), workerFolder);
 }
 
-std::vector<HostJobs::Ended> HostJobs::Run(const Settings& settings,
-                                           const std::vector<Job>& jobs, const Events& events) {
+void HostJobs::Start(const Settings& settings) {
+    settings_ = settings;
+    settings_.folder = fs::absolute(settings.folder).string();
+    const std::string& folder = settings_.folder;
     std::error_code error;
-    const std::string folder = fs::absolute(settings.folder).string();
-    const std::string jobLog = folder + "/" + JobLog();
-    fs::remove(jobLog, error);
+    fs::remove(folder + "/" + JobLog(), error);
     // A job fails for good once it failed on every host (and on two at least).
     const size_t hosts = settings.logins->Logins().size();
     std::vector<std::string> args{"--sshloginfile",
                                   settings.logins->File(),
                                   "--joblog",
-                                  jobLog,
+                                  folder + "/" + JobLog(),
                                   "--retries",
                                   std::to_string(std::max<size_t>(2, hosts)),
                                   "--halt",
                                   "now,fail=1",
                                   "--line-buffer",
                                   "--tagstring",
-                                  "{#}"};
+                                  "{#}",
+                                  "--colsep",
+                                  "\t"};
     // The request goes with the command line: a file of its own would cost a transfer and
     // a clean-up, each a session with the host.
     const std::string worker = "printf '%s\\n' {2} | tidewell-convert --worker --request /dev/stdin";
@@ -312,23 +318,37 @@ std::vector<HostJobs::Ended> HostJobs::Run(const Settings& settings,
         command = "{ [ -e " + SpanFile("{1}") + " ] || cd " + ShellQuote(folder) + "; } && " + worker;
     }
     args.push_back(command);
-    args.push_back(":::");
-    for (const Job& job : jobs) {
-        args.push_back(job.name);
-    }
-    args.push_back(":::+");
-    for (const Job& job : jobs) {
-        args.push_back(job.request);
-    }
-
-    auto process = StartParallel(folder, settings.workerFolder, args);
-    const pid_t pid = process->Pid();
-    pid_.store(pid);
+    // The jobs come on its input, "NAME<tab>REQUEST" a line.
+    process_ = StartParallel(folder, settings.workerFolder, args, true);
+    pid_.store(process_->Pid());
     if (stopped_.load()) {
-        kill(process->Pid(), SIGTERM);
+        kill(process_->Pid(), SIGTERM);
     }
+}
+
+std::vector<HostJobs::Ended> HostJobs::Run(const std::vector<Job>& jobs, const Events& events) {
+    const std::string& folder = settings_.folder;
+    const std::string jobLog = folder + "/" + JobLog();
+    std::string input;
+    for (const Job& job : jobs) {
+        input += job.name + "\t" + job.request + "\n";
+    }
+    for (size_t sent = 0; sent < input.size();) {
+        const ssize_t count =
+            send(process_->InputFd(), input.data() + sent, input.size() - sent, MSG_NOSIGNAL);
+        if (count > 0) {
+            sent += static_cast<size_t>(count);
+        } else if (count < 0 && (errno == EAGAIN || errno == EINTR)) {
+            pollfd fd{process_->InputFd(), POLLOUT, 0};
+            poll(&fd, 1, -1);
+        } else {
+            break;  // parallel is gone: its end says why
+        }
+    }
+    process_->CloseInput();
+    const pid_t pid = process_->Pid();
     std::vector<std::deque<std::string>> lastLines(jobs.size());
-    Lines(*process).Drain(
+    Lines(*process_).Drain(
         [&](const std::string& line) {
             size_t job = 0;
             std::string rest;
@@ -349,14 +369,15 @@ std::vector<HostJobs::Ended> HostJobs::Run(const Settings& settings,
             }
         });
     pid_.store(-1);
-    process->Wait();
+    process_->Wait();
+    process_.reset();
     const std::vector<JobLogRow> rows = ReadJobLog(jobLog);
     const bool allConverted = std::count_if(rows.begin(), rows.end(), [](const JobLogRow& row) {
                                   return row.exitValue == 0 && row.signal == 0;
                               }) == static_cast<std::ptrdiff_t>(jobs.size());
-    if (!settings.sharedFolder && !allConverted) {
+    if (!settings_.sharedFolder && !allConverted) {
         // A job that was killed (Stop, a halt) leaves its working folder behind.
-        RemoveWorkingFolders(*settings.logins, pid);
+        RemoveWorkingFolders(*settings_.logins, pid);
     }
 
     std::vector<Ended> ended(jobs.size());

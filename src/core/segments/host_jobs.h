@@ -14,6 +14,7 @@
 
 #include <atomic>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -77,16 +78,20 @@ public:
     static std::string SpanFile(const std::string& name) { return name + ".span.nut"; }
     static std::string JobLog() { return "jobs.log"; }
 
-    // Runs the jobs to their end (or Stop); one Ended for each. Throws EAVError when parallel
-    // cannot be started.
-    std::vector<Ended> Run(const Settings& settings, const std::vector<Job>& jobs,
-                           const Events& events);
+    // Starts parallel, which then waits for its jobs (it takes a while to start). Throws
+    // EAVError when it cannot be started.
+    void Start(const Settings& settings);
+    // Hands parallel the jobs and runs them to their end (or Stop); one Ended for each. On
+    // the thread that reads events, once Start returned.
+    std::vector<Ended> Run(const std::vector<Job>& jobs, const Events& events);
     // Ends parallel, which ends every job on every host; Run then removes the working folders
     // the ended jobs were sent into. Any thread.
     void Stop();
     bool Stopped() const { return stopped_.load(); }
 
 private:
+    Settings settings_;
+    std::unique_ptr<jobs::WorkerProcess> process_;  // parallel, from Start to Run's end
     std::atomic<pid_t> pid_{-1};
     std::atomic<bool> stopped_{false};
 };

@@ -430,6 +430,18 @@ void TAVConverter::SegmentedRun::StartHosts() {
             throw;
         }
     });
+    if (std::none_of(jobs_.begin(), jobs_.end(), [](const auto& job) {
+            return job->segment >= 0 && job->state != Job::State::Done;
+        })) {
+        return;
+    }
+    segments::HostJobs::Settings settings;
+    settings.logins = logins_.get();
+    settings.sharedFolder = hosts_.sharedFolder;
+    settings.folder = folder_;
+    settings.workerFolder = workerFolder;
+    settings.extension = fs::path(owner_.outputFiles_.front()).extension().string();
+    hostJobs_.Start(settings);
     const bool transfer = !hosts_.sharedFolder;
     std::vector<Job*> hosted;
     std::vector<segments::HostJobs::Job> hostJobs;
@@ -461,9 +473,6 @@ void TAVConverter::SegmentedRun::StartHosts() {
         }
         hosted.push_back(job.get());
         hostJobs.push_back({name, jobs::RequestLine(parsed, options)});
-    }
-    if (hosted.empty()) {
-        return;
     }
     {
         std::lock_guard lock(mutex_);
@@ -518,20 +527,7 @@ void TAVConverter::SegmentedRun::RunHosts(std::vector<Job*> hosted,
     };
     events.log = [this](const std::string& line) { Log(AV_LOG_WARNING, line, true); };
     events.note = [this](const std::string& line) { Log(AV_LOG_INFO, line); };
-    segments::HostJobs::Settings settings;
-    settings.logins = logins_.get();
-    settings.sharedFolder = hosts_.sharedFolder;
-    settings.folder = folder_;
-    settings.workerFolder = fs::path(jobs::FindWorkerProgram()).parent_path().string();
-    settings.extension = fs::path(owner_.outputFiles_.front()).extension().string();
-    std::vector<segments::HostJobs::Ended> ended;
-    std::string trouble;
-    try {
-        ended = hostJobs_.Run(settings, hostJobs, events);
-    } catch (const EAVError& e) {
-        trouble = e.what();
-        ended.resize(hosted.size());
-    }
+    const std::vector<segments::HostJobs::Ended> ended = hostJobs_.Run(hostJobs, events);
     std::string refused;  // the check's verdict: no part is taken
     try {
         hostCheck_.get();
@@ -555,17 +551,16 @@ void TAVConverter::SegmentedRun::RunHosts(std::vector<Job*> hosted,
             job.outcome.refusal = refused;
         } else if (reportedDone && end.exitValue == 0 && fs::exists(job.partial, error)) {
             job.outcome.began = job.outcome.completed = true;
-        } else if ((stopping || (halted && end.signal != 0)) && trouble.empty()) {
+        } else if (stopping || (halted && end.signal != 0)) {
             job.stopped = true;
         } else {
-            std::string why = !trouble.empty() ? trouble
-                              : last[i] && last[i]->texts && !last[i]->texts->failureText.empty()
+            std::string why = last[i] && last[i]->texts && !last[i]->texts->failureText.empty()
                                   ? last[i]->texts->failureText
                               : last[i] && !last[i]->text.empty() ? last[i]->text
                               : end.exitValue < 0                 ? std::string("it never ran")
                               : end.exitValue == 255 ? std::string("it could not be reached")
                                                      : FormatPrintf("exit code %d", end.exitValue);
-            if (trouble.empty() && !reportedDone && !end.lastLines.empty()) {
+            if (!reportedDone && !end.lastLines.empty()) {
                 why += ": " + end.lastLines.back();
             }
             job.outcome.refusal = job.Name() + " failed" +
