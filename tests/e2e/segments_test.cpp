@@ -651,12 +651,20 @@ TEST_F(SegmentHostsTest, SegmentsConvertOverSshAndHereAndJoinAsInOnePiece) {
         SCOPED_TRACE(shared ? "shared folder" : "transfer");
         const std::string target = folder_ / (shared ? "shared.mp4" : "sent.mp4");
         std::string errors;
+        const int loginsBefore = server.LoginsAccepted();
         ASSERT_EQ(ConvertOnHosts(logins, target, &errors, shared), 0) << errors;
+        // A job's sessions (send, run, bring back, clean up) share its login's connection.
+        EXPECT_LE(server.LoginsAccepted() - loginsBefore, 2);
         EXPECT_NE(errors.find(" converted " + there), std::string::npos) << errors;
         EXPECT_NE(errors.find(" converted on this computer"), std::string::npos) << errors;
         EXPECT_NE(errors.find("on the computers of"), std::string::npos) << errors;
         ExpectLikeOnePiece(target);
     }
+    // The shared connections end with the conversion.
+    for (int i = 0; i < 3000 && server.LoginsOpen() > 0; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    EXPECT_EQ(server.LoginsOpen(), 0);
 }
 
 TEST_F(SegmentHostsTest, AComputerThatCannotBeReachedHasItsSegmentsConvertedElsewhere) {

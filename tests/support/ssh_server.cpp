@@ -125,6 +125,15 @@ SshServer::SshServer(const std::string& pathFolders) {
     }
 }
 
+int SshServer::CountInLog(const std::string& text) const {
+    std::ifstream log(folder_ / "sshd.log");
+    int count = 0;
+    for (std::string line; std::getline(log, line);) {
+        count += line.find(text) != std::string::npos ? 1 : 0;
+    }
+    return count;
+}
+
 SshServer::~SshServer() {
     if (pid_ > 0) {
         kill(pid_, SIGTERM);

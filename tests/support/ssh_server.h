@@ -24,6 +24,9 @@ public:
     // Empty once the server listens; otherwise why it does not.
     const std::string& Failure() const { return failure_; }
     int Port() const { return port_; }
+    // How many logins the server has accepted so far, and how many of them are still open.
+    int LoginsAccepted() const { return CountInLog("Accepted publickey"); }
+    int LoginsOpen() const { return LoginsAccepted() - CountInLog("Disconnected from user"); }
     // An ssh command line (with options) that logs into this server without asking anything.
     std::string SshCommand(int port = -1, const std::string& extra = "") const;
     // A login for GNU parallel's --sshlogin or its login file: "1/ssh ... user@127.0.0.1", one
@@ -31,6 +34,8 @@ public:
     std::string Login(int port = -1, const std::string& extra = "") const;
 
 private:
+    int CountInLog(const std::string& text) const;
+
     TempFolder folder_;
     std::string user_;
     std::string failure_;

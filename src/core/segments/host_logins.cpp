@@ -95,12 +95,14 @@ HostLogins::HostLogins(const std::string& loginFile, bool shared) {
     folder_ = folder;
     file_ = folder_ + "/logins";
     std::ofstream out(file_);
-    for (Login& login : logins_) {
+    for (size_t i = 0; i < logins_.size(); ++i) {
+        Login& login = logins_[i];
         if (!login.Here() && IsSsh(login.command)) {
             const size_t program = login.command.find(' ');
             login.command.insert(program == std::string::npos ? login.command.size() : program,
-                                 " -o ControlMaster=auto -o ControlPath=" + folder_ +
-                                     "/%C -o ControlPersist=60");
+                                 FormatPrintf(" -o ControlMaster=auto -o ControlPath=%s/%zu -o "
+                                              "ControlPersist=60",
+                                              folder_.c_str(), i));
         }
         out << login.prefix << (login.Here() ? login.host : login.command + " " + login.host)
             << "\n";

@@ -6,9 +6,9 @@
 //
 // A job on another computer opens several SSH sessions (send its span, run, bring back its
 // part, clean up), and logging in costs far more than a session. So each login's ssh command
-// gets a connection of its own that its sessions share (ssh's ControlMaster), made by the
-// first session and ended with this object; parallel is given the login file with those
-// commands (File()).
+// gets a connection of its own that its sessions share (ssh's ControlMaster), made by its
+// first session (the version check's, when that comes first) and ended with this object;
+// parallel is given the login file with those commands (File()).
 
 #include <string>
 #include <vector>

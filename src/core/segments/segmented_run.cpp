@@ -419,7 +419,7 @@ void TAVConverter::SegmentedRun::StartHosts() {
     const std::string workerFolder = fs::path(jobs::FindWorkerProgram()).parent_path().string();
     logins_ = std::make_unique<segments::HostLogins>(hosts_.loginFile, true);
     // The check makes the connections the jobs then use, while the spans are cut and parallel
-    // starts. No part is taken before it passed; when it fails, the jobs stop.
+    // starts; parallel gets the jobs once it is done. When it fails, parallel is stopped.
     hostCheck_ = std::async(std::launch::async, [this, workerFolder] {
         try {
             for (const std::string& line : segments::CheckHosts(*logins_, workerFolder)) {
@@ -527,6 +527,8 @@ void TAVConverter::SegmentedRun::RunHosts(std::vector<Job*> hosted,
     };
     events.log = [this](const std::string& line) { Log(AV_LOG_WARNING, line, true); };
     events.note = [this](const std::string& line) { Log(AV_LOG_INFO, line); };
+    // The check's sessions made the connections the jobs' then share.
+    hostCheck_.wait();
     const std::vector<segments::HostJobs::Ended> ended = hostJobs_.Run(hostJobs, events);
     std::string refused;  // the check's verdict: no part is taken
     try {
