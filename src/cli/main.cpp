@@ -177,8 +177,10 @@ int main(int argc, char** argv) {
     if (argc == 2 && std::string(argv[1]) == "--worker") {
         return tw::jobs::RunWorker(STDIN_FILENO, STDOUT_FILENO);
     }
-    // A segment job another computer was handed (by GNU parallel): the request in a file.
-    if (argc == 4 && std::string(argv[1]) == "--worker" && std::string(argv[2]) == "--request") {
+    // A segment job another computer was handed (by GNU parallel): the request in a file. The
+    // tag tells the run's workers apart from any other's (to pause them); it does nothing here.
+    if ((argc == 4 || (argc == 6 && std::string(argv[4]) == "--tag")) &&
+        std::string(argv[1]) == "--worker" && std::string(argv[2]) == "--request") {
         const int request = open(argv[3], O_RDONLY | O_CLOEXEC);
         if (request < 0) {
             std::fprintf(stderr, "tidewell-convert: cannot read %s: %s\n", argv[3],

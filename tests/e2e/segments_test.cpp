@@ -17,10 +17,13 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <iterator>
+#include <map>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -34,6 +37,7 @@ extern "C" {
 #include "filters/default_font.h"
 #include "filters/overlay_text_filter.h"
 #include "jobs/spare_worker.h"
+#include "segments/host_jobs.h"
 #include "support/conversion_runner.h"
 #include "support/media_facts.h"
 #include "support/media_generator.h"
@@ -596,8 +600,8 @@ protected:
             }
             return text;
         }();
-        std::vector<std::string> args{"-v", "--profile", "IPod 320x240 Video", "--segment-length",
-                                      "2",  "--hosts",   folder_ / "logins"};
+        std::vector<std::string> args = settings_;
+        args.insert(args.end(), {"-v", "--segment-length", "2", "--hosts", folder_ / "logins"});
         if (shared) {
             args.push_back("--shared-folder");
         }
@@ -610,10 +614,9 @@ protected:
         std::error_code error;
         if (!fs::exists(whole_, error)) {
             std::string errors;
-            ASSERT_EQ(
-                RunCli({"--profile", "IPod 320x240 Video", "--segments", "1", source_, whole_},
-                       folder_ / "whole.log", &errors),
-                0)
+            ASSERT_EQ(RunCli(With(settings_, {"--segments", "1", source_, whole_}),
+                             folder_ / "whole.log", &errors),
+                      0)
                 << errors;
         }
         const DecodedPictures expected = DecodePictures(whole_);
@@ -632,6 +635,8 @@ protected:
         }
     }
 
+    // The conversion's settings, on the command line.
+    std::vector<std::string> settings_{"--profile", "IPod 320x240 Video"};
     TempFolder folder_;
     ScopedEnv cache_{"XDG_CACHE_HOME", folder_ / "cache"};
     const std::string source_ = folder_ / "source.mkv";
@@ -778,6 +783,145 @@ TEST_F(SegmentHostsTest, AComputerWithAnotherVersionIsRefusedByName) {
               std::string::npos)
         << errors;
     EXPECT_FALSE(fs::exists(target));
+}
+
+// What /proc says of a process: its command line's words, its state letter ('T': stopped), the
+// processor time it has used (clock ticks) and its working folder.
+struct ProcessFacts {
+    std::vector<std::string> words;
+    char state = 0;
+    long ticks = 0;
+    std::string folder;
+};
+
+ProcessFacts FactsOf(pid_t pid) {
+    ProcessFacts facts;
+    const fs::path proc = "/proc/" + std::to_string(pid);
+    std::ifstream cmdline(proc / "cmdline");
+    for (std::string word; std::getline(cmdline, word, '\0');) {
+        facts.words.push_back(word);
+    }
+    std::ifstream stat(proc / "stat");
+    std::string line;
+    std::getline(stat, line);
+    const size_t end = line.rfind(')');
+    if (end != std::string::npos && end + 2 < line.size()) {
+        facts.state = line[end + 2];
+        std::istringstream fields(line.substr(end + 2));
+        std::vector<std::string> field{std::istream_iterator<std::string>(fields), {}};
+        // utime and stime: the 14th and 15th fields, the state being the 3rd.
+        if (field.size() > 12) {
+            facts.ticks = std::atol(field[11].c_str()) + std::atol(field[12].c_str());
+        }
+    }
+    std::error_code error;
+    facts.folder = fs::read_symlink(proc / "cwd", error).string();
+    return facts;
+}
+
+// The segment workers run through parallel (tagged on their command lines), here and through
+// the test's SSH server.
+std::map<pid_t, ProcessFacts> TaggedWorkers() {
+    std::map<pid_t, ProcessFacts> found;
+    std::error_code error;
+    for (const auto& entry : fs::directory_iterator("/proc", error)) {
+        const pid_t pid = std::atoi(entry.path().filename().c_str());
+        if (pid <= 0) {
+            continue;
+        }
+        ProcessFacts facts = FactsOf(pid);
+        if (facts.words.size() == 6 && facts.words[0].ends_with("tidewell-convert") &&
+            facts.words[1] == "--worker" && facts.words[4] == "--tag" && facts.state != 'Z') {
+            found[pid] = std::move(facts);
+        }
+    }
+    return found;
+}
+
+TEST_F(SegmentHostsTest, PauseHoldsTheWorkersOnEveryComputerAndStopWhilePausedEndsThem) {
+    SshServer server(programFolder_);
+    ASSERT_EQ(server.Failure(), "");
+    // Six segments, one at a time on the server and one here: paused while both convert.
+    ClipDescription clip;
+    clip.width = 640;
+    clip.height = 480;
+    clip.durationSec = 12;
+    clip.gopSize = 25;
+    GenerateClip(clip, source_);
+    settings_ = {"--set", "VideoOptions.EncoderVideoCodecName=mpeg4"};
+    std::ofstream(folder_ / "logins") << server.Login() << "\n1/:\n";
+    segments::SetSegmentHosts({folder_ / "logins", false});
+    struct Restore {
+        ~Restore() { segments::SetSegmentHosts({}); }
+    } restore;
+    ScopedEnv worker("TIDEWELL_WORKER", TW_CLI_PATH);
+    const std::string parallelFolders = fs::path(getpwuid(getuid())->pw_dir) / ".parallel/tmp";
+
+    for (const bool stopWhilePaused : {false, true}) {
+        SCOPED_TRACE(stopWhilePaused ? "stopped while paused" : "resumed");
+        const std::string target = folder_ / (stopWhilePaused ? "stopped.mp4" : "resumed.mp4");
+        ConversionRunner runner;
+        runner.Converter().SetInOwnProcess(true);
+        runner.Converter().SetSegmenting(1, 2);
+        runner.Options().VideoOptions().SetEncoderVideoCodecName("mpeg4");
+        runner.Start({source_}, {target});
+        while (TaggedWorkers().empty() && runner.Converter().IsWorking()) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        }
+        runner.Converter().Pause();
+        // Held once both workers (the server's, in parallel's working folder, and this
+        // computer's) are stopped and the task shows paused.
+        std::map<pid_t, ProcessFacts> held;
+        auto allHeld = [&] {
+            held = TaggedWorkers();
+            return runner.Converter().PauseHeld() && held.size() == 2 &&
+                   std::all_of(held.begin(), held.end(),
+                               [](const auto& worker) { return worker.second.state == 'T'; });
+        };
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::minutes(2);
+        while (!allHeld() && std::chrono::steady_clock::now() < deadline) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+        ASSERT_TRUE(allHeld()) << held.size() << " workers";
+        const auto there = std::count_if(held.begin(), held.end(), [&](const auto& worker) {
+            return worker.second.folder.starts_with(parallelFolders);
+        });
+        EXPECT_EQ(there, 1);
+        // While this process uses a good share of a processor, theirs use none.
+        const auto cpu = [] {
+            timespec now{};
+            clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
+            return now.tv_sec * 1000 + now.tv_nsec / 1000000;
+        };
+        for (const long begin = cpu(); cpu() - begin < 300;) {
+        }
+        for (const auto& [pid, before] : held) {
+            const ProcessFacts now = FactsOf(pid);
+            EXPECT_EQ(now.state, 'T') << pid;
+            EXPECT_EQ(now.ticks, before.ticks) << pid;
+        }
+        if (!stopWhilePaused) {
+            runner.Converter().Resume();
+            const ConversionOutcome outcome = runner.Wait(std::chrono::seconds(600));
+            ASSERT_EQ(outcome.completeEvents, 1) << outcome.errorMessage;
+            ExpectLikeOnePiece(target);
+            continue;
+        }
+        runner.Converter().Stop();
+        const ConversionOutcome outcome = runner.Wait(std::chrono::seconds(600));
+        EXPECT_EQ(outcome.stoppedEvents, 1) << outcome.errorMessage;
+        EXPECT_FALSE(fs::exists(target));
+        // No worker is left, and no working folder on the server.
+        for (int i = 0; i < 3000 && !TaggedWorkers().empty(); ++i) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        EXPECT_TRUE(TaggedWorkers().empty());
+        for (const auto& [pid, facts] : held) {
+            if (facts.folder.starts_with(parallelFolders)) {
+                EXPECT_FALSE(fs::exists(facts.folder)) << facts.folder;
+            }
+        }
+    }
 }
 
 }  // namespace

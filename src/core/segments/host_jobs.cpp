@@ -16,6 +16,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <random>
 #include <sstream>
 
 #include "platform/paths.h"
@@ -213,6 +214,11 @@ void RemoveWorkingFolders(const HostLogins& logins, pid_t pid) {
               false);
 }
 
+// The login as people say it.
+std::string LoginName(const HostLogins::Login& login) {
+    return HostLogins::Name(login.Here() ? login.host : login.command + " " + login.host);
+}
+
 std::mutex choiceMutex;
 HostChoice choice;  // guarded by choiceMutex
 
@@ -247,8 +253,8 @@ std::string WriteLoginFile(const std::string& logins, const std::string& name) {
 
 std::vector<std::string> CheckHosts(const HostLogins& logins, const std::string& workerFolder) {
     if (logins.Logins().empty()) {
-        throw EAVError(FormatPrintf("The list of computers %s names no computer",
-                                    logins.File().c_str()));
+        throw EAVError(
+            FormatPrintf("The list of computers %s names no computer", logins.File().c_str()));
     }
     const std::string version = VersionText("tidewell-convert");
     const std::string ours = version.substr(0, version.find('\n'));
@@ -257,8 +263,7 @@ std::vector<std::string> CheckHosts(const HostLogins& logins, const std::string&
     std::vector<std::string> unreachable;
     for (size_t i = 0; i < answers.size(); ++i) {
         const HostLogins::Login& login = logins.Logins()[i];
-        const std::string host =
-            HostLogins::Name(login.Here() ? login.host : login.command + " " + login.host);
+        const std::string host = LoginName(login);
         const Answer& answer = answers[i];
         const std::string theirs(Trim(answer.output.substr(0, answer.output.find('\n'))));
         const int exitValue = WIFEXITED(answer.status) ? WEXITSTATUS(answer.status) : -1;
@@ -268,10 +273,10 @@ std::vector<std::string> CheckHosts(const HostLogins& logins, const std::string&
                 "%s cannot be reached (%s); its segments go to the other computers", host.c_str(),
                 answer.complaint.empty() ? "ssh failed" : answer.complaint.c_str()));
         } else if (exitValue != 0 || theirs.empty()) {
-            throw EAVError(FormatPrintf(
-                "tidewell-convert cannot be run on %s: %s", host.c_str(),
-                !answer.complaint.empty() ? answer.complaint.c_str()
-                                          : jobs::DescribeExit(answer.status).c_str()));
+            throw EAVError(FormatPrintf("tidewell-convert cannot be run on %s: %s", host.c_str(),
+                                        !answer.complaint.empty()
+                                            ? answer.complaint.c_str()
+                                            : jobs::DescribeExit(answer.status).c_str()));
         } else if (theirs != ours) {
             throw EAVError(FormatPrintf(
                 "%s has another version of tidewell-convert (\"%s\"); this computer has \"%s\". "
@@ -309,13 +314,17 @@ void HostJobs::Start(const Settings& settings) {
                                   "\t"};
     // The request goes with the command line: a file of its own would cost a transfer and
     // a clean-up, each a session with the host.
-    const std::string worker = "printf '%s\\n' {2} | tidewell-convert --worker --request /dev/stdin";
+    std::random_device random;
+    tag_ = FormatPrintf("%08x%08x%08x", random(), random(), static_cast<unsigned>(getpid()));
+    const std::string worker =
+        "printf '%s\\n' {2} | tidewell-convert --worker --request /dev/stdin --tag " + tag_;
     std::string command = worker;
     if (!settings.sharedFolder) {
         args.insert(args.end(), {"--workdir", "...", "--transferfile", SpanFile("{1}"), "--return",
                                  "{1}.partial" + settings.extension, "--cleanup"});
         // This computer's jobs are not transferred: they find their files where they are.
-        command = "{ [ -e " + SpanFile("{1}") + " ] || cd " + ShellQuote(folder) + "; } && " + worker;
+        command =
+            "{ [ -e " + SpanFile("{1}") + " ] || cd " + ShellQuote(folder) + "; } && " + worker;
     }
     args.push_back(command);
     // The jobs come on its input, "NAME<tab>REQUEST" a line.
@@ -405,6 +414,36 @@ std::vector<HostJobs::Ended> HostJobs::Run(const std::vector<Job>& jobs, const E
         ended[i].lastLines.assign(lastLines[i].begin(), lastLines[i].end());
     }
     return ended;
+}
+
+std::vector<std::string> HostJobs::Hold(bool held) const {
+    // Only the workers themselves: a command line that starts with the program (not the shell
+    // that runs the job, nor the one that runs pkill, whose line holds this pattern: "[g]"
+    // does not match itself).
+    const std::string pattern =
+        "^[^ ]*tidewell-convert --worker --request /dev/stdin --ta[g] " + tag_ + "$";
+    const std::vector<HostLogins::Login>& logins = settings_.logins->Logins();
+    const std::vector<Answer> answers = RunOnEach(
+        logins, {}, FormatPrintf("pkill -%s -f ", held ? "STOP" : "CONT") + ShellQuote(pattern),
+        true);
+    std::vector<std::string> missed;
+    for (size_t i = 0; i < answers.size(); ++i) {
+        const Answer& answer = answers[i];
+        // pkill: 0 when it signalled some, 1 when none was running there.
+        const int exitValue = WIFEXITED(answer.status) ? WEXITSTATUS(answer.status) : -1;
+        if (exitValue == 0 || exitValue == 1) {
+            continue;
+        }
+        const HostLogins::Login& login = logins[i];
+        const std::string host = LoginName(login);
+        const std::string why =
+            !answer.complaint.empty() ? answer.complaint : jobs::DescribeExit(answer.status);
+        missed.push_back(FormatPrintf(exitValue == 255 && !login.Here()
+                                          ? "%s cannot be reached to %s its segments (%s)"
+                                          : "The segments on %s cannot be told to %s (%s)",
+                                      host.c_str(), held ? "pause" : "continue", why.c_str()));
+    }
+    return missed;
 }
 
 void HostJobs::Stop() {

@@ -3,9 +3,9 @@
 // Segment jobs run on several computers by GNU parallel over SSH. The computers are those of a
 // login file in parallel's --sshloginfile form (one login a line, "N/" ahead of it for N jobs at
 // once there, ":" for this computer). Each job is a plain command line: tidewell-convert, as
-// found on the host's PATH, converting the request it is given (tidewell-convert --worker --request).
-// Parallel retries a job that fails on another host, logs every attempt in its job log and
-// stops the rest once a job has failed everywhere.
+// found on the host's PATH, converting the request it is given (tidewell-convert --worker
+// --request). Parallel retries a job that fails on another host, logs every attempt in its job log
+// and stops the rest once a job has failed everywhere.
 //
 // Two ways for a host to reach its files: a shared folder (the segment folder and the source at
 // the same path on every host; nothing is copied), or transfer: each job's source span goes to
@@ -88,9 +88,15 @@ public:
     // the ended jobs were sent into. Any thread.
     void Stop();
     bool Stopped() const { return stopped_.load(); }
+    // Stops (held) or continues this run's workers on every computer, this one's included,
+    // through the logins' connections; returns once every computer answered, a line for each
+    // that could not be reached (or has no way to signal them). A worker that starts later is
+    // not held: hold again once one reports its start. Any thread, once Start returned.
+    std::vector<std::string> Hold(bool held) const;
 
 private:
     Settings settings_;
+    std::string tag_;  // on this run's workers' command lines, and on no other's
     std::unique_ptr<jobs::WorkerProcess> process_;  // parallel, from Start to Run's end
     std::atomic<pid_t> pid_{-1};
     std::atomic<bool> stopped_{false};

@@ -302,6 +302,11 @@ bool TAVConverter::SegmentedRun::Run() {
         if (hosted_ && (wanted == jobs::Control::Stop || abort_) && !hostJobs_.Stopped()) {
             hostJobs_.Stop();
         }
+        if (hosted_ && holdHosts_ != (wanted == jobs::Control::Pause)) {
+            // Stopped workers act on parallel's end only once continued.
+            holdHosts_ = wanted == jobs::Control::Pause;
+            changed_.notify_all();
+        }
         const bool anyRunning = std::any_of(jobs_.begin(), jobs_.end(), [](const auto& job) {
             return job->state != Job::State::Waiting && job->state != Job::State::Done &&
                    job->state != Job::State::Ended;
@@ -323,6 +328,14 @@ bool TAVConverter::SegmentedRun::Run() {
         }
     }
     owner_.pauseHeld_.store(false);
+    if (holdThread_.joinable()) {
+        {
+            std::lock_guard lock(mutex_);
+            holdEnd_ = true;
+            changed_.notify_all();
+        }
+        holdThread_.join();
+    }
     if (hostThread_.joinable()) {
         hostThread_.join();
     }
@@ -485,6 +498,37 @@ void TAVConverter::SegmentedRun::StartHosts() {
         pthread_setname_np(pthread_self(), "Segment hosts");
         RunHosts(hosted, hostJobs);
     });
+    holdThread_ = std::jthread([this] {
+        pthread_setname_np(pthread_self(), "Segment holds");
+        HoldHosts();
+    });
+}
+
+void TAVConverter::SegmentedRun::HoldHosts() {
+    bool held = false;  // what the workers were last told
+    std::unique_lock lock(mutex_);
+    while (true) {
+        changed_.wait(lock, [&] { return holdEnd_ || holdHosts_ != held || (held && holdAgain_); });
+        if (holdEnd_) {
+            return;
+        }
+        const bool hold = holdHosts_;
+        holdAgain_ = false;
+        lock.unlock();
+        // A computer that cannot be told keeps converting: no reason to fail the run.
+        for (const std::string& line : hostJobs_.Hold(hold)) {
+            Log(AV_LOG_WARNING, line, true);
+        }
+        lock.lock();
+        held = hold;
+        // The hosted segments show paused once their workers were told.
+        for (const auto& job : jobs_) {
+            if (job->segment >= 0 && job->state == Job::State::Running) {
+                job->held = held;
+            }
+        }
+        changed_.notify_all();
+    }
 }
 
 void TAVConverter::SegmentedRun::RunHosts(std::vector<Job*> hosted,
@@ -502,6 +546,16 @@ void TAVConverter::SegmentedRun::RunHosts(std::vector<Job*> hosted,
         }
         switch (report.kind) {
             case jobs::Report::Kind::Started:
+                job.Progress(report.figures);
+                {
+                    // A worker that started while the others are held is held as well.
+                    std::lock_guard lock(mutex_);
+                    if (holdHosts_) {
+                        holdAgain_ = true;
+                        changed_.notify_all();
+                    }
+                }
+                break;
             case jobs::Report::Kind::Progress:
                 job.Progress(report.figures);
                 break;

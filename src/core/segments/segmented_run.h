@@ -68,6 +68,9 @@ private:
     void StartHosts();
     // That thread: runs the jobs and ends each hosted segment with its outcome.
     void RunHosts(std::vector<Job*> hosted, std::vector<segments::HostJobs::Job> hostJobs);
+    // Another thread while they run: stops their workers where they run while the run is
+    // paused (holdHosts_), continues them otherwise; a computer may take its time to answer.
+    void HoldHosts();
 
     // Notes a part converted whole in the manifest; false (with the job failed) when that
     // cannot be written. With mutex_ held.
@@ -95,6 +98,12 @@ private:
     std::unique_ptr<segments::HostLogins> logins_;  // while the jobs run
     segments::HostJobs hostJobs_;
     std::jthread hostThread_;
+    std::jthread holdThread_;  // HoldHosts, joined once the hosted segments ended
+    // Guarded by mutex_: whether the hosts' workers are to be held (the run is paused), a worker
+    // started there since they were told (it is held as well), and the hold thread's end.
+    bool holdHosts_ = false;
+    bool holdAgain_ = false;
+    bool holdEnd_ = false;
     std::mutex logMutex_;  // one log line at a time reaches the owner; guards logged_
     std::set<std::string> logged_;
     // The computers' versions, checked alongside the jobs' start (first to go: it logs).
