@@ -883,8 +883,13 @@ TEST_F(SegmentHostsTest, PauseHoldsTheWorkersOnEveryComputerAndStopWhilePausedEn
             std::this_thread::sleep_for(std::chrono::milliseconds(5));
         }
         ASSERT_TRUE(allHeld()) << held.size() << " workers";
-        const auto there = std::count_if(held.begin(), held.end(), [&](const auto& worker) {
-            return worker.second.folder.starts_with(parallelFolders);
+        // One through the server (its login's processes are not this test's descendants).
+        const auto there = std::count_if(held.begin(), held.end(), [](const auto& worker) {
+            pid_t pid = worker.first;
+            while (pid > 1 && pid != getpid()) {
+                pid = ParentOf(pid);
+            }
+            return pid != getpid();
         });
         EXPECT_EQ(there, 1);
         // While this process uses a good share of a processor, theirs use none.
@@ -911,7 +916,7 @@ TEST_F(SegmentHostsTest, PauseHoldsTheWorkersOnEveryComputerAndStopWhilePausedEn
         const ConversionOutcome outcome = runner.Wait(std::chrono::seconds(600));
         EXPECT_EQ(outcome.stoppedEvents, 1) << outcome.errorMessage;
         EXPECT_FALSE(fs::exists(target));
-        // No worker is left, and no working folder on the server.
+        // No worker is left, and no working folder parallel made for them.
         for (int i = 0; i < 3000 && !TaggedWorkers().empty(); ++i) {
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
         }

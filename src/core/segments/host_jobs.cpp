@@ -200,8 +200,9 @@ std::vector<Answer> RunOnEach(const std::vector<HostLogins::Login>& logins,
     return answers;
 }
 
-// Removes, on every other computer, the working folders parallel (whose process was pid) made
-// there for the jobs it sent: ~/.parallel/tmp/HOST-PID-JOB, HOST being this computer's name.
+// Removes, on every computer, the working folders parallel (whose process was pid) made there
+// for the jobs it sent: ~/.parallel/tmp/HOST-PID-JOB, HOST being this computer's name (its
+// jobs here get one as well).
 // A job that ends on its own removes its folder; one that was killed does not.
 void RemoveWorkingFolders(const HostLogins& logins, pid_t pid) {
     char host[256] = {};
@@ -211,7 +212,7 @@ void RemoveWorkingFolders(const HostLogins& logins, pid_t pid) {
     RunOnEach(logins.Logins(), {},
               "rm -rf ~/.parallel/tmp/" +
                   ShellQuote(FormatPrintf("%s-%d-", host, static_cast<int>(pid))) + "*",
-              false);
+              true);
 }
 
 // The login as people say it.
@@ -424,8 +425,8 @@ std::vector<std::string> HostJobs::Hold(bool held) const {
         "^[^ ]*tidewell-convert --worker --request /dev/stdin --ta[g] " + tag_ + "$";
     const std::vector<HostLogins::Login>& logins = settings_.logins->Logins();
     const std::vector<Answer> answers = RunOnEach(
-        logins, {}, FormatPrintf("pkill -%s -f ", held ? "STOP" : "CONT") + ShellQuote(pattern),
-        true);
+        logins, settings_.workerFolder,
+        FormatPrintf("pkill -%s -f ", held ? "STOP" : "CONT") + ShellQuote(pattern), true);
     std::vector<std::string> missed;
     for (size_t i = 0; i < answers.size(); ++i) {
         const Answer& answer = answers[i];
