@@ -855,6 +855,8 @@ TEST_F(SegmentHostsTest, PauseHoldsTheWorkersOnEveryComputerAndStopWhilePausedEn
         ~Restore() { segments::SetSegmentHosts({}); }
     } restore;
     ScopedEnv worker("TIDEWELL_WORKER", TW_CLI_PATH);
+    // No worker started ahead outlives the test (nor reads its environment as it goes).
+    jobs::SpareWorker::Instance().SetEnabled(false);
     const std::string parallelFolders = fs::path(getpwuid(getuid())->pw_dir) / ".parallel/tmp";
 
     for (const bool stopWhilePaused : {false, true}) {
@@ -869,8 +871,8 @@ TEST_F(SegmentHostsTest, PauseHoldsTheWorkersOnEveryComputerAndStopWhilePausedEn
             std::this_thread::sleep_for(std::chrono::milliseconds(2));
         }
         runner.Converter().Pause();
-        // Held once both workers (the server's, in parallel's working folder, and this
-        // computer's) are stopped and the task shows paused.
+        // Held once both workers (the server's and this computer's) are stopped and the task
+        // shows paused.
         std::map<pid_t, ProcessFacts> held;
         auto allHeld = [&] {
             held = TaggedWorkers();
@@ -878,7 +880,7 @@ TEST_F(SegmentHostsTest, PauseHoldsTheWorkersOnEveryComputerAndStopWhilePausedEn
                    std::all_of(held.begin(), held.end(),
                                [](const auto& worker) { return worker.second.state == 'T'; });
         };
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::minutes(2);
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::minutes(10);
         while (!allHeld() && std::chrono::steady_clock::now() < deadline) {
             std::this_thread::sleep_for(std::chrono::milliseconds(5));
         }
