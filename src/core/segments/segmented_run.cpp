@@ -473,6 +473,15 @@ void TAVConverter::SegmentedRun::StartHosts() {
         }
         hosted.push_back(job.get());
         hostJobs.push_back({name, jobs::RequestLine(parsed, options)});
+        // Kept beside the span for a scheduler of the user's own (the jobs get theirs on their
+        // command line).
+        std::ofstream out(folder_ + "/" + segments::HostJobs::RequestFile(name));
+        out << hostJobs.back().request << "\n";
+        out.close();
+        if (!out) {
+            throw EAVError(
+                FormatPrintf("The segment folder %s cannot be written", folder_.c_str()));
+        }
     }
     {
         std::lock_guard lock(mutex_);
