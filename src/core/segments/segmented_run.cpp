@@ -191,6 +191,9 @@ bool TAVConverter::SegmentedRun::Run() {
         return false;
     }
     const std::string& target = owner_.outputFiles_.front();
+    if (hosted_) {
+        StartCheck();
+    }
     try {
         plan_ = segments::PlanSegments(source, target, owner_.options_, segmentUs_);
     } catch (const std::exception&) {
@@ -415,11 +418,17 @@ void TAVConverter::SegmentedRun::CollectEnded() {
     }
 }
 
-void TAVConverter::SegmentedRun::StartHosts() {
+void TAVConverter::SegmentedRun::StartCheck() {
+    try {
+        logins_ = std::make_unique<segments::HostLogins>(hosts_.loginFile, true);
+    } catch (...) {
+        loginsFailure_ = std::current_exception();  // StartHosts says why
+        return;
+    }
+    // The check makes the connections the jobs then use, while the source is planned and
+    // parallel starts; parallel gets the jobs once it is done. When it fails, parallel is
+    // stopped.
     const std::string workerFolder = fs::path(jobs::FindWorkerProgram()).parent_path().string();
-    logins_ = std::make_unique<segments::HostLogins>(hosts_.loginFile, true);
-    // The check makes the connections the jobs then use, while the spans are cut and parallel
-    // starts; parallel gets the jobs once it is done. When it fails, parallel is stopped.
     hostCheck_ = std::async(std::launch::async, [this, workerFolder] {
         try {
             for (const std::string& line : segments::CheckHosts(*logins_, workerFolder)) {
@@ -430,6 +439,13 @@ void TAVConverter::SegmentedRun::StartHosts() {
             throw;
         }
     });
+}
+
+void TAVConverter::SegmentedRun::StartHosts() {
+    const std::string workerFolder = fs::path(jobs::FindWorkerProgram()).parent_path().string();
+    if (!logins_) {
+        std::rethrow_exception(loginsFailure_);
+    }
     if (std::none_of(jobs_.begin(), jobs_.end(), [](const auto& job) {
             return job->segment >= 0 && job->state != Job::State::Done;
         })) {
