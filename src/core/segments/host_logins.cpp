@@ -2,6 +2,7 @@
 
 #include <stdlib.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <cstring>
@@ -99,10 +100,10 @@ HostLogins::HostLogins(const std::string& loginFile, bool shared) {
         Login& login = logins_[i];
         if (!login.Here() && IsSsh(login.command)) {
             const size_t program = login.command.find(' ');
+            login.socket = FormatPrintf("%s/%zu", folder_.c_str(), i);
             login.command.insert(program == std::string::npos ? login.command.size() : program,
-                                 FormatPrintf(" -o ControlMaster=auto -o ControlPath=%s/%zu -o "
-                                              "ControlPersist=60",
-                                              folder_.c_str(), i));
+                                 " -o ControlMaster=auto -o ControlPath=" + login.socket +
+                                     " -o ControlPersist=60");
         }
         out << login.prefix << (login.Here() ? login.host : login.command + " " + login.host)
             << "\n";
@@ -140,6 +141,13 @@ HostLogins::~HostLogins() {
     }
     std::error_code error;
     fs::remove_all(folder_, error);
+}
+
+bool HostLogins::Connected() const {
+    std::error_code error;
+    return std::all_of(logins_.begin(), logins_.end(), [&](const Login& login) {
+        return login.socket.empty() || fs::exists(login.socket, error);
+    });
 }
 
 std::string HostLogins::Remote(const Login& login, const std::string& command) {

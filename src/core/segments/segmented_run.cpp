@@ -426,8 +426,8 @@ void TAVConverter::SegmentedRun::StartCheck() {
         return;
     }
     // The check makes the connections the jobs then use, while the source is planned and
-    // parallel starts; parallel gets the jobs once it is done. When it fails, parallel is
-    // stopped.
+    // parallel starts; parallel gets the jobs once they are made. When it fails, parallel is
+    // stopped and no part is taken.
     const std::string workerFolder = fs::path(jobs::FindWorkerProgram()).parent_path().string();
     hostCheck_ = std::async(std::launch::async, [this, workerFolder] {
         try {
@@ -552,8 +552,11 @@ void TAVConverter::SegmentedRun::RunHosts(std::vector<Job*> hosted,
     };
     events.log = [this](const std::string& line) { Log(AV_LOG_WARNING, line, true); };
     events.note = [this](const std::string& line) { Log(AV_LOG_INFO, line); };
-    // The check's sessions made the connections the jobs' then share.
-    hostCheck_.wait();
+    // The jobs' sessions share the connections the check's made: they go once those are
+    // there (or the check knows that some cannot be made).
+    while (hostCheck_.wait_for(std::chrono::milliseconds(10)) != std::future_status::ready &&
+           !logins_->Connected()) {
+    }
     const std::vector<segments::HostJobs::Ended> ended = hostJobs_.Run(hostJobs, events);
     std::string refused;  // the check's verdict: no part is taken
     try {

@@ -67,7 +67,7 @@ private:
     void StartCheck();
     // Segments on other computers: starts parallel, makes each waiting segment's request (and,
     // unless the folder is shared, copies its source span into folder_), and starts the thread
-    // that hands them to parallel once the check passed. Throws EAVError (nothing started).
+    // that hands them to parallel once the check connected. Throws EAVError (nothing started).
     // Before the loop.
     void StartHosts();
     // That thread: runs the jobs and ends each hosted segment with its outcome.
