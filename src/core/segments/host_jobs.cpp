@@ -13,7 +13,6 @@
 #include <deque>
 #include <filesystem>
 #include <fstream>
-#include <map>
 #include <memory>
 #include <mutex>
 #include <sstream>
@@ -167,7 +166,8 @@ std::vector<Answer> RunOnEach(const std::vector<HostLogins::Login>& logins,
                               const std::string& workerFolder, const std::string& command,
                               bool here) {
     const char* path = std::getenv("PATH");
-    const std::string localPath = "PATH=" + workerFolder + ":" + (path ? path : "/usr/bin:/bin");
+    const std::string localPath = "PATH=" + (workerFolder.empty() ? "" : workerFolder + ":") +
+                                  (path ? path : "/usr/bin:/bin");
     std::vector<std::unique_ptr<jobs::WorkerProcess>> processes(logins.size());
     for (size_t i = 0; i < logins.size(); ++i) {
         if (logins[i].Here() && !here) {
@@ -247,8 +247,8 @@ std::string WriteLoginFile(const std::string& logins, const std::string& name) {
 
 std::vector<std::string> CheckHosts(const HostLogins& logins, const std::string& workerFolder) {
     if (logins.Logins().empty()) {
-        throw EAVError(FormatPrintf("The list of computers %s names no computer",
-                                    logins.File().c_str()));
+        throw EAVError(
+            FormatPrintf("The list of computers %s names no computer", logins.File().c_str()));
     }
     const std::string version = VersionText("tidewell-convert");
     const std::string ours = version.substr(0, version.find('\n'));
@@ -268,10 +268,10 @@ std::vector<std::string> CheckHosts(const HostLogins& logins, const std::string&
                 "%s cannot be reached (%s); its segments go to the other computers", host.c_str(),
                 answer.complaint.empty() ? "ssh failed" : answer.complaint.c_str()));
         } else if (exitValue != 0 || theirs.empty()) {
-            throw EAVError(FormatPrintf(
-                "tidewell-convert cannot be run on %s: %s", host.c_str(),
-                !answer.complaint.empty() ? answer.complaint.c_str()
-                                          : jobs::DescribeExit(answer.status).c_str()));
+            throw EAVError(FormatPrintf("tidewell-convert cannot be run on %s: %s", host.c_str(),
+                                        !answer.complaint.empty()
+                                            ? answer.complaint.c_str()
+                                            : jobs::DescribeExit(answer.status).c_str()));
         } else if (theirs != ours) {
             throw EAVError(FormatPrintf(
                 "%s has another version of tidewell-convert (\"%s\"); this computer has \"%s\". "
@@ -309,13 +309,15 @@ void HostJobs::Start(const Settings& settings) {
                                   "\t"};
     // The request goes with the command line: a file of its own would cost a transfer and
     // a clean-up, each a session with the host.
-    const std::string worker = "printf '%s\\n' {2} | tidewell-convert --worker --request /dev/stdin";
+    const std::string worker =
+        "printf '%s\\n' {2} | tidewell-convert --worker --request /dev/stdin";
     std::string command = worker;
     if (!settings.sharedFolder) {
         args.insert(args.end(), {"--workdir", "...", "--transferfile", SpanFile("{1}"), "--return",
                                  "{1}.partial" + settings.extension, "--cleanup"});
         // This computer's jobs are not transferred: they find their files where they are.
-        command = "{ [ -e " + SpanFile("{1}") + " ] || cd " + ShellQuote(folder) + "; } && " + worker;
+        command =
+            "{ [ -e " + SpanFile("{1}") + " ] || cd " + ShellQuote(folder) + "; } && " + worker;
     }
     args.push_back(command);
     // The jobs come on its input, "NAME<tab>REQUEST" a line.

@@ -3,9 +3,9 @@
 // Segment jobs run on several computers by GNU parallel over SSH. The computers are those of a
 // login file in parallel's --sshloginfile form (one login a line, "N/" ahead of it for N jobs at
 // once there, ":" for this computer). Each job is a plain command line: tidewell-convert, as
-// found on the host's PATH, converting the request it is given (tidewell-convert --worker --request).
-// Parallel retries a job that fails on another host, logs every attempt in its job log and
-// stops the rest once a job has failed everywhere.
+// found on the host's PATH, converting the request it is given (tidewell-convert --worker
+// --request). Parallel retries a job that fails on another host, logs every attempt in its job log
+// and stops the rest once a job has failed everywhere.
 //
 // Two ways for a host to reach its files: a shared folder (the segment folder and the source at
 // the same path on every host; nothing is copied), or transfer: each job's source span goes to

@@ -553,9 +553,9 @@ void TAVConverter::SegmentedRun::RunHosts(std::vector<Job*> hosted,
     events.log = [this](const std::string& line) { Log(AV_LOG_WARNING, line, true); };
     events.note = [this](const std::string& line) { Log(AV_LOG_INFO, line); };
     // The jobs' sessions share the connections the check's made: they go once those are
-    // there (or the check knows that some cannot be made).
+    // there (or the check knows that some cannot be made, or the run stops).
     while (hostCheck_.wait_for(std::chrono::milliseconds(10)) != std::future_status::ready &&
-           !logins_->Connected()) {
+           !logins_->Connected() && !hostJobs_.Stopped()) {
     }
     const std::vector<segments::HostJobs::Ended> ended = hostJobs_.Run(hostJobs, events);
     std::string refused;  // the check's verdict: no part is taken

@@ -97,7 +97,7 @@ private:
     const segments::HostChoice hosts_;
     const bool hosted_;
     std::unique_ptr<segments::HostLogins> logins_;  // while the jobs run
-    std::exception_ptr loginsFailure_;               // why there are none
+    std::exception_ptr loginsFailure_;              // why there are none
     segments::HostJobs hostJobs_;
     std::jthread hostThread_;
     std::mutex logMutex_;  // one log line at a time reaches the owner; guards logged_
