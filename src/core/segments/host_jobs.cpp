@@ -13,7 +13,6 @@
 #include <deque>
 #include <filesystem>
 #include <fstream>
-#include <map>
 #include <memory>
 #include <mutex>
 #include <random>
@@ -168,7 +167,8 @@ std::vector<Answer> RunOnEach(const std::vector<HostLogins::Login>& logins,
                               const std::string& workerFolder, const std::string& command,
                               bool here) {
     const char* path = std::getenv("PATH");
-    const std::string localPath = "PATH=" + workerFolder + ":" + (path ? path : "/usr/bin:/bin");
+    const std::string localPath = "PATH=" + (workerFolder.empty() ? "" : workerFolder + ":") +
+                                  (path ? path : "/usr/bin:/bin");
     std::vector<std::unique_ptr<jobs::WorkerProcess>> processes(logins.size());
     for (size_t i = 0; i < logins.size(); ++i) {
         if (logins[i].Here() && !here) {

@@ -69,12 +69,13 @@ public:
     };
 
     // A segment's job: its name and its request (a request line of the worker protocol). Its
-    // files in the folder: NAME.span.nut (its source span, when transferred) and
-    // NAME.partial + extension (what it writes).
+    // files in the folder: NAME.request.json (its request, for other schedulers), NAME.span.nut
+    // (its source span, when transferred) and NAME.partial + extension (what it writes).
     struct Job {
         std::string name;
         std::string request;
     };
+    static std::string RequestFile(const std::string& name) { return name + ".request.json"; }
     static std::string SpanFile(const std::string& name) { return name + ".span.nut"; }
     static std::string JobLog() { return "jobs.log"; }
 

@@ -2,6 +2,7 @@
 
 #include <stdlib.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <cstring>
@@ -74,10 +75,9 @@ HostLogins::HostLogins(const std::string& loginFile, bool shared) {
         const size_t space = rest.find_last_of(" \t");
         login.host = space == std::string::npos ? rest : rest.substr(space + 1);
         if (!login.Here()) {
-            login.command = space == std::string::npos ? std::string(defaultSsh && *defaultSsh
-                                                                         ? defaultSsh
-                                                                         : "ssh")
-                                                       : std::string(Trim(rest.substr(0, space)));
+            login.command = space == std::string::npos
+                                ? std::string(defaultSsh && *defaultSsh ? defaultSsh : "ssh")
+                                : std::string(Trim(rest.substr(0, space)));
         }
         logins_.push_back(login);
     }
@@ -88,9 +88,10 @@ HostLogins::HostLogins(const std::string& loginFile, bool shared) {
     // The sockets' path must stay short (a socket's name has at most 107 bytes).
     char folder[] = "/tmp/tidewell-ssh-XXXXXX";
     if (mkdtemp(folder) == nullptr) {
-        throw EAVError(FormatPrintf("A folder for the connections to other computers cannot be "
-                                    "made in /tmp: %s",
-                                    std::strerror(errno)));
+        throw EAVError(
+            FormatPrintf("A folder for the connections to other computers cannot be "
+                         "made in /tmp: %s",
+                         std::strerror(errno)));
     }
     folder_ = folder;
     file_ = folder_ + "/logins";
@@ -99,10 +100,10 @@ HostLogins::HostLogins(const std::string& loginFile, bool shared) {
         Login& login = logins_[i];
         if (!login.Here() && IsSsh(login.command)) {
             const size_t program = login.command.find(' ');
-            login.command.insert(program == std::string::npos ? login.command.size() : program,
-                                 FormatPrintf(" -o ControlMaster=auto -o ControlPath=%s/%zu -o "
-                                              "ControlPersist=60",
-                                              folder_.c_str(), i));
+            login.socket = FormatPrintf("%s/%zu", folder_.c_str(), i);
+            login.command.insert(
+                program == std::string::npos ? login.command.size() : program,
+                " -o ControlMaster=auto -o ControlPath=" + login.socket + " -o ControlPersist=60");
         }
         out << login.prefix << (login.Here() ? login.host : login.command + " " + login.host)
             << "\n";
@@ -128,9 +129,8 @@ HostLogins::~HostLogins() {
             continue;
         }
         try {
-            exits.push_back(
-                std::make_unique<jobs::WorkerProcess>("/bin/sh", std::vector<std::string>{
-                                                                     "-c", exit + " >/dev/null"}));
+            exits.push_back(std::make_unique<jobs::WorkerProcess>(
+                "/bin/sh", std::vector<std::string>{"-c", exit + " >/dev/null"}));
         } catch (const EAVError&) {
             // The connection ends on its own a minute after its last session.
         }
@@ -140,6 +140,13 @@ HostLogins::~HostLogins() {
     }
     std::error_code error;
     fs::remove_all(folder_, error);
+}
+
+bool HostLogins::Connected() const {
+    std::error_code error;
+    return std::all_of(logins_.begin(), logins_.end(), [&](const Login& login) {
+        return login.socket.empty() || fs::exists(login.socket, error);
+    });
 }
 
 std::string HostLogins::Remote(const Login& login, const std::string& command) {

@@ -21,6 +21,7 @@ public:
         std::string prefix;   // "[@groups/][N/]" as written
         std::string command;  // the ssh command and its options; empty for this computer
         std::string host;     // "[user@]host"; ":" for this computer
+        std::string socket;   // its shared connection's; empty when it has none
         bool Here() const { return host == ":"; }
     };
 
@@ -34,6 +35,8 @@ public:
     HostLogins& operator=(const HostLogins&) = delete;
 
     const std::vector<Login>& Logins() const { return logins_; }
+    // Every login whose sessions share a connection has it (its first session logged in).
+    bool Connected() const;
     // The login file to give parallel.
     const std::string& File() const { return file_; }
     // A shell command line that runs command (a shell command line) on login's computer.

@@ -191,6 +191,9 @@ bool TAVConverter::SegmentedRun::Run() {
         return false;
     }
     const std::string& target = owner_.outputFiles_.front();
+    if (hosted_) {
+        StartCheck();
+    }
     try {
         plan_ = segments::PlanSegments(source, target, owner_.options_, segmentUs_);
     } catch (const std::exception&) {
@@ -428,11 +431,17 @@ void TAVConverter::SegmentedRun::CollectEnded() {
     }
 }
 
-void TAVConverter::SegmentedRun::StartHosts() {
+void TAVConverter::SegmentedRun::StartCheck() {
+    try {
+        logins_ = std::make_unique<segments::HostLogins>(hosts_.loginFile, true);
+    } catch (...) {
+        loginsFailure_ = std::current_exception();  // StartHosts says why
+        return;
+    }
+    // The check makes the connections the jobs then use, while the source is planned and
+    // parallel starts; parallel gets the jobs once they are made. When it fails, parallel is
+    // stopped and no part is taken.
     const std::string workerFolder = fs::path(jobs::FindWorkerProgram()).parent_path().string();
-    logins_ = std::make_unique<segments::HostLogins>(hosts_.loginFile, true);
-    // The check makes the connections the jobs then use, while the spans are cut and parallel
-    // starts; parallel gets the jobs once it is done. When it fails, parallel is stopped.
     hostCheck_ = std::async(std::launch::async, [this, workerFolder] {
         try {
             for (const std::string& line : segments::CheckHosts(*logins_, workerFolder)) {
@@ -443,6 +452,13 @@ void TAVConverter::SegmentedRun::StartHosts() {
             throw;
         }
     });
+}
+
+void TAVConverter::SegmentedRun::StartHosts() {
+    const std::string workerFolder = fs::path(jobs::FindWorkerProgram()).parent_path().string();
+    if (!logins_) {
+        std::rethrow_exception(loginsFailure_);
+    }
     if (std::none_of(jobs_.begin(), jobs_.end(), [](const auto& job) {
             return job->segment >= 0 && job->state != Job::State::Done;
         })) {
@@ -486,6 +502,15 @@ void TAVConverter::SegmentedRun::StartHosts() {
         }
         hosted.push_back(job.get());
         hostJobs.push_back({name, jobs::RequestLine(parsed, options)});
+        // Kept beside the span for a scheduler of the user's own (the jobs get theirs on their
+        // command line).
+        std::ofstream out(folder_ + "/" + segments::HostJobs::RequestFile(name));
+        out << hostJobs.back().request << "\n";
+        out.close();
+        if (!out) {
+            throw EAVError(
+                FormatPrintf("The segment folder %s cannot be written", folder_.c_str()));
+        }
     }
     {
         std::lock_guard lock(mutex_);
@@ -581,8 +606,11 @@ void TAVConverter::SegmentedRun::RunHosts(std::vector<Job*> hosted,
     };
     events.log = [this](const std::string& line) { Log(AV_LOG_WARNING, line, true); };
     events.note = [this](const std::string& line) { Log(AV_LOG_INFO, line); };
-    // The check's sessions made the connections the jobs' then share.
-    hostCheck_.wait();
+    // The jobs' sessions share the connections the check's made: they go once those are
+    // there (or the check knows that some cannot be made, or the run stops).
+    while (hostCheck_.wait_for(std::chrono::milliseconds(10)) != std::future_status::ready &&
+           !logins_->Connected() && !hostJobs_.Stopped()) {
+    }
     const std::vector<segments::HostJobs::Ended> ended = hostJobs_.Run(hostJobs, events);
     std::string refused;  // the check's verdict: no part is taken
     try {

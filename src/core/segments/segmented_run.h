@@ -62,9 +62,13 @@ private:
     // Takes what an earlier run left in folder_ when it was made from the same, else empties
     // it; writes the manifest. Throws EAVError when the folder cannot be written.
     void TakeKeptParts();
-    // Segments on other computers: checks them, makes each waiting segment's request (and,
+    // Starts checking the other computers (their versions), which opens the connections to
+    // them. Before the plan: it runs alongside.
+    void StartCheck();
+    // Segments on other computers: starts parallel, makes each waiting segment's request (and,
     // unless the folder is shared, copies its source span into folder_), and starts the thread
-    // that hands them to parallel. Throws EAVError (nothing started). Before the loop.
+    // that hands them to parallel once the check connected. Throws EAVError (nothing started).
+    // Before the loop.
     void StartHosts();
     // That thread: runs the jobs and ends each hosted segment with its outcome.
     void RunHosts(std::vector<Job*> hosted, std::vector<segments::HostJobs::Job> hostJobs);
@@ -96,6 +100,7 @@ private:
     const segments::HostChoice hosts_;
     const bool hosted_;
     std::unique_ptr<segments::HostLogins> logins_;  // while the jobs run
+    std::exception_ptr loginsFailure_;              // why there are none
     segments::HostJobs hostJobs_;
     std::jthread hostThread_;
     std::jthread holdThread_;  // HoldHosts, joined once the hosted segments ended

@@ -1,0 +1,63 @@
+// Reading a login file of GNU parallel's form, and the connection each login's sessions share.
+
+#include "segments/host_logins.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "support/scoped_env.h"
+#include "util/av_error.h"
+
+namespace tw::test {
+namespace {
+
+namespace fs = std::filesystem;
+using segments::HostLogins;
+
+TEST(HostLogins, EachLoginKeepsItsSlotsAndCommandAndSshCommandsShareAConnection) {
+    TempFolder folder;
+    std::ofstream(folder / "logins") << "# the studio\n"
+                                     << "\n"
+                                     << "4/alice@studio-pc\n"
+                                     << "  @fast/2/ssh -p 2222 alice@laptop.local  \n"
+                                     << "/usr/local/bin/my-ssh bob@nas\n"
+                                     << ":\n";
+    ScopedEnv ssh("PARALLEL_SSH", std::nullopt);
+    std::string written;
+    std::string socketFolder;
+    {
+        const HostLogins logins(folder / "logins", true);
+        const auto& all = logins.Logins();
+        ASSERT_EQ(all.size(), 4u);
+        EXPECT_EQ(all[0].prefix, "4/");
+        EXPECT_EQ(all[0].host, "alice@studio-pc");
+        EXPECT_EQ(all[1].prefix, "@fast/2/");
+        EXPECT_EQ(all[1].host, "alice@laptop.local");
+        EXPECT_EQ(HostLogins::Name(all[1].command + " " + all[1].host),
+                  "alice@laptop.local (port 2222)");
+        // Only ssh itself is given a shared connection; another command is left as written.
+        EXPECT_NE(all[0].command.find("ssh -o ControlMaster=auto -o ControlPath="),
+                  std::string::npos);
+        EXPECT_NE(all[1].command.find(" -p 2222"), std::string::npos);
+        EXPECT_EQ(all[2].command, "/usr/local/bin/my-ssh");
+        EXPECT_TRUE(all[3].Here());
+        EXPECT_TRUE(all[2].socket.empty());
+        EXPECT_NE(all[0].socket, all[1].socket);
+        EXPECT_FALSE(logins.Connected());  // nothing logged in yet
+        socketFolder = fs::path(all[0].socket).parent_path();
+        std::ifstream in(logins.File());
+        written = std::string(std::istreambuf_iterator<char>(in), {});
+    }
+    EXPECT_EQ(written.substr(0, 6), "4/ssh ");
+    EXPECT_NE(written.find("\n@fast/2/ssh -o ControlMaster=auto"), std::string::npos);
+    EXPECT_NE(written.find("\n/usr/local/bin/my-ssh bob@nas\n:\n"), std::string::npos);
+    EXPECT_FALSE(fs::exists(socketFolder)) << "the connections' folder outlived the run";
+
+    EXPECT_THROW(HostLogins(folder / "missing", true), EAVError);
+}
+
+}  // namespace
+}  // namespace tw::test
