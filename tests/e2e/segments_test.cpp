@@ -819,9 +819,24 @@ ProcessFacts FactsOf(pid_t pid) {
     return facts;
 }
 
-// The segment workers run through parallel (tagged on their command lines), here and through
-// the test's SSH server.
-std::map<pid_t, ProcessFacts> TaggedWorkers() {
+// Whether a worker is this test process's: it works in a folder under ours, or in a working
+// folder parallel made for it (HOST-PID-JOB, PID a parallel this process started). Other tests
+// may convert through parallel at the same time.
+bool OursByFolder(const ProcessFacts& facts, const std::string& ours) {
+    if (facts.folder.starts_with(ours)) {
+        return true;
+    }
+    char host[256] = {};
+    gethostname(host, sizeof host - 1);
+    const std::string name = fs::path(facts.folder).filename().string();
+    const std::string prefix = std::string(host) + "-";
+    return name.starts_with(prefix) &&
+           ParentOf(std::atoi(name.c_str() + prefix.size())) == getpid();
+}
+
+// This test's segment workers run through parallel (tagged on their command lines), here and
+// through the test's SSH server.
+std::map<pid_t, ProcessFacts> TaggedWorkers(const std::string& ours) {
     std::map<pid_t, ProcessFacts> found;
     std::error_code error;
     for (const auto& entry : fs::directory_iterator("/proc", error)) {
@@ -831,7 +846,8 @@ std::map<pid_t, ProcessFacts> TaggedWorkers() {
         }
         ProcessFacts facts = FactsOf(pid);
         if (facts.words.size() == 6 && facts.words[0].ends_with("tidewell-convert") &&
-            facts.words[1] == "--worker" && facts.words[4] == "--tag" && facts.state != 'Z') {
+            facts.words[1] == "--worker" && facts.words[4] == "--tag" && facts.state != 'Z' &&
+            OursByFolder(facts, ours)) {
             found[pid] = std::move(facts);
         }
     }
@@ -867,7 +883,7 @@ TEST_F(SegmentHostsTest, PauseHoldsTheWorkersOnEveryComputerAndStopWhilePausedEn
         runner.Converter().SetSegmenting(1, 2);
         runner.Options().VideoOptions().SetEncoderVideoCodecName("mpeg4");
         runner.Start({source_}, {target});
-        while (TaggedWorkers().empty() && runner.Converter().IsWorking()) {
+        while (TaggedWorkers(folder_.Path().string()).empty() && runner.Converter().IsWorking()) {
             std::this_thread::sleep_for(std::chrono::milliseconds(2));
         }
         runner.Converter().Pause();
@@ -875,7 +891,7 @@ TEST_F(SegmentHostsTest, PauseHoldsTheWorkersOnEveryComputerAndStopWhilePausedEn
         // computer's) are stopped and the task shows paused.
         std::map<pid_t, ProcessFacts> held;
         auto allHeld = [&] {
-            held = TaggedWorkers();
+            held = TaggedWorkers(folder_.Path().string());
             return runner.Converter().PauseHeld() && held.size() == 2 &&
                    std::all_of(held.begin(), held.end(),
                                [](const auto& worker) { return worker.second.state == 'T'; });
@@ -910,10 +926,16 @@ TEST_F(SegmentHostsTest, PauseHoldsTheWorkersOnEveryComputerAndStopWhilePausedEn
         EXPECT_EQ(outcome.stoppedEvents, 1) << outcome.errorMessage;
         EXPECT_FALSE(fs::exists(target));
         // No worker is left, and no working folder parallel made for them.
-        for (int i = 0; i < 3000 && !TaggedWorkers().empty(); ++i) {
+        const auto anyLeft = [&] {
+            return std::any_of(held.begin(), held.end(), [](const auto& worker) {
+                const ProcessFacts now = FactsOf(worker.first);
+                return now.state != 0 && now.state != 'Z' && now.words == worker.second.words;
+            });
+        };
+        for (int i = 0; i < 3000 && anyLeft(); ++i) {
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
         }
-        EXPECT_TRUE(TaggedWorkers().empty());
+        EXPECT_FALSE(anyLeft());
         for (const auto& [pid, facts] : held) {
             if (facts.folder.starts_with(parallelFolders)) {
                 EXPECT_FALSE(fs::exists(facts.folder)) << facts.folder;
