@@ -3,7 +3,7 @@
 // An SSH server of a test's own: sshd listening on 127.0.0.1 on a free port, with a host key
 // and a client key made for it in a temporary folder and its own configuration, so that
 // nothing of the system's is read or changed and nothing leaves the loopback address. Stopped
-// with the object.
+// with the object, and with it the connections ssh clients keep open to it.
 
 #include <sys/types.h>
 
@@ -24,9 +24,8 @@ public:
     // Empty once the server listens; otherwise why it does not.
     const std::string& Failure() const { return failure_; }
     int Port() const { return port_; }
-    // How many logins the server has accepted so far, and how many of them are still open.
+    // How many logins the server has accepted so far.
     int LoginsAccepted() const { return CountInLog("Accepted publickey"); }
-    int LoginsOpen() const { return LoginsAccepted() - CountInLog("Disconnected from user"); }
     // An ssh command line (with options) that logs into this server without asking anything.
     std::string SshCommand(int port = -1, const std::string& extra = "") const;
     // A login for GNU parallel's --sshlogin or its login file: "1/ssh ... user@127.0.0.1", one

@@ -17,6 +17,7 @@
 #include <mutex>
 #include <random>
 #include <sstream>
+#include <thread>
 
 #include "platform/paths.h"
 #include "util/av_error.h"
@@ -31,6 +32,7 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr size_t kLastLines = 5;
+constexpr const char* kReturned = "returned";  // in the segment folder
 
 // parallel, started in folder with workerFolder ahead of the PATH (so that this computer's
 // jobs run the program beside this one). Its input is closed at once unless it reads it.
@@ -321,8 +323,14 @@ void HostJobs::Start(const Settings& settings) {
         "printf '%s\\n' {2} | tidewell-convert --worker --request /dev/stdin --tag " + tag_;
     std::string command = worker;
     if (!settings.sharedFolder) {
-        args.insert(args.end(), {"--workdir", "...", "--transferfile", SpanFile("{1}"), "--return",
-                                 "{1}.partial" + settings.extension, "--cleanup"});
+        // The parts come back into a folder of their own, moved beside the others once
+        // parallel ends. Were they returned where this computer's jobs write theirs, parallel
+        // would count those growing files as returned output on each round and, taking that
+        // for progress, never back off from polling: a processor's worth of work taken from
+        // the conversions.
+        args.insert(args.end(),
+                    {"--workdir", "...", "--transferfile", SpanFile("{1}"), "--return",
+                     std::string(kReturned) + "/./{1}.partial" + settings.extension, "--cleanup"});
         // This computer's jobs are not transferred: they find their files where they are.
         command =
             "{ [ -e " + SpanFile("{1}") + " ] || cd " + ShellQuote(folder) + "; } && " + worker;
@@ -339,23 +347,39 @@ void HostJobs::Start(const Settings& settings) {
 std::vector<HostJobs::Ended> HostJobs::Run(const std::vector<Job>& jobs, const Events& events) {
     const std::string& folder = settings_.folder;
     const std::string jobLog = folder + "/" + JobLog();
-    std::string input;
-    for (const Job& job : jobs) {
-        input += job.name + "\t" + job.request + "\n";
-    }
-    for (size_t sent = 0; sent < input.size();) {
-        const ssize_t count =
-            send(process_->InputFd(), input.data() + sent, input.size() - sent, MSG_NOSIGNAL);
-        if (count > 0) {
-            sent += static_cast<size_t>(count);
-        } else if (count < 0 && (errno == EAGAIN || errno == EINTR)) {
-            pollfd fd{process_->InputFd(), POLLOUT, 0};
-            poll(&fd, 1, -1);
-        } else {
-            break;  // parallel is gone: its end says why
+    std::exception_ptr unmade;  // why a request could not be made
+    std::jthread feeder([&] {
+        pthread_setname_np(pthread_self(), "Segment feeder");
+        const int input = process_->InputFd();
+        for (const Job& job : jobs) {
+            std::string line;
+            try {
+                line = job.name + "\t" + job.request() + "\n";
+            } catch (const EAVError&) {
+                unmade = std::current_exception();
+                Stop();
+                break;
+            }
+            size_t sent = 0;
+            while (sent < line.size() && !stopped_.load()) {
+                const ssize_t count =
+                    send(input, line.data() + sent, line.size() - sent, MSG_NOSIGNAL);
+                if (count > 0) {
+                    sent += static_cast<size_t>(count);
+                } else if (count < 0 && (errno == EAGAIN || errno == EINTR)) {
+                    pollfd fd{input, POLLOUT, 0};
+                    poll(&fd, 1, 100);  // a while at most: Stop may come meanwhile
+                } else {
+                    break;  // parallel is gone: its end says why
+                }
+            }
+            if (sent < line.size()) {
+                break;
+            }
         }
-    }
-    process_->CloseInput();
+        // parallel runs what it has and ends.
+        process_->CloseInput();
+    });
     const pid_t pid = process_->Pid();
     std::vector<std::deque<std::string>> lastLines(jobs.size());
     Lines(*process_).Drain(
@@ -378,9 +402,21 @@ std::vector<HostJobs::Ended> HostJobs::Run(const std::vector<Job>& jobs, const E
                 events.log(line);
             }
         });
+    feeder.join();
     pid_.store(-1);
     process_->Wait();
     process_.reset();
+    if (!settings_.sharedFolder) {
+        const fs::path returned = fs::path(folder) / kReturned;
+        std::error_code error;
+        for (const Job& job : jobs) {
+            const std::string part = job.name + ".partial" + settings_.extension;
+            if (fs::exists(returned / part, error)) {
+                fs::rename(returned / part, fs::path(folder) / part, error);
+            }
+        }
+        fs::remove_all(returned, error);
+    }
     const std::vector<JobLogRow> rows = ReadJobLog(jobLog);
     const bool allConverted = std::count_if(rows.begin(), rows.end(), [](const JobLogRow& row) {
                                   return row.exitValue == 0 && row.signal == 0;
@@ -390,6 +426,9 @@ std::vector<HostJobs::Ended> HostJobs::Run(const std::vector<Job>& jobs, const E
         RemoveWorkingFolders(*settings_.logins, pid);
     }
 
+    if (unmade) {
+        std::rethrow_exception(unmade);
+    }
     std::vector<Ended> ended(jobs.size());
     for (const JobLogRow& row : rows) {
         if (row.sequence < 1 || static_cast<size_t>(row.sequence) > jobs.size()) {

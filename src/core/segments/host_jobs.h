@@ -68,12 +68,14 @@ public:
         std::function<void(const std::string& line)> note;  // each attempt, once all ended
     };
 
-    // A segment's job: its name and its request (a request line of the worker protocol). Its
-    // files in the folder: NAME.request.json (its request, for other schedulers), NAME.span.nut
-    // (its source span, when transferred) and NAME.partial + extension (what it writes).
+    // A segment's job: its name and what makes its request (a request line of the worker
+    // protocol) once it is its turn to go: its files may take a while to write, and the jobs
+    // before it go meanwhile. Its files in the folder: NAME.request.json (its request, for
+    // other schedulers), NAME.span.nut (its source span, when transferred) and NAME.partial +
+    // extension (what it writes).
     struct Job {
         std::string name;
-        std::string request;
+        std::function<std::string()> request;  // may throw EAVError
     };
     static std::string RequestFile(const std::string& name) { return name + ".request.json"; }
     static std::string SpanFile(const std::string& name) { return name + ".span.nut"; }
@@ -82,8 +84,10 @@ public:
     // Starts parallel, which then waits for its jobs (it takes a while to start). Throws
     // EAVError when it cannot be started.
     void Start(const Settings& settings);
-    // Hands parallel the jobs and runs them to their end (or Stop); one Ended for each. On
-    // the thread that reads events, once Start returned.
+    // Hands parallel the jobs, each once its request is made (on a thread of its own), and
+    // runs them to their end (or Stop); one Ended for each. On the thread that reads events,
+    // once Start returned. When a request cannot be made, no later job is handed over,
+    // parallel is stopped, and that EAVError is thrown once it ended.
     std::vector<Ended> Run(const std::vector<Job>& jobs, const Events& events);
     // Ends parallel, which ends every job on every host; Run then removes the working folders
     // the ended jobs were sent into. Any thread.

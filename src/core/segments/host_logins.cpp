@@ -1,6 +1,10 @@
 #include "segments/host_logins.h"
 
 #include <stdlib.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cctype>
@@ -46,6 +50,48 @@ bool IsSsh(const std::string& command) {
     return fs::path(program).filename() == "ssh";
 }
 
+// A stable 64-bit digest of text (FNV-1a): the same login finds the same socket.
+uint64_t Fingerprint(const std::string& text) {
+    uint64_t hash = 14695981039346656037ull;
+    for (const unsigned char c : text) {
+        hash = (hash ^ c) * 1099511628211ull;
+    }
+    return hash;
+}
+
+// "/tmp/tidewell-ssh-UID", made when missing; empty when it is not a folder of this user's
+// that only this user can enter (another user could have made it, or put a link there).
+std::string UserSocketFolder() {
+    const std::string folder = FormatPrintf("/tmp/tidewell-ssh-%u", static_cast<unsigned>(getuid()));
+    if (mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) {
+        return {};
+    }
+    struct stat status {};
+    if (lstat(folder.c_str(), &status) != 0 || !S_ISDIR(status.st_mode) ||
+        status.st_uid != getuid() || (status.st_mode & 077) != 0) {
+        return {};
+    }
+    return folder;
+}
+
+// A master connection listens on socket (a file left by one that died does not).
+bool Answers(const std::string& socket) {
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    if (socket.size() >= sizeof address.sun_path) {
+        return false;
+    }
+    std::memcpy(address.sun_path, socket.c_str(), socket.size() + 1);
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0) {
+        return false;
+    }
+    const bool answers =
+        connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
+    close(fd);
+    return answers;
+}
+
 }  // namespace
 
 std::string ShellQuote(const std::string& text) {
@@ -85,22 +131,41 @@ HostLogins::HostLogins(const std::string& loginFile, bool shared) {
     if (!shared) {
         return;
     }
-    // The sockets' path must stay short (a socket's name has at most 107 bytes).
-    char folder[] = "/tmp/tidewell-ssh-XXXXXX";
-    if (mkdtemp(folder) == nullptr) {
-        throw EAVError(
-            FormatPrintf("A folder for the connections to other computers cannot be "
-                         "made in /tmp: %s",
-                         std::strerror(errno)));
+    // The connections outlive the run by a minute (ssh's ControlPersist), so that the
+    // conversions of a batch log in once: their sockets sit in a folder of this user's, each
+    // named for its login. Where that folder cannot be trusted, they are the run's own.
+    folder_ = UserSocketFolder();
+    if (folder_.empty()) {
+        // The sockets' path must stay short (a socket's name has at most 107 bytes).
+        char folder[] = "/tmp/tidewell-ssh-XXXXXX";
+        if (mkdtemp(folder) == nullptr) {
+            throw EAVError(
+                FormatPrintf("A folder for the connections to other computers cannot be "
+                             "made in /tmp: %s",
+                             std::strerror(errno)));
+        }
+        folder_ = folder;
+        ownFolder_ = true;
     }
-    folder_ = folder;
-    file_ = folder_ + "/logins";
+    std::string file = folder_ + "/logins-XXXXXX";
+    const int fd = mkstemp(file.data());
+    if (fd < 0) {
+        const std::string why = std::strerror(errno);
+        if (ownFolder_) {
+            fs::remove_all(folder_, error);
+        }
+        throw EAVError(FormatPrintf("The list of computers cannot be written to %s: %s",
+                                    folder_.c_str(), why.c_str()));
+    }
+    close(fd);
+    file_ = file;
     std::ofstream out(file_);
-    for (size_t i = 0; i < logins_.size(); ++i) {
-        Login& login = logins_[i];
+    for (Login& login : logins_) {
         if (!login.Here() && IsSsh(login.command)) {
             const size_t program = login.command.find(' ');
-            login.socket = FormatPrintf("%s/%zu", folder_.c_str(), i);
+            login.socket = FormatPrintf("%s/%016llx", folder_.c_str(),
+                                        static_cast<unsigned long long>(
+                                            Fingerprint(login.command + " " + login.host)));
             login.command.insert(
                 program == std::string::npos ? login.command.size() : program,
                 " -o ControlMaster=auto -o ControlPath=" + login.socket + " -o ControlPersist=60");
@@ -111,7 +176,10 @@ HostLogins::HostLogins(const std::string& loginFile, bool shared) {
     out.close();
     if (!out) {
         const std::string why = std::strerror(errno);
-        fs::remove_all(folder_, error);
+        fs::remove(file_, error);
+        if (ownFolder_) {
+            fs::remove_all(folder_, error);
+        }
         throw EAVError(FormatPrintf("The list of computers cannot be written to %s: %s",
                                     file_.c_str(), why.c_str()));
     }
@@ -120,6 +188,15 @@ HostLogins::HostLogins(const std::string& loginFile, bool shared) {
 HostLogins::~HostLogins() {
     if (folder_.empty()) {
         return;
+    }
+    std::error_code error;
+    fs::remove(file_, error);
+    RemoveOwnFolder();
+}
+
+void HostLogins::RemoveOwnFolder() {
+    if (!ownFolder_) {
+        return;  // the connections end on their own a minute after their last session
     }
     std::set<std::string> ended;
     std::vector<std::unique_ptr<jobs::WorkerProcess>> exits;
@@ -143,9 +220,8 @@ HostLogins::~HostLogins() {
 }
 
 bool HostLogins::Connected() const {
-    std::error_code error;
     return std::all_of(logins_.begin(), logins_.end(), [&](const Login& login) {
-        return login.socket.empty() || fs::exists(login.socket, error);
+        return login.socket.empty() || Answers(login.socket);
     });
 }
 

@@ -7,8 +7,9 @@
 // A job on another computer opens several SSH sessions (send its span, run, bring back its
 // part, clean up), and logging in costs far more than a session. So each login's ssh command
 // gets a connection of its own that its sessions share (ssh's ControlMaster), made by its
-// first session (the version check's, when that comes first) and ended with this object;
-// parallel is given the login file with those commands (File()).
+// first session (the version check's, when that comes first); parallel is given a login file
+// with those commands (File()). The connections stay a minute after their last session, for
+// the next conversion to the same computers.
 
 #include <string>
 #include <vector>
@@ -26,10 +27,9 @@ public:
     };
 
     // Reads loginFile. shared: sessions share a connection per login, written into a login
-    // file of their own in a fresh folder. Throws EAVError when a file cannot be read or
-    // written.
+    // file of this object's. Throws EAVError when a file cannot be read or written.
     HostLogins(const std::string& loginFile, bool shared);
-    // Ends the shared connections and removes their folder.
+    // Removes its login file (and, with a folder of its own, ends the connections).
     ~HostLogins();
     HostLogins(const HostLogins&) = delete;
     HostLogins& operator=(const HostLogins&) = delete;
@@ -45,8 +45,12 @@ public:
     static std::string Name(const std::string& login);
 
 private:
+    // Ends the connections and removes the folder when it is this object's alone.
+    void RemoveOwnFolder();
+
     std::vector<Login> logins_;
     std::string folder_;  // the shared connections' sockets and login file; empty: none
+    bool ownFolder_ = false;
     std::string file_;
 };
 

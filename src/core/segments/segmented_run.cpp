@@ -479,38 +479,47 @@ void TAVConverter::SegmentedRun::StartHosts() {
             continue;
         }
         const std::string name = fs::path(job->finished).stem().string();
-        jobs::ConversionRequest parsed;
-        TAVConvertOptions options;
-        jobs::ParseRequest(job->Request(), &parsed, options);
+        auto parsed = std::make_shared<jobs::ConversionRequest>();
+        auto options = std::make_shared<TAVConvertOptions>();
+        jobs::ParseRequest(job->Request(), parsed.get(), *options);
         if (transfer) {
-            // The host gets the span alone and writes its part into its own working folder.
-            const segments::SegmentSpan& span = plan_.video[static_cast<size_t>(job->segment)];
-            const int64_t end = span.lengthUs >= INT64_MAX - span.startUs
-                                    ? INT64_MAX
-                                    : span.startUs + span.lengthUs;
-            const int64_t shift = segments::CopySourceSpan(
-                owner_.inputFiles_.front(), folder_ + "/" + segments::HostJobs::SpanFile(name),
-                span.startUs, end);
-            parsed.inputs = {segments::HostJobs::SpanFile(name)};
-            parsed.outputs = {fs::path(job->partial).filename().string()};
-            options.SetStartTime(span.startUs + shift);
+            parsed->inputs = {segments::HostJobs::SpanFile(name)};
+            parsed->outputs = {fs::path(job->partial).filename().string()};
         } else {
             // The jobs run in the segment folder, wherever the source was named from.
-            for (std::string& input : parsed.inputs) {
+            for (std::string& input : parsed->inputs) {
                 input = fs::absolute(input).string();
             }
         }
+        // Made when the job's turn comes: the spans are cut one by one while the jobs before
+        // convert.
+        auto request = [this, name, transfer, parsed, options, segment = job->segment] {
+            if (transfer) {
+                // The host gets the span alone and writes its part into its own working folder.
+                const segments::SegmentSpan& span = plan_.video[static_cast<size_t>(segment)];
+                const int64_t end = span.lengthUs >= INT64_MAX - span.startUs
+                                        ? INT64_MAX
+                                        : span.startUs + span.lengthUs;
+                const int64_t shift = segments::CopySourceSpan(
+                    owner_.inputFiles_.front(), folder_ + "/" + segments::HostJobs::SpanFile(name),
+                    span.startUs, end);
+                options->SetStartTime(span.startUs + shift);
+            }
+            const std::string line = jobs::RequestLine(*parsed, *options);
+            // Kept beside the span for a scheduler of the user's own (the jobs get theirs on
+            // their command line).
+            std::ofstream out(folder_ + "/" + segments::HostJobs::RequestFile(name));
+            out << line << "\n";
+            out.close();
+            if (!out) {
+                throw EAVError(
+                    FormatPrintf("The segment folder %s cannot be written", folder_.c_str()));
+            }
+            WaitForConnections();
+            return line;
+        };
         hosted.push_back(job.get());
-        hostJobs.push_back({name, jobs::RequestLine(parsed, options)});
-        // Kept beside the span for a scheduler of the user's own (the jobs get theirs on their
-        // command line).
-        std::ofstream out(folder_ + "/" + segments::HostJobs::RequestFile(name));
-        out << hostJobs.back().request << "\n";
-        out.close();
-        if (!out) {
-            throw EAVError(
-                FormatPrintf("The segment folder %s cannot be written", folder_.c_str()));
-        }
+        hostJobs.push_back({name, request});
     }
     {
         std::lock_guard lock(mutex_);
@@ -529,11 +538,21 @@ void TAVConverter::SegmentedRun::StartHosts() {
     });
 }
 
+// While paused, how often the hosted workers are told to hold again.
+constexpr std::chrono::milliseconds kHoldAgainEvery{500};
+
 void TAVConverter::SegmentedRun::HoldHosts() {
     bool held = false;  // what the workers were last told
     std::unique_lock lock(mutex_);
     while (true) {
-        changed_.wait(lock, [&] { return holdEnd_ || holdHosts_ != held || (held && holdAgain_); });
+        const auto due = [&] { return holdEnd_ || holdHosts_ != held || (held && holdAgain_); };
+        if (!held) {
+            changed_.wait(lock, due);
+        } else if (!changed_.wait_for(lock, kHoldAgainEvery, due)) {
+            // A worker whose start parallel has not passed on yet (it reads its jobs' output
+            // now and then) is held on the next round.
+            holdAgain_ = true;
+        }
         if (holdEnd_) {
             return;
         }
@@ -553,6 +572,14 @@ void TAVConverter::SegmentedRun::HoldHosts() {
             }
         }
         changed_.notify_all();
+    }
+}
+
+void TAVConverter::SegmentedRun::WaitForConnections() {
+    // The jobs' sessions share the connections the check's made: they go once those are
+    // there (or the check knows that some cannot be made, or the run stops).
+    while (hostCheck_.wait_for(std::chrono::milliseconds(10)) != std::future_status::ready &&
+           !logins_->Connected() && !hostJobs_.Stopped()) {
     }
 }
 
@@ -606,17 +633,17 @@ void TAVConverter::SegmentedRun::RunHosts(std::vector<Job*> hosted,
     };
     events.log = [this](const std::string& line) { Log(AV_LOG_WARNING, line, true); };
     events.note = [this](const std::string& line) { Log(AV_LOG_INFO, line); };
-    // The jobs' sessions share the connections the check's made: they go once those are
-    // there (or the check knows that some cannot be made, or the run stops).
-    while (hostCheck_.wait_for(std::chrono::milliseconds(10)) != std::future_status::ready &&
-           !logins_->Connected() && !hostJobs_.Stopped()) {
+    std::string refused;  // no part is taken
+    std::vector<segments::HostJobs::Ended> ended(hosted.size());
+    try {
+        ended = hostJobs_.Run(hostJobs, events);
+    } catch (const EAVError& e) {
+        refused = e.what();  // a job's files could not be made
     }
-    const std::vector<segments::HostJobs::Ended> ended = hostJobs_.Run(hostJobs, events);
-    std::string refused;  // the check's verdict: no part is taken
     try {
         hostCheck_.get();
     } catch (const std::exception& e) {
-        refused = e.what();
+        refused = e.what();  // the check's verdict
     }
     const bool stopping = hostJobs_.Stopped();
     // A job that failed everywhere halts parallel, which kills the others: theirs is no failure.

@@ -65,13 +65,16 @@ private:
     // Starts checking the other computers (their versions), which opens the connections to
     // them. Before the plan: it runs alongside.
     void StartCheck();
-    // Segments on other computers: starts parallel, makes each waiting segment's request (and,
-    // unless the folder is shared, copies its source span into folder_), and starts the thread
-    // that hands them to parallel once the check connected. Throws EAVError (nothing started).
+    // Segments on other computers: starts parallel and the thread that hands it the waiting
+    // segments, each once its request is made (and, unless the folder is shared, its source
+    // span copied into folder_) and the check connected. Throws EAVError (nothing started).
     // Before the loop.
     void StartHosts();
     // That thread: runs the jobs and ends each hosted segment with its outcome.
     void RunHosts(std::vector<Job*> hosted, std::vector<segments::HostJobs::Job> hostJobs);
+    // Returns once the check made the connections, knows some cannot be made, or the run
+    // stops.
+    void WaitForConnections();
     // Another thread while they run: stops their workers where they run while the run is
     // paused (holdHosts_), continues them otherwise; a computer may take its time to answer.
     void HoldHosts();

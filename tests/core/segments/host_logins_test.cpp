@@ -27,7 +27,8 @@ TEST(HostLogins, EachLoginKeepsItsSlotsAndCommandAndSshCommandsShareAConnection)
                                      << ":\n";
     ScopedEnv ssh("PARALLEL_SSH", std::nullopt);
     std::string written;
-    std::string socketFolder;
+    std::string file;
+    std::string socket;
     {
         const HostLogins logins(folder / "logins", true);
         const auto& all = logins.Logins();
@@ -47,14 +48,20 @@ TEST(HostLogins, EachLoginKeepsItsSlotsAndCommandAndSshCommandsShareAConnection)
         EXPECT_TRUE(all[2].socket.empty());
         EXPECT_NE(all[0].socket, all[1].socket);
         EXPECT_FALSE(logins.Connected());  // nothing logged in yet
-        socketFolder = fs::path(all[0].socket).parent_path();
-        std::ifstream in(logins.File());
+        // The sockets sit in a folder only this user can enter.
+        const fs::perms access = fs::status(fs::path(all[0].socket).parent_path()).permissions();
+        EXPECT_EQ(access & (fs::perms::group_all | fs::perms::others_all), fs::perms::none);
+        file = logins.File();
+        socket = all[0].socket;
+        std::ifstream in(file);
         written = std::string(std::istreambuf_iterator<char>(in), {});
     }
     EXPECT_EQ(written.substr(0, 6), "4/ssh ");
     EXPECT_NE(written.find("\n@fast/2/ssh -o ControlMaster=auto"), std::string::npos);
     EXPECT_NE(written.find("\n/usr/local/bin/my-ssh bob@nas\n:\n"), std::string::npos);
-    EXPECT_FALSE(fs::exists(socketFolder)) << "the connections' folder outlived the run";
+    EXPECT_FALSE(fs::exists(file)) << "the run's login file outlived it";
+    // The next run to the same computer finds the same connection.
+    EXPECT_EQ(HostLogins(folder / "logins", true).Logins()[0].socket, socket);
 
     EXPECT_THROW(HostLogins(folder / "missing", true), EAVError);
 }
