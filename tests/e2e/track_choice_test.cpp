@@ -118,6 +118,9 @@ TEST(BurnedSubtitles, TheChosenTrackIsDrawnOnThePicturesOfItsTimeAfterACut) {
     const auto convert = [&](int burnTrack, const std::string& name) {
         ConversionRunner runner;
         runner.Options().VideoOptions().SetEncoderVideoCodecName("mpeg4");
+        // Fine enough that once the line is gone the two encodes' pictures agree again (the
+        // coarse default leaves traces of it in the pictures predicted from it).
+        runner.Options().VideoOptions().SetVideoQscale(2);
         runner.Options().SetStartTime(1000000);
         runner.Options().SubtitleOptions().SetBurnSubtitleTrack(burnTrack);
         const std::string target = folder / name;
@@ -130,7 +133,7 @@ TEST(BurnedSubtitles, TheChosenTrackIsDrawnOnThePicturesOfItsTimeAfterACut) {
         const double difference = LowerThirdDifference(DecodeVideoFrameRgb(plain, picture),
                                                        DecodeVideoFrameRgb(burned, picture));
         if (picture >= 25 && picture < 50) {
-            EXPECT_GT(difference, 3) << "picture " << picture;
+            EXPECT_GT(difference, 2) << "picture " << picture;
         } else {
             EXPECT_LT(difference, 1.5) << "picture " << picture;
         }

@@ -62,7 +62,8 @@ uint64_t Fingerprint(const std::string& text) {
 // "/tmp/tidewell-ssh-UID", made when missing; empty when it is not a folder of this user's
 // that only this user can enter (another user could have made it, or put a link there).
 std::string UserSocketFolder() {
-    const std::string folder = FormatPrintf("/tmp/tidewell-ssh-%u", static_cast<unsigned>(getuid()));
+    const std::string folder =
+        FormatPrintf("/tmp/tidewell-ssh-%u", static_cast<unsigned>(getuid()));
     if (mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) {
         return {};
     }
@@ -163,9 +164,9 @@ HostLogins::HostLogins(const std::string& loginFile, bool shared) {
     for (Login& login : logins_) {
         if (!login.Here() && IsSsh(login.command)) {
             const size_t program = login.command.find(' ');
-            login.socket = FormatPrintf("%s/%016llx", folder_.c_str(),
-                                        static_cast<unsigned long long>(
-                                            Fingerprint(login.command + " " + login.host)));
+            login.socket = FormatPrintf(
+                "%s/%016llx", folder_.c_str(),
+                static_cast<unsigned long long>(Fingerprint(login.command + " " + login.host)));
             login.command.insert(
                 program == std::string::npos ? login.command.size() : program,
                 " -o ControlMaster=auto -o ControlPath=" + login.socket + " -o ControlPersist=60");
