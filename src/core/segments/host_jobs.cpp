@@ -261,11 +261,19 @@ std::vector<std::string> CheckHosts(const HostLogins& logins, const std::string&
     }
     const std::string version = VersionText("tidewell-convert");
     const std::string ours = version.substr(0, version.find('\n'));
+    // This computer's jobs run the program in workerFolder. When that is this very program, its
+    // version is this one's: asking would only cost a start of it (and of all its libraries).
+    std::error_code error;
+    const bool askHere = !fs::equivalent(fs::path(workerFolder) / "tidewell-convert",
+                                         "/proc/self/exe", error);
     const std::vector<Answer> answers =
-        RunOnEach(logins.Logins(), workerFolder, "tidewell-convert --version", true);
+        RunOnEach(logins.Logins(), workerFolder, "tidewell-convert --version", askHere);
     std::vector<std::string> unreachable;
     for (size_t i = 0; i < answers.size(); ++i) {
         const HostLogins::Login& login = logins.Logins()[i];
+        if (login.Here() && !askHere) {
+            continue;
+        }
         const std::string host = LoginName(login);
         const Answer& answer = answers[i];
         const std::string theirs(Trim(answer.output.substr(0, answer.output.find('\n'))));
@@ -328,9 +336,12 @@ void HostJobs::Start(const Settings& settings) {
         // would count those growing files as returned output on each round and, taking that
         // for progress, never back off from polling: a processor's worth of work taken from
         // the conversions.
+        // Each job's working folder there ("--workdir ...": one of its own), the span and the
+        // part in it, is removed by parallel once the part is back: one session, where
+        // --cleanup would add one for each of the two files before it.
         args.insert(args.end(),
                     {"--workdir", "...", "--transferfile", SpanFile("{1}"), "--return",
-                     std::string(kReturned) + "/./{1}.partial" + settings.extension, "--cleanup"});
+                     std::string(kReturned) + "/./{1}.partial" + settings.extension});
         // This computer's jobs are not transferred: they find their files where they are.
         command =
             "{ [ -e " + SpanFile("{1}") + " ] || cd " + ShellQuote(folder) + "; } && " + worker;
