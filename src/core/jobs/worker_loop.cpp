@@ -265,7 +265,18 @@ int RunWorker(int inputFd, int outputFd, bool controlled) {
             out.Log(level, text);
         }
     });
+    // A worker given its request in a file reports through a scheduler (parallel polls its jobs'
+    // output, the more often the more they write; a batch system keeps it in a log): there, a
+    // figure a second is enough.
+    const Clock::duration progressEvery =
+        controlled ? Clock::duration::zero() : Clock::duration(std::chrono::seconds(1));
+    Clock::time_point progressAt;
     converter.SetOnProgress([&](TAVConverter& c) {
+        const Clock::time_point now = Clock::now();
+        if (started && now - progressAt < progressEvery) {
+            return;
+        }
+        progressAt = now;
         Report report;
         report.kind = started ? Report::Kind::Progress : Report::Kind::Started;
         report.figures = FiguresOf(c);
