@@ -8,6 +8,7 @@
 #include <sys/stat.h>
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
@@ -232,6 +233,35 @@ TEST(WorkerRuns, ARequestTheWorkerCannotCarryOutGetsOneErrorLineAndTheTaskShowsI
     EXPECT_EQ(world.messages.Errors(), std::vector<std::string>{words});
     EXPECT_FALSE(fs::exists(target));
     ExpectNoChildLeft();
+}
+
+TEST(WorkerRuns, AWorkerGivenItsRequestInAFileReportsItsProgressOnceASecond) {
+    TempFolder home;
+    const std::string source = MakeClip(home.Path(), "source.mkv", 3);
+    TAVConvertOptions options;
+    options.Engine.RateEmulation = true;  // three seconds, however fast the machine
+    std::ofstream(home / "request.json")
+        << jobs::RequestLine({{source}, {home / "out.mp4"}, 24, -1}, options) << "\n";
+    const std::string out = home / "answer.jsonl";
+    const std::string command = std::string("'") + TW_CLI_PATH + "' --worker --request '" +
+                                (home / "request.json") + "' > '" + out + "'";
+    ASSERT_EQ(std::system(command.c_str()), 0);
+    size_t reports = 0;  // started and progress
+    int64_t first = 0;
+    int64_t last = 0;  // the worker's clock at its first and last report
+    std::ifstream read(out);
+    for (std::string line; std::getline(read, line);) {
+        const jobs::Report report = jobs::ParseReport(line);
+        if (report.kind == jobs::Report::Kind::Started ||
+            report.kind == jobs::Report::Kind::Progress) {
+            ++reports;
+            first = first == 0 ? report.figures.lastTime : first;
+        }
+        last = std::max(last, report.figures.lastTime);
+    }
+    // A few a second would be ten or more over the three seconds (or more, on a busy machine).
+    ASSERT_GE(reports, 2u);
+    EXPECT_LE(static_cast<double>(reports), static_cast<double>(last - first) / 1e6 + 3);
 }
 
 struct Observed {

@@ -264,8 +264,8 @@ std::vector<std::string> CheckHosts(const HostLogins& logins, const std::string&
     // This computer's jobs run the program in workerFolder. When that is this very program, its
     // version is this one's: asking would only cost a start of it (and of all its libraries).
     std::error_code error;
-    const bool askHere = !fs::equivalent(fs::path(workerFolder) / "tidewell-convert",
-                                         "/proc/self/exe", error);
+    const bool askHere =
+        !fs::equivalent(fs::path(workerFolder) / "tidewell-convert", "/proc/self/exe", error);
     const std::vector<Answer> answers =
         RunOnEach(logins.Logins(), workerFolder, "tidewell-convert --version", askHere);
     std::vector<std::string> unreachable;
@@ -339,9 +339,8 @@ void HostJobs::Start(const Settings& settings) {
         // Each job's working folder there ("--workdir ...": one of its own), the span and the
         // part in it, is removed by parallel once the part is back: one session, where
         // --cleanup would add one for each of the two files before it.
-        args.insert(args.end(),
-                    {"--workdir", "...", "--transferfile", SpanFile("{1}"), "--return",
-                     std::string(kReturned) + "/./{1}.partial" + settings.extension});
+        args.insert(args.end(), {"--workdir", "...", "--transferfile", SpanFile("{1}"), "--return",
+                                 std::string(kReturned) + "/./{1}.partial" + settings.extension});
         // This computer's jobs are not transferred: they find their files where they are.
         command =
             "{ [ -e " + SpanFile("{1}") + " ] || cd " + ShellQuote(folder) + "; } && " + worker;
