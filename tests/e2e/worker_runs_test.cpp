@@ -25,6 +25,7 @@
 #include "support/conversion_runner.h"
 #include "support/media_facts.h"
 #include "support/media_generator.h"
+#include "support/processes.h"
 #include "support/scoped_env.h"
 #include "support/task_fakes.h"
 
@@ -36,21 +37,7 @@ using namespace std::chrono_literals;
 
 // The processes this one started and has not reaped.
 std::vector<pid_t> Children() {
-    std::vector<pid_t> children;
-    const std::string parent = "PPid:\t" + std::to_string(getpid());
-    for (const auto& entry : fs::directory_iterator("/proc")) {
-        const std::string name = entry.path().filename();
-        if (name.find_first_not_of("0123456789") != std::string::npos) {
-            continue;
-        }
-        std::ifstream status(entry.path() / "status");
-        for (std::string line; std::getline(status, line);) {
-            if (line == parent) {
-                children.push_back(std::stoi(name));
-            }
-        }
-    }
-    return children;
+    return ChildrenOf(getpid());
 }
 
 // The spare worker, if any, is ended (and spares stay off) first.

@@ -11,6 +11,7 @@
 
 #include "child_process.h"
 #include "support/media_generator.h"
+#include "support/processes.h"
 #include "support/scoped_env.h"
 #include "support/task_fakes.h"
 
@@ -19,24 +20,6 @@ namespace {
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
-
-std::vector<pid_t> ChildrenOf(pid_t parent) {
-    std::vector<pid_t> children;
-    const std::string wanted = "PPid:\t" + std::to_string(parent);
-    for (const auto& entry : fs::directory_iterator("/proc")) {
-        const std::string name = entry.path().filename();
-        if (name.find_first_not_of("0123456789") != std::string::npos) {
-            continue;
-        }
-        std::ifstream status(entry.path() / "status");
-        for (std::string line; std::getline(status, line);) {
-            if (line == wanted) {
-                children.push_back(std::stoi(name));
-            }
-        }
-    }
-    return children;
-}
 
 TEST(WorkerOrphans, WorkersDieWithTheProgram) {
     TempFolder home;

@@ -11,10 +11,11 @@
 
 #include <chrono>
 #include <cstdlib>
-#include <filesystem>
 #include <fstream>
 #include <thread>
 #include <vector>
+
+#include "support/processes.h"
 
 namespace tw::test {
 
@@ -134,39 +135,6 @@ int SshServer::CountInLog(const std::string& text) const {
     }
     return count;
 }
-
-namespace {
-
-// The processes started by pid, and theirs in turn.
-std::vector<pid_t> DescendantsOf(pid_t pid) {
-    std::vector<std::pair<pid_t, pid_t>> parents;  // (process, its parent)
-    std::error_code error;
-    for (const auto& entry : std::filesystem::directory_iterator("/proc", error)) {
-        const std::string name = entry.path().filename();
-        if (name.find_first_not_of("0123456789") != std::string::npos) {
-            continue;
-        }
-        std::ifstream in(entry.path() / "stat");
-        std::string line;
-        std::getline(in, line);
-        const size_t end = line.rfind(')');
-        if (end != std::string::npos && end + 4 < line.size()) {
-            parents.emplace_back(std::stoi(name), std::atoi(line.c_str() + end + 4));
-        }
-    }
-    std::vector<pid_t> found{pid};
-    for (size_t i = 0; i < found.size(); ++i) {
-        for (const auto& [process, parent] : parents) {
-            if (parent == found[i]) {
-                found.push_back(process);
-            }
-        }
-    }
-    found.erase(found.begin());
-    return found;
-}
-
-}  // namespace
 
 SshServer::~SshServer() {
     if (pid_ > 0) {

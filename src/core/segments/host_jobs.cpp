@@ -336,6 +336,7 @@ void HostJobs::Start(const Settings& settings) {
         // would count those growing files as returned output on each round and, taking that
         // for progress, never back off from polling: a processor's worth of work taken from
         // the conversions.
+        //
         // Each job's working folder there ("--workdir ...": one of its own), the span and the
         // part in it, is removed by parallel once the part is back: one session, where
         // --cleanup would add one for each of the two files before it.
