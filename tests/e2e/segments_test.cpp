@@ -43,6 +43,7 @@ extern "C" {
 #include "support/media_generator.h"
 #include "support/scoped_env.h"
 #include "support/ssh_server.h"
+#include "util/av_error.h"
 
 namespace tw::test {
 namespace {
@@ -664,7 +665,43 @@ TEST_F(SegmentHostsTest, SegmentsConvertOverSshAndHereAndJoinAsInOnePiece) {
         EXPECT_NE(errors.find(" converted " + there), std::string::npos) << errors;
         EXPECT_NE(errors.find(" converted on this computer"), std::string::npos) << errors;
         EXPECT_NE(errors.find("on the computers of"), std::string::npos) << errors;
+        if (shared) {
+            // The first conversion's check found the server's program of this version.
+            EXPECT_NE(errors.find("tidewell-convert " + there + " is the one an earlier check"),
+                      std::string::npos)
+                << errors;
+        }
         ExpectLikeOnePiece(target);
+    }
+}
+
+TEST_F(SegmentHostsTest, AProgramCheckedBeforeIsStartedAgainOnlyOnceItsFileChanged) {
+    // This computer's program is a copy of tidewell-convert of the test's own.
+    const fs::path bin = folder_ / "bin";
+    fs::create_directories(bin);
+    fs::copy_file(TW_CLI_PATH, bin / "tidewell-convert");
+    std::ofstream(folder_ / "logins") << ":\n";
+    const auto check = [&](segments::EarlierChecks earlier) {
+        return segments::CheckHosts(folder_ / "logins", bin, earlier).unchanged;
+    };
+    const std::vector<std::string> here{"this computer"};
+    EXPECT_EQ(check(segments::EarlierChecks::Trust), std::vector<std::string>());
+    EXPECT_EQ(check(segments::EarlierChecks::Trust), here);
+    // The options' Check starts it all the same.
+    EXPECT_EQ(check(segments::EarlierChecks::Ignore), std::vector<std::string>());
+    // Another program written into the same file (its inode kept).
+    {
+        std::ifstream in("/bin/true", std::ios::binary);
+        std::ofstream out(bin / "tidewell-convert", std::ios::binary | std::ios::trunc);
+        out << in.rdbuf();
+    }
+    try {
+        check(segments::EarlierChecks::Trust);
+        ADD_FAILURE() << "a program changed since the last check was not asked";
+    } catch (const EAVError& e) {
+        EXPECT_NE(std::string(e.what()).find("another version of tidewell-convert (\"true"),
+                  std::string::npos)
+            << e.what();
     }
 }
 

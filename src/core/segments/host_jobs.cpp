@@ -20,6 +20,7 @@
 #include <thread>
 
 #include "platform/paths.h"
+#include "segments/checked_programs.h"
 #include "util/av_error.h"
 #include "util/format.h"
 #include "util/string_list.h"
@@ -163,11 +164,11 @@ struct Answer {
     std::string complaint;
 };
 
-// Runs command on every login at once (on this computer with workerFolder first on the PATH,
-// when here): one answer each.
+// Runs on every login at once its command (commandOf its place in logins), on this computer
+// with workerFolder first on the PATH, when here: one answer each.
 std::vector<Answer> RunOnEach(const std::vector<HostLogins::Login>& logins,
-                              const std::string& workerFolder, const std::string& command,
-                              bool here) {
+                              const std::string& workerFolder,
+                              const std::function<std::string(size_t)>& commandOf, bool here) {
     const char* path = std::getenv("PATH");
     const std::string localPath = "PATH=" + (workerFolder.empty() ? "" : workerFolder + ":") +
                                   (path ? path : "/usr/bin:/bin");
@@ -176,6 +177,7 @@ std::vector<Answer> RunOnEach(const std::vector<HostLogins::Login>& logins,
         if (logins[i].Here() && !here) {
             continue;
         }
+        const std::string command = commandOf(i);
         processes[i] = std::make_unique<jobs::WorkerProcess>(
             "/usr/bin/env",
             std::vector<std::string>{
@@ -211,15 +213,16 @@ void RemoveWorkingFolders(const HostLogins& logins, pid_t pid) {
     if (gethostname(host, sizeof host - 1) != 0 || host[0] == '\0') {
         return;
     }
-    RunOnEach(logins.Logins(), {},
-              "rm -rf ~/.parallel/tmp/" +
-                  ShellQuote(FormatPrintf("%s-%d-", host, static_cast<int>(pid))) + "*",
-              true);
+    const std::string command = "rm -rf ~/.parallel/tmp/" +
+                                ShellQuote(FormatPrintf("%s-%d-", host, static_cast<int>(pid))) +
+                                "*";
+    RunOnEach(
+        logins.Logins(), {}, [&](size_t) { return command; }, true);
 }
 
 // The login as people say it.
 std::string LoginName(const HostLogins::Login& login) {
-    return HostLogins::Name(login.Here() ? login.host : login.command + " " + login.host);
+    return HostLogins::Name(login.written);
 }
 
 std::mutex choiceMutex;
@@ -254,21 +257,28 @@ std::string WriteLoginFile(const std::string& logins, const std::string& name) {
     return file;
 }
 
-std::vector<std::string> CheckHosts(const HostLogins& logins, const std::string& workerFolder) {
+HostCheck CheckHosts(const HostLogins& logins, const std::string& workerFolder,
+                     EarlierChecks earlier) {
     if (logins.Logins().empty()) {
         throw EAVError(
             FormatPrintf("The list of computers %s names no computer", logins.File().c_str()));
     }
     const std::string version = VersionText("tidewell-convert");
     const std::string ours = version.substr(0, version.find('\n'));
+    CheckedPrograms checked(ours);
     // This computer's jobs run the program in workerFolder. When that is this very program, its
     // version is this one's: asking would only cost a start of it (and of all its libraries).
     std::error_code error;
     const bool askHere =
         !fs::equivalent(fs::path(workerFolder) / "tidewell-convert", "/proc/self/exe", error);
-    const std::vector<Answer> answers =
-        RunOnEach(logins.Logins(), workerFolder, "tidewell-convert --version", askHere);
-    std::vector<std::string> unreachable;
+    std::vector<std::string> known;
+    for (const HostLogins::Login& login : logins.Logins()) {
+        known.push_back(earlier == EarlierChecks::Trust ? checked.Identity(login.written) : "");
+    }
+    const std::vector<Answer> answers = RunOnEach(
+        logins.Logins(), workerFolder,
+        [&](size_t i) { return CheckedPrograms::CheckCommand(known[i]); }, askHere);
+    HostCheck check;
     for (size_t i = 0; i < answers.size(); ++i) {
         const HostLogins::Login& login = logins.Logins()[i];
         if (login.Here() && !askHere) {
@@ -276,30 +286,36 @@ std::vector<std::string> CheckHosts(const HostLogins& logins, const std::string&
         }
         const std::string host = LoginName(login);
         const Answer& answer = answers[i];
-        const std::string theirs(Trim(answer.output.substr(0, answer.output.find('\n'))));
+        const CheckedPrograms::Answer told = CheckedPrograms::Read(answer.output, known[i]);
         const int exitValue = WIFEXITED(answer.status) ? WEXITSTATUS(answer.status) : -1;
         if (exitValue == 255 && !login.Here()) {
             // ssh's own failure: the computer is down or refuses the login.
-            unreachable.push_back(FormatPrintf(
+            check.unreachable.push_back(FormatPrintf(
                 "%s cannot be reached (%s); its segments go to the other computers", host.c_str(),
                 answer.complaint.empty() ? "ssh failed" : answer.complaint.c_str()));
-        } else if (exitValue != 0 || theirs.empty()) {
+        } else if (exitValue == 0 && told.known) {
+            check.unchanged.push_back(host);
+        } else if (exitValue != 0 || told.version.empty()) {
             throw EAVError(FormatPrintf("tidewell-convert cannot be run on %s: %s", host.c_str(),
                                         !answer.complaint.empty()
                                             ? answer.complaint.c_str()
                                             : jobs::DescribeExit(answer.status).c_str()));
-        } else if (theirs != ours) {
+        } else if (told.version != ours) {
             throw EAVError(FormatPrintf(
                 "%s has another version of tidewell-convert (\"%s\"); this computer has \"%s\". "
                 "Install the same version there",
-                host.c_str(), theirs.c_str(), ours.c_str()));
+                host.c_str(), told.version.c_str(), ours.c_str()));
+        } else {
+            checked.Remember(login.written, told.identity);
         }
     }
-    return unreachable;
+    checked.Save();
+    return check;
 }
 
-std::vector<std::string> CheckHosts(const std::string& loginFile, const std::string& workerFolder) {
-    return CheckHosts(HostLogins(loginFile, false), workerFolder);
+HostCheck CheckHosts(const std::string& loginFile, const std::string& workerFolder,
+                     EarlierChecks earlier) {
+    return CheckHosts(HostLogins(loginFile, false), workerFolder, earlier);
 }
 
 void HostJobs::Start(const Settings& settings) {
@@ -474,9 +490,10 @@ std::vector<std::string> HostJobs::Hold(bool held) const {
     const std::string pattern =
         "^[^ ]*tidewell-convert --worker --request /dev/stdin --ta[g] " + tag_ + "$";
     const std::vector<HostLogins::Login>& logins = settings_.logins->Logins();
+    const std::string command =
+        FormatPrintf("pkill -%s -f ", held ? "STOP" : "CONT") + ShellQuote(pattern);
     const std::vector<Answer> answers = RunOnEach(
-        logins, settings_.workerFolder,
-        FormatPrintf("pkill -%s -f ", held ? "STOP" : "CONT") + ShellQuote(pattern), true);
+        logins, settings_.workerFolder, [&](size_t) { return command; }, true);
     std::vector<std::string> missed;
     for (size_t i = 0; i < answers.size(); ++i) {
         const Answer& answer = answers[i];

@@ -37,13 +37,26 @@ HostChoice SegmentHosts();
 // returns its path. Throws EAVError with the system's reason.
 std::string WriteLoginFile(const std::string& logins, const std::string& name);
 
-// Runs tidewell-convert --version on every computer of logins at once (this computer's
+// What a check of the computers found.
+struct HostCheck {
+    // The computers that cannot be reached, in lines for the log: their jobs go to the others.
+    std::vector<std::string> unreachable;
+    // The computers whose tidewell-convert was not started: its file is as it was when an
+    // earlier check found this version.
+    std::vector<std::string> unchanged;
+};
+// Whether a program whose file is as it was at an earlier check is trusted or started.
+enum class EarlierChecks { Trust, Ignore };
+
+// Tells the version of tidewell-convert on every computer of logins at once (this computer's
 // through the program in workerFolder) and compares it with this program's version. Throws
 // EAVError naming the computer when one has another version or none; one that cannot be
-// reached is left to the jobs' retries and named in the returned lines.
-std::vector<std::string> CheckHosts(const HostLogins& logins, const std::string& workerFolder);
+// reached is left to the jobs' retries.
+HostCheck CheckHosts(const HostLogins& logins, const std::string& workerFolder,
+                     EarlierChecks earlier = EarlierChecks::Trust);
 // The same for the computers of a login file, each over a connection of its own.
-std::vector<std::string> CheckHosts(const std::string& loginFile, const std::string& workerFolder);
+HostCheck CheckHosts(const std::string& loginFile, const std::string& workerFolder,
+                     EarlierChecks earlier = EarlierChecks::Trust);
 
 class HostJobs {
 public:

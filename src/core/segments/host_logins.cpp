@@ -17,6 +17,7 @@
 #include <sstream>
 
 #include "jobs/worker_process.h"
+#include "segments/segment_cache.h"
 #include "util/av_error.h"
 #include "util/format.h"
 #include "util/string_list.h"
@@ -48,15 +49,6 @@ size_t PrefixLength(std::string_view line) {
 bool IsSsh(const std::string& command) {
     const std::string program = command.substr(0, command.find(' '));
     return fs::path(program).filename() == "ssh";
-}
-
-// A stable 64-bit digest of text (FNV-1a): the same login finds the same socket.
-uint64_t Fingerprint(const std::string& text) {
-    uint64_t hash = 14695981039346656037ull;
-    for (const unsigned char c : text) {
-        hash = (hash ^ c) * 1099511628211ull;
-    }
-    return hash;
 }
 
 // "/tmp/tidewell-ssh-UID", made when missing; empty when it is not a folder of this user's
@@ -126,6 +118,7 @@ HostLogins::HostLogins(const std::string& loginFile, bool shared) {
                                 ? std::string(defaultSsh && *defaultSsh ? defaultSsh : "ssh")
                                 : std::string(Trim(rest.substr(0, space)));
         }
+        login.written = login.Here() ? login.host : login.command + " " + login.host;
         logins_.push_back(login);
     }
     file_ = fs::absolute(loginFile).string();
@@ -164,9 +157,8 @@ HostLogins::HostLogins(const std::string& loginFile, bool shared) {
     for (Login& login : logins_) {
         if (!login.Here() && IsSsh(login.command)) {
             const size_t program = login.command.find(' ');
-            login.socket = FormatPrintf(
-                "%s/%016llx", folder_.c_str(),
-                static_cast<unsigned long long>(Fingerprint(login.command + " " + login.host)));
+            // The same login finds the same socket.
+            login.socket = folder_ + "/" + Digest(login.written);
             login.command.insert(
                 program == std::string::npos ? login.command.size() : program,
                 " -o ControlMaster=auto -o ControlPath=" + login.socket + " -o ControlPersist=60");

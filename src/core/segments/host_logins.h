@@ -20,6 +20,7 @@ class HostLogins {
 public:
     struct Login {
         std::string prefix;   // "[@groups/][N/]" as written
+        std::string written;  // "[ssh command] [user@]host" as written; ":" for this computer
         std::string command;  // the ssh command and its options; empty for this computer
         std::string host;     // "[user@]host"; ":" for this computer
         std::string socket;   // its shared connection's; empty when it has none

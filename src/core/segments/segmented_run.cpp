@@ -444,8 +444,15 @@ void TAVConverter::SegmentedRun::StartCheck() {
     const std::string workerFolder = fs::path(jobs::FindWorkerProgram()).parent_path().string();
     hostCheck_ = std::async(std::launch::async, [this, workerFolder] {
         try {
-            for (const std::string& line : segments::CheckHosts(*logins_, workerFolder)) {
+            const segments::HostCheck check = segments::CheckHosts(*logins_, workerFolder);
+            for (const std::string& line : check.unreachable) {
                 Log(AV_LOG_WARNING, line);
+            }
+            for (const std::string& host : check.unchanged) {
+                Log(AV_LOG_VERBOSE,
+                    FormatPrintf("tidewell-convert on %s is the one an earlier check found of "
+                                 "this version",
+                                 host.c_str()));
             }
         } catch (...) {
             hostJobs_.Stop();

@@ -245,11 +245,13 @@ void TFormOptions::CheckHosts() {
         try {
             const std::string file = segments::WriteLoginFile(logins, "hosts-check.txt");
             const std::string program = jobs::FindWorkerProgram();
-            std::vector<std::string> unreachable =
-                segments::CheckHosts(file, std::filesystem::path(program).parent_path().string());
-            answer = unreachable.empty()
+            // Every program is started: one whose file is as it was may have lost a library.
+            const segments::HostCheck check =
+                segments::CheckHosts(file, std::filesystem::path(program).parent_path().string(),
+                                     segments::EarlierChecks::Ignore);
+            answer = check.unreachable.empty()
                          ? QStringLiteral("Every computer answered with this version.")
-                         : QString::fromStdString(unreachable.front());
+                         : QString::fromStdString(check.unreachable.front());
         } catch (const std::exception& e) {
             answer = QString::fromStdString(e.what());
         }
