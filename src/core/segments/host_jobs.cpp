@@ -290,6 +290,7 @@ HostCheck CheckHosts(const HostLogins& logins, const std::string& workerFolder,
         const int exitValue = WIFEXITED(answer.status) ? WEXITSTATUS(answer.status) : -1;
         if (exitValue == 255 && !login.Here()) {
             // ssh's own failure: the computer is down or refuses the login.
+            check.down.insert(i);
             check.unreachable.push_back(FormatPrintf(
                 "%s cannot be reached (%s); its segments go to the other computers", host.c_str(),
                 answer.complaint.empty() ? "ssh failed" : answer.complaint.c_str()));
@@ -321,13 +322,23 @@ HostCheck CheckHosts(const std::string& loginFile, const std::string& workerFold
 void HostJobs::Start(const Settings& settings) {
     settings_ = settings;
     settings_.folder = fs::absolute(settings.folder).string();
+    std::random_device random;
+    tag_ = FormatPrintf("%08x%08x%08x", random(), random(), static_cast<unsigned>(getpid()));
+    Launch();
+}
+
+void HostJobs::Restart() {
+    Launch();
+}
+
+void HostJobs::Launch() {
     const std::string& folder = settings_.folder;
     std::error_code error;
     fs::remove(folder + "/" + JobLog(), error);
     // A job fails for good once it failed on every host (and on two at least).
-    const size_t hosts = settings.logins->Logins().size();
+    const size_t hosts = settings_.logins->Logins().size();
     std::vector<std::string> args{"--sshloginfile",
-                                  settings.logins->File(),
+                                  settings_.logins->File(),
                                   "--joblog",
                                   folder + "/" + JobLog(),
                                   "--retries",
@@ -341,12 +352,10 @@ void HostJobs::Start(const Settings& settings) {
                                   "\t"};
     // The request goes with the command line: a file of its own would cost a transfer and
     // a clean-up, each a session with the host.
-    std::random_device random;
-    tag_ = FormatPrintf("%08x%08x%08x", random(), random(), static_cast<unsigned>(getpid()));
     const std::string worker =
         "printf '%s\\n' {2} | tidewell-convert --worker --request /dev/stdin --tag " + tag_;
     std::string command = worker;
-    if (!settings.sharedFolder) {
+    if (!settings_.sharedFolder) {
         // The parts come back into a folder of their own, moved beside the others once
         // parallel ends. Were they returned where this computer's jobs write theirs, parallel
         // would count those growing files as returned output on each round and, taking that
@@ -357,14 +366,14 @@ void HostJobs::Start(const Settings& settings) {
         // part in it, is removed by parallel once the part is back: one session, where
         // --cleanup would add one for each of the two files before it.
         args.insert(args.end(), {"--workdir", "...", "--transferfile", SpanFile("{1}"), "--return",
-                                 std::string(kReturned) + "/./{1}.partial" + settings.extension});
+                                 std::string(kReturned) + "/./{1}.partial" + settings_.extension});
         // This computer's jobs are not transferred: they find their files where they are.
         command =
             "{ [ -e " + SpanFile("{1}") + " ] || cd " + ShellQuote(folder) + "; } && " + worker;
     }
     args.push_back(command);
     // The jobs come on its input, "NAME<tab>REQUEST" a line.
-    process_ = StartParallel(folder, settings.workerFolder, args, true);
+    process_ = StartParallel(folder, settings_.workerFolder, args, true);
     pid_.store(process_->Pid());
     if (stopped_.load()) {
         kill(process_->Pid(), SIGTERM);

@@ -15,6 +15,7 @@
 #include <atomic>
 #include <functional>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -41,6 +42,7 @@ std::string WriteLoginFile(const std::string& logins, const std::string& name);
 struct HostCheck {
     // The computers that cannot be reached, in lines for the log: their jobs go to the others.
     std::vector<std::string> unreachable;
+    std::set<size_t> down;  // their places in the logins
     // The computers whose tidewell-convert was not started: its file is as it was when an
     // earlier check found this version.
     std::vector<std::string> unchanged;
@@ -97,6 +99,9 @@ public:
     // Starts parallel, which then waits for its jobs (it takes a while to start). Throws
     // EAVError when it cannot be started.
     void Start(const Settings& settings);
+    // Starts parallel again, once Run ended, with the same settings (it reads the login file
+    // anew). On the thread that runs Run. Throws EAVError when it cannot be started.
+    void Restart();
     // Hands parallel the jobs, each once its request is made (on a thread of its own), and
     // runs them to their end (or Stop); one Ended for each. On the thread that reads events,
     // once Start returned. When a request cannot be made, no later job is handed over,
@@ -113,6 +118,8 @@ public:
     std::vector<std::string> Hold(bool held) const;
 
 private:
+    void Launch();
+
     Settings settings_;
     std::string tag_;  // on this run's workers' command lines, and on no other's
     std::unique_ptr<jobs::WorkerProcess> process_;  // parallel, from Start to Run's end

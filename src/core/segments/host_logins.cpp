@@ -51,6 +51,24 @@ bool IsSsh(const std::string& command) {
     return fs::path(program).filename() == "ssh";
 }
 
+// How long ssh waits for a computer to answer: one that drops the packets would hold the jobs
+// up for the system's own timeout (minutes), or for ever once connected without a word.
+constexpr int kConnectSeconds = 10;
+
+// Puts option right after the program of command (an ssh command line): ssh takes the first
+// value an option is given.
+void AddOption(std::string& command, const std::string& option) {
+    const size_t program = command.find(' ');
+    command.insert(program == std::string::npos ? command.size() : program, " " + option);
+}
+
+bool Mentions(const std::string& command, const std::string& lowerCaseText) {
+    std::string lower = command;
+    std::transform(lower.begin(), lower.end(), lower.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return lower.find(lowerCaseText) != std::string::npos;
+}
+
 // "/tmp/tidewell-ssh-UID", made when missing; empty when it is not a folder of this user's
 // that only this user can enter (another user could have made it, or put a link there).
 std::string UserSocketFolder() {
@@ -119,6 +137,9 @@ HostLogins::HostLogins(const std::string& loginFile, bool shared) {
                                 : std::string(Trim(rest.substr(0, space)));
         }
         login.written = login.Here() ? login.host : login.command + " " + login.host;
+        if (!login.Here() && IsSsh(login.command) && !Mentions(login.command, "connecttimeout")) {
+            AddOption(login.command, FormatPrintf("-o ConnectTimeout=%d", kConnectSeconds));
+        }
         logins_.push_back(login);
     }
     file_ = fs::absolute(loginFile).string();
@@ -153,28 +174,50 @@ HostLogins::HostLogins(const std::string& loginFile, bool shared) {
     }
     close(fd);
     file_ = file;
-    std::ofstream out(file_);
     for (Login& login : logins_) {
         if (!login.Here() && IsSsh(login.command)) {
-            const size_t program = login.command.find(' ');
             // The same login finds the same socket.
             login.socket = folder_ + "/" + Digest(login.written);
-            login.command.insert(
-                program == std::string::npos ? login.command.size() : program,
-                " -o ControlMaster=auto -o ControlPath=" + login.socket + " -o ControlPersist=60");
+            AddOption(login.command, "-o ControlMaster=auto -o ControlPath=" + login.socket +
+                                         " -o ControlPersist=60");
         }
-        out << login.prefix << (login.Here() ? login.host : login.command + " " + login.host)
-            << "\n";
     }
-    out.close();
-    if (!out) {
-        const std::string why = std::strerror(errno);
+    try {
+        WriteFile({});
+    } catch (const EAVError&) {
         fs::remove(file_, error);
         if (ownFolder_) {
             fs::remove_all(folder_, error);
         }
+        throw;
+    }
+}
+
+void HostLogins::WriteFile(const std::set<size_t>& dropped) const {
+    std::ofstream out(file_, std::ios::trunc);
+    for (size_t i = 0; i < logins_.size(); ++i) {
+        const Login& login = logins_[i];
+        if (dropped.count(i) == 0) {
+            out << login.prefix << (login.Here() ? login.host : login.command + " " + login.host)
+                << "\n";
+        }
+    }
+    out.close();
+    if (!out) {
         throw EAVError(FormatPrintf("The list of computers cannot be written to %s: %s",
-                                    file_.c_str(), why.c_str()));
+                                    file_.c_str(), std::strerror(errno)));
+    }
+}
+
+bool HostLogins::Drop(const std::set<size_t>& dropped) const {
+    if (folder_.empty() || dropped.empty() || dropped.size() >= logins_.size()) {
+        return false;
+    }
+    try {
+        WriteFile(dropped);
+        return true;
+    } catch (const EAVError&) {
+        return false;
     }
 }
 

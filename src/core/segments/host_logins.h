@@ -9,8 +9,10 @@
 // gets a connection of its own that its sessions share (ssh's ControlMaster), made by its
 // first session (the version check's, when that comes first); parallel is given a login file
 // with those commands (File()). The connections stay a minute after their last session, for
-// the next conversion to the same computers.
+// the next conversion to the same computers. An ssh command is also given a connect timeout
+// (10 s) unless it has one of its own.
 
+#include <set>
 #include <string>
 #include <vector>
 
@@ -40,6 +42,10 @@ public:
     bool Connected() const;
     // The login file to give parallel.
     const std::string& File() const { return file_; }
+    // Writes that file again without the logins at those places in Logins() (computers that
+    // cannot be reached), for the next parallel to start; false (the file as it was) when the
+    // file is not this object's, when there is none to leave out or none would be left.
+    bool Drop(const std::set<size_t>& dropped) const;
     // A shell command line that runs command (a shell command line) on login's computer.
     static std::string Remote(const Login& login, const std::string& command);
     // The login as people say it: "user@host", with its port when it has one.
@@ -48,6 +54,8 @@ public:
 private:
     // Ends the connections and removes the folder when it is this object's alone.
     void RemoveOwnFolder();
+    // The login file but for the logins at the places dropped. Throws EAVError.
+    void WriteFile(const std::set<size_t>& dropped) const;
 
     std::vector<Login> logins_;
     std::string folder_;  // the shared connections' sockets and login file; empty: none

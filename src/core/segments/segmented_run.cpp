@@ -445,6 +445,7 @@ void TAVConverter::SegmentedRun::StartCheck() {
     hostCheck_ = std::async(std::launch::async, [this, workerFolder] {
         try {
             const segments::HostCheck check = segments::CheckHosts(*logins_, workerFolder);
+            downLogins_ = check.down;
             for (const std::string& line : check.unreachable) {
                 Log(AV_LOG_WARNING, line);
             }
@@ -643,6 +644,15 @@ void TAVConverter::SegmentedRun::RunHosts(std::vector<Job*> hosted,
     std::string refused;  // no part is taken
     std::vector<segments::HostJobs::Ended> ended(hosted.size());
     try {
+        // parallel would try jobs on a computer the check could not reach, each of their
+        // sessions waiting for ssh's connect timeout first: without any job yet, it starts
+        // again without that computer.
+        WaitForConnections();
+        if (hostCheck_.wait_for(std::chrono::seconds(0)) == std::future_status::ready &&
+            !hostJobs_.Stopped() && logins_->Drop(downLogins_)) {
+            hostJobs_.Run({}, events);
+            hostJobs_.Restart();
+        }
         ended = hostJobs_.Run(hostJobs, events);
     } catch (const EAVError& e) {
         refused = e.what();  // a job's files could not be made

@@ -114,8 +114,10 @@ private:
     bool holdEnd_ = false;
     std::mutex logMutex_;  // one log line at a time reaches the owner; guards logged_
     std::set<std::string> logged_;
-    // The computers' versions, checked alongside the jobs' start (first to go: it logs).
+    // The computers' versions, checked alongside the jobs' start (first to go: it logs), and
+    // the places of those it could not reach in the logins (set by the check).
     std::future<void> hostCheck_;
+    std::set<size_t> downLogins_;
 };
 
 }  // namespace tw

@@ -24,7 +24,8 @@ TEST(HostLogins, EachLoginKeepsItsSlotsAndCommandAndSshCommandsShareAConnection)
                                      << "4/alice@studio-pc\n"
                                      << "  @fast/2/ssh -p 2222 alice@laptop.local  \n"
                                      << "/usr/local/bin/my-ssh bob@nas\n"
-                                     << ":\n";
+                                     << ":\n"
+                                     << "ssh -o connecttimeout=60 carol@far.away\n";
     ScopedEnv ssh("PARALLEL_SSH", std::nullopt);
     std::string written;
     std::string file;
@@ -32,7 +33,7 @@ TEST(HostLogins, EachLoginKeepsItsSlotsAndCommandAndSshCommandsShareAConnection)
     {
         const HostLogins logins(folder / "logins", true);
         const auto& all = logins.Logins();
-        ASSERT_EQ(all.size(), 4u);
+        ASSERT_EQ(all.size(), 5u);
         EXPECT_EQ(all[0].prefix, "4/");
         EXPECT_EQ(all[0].host, "alice@studio-pc");
         EXPECT_EQ(all[1].prefix, "@fast/2/");
@@ -44,6 +45,9 @@ TEST(HostLogins, EachLoginKeepsItsSlotsAndCommandAndSshCommandsShareAConnection)
                   std::string::npos);
         EXPECT_NE(all[1].command.find(" -p 2222"), std::string::npos);
         EXPECT_EQ(all[2].command, "/usr/local/bin/my-ssh");
+        // A computer that never answers is given up after a while, unless the login says when.
+        EXPECT_NE(all[1].command.find("-o ConnectTimeout=10 "), std::string::npos);
+        EXPECT_EQ(all[4].command.find("ConnectTimeout"), std::string::npos);
         EXPECT_TRUE(all[3].Here());
         EXPECT_TRUE(all[2].socket.empty());
         EXPECT_NE(all[0].socket, all[1].socket);
