@@ -2,7 +2,9 @@
 # Times the IPod job (a 60-second 720p source into "IPod 320x240 Video") converted in segments
 # on this computer alone (two at once) and through GNU parallel with one slot over SSH and one
 # here, with the segments' spans sent and with a shared folder; prints each median, the ratios
-# against local segments, the first transfer run alone (it logs in; the later runs find the
+# against local segments (of the medians, and the median of each round's own ratios: a round runs
+# the three one after another, so a drift in the machine's speed moves them alike), the first
+# transfer run alone (it logs in; the later runs find the
 # connection open) and each segment's time from the log. The SSH server is the script's
 # own (127.0.0.1, a free port, keys in a temporary folder), stopped at the end. Needs a built
 # tidewell-convert (TW_BENCH_BUILD, default build), parallel, rsync and openssh-server.
@@ -83,10 +85,15 @@ median() { sort -n | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}'; }
 echo "== load before: $(cut -d' ' -f1-3 /proc/loadavg)"
 : >"$work/local" >"$work/transfer" >"$work/shared"
 for ((i = 0; i < reps; i++)); do
-    run --segments 2 >>"$work/local"
-    run --hosts "$work/logins" >>"$work/transfer"
+    lr=$(run --segments 2)
+    tr=$(run --hosts "$work/logins")
     grep -o 'segment-[0-9]* converted on .* in [0-9.]* s' "$work/last.log" >>"$work/segments"
-    run --hosts "$work/logins" --shared-folder >>"$work/shared"
+    sr=$(run --hosts "$work/logins" --shared-folder)
+    echo "$lr" >>"$work/local"
+    echo "$tr" >>"$work/transfer"
+    echo "$sr" >>"$work/shared"
+    echo "scale=4; $tr / $lr" | bc >>"$work/transfer_ratios"
+    echo "scale=4; $sr / $lr" | bc >>"$work/shared_ratios"
 done
 l=$(median <"$work/local")
 t=$(median <"$work/transfer")
@@ -96,7 +103,9 @@ c=$(head -n 1 "$work/transfer")
 echo "hosts job=ipod local_segments_s=$l transfer_s=$t shared_s=$s" \
     "transfer_over_local=$(echo "scale=3; $t / $l" | bc) target=1.15" \
     "shared_over_local=$(echo "scale=3; $s / $l" | bc) target=1.05 reps=$reps" \
-    "first_transfer_s=$c first_over_local=$(echo "scale=3; $c / $l" | bc)"
+    "first_transfer_s=$c first_over_local=$(echo "scale=3; $c / $l" | bc)" \
+    "transfer_over_local_paired=$(median <"$work/transfer_ratios")" \
+    "shared_over_local_paired=$(median <"$work/shared_ratios")"
 echo "== per segment (transfer runs):"
 sort "$work/segments" | uniq
 echo "== load after: $(cut -d' ' -f1-3 /proc/loadavg)"
