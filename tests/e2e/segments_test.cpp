@@ -708,6 +708,19 @@ TEST_F(SegmentHostsTest, AProgramCheckedBeforeIsStartedAgainOnlyOnceItsFileChang
     }
 }
 
+TEST_F(SegmentHostsTest, WithoutGnuParallelTheConversionFailsSayingWhatToInstall) {
+    const fs::path nothing = folder_ / "no-programs";
+    fs::create_directories(nothing);
+    ScopedEnv path("PATH", nothing.string());
+    std::string errors;
+    const std::string target = folder_ / "target.mp4";
+    EXPECT_NE(ConvertOnHosts({":"}, target, &errors), 0);
+    EXPECT_NE(errors.find("needs GNU parallel on this one: install the Debian package"),
+              std::string::npos)
+        << errors;
+    EXPECT_FALSE(fs::exists(target));
+}
+
 TEST_F(SegmentHostsTest, AComputerThatCannotBeReachedHasItsSegmentsConvertedElsewhere) {
     SshServer server(programFolder_);
     ASSERT_EQ(server.Failure(), "");

@@ -207,22 +207,26 @@ std::string FindWorkerProgram() {
             }
         }
     }
-    if (const char* path = std::getenv("PATH")) {
-        const std::string folders = path;
-        size_t begin = 0;
-        while (begin <= folders.size()) {
-            size_t end = folders.find(':', begin);
-            if (end == std::string::npos) {
-                end = folders.size();
-            }
-            if (end > begin) {
-                const fs::path candidate = fs::path(folders.substr(begin, end - begin)) / kName;
-                if (runnable(candidate)) {
-                    return candidate.string();
-                }
-            }
-            begin = end + 1;
+    return FindOnPath(kName);
+}
+
+std::string FindOnPath(const std::string& name) {
+    const char* path = std::getenv("PATH");
+    const std::string folders = path ? path : "";
+    size_t begin = 0;
+    while (begin < folders.size()) {
+        size_t end = folders.find(':', begin);
+        if (end == std::string::npos) {
+            end = folders.size();
         }
+        if (end > begin) {
+            const fs::path candidate = fs::path(folders.substr(begin, end - begin)) / name;
+            std::error_code error;
+            if (fs::is_regular_file(candidate, error) && access(candidate.c_str(), X_OK) == 0) {
+                return candidate.string();
+            }
+        }
+        begin = end + 1;
     }
     return {};
 }

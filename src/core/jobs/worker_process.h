@@ -78,5 +78,7 @@ std::string DescribeExit(int waitStatus);
 // this program, or where the build tree puts it (../cli/ from the desktop program's folder);
 // else the first on PATH. Empty when there is none.
 std::string FindWorkerProgram();
+// The first runnable file called name in the folders of PATH; empty when there is none.
+std::string FindOnPath(const std::string& name);
 
 }  // namespace tw::jobs

@@ -35,12 +35,22 @@ namespace {
 constexpr size_t kLastLines = 5;
 constexpr const char* kReturned = "returned";  // in the segment folder
 
+// Throws EAVError when GNU parallel, which hands the jobs to the computers, is not installed.
+void RequireParallel() {
+    if (jobs::FindOnPath("parallel").empty()) {
+        throw EAVError(
+            "Converting on other computers needs GNU parallel on this one: install the Debian "
+            "package \"parallel\"");
+    }
+}
+
 // parallel, started in folder with workerFolder ahead of the PATH (so that this computer's
 // jobs run the program beside this one). Its input is closed at once unless it reads it.
 std::unique_ptr<jobs::WorkerProcess> StartParallel(const std::string& folder,
                                                    const std::string& workerFolder,
                                                    const std::vector<std::string>& args,
                                                    bool input = false) {
+    RequireParallel();
     const char* path = std::getenv("PATH");
     std::vector<std::string> all{"-C", folder,
                                  "PATH=" + workerFolder + ":" + (path ? path : "/usr/bin:/bin")};
@@ -259,10 +269,7 @@ std::string WriteLoginFile(const std::string& logins, const std::string& name) {
 
 HostCheck CheckHosts(const HostLogins& logins, const std::string& workerFolder,
                      EarlierChecks earlier) {
-    if (logins.Logins().empty()) {
-        throw EAVError(
-            FormatPrintf("The list of computers %s names no computer", logins.File().c_str()));
-    }
+    RequireParallel();
     const std::string version = VersionText("tidewell-convert");
     const std::string ours = version.substr(0, version.find('\n'));
     CheckedPrograms checked(ours);

@@ -142,6 +142,10 @@ HostLogins::HostLogins(const std::string& loginFile, bool shared) {
         }
         logins_.push_back(login);
     }
+    if (logins_.empty()) {
+        throw EAVError(
+            FormatPrintf("The list of computers %s names no computer", loginFile.c_str()));
+    }
     file_ = fs::absolute(loginFile).string();
     if (!shared) {
         return;

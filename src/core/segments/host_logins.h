@@ -30,7 +30,8 @@ public:
     };
 
     // Reads loginFile. shared: sessions share a connection per login, written into a login
-    // file of this object's. Throws EAVError when a file cannot be read or written.
+    // file of this object's. Throws EAVError when a file cannot be read or written, or when
+    // loginFile names no computer.
     HostLogins(const std::string& loginFile, bool shared);
     // Removes its login file (and, with a folder of its own, ends the connections).
     ~HostLogins();

@@ -68,6 +68,15 @@ TEST(HostLogins, EachLoginKeepsItsSlotsAndCommandAndSshCommandsShareAConnection)
     EXPECT_EQ(HostLogins(folder / "logins", true).Logins()[0].socket, socket);
 
     EXPECT_THROW(HostLogins(folder / "missing", true), EAVError);
+    // A file with nothing but comments: the message names it, not the run's own copy.
+    std::ofstream(folder / "away") << "# everyone is on holiday\n\n";
+    try {
+        HostLogins(folder / "away", true);
+        ADD_FAILURE() << "a list without computers was taken";
+    } catch (const EAVError& e) {
+        EXPECT_EQ(std::string(e.what()),
+                  "The list of computers " + std::string(folder / "away") + " names no computer");
+    }
 }
 
 }  // namespace
