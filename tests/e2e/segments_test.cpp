@@ -708,16 +708,30 @@ TEST_F(SegmentHostsTest, AProgramCheckedBeforeIsStartedAgainOnlyOnceItsFileChang
     }
 }
 
-TEST_F(SegmentHostsTest, WithoutGnuParallelTheConversionFailsSayingWhatToInstall) {
-    const fs::path nothing = folder_ / "no-programs";
-    fs::create_directories(nothing);
-    ScopedEnv path("PATH", nothing.string());
-    std::string errors;
+TEST_F(SegmentHostsTest, AConversionThatCanGoNowhereFailsSayingWhyInPlainWords) {
     const std::string target = folder_ / "target.mp4";
-    EXPECT_NE(ConvertOnHosts({":"}, target, &errors), 0);
-    EXPECT_NE(errors.find("needs GNU parallel on this one: install the Debian package"),
-              std::string::npos)
-        << errors;
+    std::string errors;
+    {
+        SCOPED_TRACE("no GNU parallel here");
+        const fs::path nothing = folder_ / "no-programs";
+        fs::create_directories(nothing);
+        ScopedEnv path("PATH", nothing.string());
+        EXPECT_NE(ConvertOnHosts({":"}, target, &errors), 0);
+        EXPECT_NE(errors.find("needs GNU parallel on this one: install the Debian package"),
+                  std::string::npos)
+            << errors;
+    }
+    {
+        SCOPED_TRACE("the only computer refuses the connection");
+        const std::string port = std::to_string(FreeLoopbackPort());
+        EXPECT_NE(
+            ConvertOnHosts({"ssh -o BatchMode=yes -p " + port + " 127.0.0.1"}, target, &errors), 0);
+        // ssh's own words, whole and alone.
+        EXPECT_NE(errors.find("it could not be reached: ssh: connect to host 127.0.0.1 port " +
+                              port + ": Connection refused\n"),
+                  std::string::npos)
+            << errors;
+    }
     EXPECT_FALSE(fs::exists(target));
 }
 

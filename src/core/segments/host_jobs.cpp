@@ -17,6 +17,7 @@
 #include <mutex>
 #include <random>
 #include <sstream>
+#include <string_view>
 #include <thread>
 
 #include "platform/paths.h"
@@ -151,7 +152,9 @@ std::vector<JobLogRow> ReadJobLog(const std::string& file) {
     return rows;
 }
 
-// "N\trest": N and rest; false for a line without a job's tag.
+// "N\trest": N and rest; false for a line without a job's tag. parallel also tags what follows
+// each carriage return in a line ("N\tA\rN\tB"): rest is then the last piece with any text,
+// as a terminal would show it (ssh ends its complaints with "\r\n").
 bool SplitTag(const std::string& line, size_t* job, std::string* rest) {
     const size_t tab = line.find('\t');
     if (tab == std::string::npos || tab == 0) {
@@ -163,7 +166,19 @@ bool SplitTag(const std::string& line, size_t* job, std::string* rest) {
         return false;
     }
     *job = static_cast<size_t>(number - 1);
-    *rest = line.substr(tab + 1);
+    const std::string_view tag(line.data(), tab + 1);
+    rest->clear();
+    for (size_t begin = tab + 1; begin <= line.size();) {
+        const size_t stop = std::min(line.find('\r', begin), line.size());
+        std::string_view piece(line.data() + begin, stop - begin);
+        if (begin > tab + 1 && piece.starts_with(tag)) {
+            piece.remove_prefix(tag.size());
+        }
+        if (!Trim(piece).empty() || begin == tab + 1) {
+            *rest = piece;
+        }
+        begin = stop + 1;
+    }
     return true;
 }
 
