@@ -28,6 +28,11 @@ namespace fs = std::filesystem;
 
 namespace {
 
+// Whether a line of a login file, trimmed, is left out: empty or a comment.
+bool Skipped(std::string_view trimmed) {
+    return trimmed.empty() || trimmed.front() == '#';
+}
+
 // "[@groups/][N/]" at the start of line: its length.
 size_t PrefixLength(std::string_view line) {
     size_t at = 0;
@@ -105,6 +110,16 @@ bool Answers(const std::string& socket) {
 
 }  // namespace
 
+bool HostLogins::NamesAny(const std::string& text) {
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) {
+        if (!Skipped(Trim(line))) {
+            return true;
+        }
+    }
+    return false;
+}
+
 std::string ShellQuote(const std::string& text) {
     std::string quoted = "'";
     for (const char c : text) {
@@ -122,7 +137,7 @@ HostLogins::HostLogins(const std::string& loginFile, bool shared) {
     const char* defaultSsh = std::getenv("PARALLEL_SSH");
     for (std::string line; std::getline(in, line);) {
         const std::string_view trimmed = Trim(line);
-        if (trimmed.empty() || trimmed.front() == '#') {
+        if (Skipped(trimmed)) {
             continue;
         }
         Login login;

@@ -47,6 +47,9 @@ public:
     // cannot be reached), for the next parallel to start; false (the file as it was) when the
     // file is not this object's, when there is none to leave out or none would be left.
     bool Drop(const std::set<size_t>& dropped) const;
+    // Whether the text of a login file names a computer (has a line that is neither empty nor
+    // a comment).
+    static bool NamesAny(const std::string& text);
     // A shell command line that runs command (a shell command line) on login's computer.
     static std::string Remote(const Login& login, const std::string& command);
     // The login as people say it: "user@host", with its port when it has one.

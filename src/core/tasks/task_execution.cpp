@@ -119,9 +119,10 @@ bool TConvertingTask::BeginRun() {
     const int processors = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
     converter_->SetSegmenting(performance.Segments() < 0 ? processors : performance.Segments(),
                               std::max(1, performance.SegmentSeconds()));
-    // Other computers the options list convert segments too.
+    // Other computers the options list convert segments too (none while every line is
+    // commented out).
     segments::HostChoice hosts;
-    if (!Trim(performance.SegmentHosts()).empty()) {
+    if (segments::HostLogins::NamesAny(performance.SegmentHosts())) {
         try {
             hosts.loginFile = segments::WriteLoginFile(performance.SegmentHosts(), "hosts.txt");
         } catch (const EAVError& e) {

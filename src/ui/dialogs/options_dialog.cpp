@@ -231,7 +231,7 @@ void TFormOptions::BrowseOutputFolder() {
 
 void TFormOptions::CheckHosts() {
     const std::string logins = edtHosts_->toPlainText().toStdString();
-    if (QString::fromStdString(logins).trimmed().isEmpty()) {
+    if (!segments::HostLogins::NamesAny(logins)) {
         lblHostsCheck_->setText(QStringLiteral("No computers listed."));
         return;
     }

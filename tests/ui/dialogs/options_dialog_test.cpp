@@ -118,6 +118,21 @@ TEST(OptionsDialog, OtherComputersAreCheckedSavedAndUsedByTasksInSegments) {
     }
     EXPECT_NE(log.find("on the computers of"), std::string::npos) << log;
     EXPECT_NE(log.find(" converted on this computer"), std::string::npos) << log;
+
+    // Every login commented out: none is checked, and tasks convert here alone.
+    world.dialogs.Push([&](QDialog& dialog) {
+        dialog.findChild<QPlainTextEdit*>("edtHosts")->setPlainText("# away:\n#:\n");
+        dialog.findChild<QAbstractButton*>("btnCheckHosts")->click();
+        EXPECT_EQ(dialog.findChild<QLabel*>("lblHostsCheck")->text(), "No computers listed.");
+        dialog.findChild<QAbstractButton*>("btnOk")->click();
+    });
+    world.Trigger("actOptions");
+    world.AddTask(Request(source, home / "here.mp4"));
+    ASSERT_TRUE(world.WaitFor([&] { return world.Converting().Tasks().empty(); }));
+    ASSERT_EQ(world.Rows().size(), 2u);
+    for (const TAVTask* task : world.Rows()) {
+        EXPECT_EQ(task->Status(), stFinished) << task->Settings().TargetFile();
+    }
 }
 
 }  // namespace
