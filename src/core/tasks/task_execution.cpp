@@ -11,7 +11,6 @@
 #include "tasks/persistent_manager.h"
 #include "util/av_error.h"
 #include "util/format.h"
-#include "util/string_list.h"
 
 namespace tw {
 
