@@ -194,7 +194,7 @@ QWidget* TFormOptions::PerformancePage() {
     edtHosts_->setToolTip(
         QStringLiteral("One SSH login a line (as GNU parallel takes them; \"N/\" ahead for N "
                        "segments at once there). Each computer needs a login by key and the "
-                       "same version of tidewell-convert."));
+                       "same version of tidewell-convert. Lines starting with # are left out."));
     edtHosts_->setTabChangesFocus(true);
     btnCheckHosts_->setObjectName(QStringLiteral("btnCheckHosts"));
     lblHostsCheck_->setObjectName(QStringLiteral("lblHostsCheck"));
