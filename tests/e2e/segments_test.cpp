@@ -722,13 +722,36 @@ TEST_F(SegmentHostsTest, AConversionThatCanGoNowhereFailsSayingWhyInPlainWords) 
             << errors;
     }
     {
-        SCOPED_TRACE("the only computer refuses the connection");
-        const std::string port = std::to_string(FreeLoopbackPort());
+        SCOPED_TRACE("the only computer never answers");
+        SilentPort silent;
+        ASSERT_GE(silent.Port(), 0);
+        const std::string port = std::to_string(silent.Port());
         EXPECT_NE(
-            ConvertOnHosts({"ssh -o BatchMode=yes -p " + port + " 127.0.0.1"}, target, &errors), 0);
+            ConvertOnHosts({"1/ssh -o BatchMode=yes -o ConnectTimeout=2 -p " + port + " 127.0.0.1"},
+                           target, &errors),
+            0);
+        EXPECT_NE(errors.find("None of the computers can be reached: 127.0.0.1 (port " + port +
+                              "): Connection to 127.0.0.1 port " + port + " timed out\n"),
+                  std::string::npos)
+            << errors;
+        // Asked once: no job went there, nor anyone to clean up after one.
+        EXPECT_EQ(silent.Connections(), 1);
+    }
+    {
+        SCOPED_TRACE("the only computer is gone once checked");
+        // Its "ssh" runs the check's session here; every later one fails as ssh does.
+        const fs::path gone = folder_ / "gone-ssh";
+        std::ofstream(gone)
+            << "#!/bin/sh\n"
+               "if mkdir \"$0.used\" 2>/dev/null; then shift; exec sh -c \"$1\"; fi\n"
+               "printf 'ssh: connect to host studio-pc port 22: Connection "
+               "refused\\r\\n' >&2\n"
+               "exit 255\n";
+        fs::permissions(gone, fs::perms::owner_all);
+        EXPECT_NE(ConvertOnHosts({"1/" + gone.string() + " studio-pc"}, target, &errors, true), 0);
         // ssh's own words, whole and alone.
-        EXPECT_NE(errors.find("it could not be reached: ssh: connect to host 127.0.0.1 port " +
-                              port + ": Connection refused\n"),
+        EXPECT_NE(errors.find("it could not be reached: ssh: connect to host studio-pc port 22: "
+                              "Connection refused\n"),
                   std::string::npos)
             << errors;
     }
@@ -741,28 +764,21 @@ TEST_F(SegmentHostsTest, AComputerThatCannotBeReachedHasItsSegmentsConvertedElse
     const int closed = FreeLoopbackPort();
     // And one that takes the connection and never says a word (given up after a timeout, here
     // the login's own).
-    const int silent = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    ASSERT_GE(silent, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    ASSERT_EQ(bind(silent, reinterpret_cast<sockaddr*>(&address), length), 0);
-    ASSERT_EQ(listen(silent, 16), 0);
-    ASSERT_EQ(getsockname(silent, reinterpret_cast<sockaddr*>(&address), &length), 0);
-    const int silentPort = ntohs(address.sin_port);
+    SilentPort silent;
+    ASSERT_GE(silent.Port(), 0);
+    const int silentPort = silent.Port();
     const std::string target = folder_ / "joined.mp4";
     std::string errors;
     const int status =
         ConvertOnHosts({server.Login(closed), server.Login(silentPort, "-o ConnectTimeout=2"),
                         server.Login(), ":"},
                        target, &errors);
-    close(silent);
     ASSERT_EQ(status, 0) << errors;
     // Named once, as the check found it: no job was tried there.
     const std::string mute = "(port " + std::to_string(silentPort) + ")";
     EXPECT_NE(errors.find(mute + " cannot be reached"), std::string::npos) << errors;
     EXPECT_EQ(errors.find(mute), errors.rfind(mute)) << errors;
+    EXPECT_EQ(silent.Connections(), 1);
     const std::string down = "(port " + std::to_string(closed) + ")";
     EXPECT_NE(errors.find(down + " cannot be reached (ssh: connect to host 127.0.0.1 port " +
                           std::to_string(closed) +

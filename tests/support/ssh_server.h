@@ -45,4 +45,23 @@ private:
 // A TCP port on 127.0.0.1 nothing listens on (a closed port) at the time of the call.
 int FreeLoopbackPort();
 
+// A port on 127.0.0.1 that takes connections and never says a word, as a computer behind a
+// firewall that drops them; closed with the object.
+class SilentPort {
+public:
+    SilentPort();
+    ~SilentPort();
+    SilentPort(const SilentPort&) = delete;
+    SilentPort& operator=(const SilentPort&) = delete;
+
+    int Port() const { return port_; }  // -1 when it could not be opened
+    // How many connections were made to it so far.
+    int Connections();
+
+private:
+    int fd_ = -1;
+    int port_ = -1;
+    int connections_ = 0;
+};
+
 }  // namespace tw::test

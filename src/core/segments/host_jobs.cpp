@@ -35,6 +35,10 @@ namespace {
 
 constexpr size_t kLastLines = 5;
 constexpr const char* kReturned = "returned";  // in the segment folder
+// What ends parallel and every job it started. Not SIGTERM: parallel ignores that until its
+// first job is under way, and before that it may ask each computer its number of processors,
+// waiting up to ssh's connect timeout on one that does not answer.
+constexpr int kEndParallel = SIGINT;
 
 // Throws EAVError when GNU parallel, which hands the jobs to the computers, is not installed.
 void RequireParallel() {
@@ -233,6 +237,18 @@ std::vector<Answer> RunOnEach(const std::vector<HostLogins::Login>& logins,
 // for the jobs it sent: ~/.parallel/tmp/HOST-PID-JOB, HOST being this computer's name (its
 // jobs here get one as well).
 // A job that ends on its own removes its folder; one that was killed does not.
+// The logins but those left out for want of an answer: they got no job, and asking them again
+// would wait for ssh's connect timeout.
+std::vector<HostLogins::Login> Reachable(const HostLogins& logins) {
+    std::vector<HostLogins::Login> reachable;
+    for (size_t i = 0; i < logins.Logins().size(); ++i) {
+        if (!logins.Dropped().contains(i)) {
+            reachable.push_back(logins.Logins()[i]);
+        }
+    }
+    return reachable;
+}
+
 void RemoveWorkingFolders(const HostLogins& logins, pid_t pid) {
     char host[256] = {};
     if (gethostname(host, sizeof host - 1) != 0 || host[0] == '\0') {
@@ -242,7 +258,7 @@ void RemoveWorkingFolders(const HostLogins& logins, pid_t pid) {
                                 ShellQuote(FormatPrintf("%s-%d-", host, static_cast<int>(pid))) +
                                 "*";
     RunOnEach(
-        logins.Logins(), {}, [&](size_t) { return command; }, true);
+        Reachable(logins), {}, [&](size_t) { return command; }, true);
 }
 
 // The login as people say it.
@@ -301,6 +317,7 @@ HostCheck CheckHosts(const HostLogins& logins, const std::string& workerFolder,
         logins.Logins(), workerFolder,
         [&](size_t i) { return CheckedPrograms::CheckCommand(known[i]); }, askHere);
     HostCheck check;
+    std::string downWhy;  // "host: why; host: why"
     for (size_t i = 0; i < answers.size(); ++i) {
         const HostLogins::Login& login = logins.Logins()[i];
         if (login.Here() && !askHere) {
@@ -312,10 +329,12 @@ HostCheck CheckHosts(const HostLogins& logins, const std::string& workerFolder,
         const int exitValue = WIFEXITED(answer.status) ? WEXITSTATUS(answer.status) : -1;
         if (exitValue == 255 && !login.Here()) {
             // ssh's own failure: the computer is down or refuses the login.
+            const std::string why = answer.complaint.empty() ? "ssh failed" : answer.complaint;
             check.down.insert(i);
-            check.unreachable.push_back(FormatPrintf(
-                "%s cannot be reached (%s); its segments go to the other computers", host.c_str(),
-                answer.complaint.empty() ? "ssh failed" : answer.complaint.c_str()));
+            check.unreachable.push_back(
+                FormatPrintf("%s cannot be reached (%s); its segments go to the other computers",
+                             host.c_str(), why.c_str()));
+            downWhy += (downWhy.empty() ? "" : "; ") + host + ": " + why;
         } else if (exitValue == 0 && told.known) {
             check.unchanged.push_back(host);
         } else if (exitValue != 0 || told.version.empty()) {
@@ -333,6 +352,10 @@ HostCheck CheckHosts(const HostLogins& logins, const std::string& workerFolder,
         }
     }
     checked.Save();
+    if (check.down.size() == logins.Logins().size()) {
+        // Retrying on them would only wait for ssh's connect timeout again, and again.
+        throw EAVError("None of the computers can be reached: " + downWhy);
+    }
     return check;
 }
 
@@ -398,7 +421,7 @@ void HostJobs::Launch() {
     process_ = StartParallel(folder, settings_.workerFolder, args, true);
     pid_.store(process_->Pid());
     if (stopped_.load()) {
-        kill(process_->Pid(), SIGTERM);
+        kill(process_->Pid(), kEndParallel);
     }
 }
 
@@ -406,6 +429,7 @@ std::vector<HostJobs::Ended> HostJobs::Run(const std::vector<Job>& jobs, const E
     const std::string& folder = settings_.folder;
     const std::string jobLog = folder + "/" + JobLog();
     std::exception_ptr unmade;  // why a request could not be made
+    bool handed = false;        // a job went to parallel
     std::jthread feeder([&] {
         pthread_setname_np(pthread_self(), "Segment feeder");
         const int input = process_->InputFd();
@@ -434,6 +458,7 @@ std::vector<HostJobs::Ended> HostJobs::Run(const std::vector<Job>& jobs, const E
             if (sent < line.size()) {
                 break;
             }
+            handed = true;
         }
         // parallel runs what it has and ends.
         process_->CloseInput();
@@ -479,7 +504,7 @@ std::vector<HostJobs::Ended> HostJobs::Run(const std::vector<Job>& jobs, const E
     const bool allConverted = std::count_if(rows.begin(), rows.end(), [](const JobLogRow& row) {
                                   return row.exitValue == 0 && row.signal == 0;
                               }) == static_cast<std::ptrdiff_t>(jobs.size());
-    if (!settings_.sharedFolder && !allConverted) {
+    if (!settings_.sharedFolder && !allConverted && handed) {
         // A job that was killed (Stop, a halt) leaves its working folder behind.
         RemoveWorkingFolders(*settings_.logins, pid);
     }
@@ -548,7 +573,7 @@ std::vector<std::string> HostJobs::Hold(bool held) const {
 void HostJobs::Stop() {
     stopped_.store(true);
     if (const pid_t pid = pid_.load(); pid > 0) {
-        kill(pid, SIGTERM);
+        kill(pid, kEndParallel);
     }
 }
 

@@ -52,8 +52,8 @@ enum class EarlierChecks { Trust, Ignore };
 
 // Tells the version of tidewell-convert on every computer of logins at once (this computer's
 // through the program in workerFolder) and compares it with this program's version. Throws
-// EAVError naming the computer when one has another version or none, or when GNU parallel is
-// not installed here; one that cannot be reached is left to the jobs' retries.
+// EAVError naming the computer when one has another version or none, when none can be reached,
+// or when GNU parallel is not installed here; one that cannot be reached is only named.
 HostCheck CheckHosts(const HostLogins& logins, const std::string& workerFolder,
                      EarlierChecks earlier = EarlierChecks::Trust);
 // The same for the computers of a login file, each over a connection of its own.

@@ -228,12 +228,13 @@ void HostLogins::WriteFile(const std::set<size_t>& dropped) const {
     }
 }
 
-bool HostLogins::Drop(const std::set<size_t>& dropped) const {
+bool HostLogins::Drop(const std::set<size_t>& dropped) {
     if (folder_.empty() || dropped.empty() || dropped.size() >= logins_.size()) {
         return false;
     }
     try {
         WriteFile(dropped);
+        dropped_ = dropped;
         return true;
     } catch (const EAVError&) {
         return false;

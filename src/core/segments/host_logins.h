@@ -46,7 +46,9 @@ public:
     // Writes that file again without the logins at those places in Logins() (computers that
     // cannot be reached), for the next parallel to start; false (the file as it was) when the
     // file is not this object's, when there is none to leave out or none would be left.
-    bool Drop(const std::set<size_t>& dropped) const;
+    bool Drop(const std::set<size_t>& dropped);
+    // The logins the file has left out since (none, until Drop). On the thread that drops.
+    const std::set<size_t>& Dropped() const { return dropped_; }
     // Whether the text of a login file names a computer (has a line that is neither empty nor
     // a comment).
     static bool NamesAny(const std::string& text);
@@ -62,6 +64,7 @@ private:
     void WriteFile(const std::set<size_t>& dropped) const;
 
     std::vector<Login> logins_;
+    std::set<size_t> dropped_;
     std::string folder_;  // the shared connections' sockets and login file; empty: none
     bool ownFolder_ = false;
     std::string file_;

@@ -420,7 +420,11 @@ void TAVConverter::SegmentedRun::CollectEnded() {
                                              job->Name().c_str(), why.c_str()));
             continue;
         }
-        Log(AV_LOG_ERROR, FormatPrintf("%s failed again: %s", job->Name().c_str(), why.c_str()));
+        // A segment on the other computers has its failure told whole (and tried on several).
+        Log(AV_LOG_ERROR,
+            why.starts_with(job->Name())
+                ? why
+                : FormatPrintf("%s failed again: %s", job->Name().c_str(), why.c_str()));
         abort_ = true;
         failedJob_ = job.get();
         for (const auto& other : jobs_) {
