@@ -31,26 +31,46 @@ constexpr size_t kKeptLines = 5;
 // A worker whose output has closed has this long to end before it is killed; one that has ended
 // has this long to let go of its pipes (nothing it started may keep them).
 constexpr auto kEndGrace = std::chrono::seconds(5);
+// A silent worker found waiting for a processor is looked at again this much later.
+constexpr auto kLookAgain = std::chrono::milliseconds(200);
 
 int RemainingMs(Clock::time_point deadline) {
     const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
     return static_cast<int>(std::max<int64_t>(0, left.count()));
 }
 
-// How long (ns) the main thread of process pid has waited for a processor while it could run;
-// 0 when the system does not say. The worker's main thread is the one that says it is alive.
-int64_t RunQueueWaitNs(pid_t pid) {
+// What the system says of the main thread of process pid: how long (ns) it has run and how long
+// it has waited for a processor while it could run (zeros when it does not say), and whether it
+// is runnable now. The waiting figure grows only once a wait ends: a thread waiting still
+// is runnable and has not run since.
+struct ProcessorTime {
+    int64_t ranNs = 0;
+    int64_t waitedNs = 0;
+    bool runnable = false;
+};
+ProcessorTime ReadProcessorTime(pid_t pid) {
+    ProcessorTime time;
     char path[64];
     std::snprintf(path, sizeof path, "/proc/%d/schedstat", static_cast<int>(pid));
-    std::FILE* file = std::fopen(path, "re");
-    if (!file) {
-        return 0;
+    if (std::FILE* file = std::fopen(path, "re")) {
+        unsigned long long ran = 0;
+        unsigned long long waited = 0;
+        if (std::fscanf(file, "%llu %llu", &ran, &waited) == 2) {
+            time.ranNs = static_cast<int64_t>(ran);
+            time.waitedNs = static_cast<int64_t>(waited);
+        }
+        std::fclose(file);
     }
-    unsigned long long running = 0;
-    unsigned long long waiting = 0;
-    const int read = std::fscanf(file, "%llu %llu", &running, &waiting);
-    std::fclose(file);
-    return read == 2 ? static_cast<int64_t>(waiting) : 0;
+    std::snprintf(path, sizeof path, "/proc/%d/stat", static_cast<int>(pid));
+    if (std::FILE* file = std::fopen(path, "re")) {
+        // "pid (name) state ...": the name may hold anything but ends at the last ')'.
+        char line[512] = {};
+        const size_t length = std::fread(line, 1, sizeof line - 1, file);
+        std::fclose(file);
+        const char* end = std::strrchr(line, ')');
+        time.runnable = length > 0 && end && end[1] == ' ' && end[2] == 'R';
+    }
+    return time;
 }
 
 std::string Excerpt(std::string_view line) {
@@ -147,10 +167,16 @@ private:
         } else if (!paused && death_.empty() && now >= SilenceDeadline()) {
             // A worker on a machine too busy to let it run is slow, not hung: the time its
             // main thread waited for a processor does not count as silence.
-            const int64_t waited = RunQueueWaitNs(child_.Pid());
-            if (waited > waitedNs_) {
-                starvedFor_ += std::chrono::nanoseconds(waited - waitedNs_);
-                waitedNs_ = waited;
+            const ProcessorTime time = ReadProcessorTime(child_.Pid());
+            if (time.waitedNs > processor_.waitedNs) {
+                starvedFor_ += std::chrono::nanoseconds(time.waitedNs - processor_.waitedNs);
+                processor_ = time;
+                return;
+            }
+            if (time.runnable && time.ranNs > 0 && time.ranNs == processor_.ranNs) {
+                // Waiting for a processor since the last look, and still: look again soon.
+                starvedFor_ += kLookAgain;
+                processor_ = time;
                 return;
             }
             GiveUp(FormatPrintf("no sign of life for %g s",
@@ -337,7 +363,7 @@ private:
     void Heard() {
         lastHeard_ = Clock::now();
         starvedFor_ = {};
-        waitedNs_ = RunQueueWaitNs(child_.Pid());
+        processor_ = ReadProcessorTime(child_.Pid());
     }
 
     Clock::time_point SilenceDeadline() const {
@@ -382,10 +408,10 @@ private:
     Control sent_ = Control::Run;
     bool stopSent_ = false;
     Clock::time_point lastHeard_;
-    // Since it was last heard: how long its main thread waited for a processor, and that
-    // figure as last read.
+    // Since it was last heard: how long its main thread waited for a processor, and its
+    // processor figures as last read.
     std::chrono::nanoseconds starvedFor_{0};
-    int64_t waitedNs_ = 0;
+    ProcessorTime processor_;
     Clock::time_point outputClosedAt_;
     Clock::time_point exitedAt_;
     bool exited_ = false;
